@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QStringList>
+
+namespace kestrun::cli {
+
+// One sub-command of kestrun-cli. `Run` gets the arguments after the command's name
+// (global options already removed) and returns the exit status.
+struct Command
+{
+    const char* Name;
+    const char* Usage;   // arguments, e.g. "[--ignore CODE]... FILE"
+    const char* Summary; // one line for --help
+    int (*Run)(const QStringList& args);
+};
+
+// Each command lives in a file of its own (Cmd*.cpp) and is listed in main.cpp.
+int RunParse(const QStringList& args);
+
+} // namespace kestrun::cli

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <cstdint>
+
+namespace kestrun {
+
+// Frame bytes travel as 8-bit strings. A "byte string" is addressed from position 1,
+// a "byte array" from index 0; both are QByteArray here.
+using TByteString = QByteArray;
+using TBytes = QByteArray;
+
+// Days since 30 December 1899, the time of day as the fraction; 0 marks an invalid value.
+using TDateTime = double;
+
+struct TPrinterDate
+{
+    uint8_t Day = 0;
+    uint8_t Month = 0;
+    uint8_t Year = 0; // counted from 2000
+};
+
+struct TPrinterTime
+{
+    uint8_t Hour = 0;
+    uint8_t Min = 0;
+    uint8_t Sec = 0;
+};
+
+// "10 8F 0B": two upper-case digits per byte, single blanks between.
+QByteArray StrToHex(QByteArrayView bytes);
+
+// Tolerant reading of hex text; stops silently at the first invalid token.
+TByteString HexToStr(QByteArrayView text);
+// The first maxBytes bytes of HexToStr(text), without reading further than needed.
+TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes);
+TBytes HexToBytes(QByteArrayView text);
+TBytes StrToBytes(const TByteString& bytes);
+
+// Little-endian integer of `size` bytes at the 1-based position `pos`; 0 when out of range.
+int64_t BinToInt(QByteArrayView bytes, qsizetype pos, int size);
+TByteString IntToBin(int64_t value, int size);
+
+TDateTime BinToDate(QByteArrayView bytes, qsizetype pos);
+TDateTime BinToTime(QByteArrayView bytes, qsizetype pos);
+TDateTime BinToDateTime(QByteArrayView bytes, qsizetype pos);
+
+// The date value of a calendar date and time; 0 when the date or time is not valid.
+TDateTime EncodeDate(int year, int month, int day);
+TDateTime EncodeTime(int hour, int min, int sec, int msec = 0);
+
+bool TestBit(uint32_t value, unsigned bit);
+double RoundToStep(double value, double step);
+int64_t RoundToInt(double value);
+
+QString IntToStr(int64_t value);
+inline int64_t Min(int64_t a, int64_t b) { return a < b ? a : b; }
+
+} // namespace kestrun

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace kestrun {
+
+// Single-byte code pages. Every byte maps to one character, so decoding never fails.
+QString Cp1251ToUnicode(QByteArrayView bytes);
+// Characters without a Windows-1251 byte become '?'.
+QByteArray UnicodeToCp1251(QStringView text);
+// Code page 866 as the fiscal storage writes text: bytes 00-7F are plain ASCII.
+QString Cp866ToUnicode(QByteArrayView bytes);
+
+} // namespace kestrun

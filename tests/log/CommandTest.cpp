@@ -1,0 +1,110 @@
+#include "log/Command.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrun;
+
+namespace {
+
+struct CodeCase
+{
+    const char* Name;
+    QByteArray Data;
+    uint16_t Code;
+};
+
+class CommandCodeTest : public ::testing::TestWithParam<CodeCase> {};
+
+TEST_P(CommandCodeTest, ComputesCode)
+{
+    TCommand c;
+    c.Data = GetParam().Data;
+    EXPECT_EQ(GetCommandCode(c), GetParam().Code);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CommandCodeTest, ::testing::Values(
+    CodeCase{"LowerCasePrefix", "ff 45 01", 0xFF45},
+    CodeCase{"RunTogether", "FF45", 0xFF45},
+    CodeCase{"LoneFE", "FE", 0xFE00},
+    CodeCase{"LoneFF", "FF", 0xFF00},
+    CodeCase{"OneByte", "10 AA", 0x0010},
+    CodeCase{"Empty", "", 0},
+    CodeCase{"Garbage", "zz 10", 0},
+    CodeCase{"LeadingBlank", " 10 AA BB", 0x0010}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct AnswerCase
+{
+    const char* Name;
+    QByteArray AnswerData;
+    int ErrorCode;
+    bool HasError;
+};
+
+class AnswerErrorTest : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(AnswerErrorTest, FindsErrorByte)
+{
+    TCommand c;
+    c.AnswerData = GetParam().AnswerData;
+    EXPECT_EQ(GetAnswerErrorCode(c), GetParam().ErrorCode);
+    EXPECT_EQ(HasAnswerError(c), GetParam().HasError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AnswerErrorTest, ::testing::Values(
+    AnswerCase{"NoAnswer", "", -1, true},
+    AnswerCase{"OneByte", "10", -1, false},
+    AnswerCase{"Success", "10 00 CC DD", 0, false},
+    AnswerCase{"Failure", "10 37", 0x37, true},
+    AnswerCase{"FFPrefix", "FF 45 00 12", 0, false},
+    AnswerCase{"FEIsNoPrefix", "FE 01 33", 1, true},
+    AnswerCase{"FFWithoutErrorByte", "FF 45", -1, false},
+    AnswerCase{"TrailingBlank", "10 00 CC DD ", 0, false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(CommandTime, CutsTwentyThreeCharacters)
+{
+    TCommand c;
+    c.Attributes = "[12.03.2024 10:15:30.123] [00001A2C]";
+    EXPECT_EQ(GetCommandTime(c), QByteArray("12.03.2024 10:15:30.123"));
+    c.Attributes = "[";
+    EXPECT_TRUE(GetCommandTime(c).isEmpty());
+    c.Attributes = "[12.03";
+    EXPECT_EQ(GetCommandTime(c), QByteArray("12.03"));
+}
+
+struct ThreadCase
+{
+    const char* Name;
+    TProtocol Protocol;
+    QByteArray Attributes;
+    QByteArray Thread;
+};
+
+class CommandThreadTest : public ::testing::TestWithParam<ThreadCase> {};
+
+TEST_P(CommandThreadTest, CutsThread)
+{
+    TCommand c;
+    c.Protocol = GetParam().Protocol;
+    c.Attributes = GetParam().Attributes;
+    EXPECT_EQ(GetCommandThread(c), GetParam().Thread);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CommandThreadTest, ::testing::Values(
+    ThreadCase{"Bracketed", TProtocol::pProtocol1, "[12.03.2024 10:15:30.123] [00001A2C]", "00001A2C"},
+    ThreadCase{"NoClosingBracket", TProtocol::pProtocol1, "[12.03] [0001", ""},
+    ThreadCase{"NoSeparatorCutsFromThird", TProtocol::pProtocol2, "xxAB]", "AB"},
+    ThreadCase{"Jpos", TProtocol::pProtocolJpos1, "[12.03.2024 10:15:30.123] Thread-7 D", "Thread-7"},
+    ThreadCase{"JposNoBlankAfter", TProtocol::pProtocolJpos1, "[12.03.2024 10:15:30.123] Thread-7", ""},
+    ThreadCase{"JposWithoutThread", TProtocol::pProtocolJpos1, "main D", "main"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Protocol, NamesAndCaptions)
+{
+    EXPECT_STREQ(ProtocolName(TProtocol::pProtocolJpos1), "pProtocolJpos1");
+    EXPECT_EQ(ProtocolCaption(TProtocol::pProtocolNg1Plain), QStringLiteral("[Protocol v1 (plain) (NG)]"));
+    EXPECT_TRUE(ProtocolCaption(TProtocol::pNone).isEmpty());
+}
+
+} // namespace
