@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace kestrun {
+
+// Device error codes and device modes explained in Russian.
+struct TPrinterError
+{
+    // "Неизвестный код ошибки" for every code without a text, negative codes included.
+    static QString GetDescription(int32_t Code, bool ACapFN = true);
+};
+
+QString GetECRModeDescription(uint32_t mode);
+QString GetECRAdvancedModeDescription(uint32_t subMode);
+
+} // namespace kestrun

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Bytes.h"
+
+#include <QBuffer>
+#include <QIODevice>
+#include <memory>
+
+namespace kestrun {
+
+// A byte cursor over a growable block: little-endian reads and writes by default, big-endian
+// on request. Users hold it through IBinStreamPtr; the last reference frees it.
+class IBinStream
+{
+public:
+    virtual ~IBinStream() = default;
+
+    virtual TBytes Data() = 0;              // whole content; leaves the position at the end
+    virtual int64_t Size() const = 0;
+    virtual QBuffer& Stream() = 0;          // the underlying stream, e.g. to move the position
+    virtual void SetData(const TBytes& data) = 0;
+    virtual TByteString DataAsStr() = 0;
+    virtual void SetDataAsStr(const TByteString& data) = 0;
+    virtual int64_t Remaining() const = 0;
+
+    virtual uint8_t ReadByte() = 0;
+    virtual uint16_t ReadUInt16() = 0;
+    virtual uint32_t ReadUInt32() = 0;
+    virtual char ReadChar() = 0;
+    virtual TDateTime ReadDate() = 0;       // throws Exception "Invalid argument to date encode"
+    virtual TDateTime ReadTime() = 0;       // throws Exception "Invalid argument to time encode"
+    virtual TByteString ReadString() = 0;   // all remaining bytes
+    virtual TByteString ReadString(int32_t ASize) = 0;
+    virtual int64_t ReadInt(int32_t ASize) = 0;
+    virtual int64_t ReadIntRev(int32_t ASize) = 0;
+
+    virtual void WriteByte(uint8_t AValue) = 0;
+    virtual void WriteUInt16(uint16_t AValue) = 0;
+    virtual void WriteUInt32(uint32_t AValue) = 0;
+    virtual void WriteInt(int64_t AValue, int32_t ASize) = 0;
+    virtual void WriteIntRev(int64_t AValue, int32_t ASize) = 0;
+    virtual void WriteString(const TByteString& AData) = 0;
+    virtual void WriteBytes(const TBytes& AData) = 0;
+    virtual TBytes ReadBytes(int32_t ASize) = 0;
+    virtual void WriteDate(const TPrinterDate& AData) = 0;
+    virtual void WriteTime(const TPrinterTime& AData) = 0;
+    virtual void WriteStream(QIODevice& AStream) = 0;
+    virtual void Clear() = 0;
+};
+
+using IBinStreamPtr = std::shared_ptr<IBinStream>;
+
+class TBinStream final : public IBinStream
+{
+public:
+    static IBinStreamPtr Create(const TBytes& AData);
+    explicit TBinStream(const TBytes& AData);
+    // ... overrides of every IBinStream operation (implemented in BinStream.cpp)
+
+private:
+    QByteArray FBytes;
+    QBuffer FStream;
+};
+
+} // namespace kestrun

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Command.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kestrun {
+
+// The load sequence shared by the window and the command line:
+// lines (file, Windows-1251 unless a BOM says otherwise, or pasted text), the ignore codes from
+// the read-exclusion lines, then ParseLog into `commands`.
+// Throws kestrun::Exception with the user-facing message (file open error, bad UTF-8,
+// "Некорректный формат пакета" - records parsed before that error stay in `commands`).
+// `progress` (optional) is called now and then with a fraction 0..1 of the input consumed.
+using TLoadProgress = std::function<void(double fraction)>;
+
+void LoadLogFile(const QString& fileName, const QStringList& ignoreLines, TCommands& commands,
+                 const TLoadProgress& progress = {});
+void LoadLogText(const QString& text, const QStringList& ignoreLines, TCommands& commands);
+
+} // namespace kestrun
