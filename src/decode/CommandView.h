@@ -1,0 +1,66 @@
+#pragma once
+
+#include "log/Command.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kestrun {
+
+// What the window and the command line show of a command, computed here so both agree.
+
+// Row state images of the command list.
+enum TStateImage { siNone = -1, siPlay = 0, siError = 1, siClose = 2 };
+
+struct TCommandRow
+{
+    QString Time;
+    QString Thread;
+    QString Command;
+    QString Data;
+    int StateImage = siNone;
+};
+
+// The four cells and the state image a freshly loaded command gets.
+// Throws kestrun::Exception when decoding the summary fails.
+TCommandRow MakeCommandRow(const TCommand& command);
+
+// Column numbers of the list: 0 "Time", 1 "Thread", 2 "Command", 3 "Data".
+struct TCellStyle
+{
+    bool Red = false;
+    bool Bold = false;
+    bool CourierNew = false;
+    bool Purple = false;
+};
+TCellStyle GetCellStyle(int stateImage, const QString& commandCell, int column);
+
+// Lines of the details pane; when decoding fails, the lines made before the failure
+// and the error's message.
+struct TCommandDetails
+{
+    QStringList Lines;
+    QString Error;
+};
+TCommandDetails GetCommandDetails(const TCommand& command);
+
+// The search box test: catalogue match, or the text inside the row's "Data" cell.
+bool SearchMatches(const TCommand& command, const QString& dataCell, const QString& searchText);
+
+// Forward search over n rows starting from the first selected row (0 when none).
+enum class TSearchOutcome { soFound, soNotFound, soEndedSilently };
+struct TSearchResult
+{
+    TSearchOutcome Outcome;
+    int Index = -1; // the matching row for soFound
+};
+TSearchResult ForwardSearch(int count, int firstSelected, const std::function<bool(int)>& test);
+
+// The saved listing: Windows-1251, CR LF lines.
+QByteArray ListingText(const TCommands& commands);
+// Throws kestrun::Exception when the file cannot be created or written.
+void SaveListing(const QString& fileName, const TCommands& commands);
+
+} // namespace kestrun
