@@ -1,0 +1,139 @@
+#include "decode/CommandCatalogue.h"
+#include "log/Codepages.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+namespace kestrun {
+namespace {
+
+const QString Unknown = QStringLiteral("Неизвестная команда");
+
+struct CodeCase
+{
+    const char* Name;
+    uint16_t Code;
+    QString Expected;
+};
+
+class NameByCode : public testing::TestWithParam<CodeCase> {};
+
+TEST_P(NameByCode, GivesCatalogueText)
+{
+    EXPECT_EQ(GetCommandNameByCode(GetParam().Code), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, NameByCode, testing::Values(
+    CodeCase{"Zero", 0x0000, Unknown},
+    CodeCase{"First", 0x0001, QStringLiteral("Запрос дампа")},
+    CodeCase{"GapBefore0D", 0x0004, Unknown},
+    CodeCase{"Last0x", 0x000F, QStringLiteral("Запрос длинного заводского номера")},
+    CodeCase{"Last2x", 0x002F, QStringLiteral("Печать строки данным шрифтом")},
+    CodeCase{"Gap30", 0x0030, Unknown},
+    CodeCase{"Gap44", 0x0044, Unknown},
+    CodeCase{"Gap4C", 0x004C, Unknown},
+    CodeCase{"Graphics4F", 0x004F, QStringLiteral("Печать графики с масштабированием")},
+    CodeCase{"Gap55", 0x0055, Unknown},
+    CodeCase{"Gap58", 0x0058, Unknown},
+    CodeCase{"Gap5F", 0x005F, Unknown},
+    CodeCase{"Serial60", 0x0060, QStringLiteral("Ввод заводского номера")},
+    CodeCase{"Gap8E", 0x008E, Unknown},
+    CodeCase{"Fuel90", 0x0090, QStringLiteral("Формирование чека отпуска нефтепродуктов в режиме предоплаты заданной дозы")},
+    CodeCase{"EklzBC", 0x00BC, QStringLiteral("Вернуть ошибку ЭКЛЗ")},
+    CodeCase{"OpenShiftE0", 0x00E0, QStringLiteral("Открытие смены")},
+    CodeCase{"OneByteFE", 0x00FE, QStringLiteral("Сервисная команда")},
+    CodeCase{"OneByteFF", 0x00FF, Unknown},
+    CodeCase{"NoPrefixMasking", 0x0145, Unknown},
+    CodeCase{"FE00", 0xFE00, Unknown},
+    CodeCase{"FE03", 0xFE03, QStringLiteral("Загрузка символа шрифта")},
+    CodeCase{"FEF5SharesText", 0xFEF5, QStringLiteral("Ввод заводского номера")},
+    CodeCase{"FEFF", 0xFEFF, Unknown},
+    CodeCase{"FF00", 0xFF00, Unknown},
+    CodeCase{"FF01", 0xFF01, QStringLiteral("Запрос статуса ФН")},
+    CodeCase{"DoubleBlankFF39", 0xFF39, QStringLiteral("Получить статус информационного  обмена")},
+    CodeCase{"TrailingBlankFF60", 0xFF60, QStringLiteral("Запрос параметра фискализации ")},
+    CodeCase{"DoubleBlankFF61", 0xFF61, QStringLiteral("Проверка  маркированного товара")},
+    CodeCase{"LastFF76", 0xFF76, QStringLiteral("Закрытие чека расширенное вариант V3")},
+    CodeCase{"FF77", 0xFF77, Unknown},
+    CodeCase{"FFFF", 0xFFFF, Unknown}),
+    [](const testing::TestParamInfo<CodeCase>& info) { return std::string(info.param.Name); });
+
+struct DataCase
+{
+    const char* Name;
+    QByteArray Data;
+    QString Expected;
+};
+
+class NameByData : public testing::TestWithParam<DataCase> {};
+
+TEST_P(NameByData, ReadsCodeFromHexText)
+{
+    EXPECT_EQ(GetCommandNameByData(GetParam().Data), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, NameByData, testing::Values(
+    DataCase{"Empty", "", Unknown},
+    DataCase{"Unreadable", "zz 10", Unknown},
+    DataCase{"OneByte", "10 1E 00 00 00", QStringLiteral("Короткий запрос состояния")},
+    DataCase{"LoneFE", "FE", Unknown},
+    DataCase{"LoneFF", "FF", Unknown},
+    DataCase{"LowerCase", "ff 45", QStringLiteral("Закрытие чека расширенное вариант V2")},
+    DataCase{"FEPrefix", "FE F5 00", QStringLiteral("Ввод заводского номера")},
+    DataCase{"StopsAtInvalidToken", "FF xx 45", Unknown}),
+    [](const testing::TestParamInfo<DataCase>& info) { return std::string(info.param.Name); });
+
+TCommand Record(TProtocol protocol, QByteArray data, QString attributes = {})
+{
+    TCommand command;
+    command.Protocol = protocol;
+    command.Data = std::move(data);
+    command.Attributes = UnicodeToCp1251(attributes);
+    return command;
+}
+
+TEST(CommandName, EmptyProtocol2FrameIsSync)
+{
+    EXPECT_EQ(GetCommandName(Record(TProtocol::pProtocol2, "")), QStringLiteral("Sync"));
+    EXPECT_EQ(GetCommandName(Record(TProtocol::pProtocol1, "")), Unknown);
+    EXPECT_EQ(GetCommandName(Record(TProtocol::pProtocol2, "11 1E 00 00 00")), QStringLiteral("Запрос состояния"));
+}
+
+struct MatchCase
+{
+    const char* Name;
+    TCommand Command;
+    QString Search;
+    bool Expected;
+};
+
+class Matches : public testing::TestWithParam<MatchCase> {};
+
+TEST_P(Matches, SearchesAttributesAndName)
+{
+    EXPECT_EQ(CommandMatches(GetParam().Command, GetParam().Search), GetParam().Expected);
+}
+
+const TCommand Status = Record(TProtocol::pProtocol1, "10 1E 00 00 00", QStringLiteral("[10:21:33.125] [Поток-7] "));
+
+INSTANTIATE_TEST_SUITE_P(Search, Matches, testing::Values(
+    MatchCase{"EmptyText", Status, QString(), false},
+    MatchCase{"NameCyrillicUpperCase", Status, QStringLiteral("КОРОТКИЙ ЗАПРОС"), true},
+    MatchCase{"NameMixedCase", Status, QStringLiteral("зАпРоС"), true},
+    MatchCase{"Time", Status, QStringLiteral("10:21:33"), true},
+    MatchCase{"Cp1251AttributesFolded", Status, QStringLiteral("поток-7"), true},
+    MatchCase{"RequestBytesNotSearched", Status, QStringLiteral("1E 00"), false},
+    MatchCase{"Absent", Status, QStringLiteral("Гудок"), false},
+    MatchCase{"SyncName", Record(TProtocol::pProtocol2, ""), QStringLiteral("SYNC"), true}),
+    [](const testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.Name); });
+
+TEST(Search, FoldsCyrillicUnderRussianLocale)
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const bool matched = CommandMatches(Status, QStringLiteral("СОСТОЯНИЯ"));
+    QLocale::setDefault(QLocale::c());
+    EXPECT_TRUE(matched);
+}
+
+} // namespace
+} // namespace kestrun
