@@ -16,5 +16,7 @@ struct Command
 
 // Each command lives in a file of its own (Cmd*.cpp) and is listed in main.cpp.
 int RunParse(const QStringList& args);
+int RunName(const QStringList& args);
+int RunError(const QStringList& args);
 
 } // namespace kestrun::cli

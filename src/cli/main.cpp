@@ -13,6 +13,8 @@ namespace {
 const Command Commands[] = {
     {"parse", "[--ignore CODE]... [--count] FILE",
      "parse a driver log and print one JSON line per command", RunParse},
+    {"name", "HEX...", "print the name of the command whose request is given as hex text", RunName},
+    {"error", "CODE", "print the description of a device error code (decimal, or hex with 0x)", RunError},
 };
 
 const Command* FindCommand(const QString& name)

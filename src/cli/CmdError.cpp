@@ -1,0 +1,40 @@
+#include "CliSupport.h"
+#include "Commands.h"
+
+#include "decode/PrinterError.h"
+
+#include <QRegularExpression>
+#include <cstdint>
+
+namespace kestrun::cli {
+
+namespace {
+
+// Decimal or 0x-prefixed hexadecimal, optionally negative. Values up to 0xFFFFFFFF are taken as
+// 32-bit patterns, so the FFFFFFFF that the command list shows for a missing answer reads as -1.
+int32_t ParseCode(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^(-?)(?:0[xX]([0-9A-Fa-f]{1,8})|([0-9]{1,10}))$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (match.hasMatch()) {
+        const bool hex = match.hasCaptured(2);
+        const qint64 magnitude = (hex ? match.captured(2) : match.captured(3)).toLongLong(nullptr, hex ? 16 : 10);
+        const qint64 value = match.captured(1).isEmpty() ? magnitude : -magnitude;
+        if (value >= INT32_MIN && value <= UINT32_MAX)
+            return static_cast<int32_t>(static_cast<uint32_t>(value));
+    }
+    throw UsageError{QStringLiteral("CODE must be a 32-bit decimal or 0x-prefixed hexadecimal number, not \"%1\"").arg(text)};
+}
+
+} // namespace
+
+int RunError(const QStringList& args)
+{
+    // Taken as given rather than through ArgReader, which would read a negative code as an option.
+    if (args.size() != 1)
+        throw UsageError{QStringLiteral("wrong number of arguments")};
+    WriteOut(TPrinterError::GetDescription(ParseCode(args[0]), true) + u'\n');
+    return ExitOk;
+}
+
+} // namespace kestrun::cli

@@ -1,0 +1,41 @@
+#include <QProcess>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliCase
+{
+    const char* Name;
+    QStringList Args;
+    int ExitCode;
+    QString Out;
+};
+
+class NameAndError : public testing::TestWithParam<CliCase> {};
+
+TEST_P(NameAndError, PrintsTextAndExitStatus)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(KESTRUN_CLI), GetParam().Args);
+    ASSERT_TRUE(cli.waitForFinished());
+    EXPECT_EQ(cli.exitCode(), GetParam().ExitCode);
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), GetParam().Out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, NameAndError, testing::Values(
+    CliCase{"NameOneArgument", {"name", "ff 45"}, 0, QStringLiteral("Закрытие чека расширенное вариант V2\n")},
+    CliCase{"NameBytesAsArguments", {"name", "FE", "F5"}, 0, QStringLiteral("Ввод заводского номера\n")},
+    CliCase{"NameUnknown", {"name", "FF"}, 0, QStringLiteral("Неизвестная команда\n")},
+    CliCase{"NameMissingHex", {"name"}, 2, QString()},
+    CliCase{"ErrorDecimal", {"error", "19"}, 0, QStringLiteral("Текущая дата меньше даты последней записи в ФП\n")},
+    CliCase{"ErrorHex", {"error", "0x50"}, 0, QStringLiteral("Идет печать предыдущей команды\n")},
+    CliCase{"ErrorNegative", {"error", "-1"}, 0, QStringLiteral("Неизвестный код ошибки\n")},
+    CliCase{"ErrorHexPattern", {"error", "0xFFFFFFFF"}, 0, QStringLiteral("Неизвестный код ошибки\n")},
+    CliCase{"ErrorWithLocale", {"--locale", "ru_RU", "error", "0"}, 0, QStringLiteral("Ошибок нет\n")},
+    CliCase{"ErrorNotANumber", {"error", "0x"}, 2, QString()},
+    CliCase{"ErrorBeyond32Bits", {"error", "4294967296"}, 2, QString()},
+    CliCase{"ErrorTwoCodes", {"error", "1", "2"}, 2, QString()}),
+    [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.Name); });
+
+} // namespace
