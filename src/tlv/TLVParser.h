@@ -7,10 +7,15 @@
 namespace kestrun {
 
 // Renders fiscal-data TLV elements as text, one line per element, containers indented.
-// Throws kestrun::Exception ("TLV length error", "Неверная длина FVLN", "to large data", ...).
+// Malformed lengths show as text ("TLV length error", "Ошибка! Некорректная длина");
+// a malformed FVLN value throws kestrun::Exception ("Неверная длина FVLN").
 class TTLVParser
 {
 public:
+    // Containers nested deeper than this show their value as hex on their own line,
+    // so no input can make the output grow with the square of its size.
+    static constexpr int32_t MaxNestingLevel = 64;
+
     TTLVParser();
     ~TTLVParser();
 
@@ -21,7 +26,17 @@ public:
 
     QString ParseTLV(const TByteString& AData);
 
-    // ... (private members are the TLV team's)
+private:
+    void DoParseTLV(QByteArrayView AData, QString& AText);
+    QString GetIndent() const;
+    // Indent, the tag number when shown, and the name.
+    void AppendHead(QString& AText, int32_t ATag, QStringView AName) const;
+    void AppendLine(QString& AText, int32_t ATag, QStringView AName) const;
+    void AppendLine(QString& AText, int32_t ATag, QStringView AName, QStringView AValue) const;
+
+    int32_t FIdent = 0;
+    bool FShowTagNumbers = false;
+    int32_t FBaseIndent = 0;
 };
 
 } // namespace kestrun

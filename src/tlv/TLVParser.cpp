@@ -1,0 +1,108 @@
+#include "TLVParser.h"
+
+#include "FormatTLV.h"
+#include "TLVTags.h"
+
+#include <algorithm>
+
+namespace kestrun {
+
+namespace {
+
+constexpr qsizetype HeaderSize = 4;
+const QLatin1String LineEnd("\r\n");
+
+// Up to `count` bytes from `from`: fewer, or none, near the end of the data.
+QByteArrayView Clamped(QByteArrayView data, qsizetype from, qsizetype count)
+{
+    from = std::min(from, data.size());
+    return data.sliced(from, std::min(count, data.size() - from));
+}
+
+} // namespace
+
+TTLVParser::TTLVParser() = default;
+
+TTLVParser::~TTLVParser() = default;
+
+bool TTLVParser::ShowTagNumbers() const { return FShowTagNumbers; }
+
+void TTLVParser::SetShowTagNumbers(bool value) { FShowTagNumbers = value; }
+
+int32_t TTLVParser::BaseIndent() const { return FBaseIndent; }
+
+void TTLVParser::SetBaseIndent(int32_t value) { FBaseIndent = value; }
+
+QString TTLVParser::ParseTLV(const TByteString& AData)
+{
+    FIdent = 0;
+    QString text;
+    DoParseTLV(AData, text);
+    return text;
+}
+
+QString TTLVParser::GetIndent() const { return QString(std::max(FBaseIndent, 0) + FIdent, QLatin1Char(' ')); }
+
+void TTLVParser::AppendHead(QString& AText, int32_t ATag, QStringView AName) const
+{
+    AText += GetIndent();
+    if (FShowTagNumbers) {
+        AText += QString::number(ATag);
+        AText += QLatin1Char(',');
+    }
+    AText += AName;
+}
+
+void TTLVParser::AppendLine(QString& AText, int32_t ATag, QStringView AName) const
+{
+    AppendHead(AText, ATag, AName);
+    AText += LineEnd;
+}
+
+void TTLVParser::AppendLine(QString& AText, int32_t ATag, QStringView AName, QStringView AValue) const
+{
+    AppendHead(AText, ATag, AName);
+    AText += QLatin1Char(':');
+    AText += AValue;
+    AText += LineEnd;
+}
+
+void TTLVParser::DoParseTLV(QByteArrayView AData, QString& AText)
+{
+    if (AData.size() < HeaderSize) {
+        AText += QLatin1String("TLV length error");
+        return;
+    }
+    qsizetype position = 0;
+    while (position < AData.size()) {
+        const auto tag = static_cast<int32_t>(TFormatTLV::ValueTLV2Int(Clamped(AData, position, 2)));
+        const auto length = static_cast<qsizetype>(TFormatTLV::ValueTLV2Int(Clamped(AData, position + 2, 2)));
+
+        const TTLVTag* entry = TTLVTags::FindTag(tag);
+        if (!entry) {
+            AppendLine(AText, tag, u"НЕИЗВЕСТНЫЙ ТЕГ");
+            position += HeaderSize + length;
+            continue;
+        }
+        // Measured against the whole of this level, not against what is left of it.
+        if (length > AData.size() - HeaderSize) {
+            AppendLine(AText, tag, entry->ShortDescription(), u"Ошибка! Некорректная длина");
+            return;
+        }
+        const QByteArrayView value = Clamped(AData, position + HeaderSize, length);
+
+        if (entry->TagType() != ttSTLV) {
+            AppendLine(AText, tag, entry->ShortDescription(), entry->GetStrValue(value));
+        } else if (FIdent >= MaxNestingLevel) {
+            AppendLine(AText, tag, entry->ShortDescription(), QString::fromLatin1(StrToHex(value)));
+        } else {
+            AppendLine(AText, tag, entry->ShortDescription());
+            ++FIdent;
+            DoParseTLV(value, AText);
+            --FIdent;
+        }
+        position += HeaderSize + length;
+    }
+}
+
+} // namespace kestrun

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "log/Bytes.h"
+#include "log/Exception.h"
+
+#include <QString>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace kestrun::test {
+
+inline TByteString Bytes(const char* hex) { return HexToStr(hex); }
+
+inline QString Text(const char16_t* text) { return QString::fromUtf16(text); }
+
+// The message of the kestrun::Exception that `action` throws; empty when it throws none.
+template <class Action>
+QString ErrorOf(Action action)
+{
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return {};
+}
+
+// Names parameterised cases after their `Name` field.
+struct CaseName
+{
+    template <class Param>
+    std::string operator()(const testing::TestParamInfo<Param>& info) const
+    {
+        return info.param.Name;
+    }
+};
+
+} // namespace kestrun::test
+
+// Lets gtest print QString values in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& value, std::ostream* out) { *out << '"' << value.toStdString() << '"'; }
+QT_END_NAMESPACE
