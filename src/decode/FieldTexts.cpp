@@ -3,8 +3,6 @@
 #include "CodeTextTable.h"
 #include "log/Bytes.h"
 
-#include <QStringList>
-
 namespace kestrun {
 
 namespace {
@@ -216,7 +214,7 @@ constexpr bool CodeTablesComplete()
 }
 static_assert(CodeTablesComplete(), "one ascending table per TCodeTable member, in enum order");
 
-const QString LineBreak = QStringLiteral("\r\n");
+constexpr QStringView LineBreak = u"\r\n";
 
 struct TFlagText
 {
@@ -276,13 +274,14 @@ constexpr TBitPhrase KMCheckingStatuses[] = {
     {4, u"результат проверки КП КМ сформирован ККТ, работающей в автономном режиме", u"результат проверки КП КМ и статуса товара сформирован ККТ, работающей в режиме передачи данных"},
 };
 
-// Two blanks and the phrase in double quotation marks.
-QString QuotedLine(std::u16string_view phrase)
+// Two blanks and the phrase in double quotation marks, on a line of its own.
+void AppendQuotedLine(QString& text, std::u16string_view phrase)
 {
-    QString line = QStringLiteral("  \"");
-    line += ViewOf(phrase);
-    line += u'"';
-    return line;
+    if (!text.isEmpty())
+        text += LineBreak;
+    text += QLatin1String("  \"");
+    text += ViewOf(phrase);
+    text += u'"';
 }
 
 } // namespace
@@ -322,20 +321,21 @@ QString FNLifeStateText(uint8_t state)
 QString CheckItemLocalResultText(uint8_t result)
 {
     const bool checked = TestBit(result, 0);
-    QString text = QuotedLine(checked ? LocalCheckDone : LocalCheckImpossible);
+    QString text;
+    AppendQuotedLine(text, checked ? LocalCheckDone : LocalCheckImpossible);
     if (TestBit(result, 1))
-        text += LineBreak + QuotedLine(LocalCheckPositive);
+        AppendQuotedLine(text, LocalCheckPositive);
     else if (checked)
-        text += LineBreak + QuotedLine(LocalCheckNegative);
+        AppendQuotedLine(text, LocalCheckNegative);
     return text;
 }
 
 QString KMCheckingStatusText(uint8_t status)
 {
-    QStringList lines;
+    QString text;
     for (const TBitPhrase& phrase : KMCheckingStatuses)
-        lines << QuotedLine(TestBit(status, phrase.Bit) ? phrase.Set : phrase.Clear);
-    return lines.join(LineBreak);
+        AppendQuotedLine(text, TestBit(status, phrase.Bit) ? phrase.Set : phrase.Clear);
+    return text;
 }
 
 } // namespace kestrun
