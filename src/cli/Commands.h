@@ -18,5 +18,6 @@ struct Command
 int RunParse(const QStringList& args);
 int RunName(const QStringList& args);
 int RunError(const QStringList& args);
+int RunTlv(const QStringList& args);
 
 } // namespace kestrun::cli

@@ -15,6 +15,8 @@ const Command Commands[] = {
      "parse a driver log and print one JSON line per command", RunParse},
     {"name", "HEX...", "print the name of the command whose request is given as hex text", RunName},
     {"error", "CODE", "print the description of a device error code (decimal, or hex with 0x)", RunError},
+    {"tlv", "[--numbers] [--indent N] HEX...",
+     "render fiscal-data TLV elements given as hex text, one line per element", RunTlv},
 };
 
 const Command* FindCommand(const QString& name)

@@ -1,0 +1,38 @@
+#include "CliSupport.h"
+#include "Commands.h"
+
+#include "log/Exception.h"
+#include "tlv/TLVParser.h"
+
+#include <limits>
+
+namespace kestrun::cli {
+
+namespace {
+
+// Enough for any caller's layout, small enough that no line can exhaust memory.
+constexpr int MaxIndent = 255;
+
+} // namespace
+
+int RunTlv(const QStringList& args)
+{
+    ArgReader reader(args);
+    TTLVParser parser;
+    parser.SetShowTagNumbers(reader.TakeFlag(QStringLiteral("--numbers")));
+    const int indent = ToInt(reader.TakeValue(QStringLiteral("--indent"), QStringLiteral("0")), QStringLiteral("--indent"));
+    if (indent < 0 || indent > MaxIndent)
+        throw UsageError{QStringLiteral("--indent must be from 0 to %1, not %2").arg(MaxIndent).arg(indent)};
+    parser.SetBaseIndent(indent);
+    // The bytes may come as one argument or as one argument per byte.
+    const QStringList hex = reader.Positionals(1, std::numeric_limits<int>::max());
+    try {
+        WriteOut(parser.ParseTLV(HexToStr(hex.join(u' ').toLatin1())));
+    } catch (const Exception& e) {
+        WriteErr(QStringLiteral("kestrun-cli tlv: ") + e.Message());
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+} // namespace kestrun::cli
