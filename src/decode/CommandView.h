@@ -28,14 +28,17 @@ struct TCommandRow
 TCommandRow MakeCommandRow(const TCommand& command);
 
 // Column numbers of the list: 0 "Time", 1 "Thread", 2 "Command", 3 "Data".
+// Red and Purple never both hold; without either the list's normal colour applies.
 struct TCellStyle
 {
     bool Red = false;
     bool Bold = false;
     bool CourierNew = false;
     bool Purple = false;
+
+    bool operator==(const TCellStyle&) const = default;
 };
-TCellStyle GetCellStyle(int stateImage, const QString& commandCell, int column);
+TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QString& dataCell, int column);
 
 // Lines of the details pane; when decoding fails, the lines made before the failure
 // and the error's message.
@@ -50,6 +53,7 @@ TCommandDetails GetCommandDetails(const TCommand& command);
 bool SearchMatches(const TCommand& command, const QString& dataCell, const QString& searchText);
 
 // Forward search over n rows starting from the first selected row (0 when none).
+// On soNotFound the caller may ask to start again and call once more with firstSelected 0.
 enum class TSearchOutcome { soFound, soNotFound, soEndedSilently };
 struct TSearchResult
 {

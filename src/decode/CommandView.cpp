@@ -1,0 +1,186 @@
+#include "CommandView.h"
+
+#include "CommandCatalogue.h"
+#include "ParserCommands.h"
+#include "log/Codepages.h"
+#include "log/Exception.h"
+
+#include <QFile>
+#include <QLocale>
+#include <algorithm>
+
+namespace kestrun {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum TColumn { colTime = 0, colThread = 1, colCommand = 2, colData = 3 };
+
+// Names drawn bold, in the order they are tested.
+const QString BoldNames[] = {
+    u"Открыть чек"_s,
+    u"Открытие смены"_s,
+    u"Суточный отчет с гашением"_s,
+    u"Операция V2"_s,
+    u"Закрытие чека расширенное вариант V2"_s,
+    u"Продажа"_s,
+    u"Покупка"_s,
+    u"Возврат продажи"_s,
+    u"Закрытие чека расширенное вариант V3"_s,
+    u"Возврат покупки"_s,
+    u"Закрытие чека"_s,
+    u"Подытог чека"_s,
+};
+
+bool IsBoldName(const QString& name)
+{
+    for (const QString& bold : BoldNames)
+        if (name == bold)
+            return true;
+    return false;
+}
+
+// A pane line per line of the text; an empty text still gives one empty line.
+void AddLines(QStringList& lines, const QString& text)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    lines << text.mid(start);
+}
+
+void AppendLine(QByteArray& out, const QByteArray& time, const QByteArray& thread, const char* separator,
+                const QByteArray& text)
+{
+    out += '[';
+    out += time;
+    out += "] [";
+    out += thread;
+    out += separator;
+    out += text;
+    out += "\r\n";
+}
+
+} // namespace
+
+TCommandRow MakeCommandRow(const TCommand& command)
+{
+    TCommandRow row;
+    row.Time = Cp1251ToUnicode(GetCommandTime(command));
+    row.Thread = Cp1251ToUnicode(GetCommandThread(command));
+    const bool driverError = !command.DriverError.isEmpty();
+    row.Command = command.Data.isEmpty() && driverError ? u"Ошибка драйвера"_s : GetCommandName(command);
+    row.Data = driverError ? u" Ошибка ["_s + command.DriverError + u']' : GetCommandShortValue(command);
+    row.StateImage = HasAnswerError(command) || driverError ? siError : siNone;
+    return row;
+}
+
+TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QString& dataCell, int column)
+{
+    TCellStyle style;
+    style.Red = stateImage == siError;
+    if (column != colCommand && column != colData)
+        return style;
+    if (dataCell.contains(u"[ERROR]"_s)) {
+        style.Red = true;
+    } else if (IsBoldName(commandCell)) {
+        style.Bold = true;
+    } else if (column == colData && commandCell == u"Печать строки данным шрифтом"_s) {
+        style.CourierNew = true;
+    } else if (column == colData
+               && (commandCell == u"Запрос состояния"_s || commandCell == u"Короткий запрос состояния"_s)) {
+        style.Red = false;
+        style.Purple = true;
+    } else if (column == colData && commandCell == u"Запрос описания ошибки"_s) {
+        style.Red = true;
+    }
+    return style;
+}
+
+TCommandDetails GetCommandDetails(const TCommand& command)
+{
+    TCommandDetails details;
+    QStringList& lines = details.Lines;
+    AddLines(lines, Cp1251ToUnicode(command.Attributes) + u' ' + ProtocolCaption(command.Protocol) + u" (Line "_s
+                        + QString::number(command.LineNumber) + u')');
+    AddLines(lines, GetCommandName(command));
+    AddLines(lines, u"Передано     : "_s + Cp1251ToUnicode(command.Data));
+    AddLines(lines, command.AnswerData.isEmpty() ? u"Принято (лог): НЕТ ОТВЕТА"_s
+                                                 : u"Принято (лог): "_s + Cp1251ToUnicode(command.AnswerData));
+    if (!command.DriverError.isEmpty())
+        AddLines(lines, u"ОШИБКА Драйвера: "_s + command.DriverError);
+    AddLines(lines, u"Принято (ККТ): "_s + Cp1251ToUnicode(command.PlayedAnswerData));
+    AddLines(lines, QString());
+    AddLines(lines, u"Входные параметры:"_s);
+    try {
+        const TParsedCommand parsed = ParseCommand(command);
+        AddLines(lines, parsed.Request);
+        AddLines(lines, u"Возвращенные параметры (лог):"_s);
+        AddLines(lines, parsed.Answer);
+        AddLines(lines, u"Возвращенные параметры (ККТ):"_s);
+        AddLines(lines, parsed.Played);
+    } catch (const Exception& e) {
+        details.Error = e.Message();
+    }
+    return details;
+}
+
+bool SearchMatches(const TCommand& command, const QString& dataCell, const QString& searchText)
+{
+    if (searchText.isEmpty())
+        return false;
+    if (CommandMatches(command, searchText))
+        return true;
+    const QLocale locale;
+    return locale.toLower(dataCell).contains(locale.toLower(searchText));
+}
+
+TSearchResult ForwardSearch(int count, int firstSelected, const std::function<bool(int)>& test)
+{
+    if (count <= 0)
+        return {TSearchOutcome::soEndedSilently};
+    const int start = std::clamp(firstSelected, 0, count - 1);
+    const bool startMatches = test(start);
+    // A non-matching last row ends the search quietly; a row reached by stepping over a
+    // match is still tested, so the last row can be found.
+    if (!startMatches && start == count - 1)
+        return {TSearchOutcome::soEndedSilently};
+    for (int j = start + 1; j < count; ++j)
+        if (test(j))
+            return {TSearchOutcome::soFound, j};
+    return {TSearchOutcome::soNotFound};
+}
+
+QByteArray ListingText(const TCommands& commands)
+{
+    QByteArray out;
+    for (const TCommand& command : commands) {
+        const QByteArray time = GetCommandTime(command);
+        const QByteArray thread = GetCommandThread(command);
+        AppendLine(out, time, thread, "] [", UnicodeToCp1251(GetCommandName(command)) + ']');
+        AppendLine(out, time, thread, "] -> ", command.Data);
+        if (!command.AnswerData.isEmpty())
+            AppendLine(out, time, thread, "] <- ", command.AnswerData);
+    }
+    return out;
+}
+
+void SaveListing(const QString& fileName, const TCommands& commands)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw Exception(file.errorString());
+    const QByteArray text = ListingText(commands);
+    if (file.write(text) != text.size() || !file.flush())
+        throw Exception(file.errorString());
+}
+
+} // namespace kestrun

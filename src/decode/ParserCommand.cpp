@@ -1,0 +1,429 @@
+#include "ParserCommand.h"
+
+#include "FieldTexts.h"
+#include "PrinterError.h"
+#include "log/Codepages.h"
+#include "log/DateText.h"
+#include "tlv/TLVParser.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace kestrun {
+
+namespace {
+
+// A composite field's own value: its parts are stored under their own names instead.
+const QString HiddenValue = QStringLiteral("###kestrun_not_visible_value###");
+const QString LineBreak = QStringLiteral("\r\n");
+
+QString Decimal(int64_t value) { return QString::number(static_cast<qlonglong>(value)); }
+
+QString Bracketed(int64_t code, const QString& text)
+{
+    return Decimal(code) + QStringLiteral(" [") + text + QLatin1Char(']');
+}
+
+QString BytesText(QByteArrayView bytes) { return Cp1251ToUnicode(bytes); }
+
+QString BarcodeText(QByteArrayView bytes)
+{
+    return BytesText(bytes).replace(QChar(0x1D), QStringLiteral("<0x1D>"));
+}
+
+QString HexText(QByteArrayView bytes) { return QString::fromLatin1(StrToHex(bytes)); }
+
+QString RenderTLV(const TByteString& data, int indent)
+{
+    TTLVParser parser;
+    parser.SetShowTagNumbers(true);
+    parser.SetBaseIndent(indent);
+    return parser.ParseTLV(data);
+}
+
+// Date texts leave the time out when it is exactly midnight.
+QString DateTimeValue(TDateTime value)
+{
+    const double fraction = value - std::floor(value);
+    if (std::llround(fraction * 86400.0) % 86400 == 0)
+        return ShortDateText(value);
+    return DateTimeText(value);
+}
+
+// Cell of a settings table: text when long or printable, otherwise a number.
+QString TableValue(const TByteString& bytes)
+{
+    if (bytes.size() >= 9)
+        return TrimRightText(BytesText(bytes));
+    if (bytes.isEmpty())
+        return {};
+    const QString number = Decimal(BinToInt(bytes, 1, static_cast<int>(bytes.size())));
+    const QString text = BytesText(bytes);
+    if (TrimRightText(text).isEmpty())
+        return number;
+    return LineBreak + QStringLiteral("Str: ") + TrimRightText(text) + LineBreak + QStringLiteral("Int: ") + number;
+}
+
+// The code table behind a field type that shows "code [text]"; false for the other types.
+bool CodeTableOf(TFieldType type, TCodeTable& table)
+{
+    switch (type) {
+    case ftFieldType: table = TCodeTable::ctFieldType; return true;
+    case ftCheckType: table = TCodeTable::ctCheckType; return true;
+    case ftPaymentTypeSign: table = TCodeTable::ctPaymentTypeSign; return true;
+    case ftPaymentItemSign: table = TCodeTable::ctPaymentItemSign; return true;
+    case ftTaxType: table = TCodeTable::ctTaxType; return true;
+    case ftTax1: table = TCodeTable::ctTax1; return true;
+    case ftPortNumber: table = TCodeTable::ctPortNumber; return true;
+    case ftCheckType2: table = TCodeTable::ctCheckType2; return true;
+    case ftCheckItemLocalError: table = TCodeTable::ctCheckItemLocalError; return true;
+    case ftMarkingType2: table = TCodeTable::ctMarkingType2; return true;
+    case ftItemStatus: table = TCodeTable::ctItemStatus; return true;
+    case ftMarkingTypeEx: table = TCodeTable::ctMarkingTypeEx; return true;
+    case ftFNSessionState: table = TCodeTable::ctFNSessionState; return true;
+    case ftFNCurrentDocument: table = TCodeTable::ctFNCurrentDocument; return true;
+    case ftFNDocumentData: table = TCodeTable::ctFNDocumentData; return true;
+    default: return false;
+    }
+}
+
+const TFieldValue* FindLast(const TFieldValues& values, const QString& name)
+{
+    if (values.isEmpty())
+        return nullptr;
+    const QLocale locale;
+    const QString lowered = locale.toLower(name);
+    for (auto it = values.crbegin(); it != values.crend(); ++it)
+        if (it->Name == name || locale.toLower(it->Name) == lowered)
+            return &*it;
+    return nullptr;
+}
+
+} // namespace
+
+TLayout& TLayout::Field(const char16_t* name, TFieldType type)
+{
+    FFields.append({QString::fromUtf16(name), type});
+    return *this;
+}
+
+TLayout& TLayout::Run(const char16_t* prefix, int first, int last, TFieldType type)
+{
+    const QString base = QString::fromUtf16(prefix);
+    for (int i = first; i <= last; ++i)
+        FFields.append({base + QString::number(i), type});
+    return *this;
+}
+
+QString FormatText(const QString& format, std::initializer_list<QString> values)
+{
+    QString result;
+    auto value = values.begin();
+    qsizetype from = 0;
+    for (qsizetype at = format.indexOf(QLatin1String("%s")); at >= 0; at = format.indexOf(QLatin1String("%s"), from)) {
+        result += QStringView(format).mid(from, at - from);
+        if (value != values.end())
+            result += *value++;
+        from = at + 2;
+    }
+    result += QStringView(format).mid(from);
+    return result;
+}
+
+QString TrimRightText(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.left(end);
+}
+
+QString TrimText(const QString& text)
+{
+    const QString right = TrimRightText(text);
+    qsizetype start = 0;
+    while (start < right.size() && right[start].unicode() <= 0x20)
+        ++start;
+    return right.mid(start);
+}
+
+void TParserCommand::CreateFields() {}
+
+void TParserCommand::CreateAnswerFields() {}
+
+QString TParserCommand::GetShortValue() { return {}; }
+
+void TParserCommand::AddField(const QString& Name, TFieldType FieldType) { FFields.append({Name, FieldType}); }
+
+void TParserCommand::AddAnswerField(const QString& Name, TFieldType FieldType)
+{
+    FAnswerFields.append({Name, FieldType});
+}
+
+void TParserCommand::AddFields(const TFields& Layout)
+{
+    if (FFields.isEmpty())
+        FFields = Layout;
+    else
+        FFields.append(Layout);
+}
+
+void TParserCommand::AddAnswerFields(const TFields& Layout)
+{
+    if (FAnswerFields.isEmpty())
+        FAnswerFields = Layout;
+    else
+        FAnswerFields.append(Layout);
+}
+
+QString TParserCommand::GetFieldValue(const QString& Name) const
+{
+    const TFieldValue* found = FindLast(FFieldsValues, Name);
+    return found ? found->Value : QString();
+}
+
+QString TParserCommand::GetAnswerFieldValue(const QString& Name) const
+{
+    const TFieldValue* found = FindLast(FAnswerFieldsValues, Name);
+    return found ? found->Value : QString();
+}
+
+void TParserCommand::AddFieldValue(const QString& Name, const QString& Value, TParseType Source)
+{
+    if (Source == pFields)
+        FFieldsValues.append({Name, Value});
+    else if (Source == pAnswerFields)
+        FAnswerFieldsValues.append({Name, Value});
+}
+
+void TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
+{
+    const QByteArray& text = Source == pFields ? ACmd.Data
+                           : Source == pAnswerFields ? ACmd.AnswerData
+                                                     : ACmd.PlayedAnswerData;
+    FStream = TBinStream::Create(StrToBytes(HexToStr(text)));
+}
+
+QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)
+{
+    if (Source == pFields)
+        FFieldsValues.clear();
+    else if (Source == pAnswerFields)
+        FAnswerFieldsValues.clear();
+    LoadSource(ACmd, Source);
+    if (FStream->Size() == 0)
+        return {};
+
+    FStream->Stream().seek(0);
+    if (FStream->ReadInt(1) == 0xFF)
+        FStream->ReadInt(1);
+    if (Source != pFields) {
+        const auto code = static_cast<int32_t>(FStream->ReadInt(1));
+        if (code != 0)
+            return QStringLiteral("Error: ") + Decimal(code) + QStringLiteral("(0x")
+                 + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral(") ")
+                 + TPrinterError::GetDescription(code, true);
+    }
+
+    FDecimalPoint = QLocale().decimalPoint();
+    for (const TField& field : Source == pFields ? FFields : FAnswerFields) {
+        const QString value = FieldValue(field.FieldType, Source);
+        if (value != HiddenValue)
+            AddFieldValue(field.Name, value, Source);
+    }
+
+    QString text;
+    for (const TFieldValue& value : Source == pFields ? FFieldsValues
+                                  : Source == pAnswerFields ? FAnswerFieldsValues
+                                                            : TFieldValues())
+        text += value.Name + QStringLiteral(": ") + value.Value + LineBreak;
+    return text;
+}
+
+QString TParserCommand::FixedPoint(int64_t value, int decimals) const
+{
+    int64_t scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    const QString fraction = QString::number(static_cast<qlonglong>(value % scale)).rightJustified(decimals, QLatin1Char('0'));
+    return Decimal(value / scale) + FDecimalPoint + fraction;
+}
+
+// Missing bytes read as zeros, so a short frame still yields a value for every field.
+QString TParserCommand::ReadText(int size) { return BytesText(FStream->ReadBytes(size)); }
+
+QString TParserCommand::FieldValue(TFieldType FieldType, TParseType Source)
+{
+    IBinStream& stream = *FStream;
+    TCodeTable table;
+    if (CodeTableOf(FieldType, table)) {
+        const int64_t code = stream.ReadInt(1);
+        return Bracketed(code, CodeText(table, code));
+    }
+    switch (FieldType) {
+    case ftByte:
+    case ftTax:
+        return Decimal(stream.ReadInt(1));
+    case ftUInt32:
+        return Decimal(stream.ReadInt(4));
+    case ftUint16:
+        return Decimal(stream.ReadInt(2));
+    case ftINN:
+        return Decimal(stream.ReadInt(6));
+    case ftBarcode:
+        return BarcodeText(stream.ReadBytes(static_cast<int32_t>(stream.ReadInt(1))));
+    case ftBarcodeTLV:
+        ParseBarcodeTLV(Source);
+        return HiddenValue;
+    case ftKMAnswer:
+        ParseKMAnswer(Source);
+        return HiddenValue;
+    case ftQuantity6:
+        return FixedPoint(stream.ReadInt(6), 6);
+    case ftQuantity5:
+        return FixedPoint(stream.ReadInt(5), 3);
+    case ftDateTime:
+        return DateTimeValue(BinToDate(IntToBin(stream.ReadInt(5), 5), 1));
+    case ftDate:
+        return ShortDateText(BinToDate(IntToBin(stream.ReadInt(3), 3), 1));
+    case ftTime:
+        return LongTimeText(BinToTime(IntToBin(stream.ReadInt(3), 3), 1));
+    case ftSum:
+        return FixedPoint(stream.ReadInt(5), 2);
+    case ftString:
+        return BytesText(stream.ReadString());
+    case ftString40:
+        return TrimRightText(ReadText(40));
+    case ftString16:
+        return TrimRightText(ReadText(16));
+    case ftTableValue:
+        return TableValue(stream.ReadString());
+    case ftTaxValue:
+    case ftSumm1Value: {
+        const int64_t value = stream.ReadInt(5);
+        return value == 0xFFFFFFFFFF ? QStringLiteral("[нет]") : FixedPoint(value, 2);
+    }
+    case ftTLV:
+        return LineBreak + RenderTLV(stream.ReadString(), 4);
+    case ftSoftVersion: {
+        const TBytes version = stream.ReadBytes(2);
+        return BytesText(version.left(1)) + QLatin1Char('.') + BytesText(version.mid(1, 1));
+    }
+    case ftECRMode: {
+        const int64_t mode = stream.ReadInt(1);
+        return Bracketed(mode, GetECRModeDescription(static_cast<uint32_t>(mode)));
+    }
+    case ftECRAdvancedMode: {
+        const int64_t mode = stream.ReadInt(1);
+        return Bracketed(mode, GetECRAdvancedModeDescription(static_cast<uint32_t>(mode)));
+    }
+    case ftECRFlags:
+        return ECRFlagsText(static_cast<uint16_t>(stream.ReadInt(2)));
+    case ftBatteryVoltage: {
+        const double b = static_cast<double>(stream.ReadInt(1));
+        return FixedPoint(RoundToInt(b / 255 * 100 * 5), 2) + QStringLiteral(" В.");
+    }
+    case ftPowerSourceVoltage: {
+        const double b = static_cast<double>(stream.ReadInt(1));
+        return FixedPoint(RoundToInt(b * 24 / 216 * 100), 2) + QStringLiteral(" В.");
+    }
+    case ftCheckItemLocalResult: {
+        const int64_t result = stream.ReadInt(1);
+        return Bracketed(result, CheckItemLocalResultText(static_cast<uint8_t>(result)));
+    }
+    case ftBarcodeOSU:
+        ParseBarcodeOSU(Source);
+        return HiddenValue;
+    case ftMarkingType: {
+        const int64_t type = stream.ReadIntRev(2);
+        return Bracketed(type, CodeText(TCodeTable::ctMarkingType, type));
+    }
+    case ftAcceptOrDecline: {
+        const int64_t choice = stream.ReadInt(1);
+        return Decimal(choice) + (choice == 1 ? QStringLiteral(" [Принять]") : QStringLiteral(" [Отклонить]"));
+    }
+    case ftKMSendAnswer:
+        ParseKMSendAnswer(Source);
+        return HiddenValue;
+    case ftDateTimeDoc:
+        return DateTimeValue(BinToDateTime(IntToBin(stream.ReadInt(5), 5), 1));
+    case ftFNLifeState: {
+        const int64_t state = stream.ReadInt(1);
+        return Bracketed(state, FNLifeStateText(static_cast<uint8_t>(state)));
+    }
+    default:
+        return {};
+    }
+}
+
+void TParserCommand::AddBarcode(const TBytes& barcode, TParseType Source)
+{
+    AddFieldValue(QStringLiteral("Barcode HEX"), HexText(barcode), Source);
+    AddFieldValue(QStringLiteral("Barcode"), BarcodeText(barcode), Source);
+}
+
+void TParserCommand::ParseBarcodeTLV(TParseType Source)
+{
+    const auto barcodeLength = static_cast<int32_t>(FStream->ReadInt(1));
+    const auto tlvLength = static_cast<int32_t>(FStream->ReadInt(1));
+    if (barcodeLength > 0)
+        AddBarcode(FStream->ReadBytes(barcodeLength), Source);
+    if (tlvLength > 0) {
+        const TBytes data = FStream->ReadBytes(tlvLength);
+        AddFieldValue(QStringLiteral("TLVData HEX"), HexText(data), Source);
+        AddFieldValue(QStringLiteral("TLVData"), RenderTLV(data, 2), Source);
+    }
+}
+
+void TParserCommand::ParseKMAnswer(TParseType Source)
+{
+    const int64_t size = FStream->ReadInt(1);
+    int64_t error = -1;
+    int64_t status = -1;
+    TByteString data;
+    if (size > 0) {
+        error = FStream->ReadInt(1);
+        if (size > 1 && (error == 0 || error == 0x20))
+            status = FStream->ReadInt(1);
+        if (size > 2 && error == 0)
+            data = FStream->ReadString();
+    }
+    if (error >= 0)
+        AddFieldValue(QStringLiteral("KMServerErrorCode"),
+                      Bracketed(error, CodeText(TCodeTable::ctKMServerError, error)), Source);
+    if (status >= 0)
+        AddFieldValue(QStringLiteral("KMServerCheckingStatus (Тег 2106)"),
+                      Bracketed(status, KMCheckingStatusText(static_cast<uint8_t>(status))), Source);
+    if (!data.isEmpty()) {
+        const QString rendered = RenderTLV(data, 2);
+        AddFieldValue(QStringLiteral("TLVData Hex"), HexText(data), Source);
+        AddFieldValue(QStringLiteral("TLV Data"), LineBreak + rendered, Source);
+    }
+}
+
+void TParserCommand::ParseKMSendAnswer(TParseType Source)
+{
+    if (FStream->Remaining() < 3)
+        return;
+    const int64_t result = FStream->ReadInt(1);
+    const int64_t error = FStream->ReadInt(1);
+    const int64_t type = FStream->ReadInt(1);
+    AddFieldValue(QStringLiteral("CheckItemLocalResult"),
+                  Bracketed(result, CheckItemLocalResultText(static_cast<uint8_t>(result))), Source);
+    AddFieldValue(QStringLiteral("CheckItemLocalError"),
+                  Bracketed(error, CodeText(TCodeTable::ctCheckItemLocalError, error)), Source);
+    AddFieldValue(QStringLiteral("MarkingType2"), Bracketed(type, CodeText(TCodeTable::ctMarkingType2, type)), Source);
+    if (FStream->Remaining() >= 1)
+        ParseKMAnswer(Source);
+}
+
+void TParserCommand::ParseBarcodeOSU(TParseType Source)
+{
+    const auto length = static_cast<int32_t>(FStream->ReadInt(1));
+    if (length > 0)
+        AddBarcode(FStream->ReadBytes(length), Source);
+    const bool osu = FStream->Remaining() >= 1 && FStream->ReadInt(1) == 0xFF;
+    AddFieldValue(QStringLiteral("OSU"), osu ? QStringLiteral("True") : QStringLiteral("False"), Source);
+}
+
+} // namespace kestrun

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "log/BinStream.h"
+#include "log/Command.h"
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+
+namespace kestrun {
+
+// How a field's bytes are read and shown; the ordinal values are part of the format.
+enum TFieldType : uint8_t {
+    ftByte,
+    ftUInt32,
+    ftUint16,
+    ftINN,
+    ftBarcode,
+    ftBarcodeTLV,
+    ftKMAnswer,
+    ftQuantity6,
+    ftQuantity5,
+    ftDateTime,
+    ftDate,
+    ftTime,
+    ftSum,
+    ftString,
+    ftString40,
+    ftTableValue,
+    ftFieldType,
+    ftCheckType,
+    ftPaymentTypeSign,
+    ftPaymentItemSign,
+    ftTaxValue,
+    ftSumm1Value,
+    ftTax,
+    ftTLV,
+    ftTaxType,
+    ftTax1,
+    ftSoftVersion,
+    ftECRMode,
+    ftECRAdvancedMode,
+    ftECRFlags,
+    ftBatteryVoltage,
+    ftPowerSourceVoltage,
+    ftPortNumber,
+    ftCheckType2,
+    ftCheckItemLocalResult,
+    ftCheckItemLocalError,
+    ftMarkingType2,
+    ftItemStatus,
+    ftBarcodeOSU,
+    ftMarkingType,
+    ftMarkingTypeEx,
+    ftAcceptOrDecline,
+    ftKMSendAnswer,
+    ftString16,
+    ftDateTimeDoc,
+    ftFNSessionState,
+    ftFNCurrentDocument,
+    ftFNDocumentData,
+    ftFNLifeState,
+};
+
+// Which bytes of a command one Parse call decodes.
+enum TParseType : uint8_t {
+    pFields,       // the request
+    pAnswerFields, // the answer the log recorded
+    pPlayedFields, // the answer received during replay
+};
+
+struct TField
+{
+    QString Name;
+    TFieldType FieldType;
+};
+using TFields = QList<TField>;
+
+struct TFieldValue
+{
+    QString Name;
+    QString Value;
+};
+using TFieldValues = QList<TFieldValue>;
+
+// Builds a layout once, so a decoder class can keep it as a constant and hand it out cheaply.
+class TLayout
+{
+public:
+    TLayout& Field(const char16_t* name, TFieldType type);
+    // The fields prefix+first .. prefix+last, e.g. "Summ1".."Summ16".
+    TLayout& Run(const char16_t* prefix, int first, int last, TFieldType type);
+    operator TFields() const { return FFields; }
+
+private:
+    TFields FFields;
+};
+
+class TParserCommand;
+// Stands for a decoder class: constructs a ready decoder of that class.
+using TParserCommandClass = std::unique_ptr<TParserCommand> (*)();
+
+// Decodes the request and answers of one command by the layouts its class declares.
+class TParserCommand
+{
+public:
+    virtual ~TParserCommand() = default;
+    TParserCommand(const TParserCommand&) = delete;
+    TParserCommand& operator=(const TParserCommand&) = delete;
+
+    // Layouts are declared by virtual calls, which only dispatch once the object is complete.
+    template <class T>
+    static std::unique_ptr<TParserCommand> Create()
+    {
+        std::unique_ptr<TParserCommand> decoder(new T);
+        decoder->CreateFields();
+        decoder->CreateAnswerFields();
+        return decoder;
+    }
+
+    // Name, ": ", value and CR LF per decoded value; throws what the TLV renderer throws.
+    QString Parse(const TCommand& ACmd, TParseType Source);
+    // One-line summary from the values of the last request and logged-answer Parse.
+    virtual QString GetShortValue();
+
+    // Last value whose name equals Name after locale lower-casing; empty when none.
+    QString GetFieldValue(const QString& Name) const;
+    QString GetAnswerFieldValue(const QString& Name) const;
+
+    const TFields& Fields() const { return FFields; }
+    const TFields& AnswerFields() const { return FAnswerFields; }
+
+protected:
+    TParserCommand() = default;
+
+    virtual void CreateFields();
+    virtual void CreateAnswerFields();
+
+    void AddField(const QString& Name, TFieldType FieldType);
+    void AddAnswerField(const QString& Name, TFieldType FieldType);
+    // A whole layout kept as a constant by the class; shared, not copied.
+    void AddFields(const TFields& Layout);
+    void AddAnswerFields(const TFields& Layout);
+
+private:
+    void AddFieldValue(const QString& Name, const QString& Value, TParseType Source);
+    void LoadSource(const TCommand& ACmd, TParseType Source);
+    QString FieldValue(TFieldType FieldType, TParseType Source);
+    QString ReadText(int size);
+    void ParseBarcodeTLV(TParseType Source);
+    void ParseKMAnswer(TParseType Source);
+    void ParseKMSendAnswer(TParseType Source);
+    void ParseBarcodeOSU(TParseType Source);
+    void AddBarcode(const TBytes& barcode, TParseType Source);
+    QString FixedPoint(int64_t value, int decimals) const;
+
+    TFields FFields;
+    TFieldValues FFieldsValues;
+    TFieldValues FAnswerFieldsValues;
+    TFields FAnswerFields;
+    IBinStreamPtr FStream;
+    QString FDecimalPoint;
+};
+
+// The summaries fill formats written with "%s" places; values are inserted verbatim.
+QString FormatText(const QString& format, std::initializer_list<QString> values);
+// Without the trailing characters 0x20 and below.
+QString TrimRightText(const QString& text);
+// Without the leading and trailing characters 0x20 and below.
+QString TrimText(const QString& text);
+
+} // namespace kestrun

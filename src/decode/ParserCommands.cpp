@@ -1,0 +1,90 @@
+#include "ParserCommands.h"
+
+#include "ParserCommandClasses.h"
+#include "PrinterError.h"
+
+namespace kestrun {
+
+namespace {
+
+template <class T>
+constexpr TParserCommandClass ClassOf = &TParserCommand::Create<T>;
+
+std::unique_ptr<TParserCommand> MakeDecoder(const TCommand& Command)
+{
+    return TParserCommands::Instance().GetParserCommandClass(GetCommandCode(Command))();
+}
+
+} // namespace
+
+TParserCommands::TParserCommands()
+{
+    AddParserCommand(0xFF45, ClassOf<TParserCommandFF45>);
+    AddParserCommand(0xFF46, ClassOf<TParserCommandFF46>);
+    AddParserCommand(0xFF01, ClassOf<TParserCommandFF01>);
+    AddParserCommand(0xFF0C, ClassOf<TParserCommandFF0C>);
+    AddParserCommand(0xFF4D, ClassOf<TParserCommandFF0C>);
+    AddParserCommand(0xFF61, ClassOf<TParserCommandFF61>);
+    AddParserCommand(0xFF67, ClassOf<TParserCommandFF67>);
+    AddParserCommand(0xFF69, ClassOf<TParserCommandFF69>);
+    AddParserCommand(0xFF76, ClassOf<TParserCommandFF76>);
+    AddParserCommand(0x10, ClassOf<TParserCommand10>);
+    AddParserCommand(0x11, ClassOf<TParserCommand11>);
+    AddParserCommand(0x17, ClassOf<TParserCommand17>);
+    AddParserCommand(0x1E, ClassOf<TParserCommand1E>);
+    AddParserCommand(0x1F, ClassOf<TParserCommand1F>);
+    AddParserCommand(0x2F, ClassOf<TParserCommand2F>);
+    AddParserCommand(0x2D, ClassOf<TParserCommand2D>);
+    AddParserCommand(0x2E, ClassOf<TParserCommand2E>);
+    AddParserCommand(0x6B, ClassOf<TParserCommand6B>);
+    AddParserCommand(0x80, ClassOf<TParserCommand80>);
+    AddParserCommand(0x81, ClassOf<TParserCommand81>);
+    AddParserCommand(0x82, ClassOf<TParserCommand82>);
+    AddParserCommand(0x83, ClassOf<TParserCommand83>);
+    AddParserCommand(0x85, ClassOf<TParserCommand85>);
+    AddParserCommand(0x89, ClassOf<TParserCommand89>);
+    AddParserCommand(0x8D, ClassOf<TParserCommand8D>);
+    AddParserCommand(0xFC, ClassOf<TParserCommandFC>);
+}
+
+void TParserCommands::AddParserCommand(uint16_t Code, TParserCommandClass Class) { FCommands.append({Code, Class}); }
+
+TParserCommandClass TParserCommands::GetParserCommandClass(uint16_t ACode) const
+{
+    for (const TEntry& entry : FCommands)
+        if (entry.Code == ACode)
+            return entry.Class;
+    return ClassOf<TParserCommand>;
+}
+
+const TParserCommands& TParserCommands::Instance()
+{
+    static const TParserCommands registry;
+    return registry;
+}
+
+TParsedCommand ParseCommand(const TCommand& Command)
+{
+    const std::unique_ptr<TParserCommand> decoder = MakeDecoder(Command);
+    TParsedCommand parsed;
+    parsed.Request = decoder->Parse(Command, pFields);
+    parsed.Answer = decoder->Parse(Command, pAnswerFields);
+    parsed.Played = decoder->Parse(Command, pPlayedFields);
+    return parsed;
+}
+
+QString GetCommandShortValue(const TCommand& Command)
+{
+    const std::unique_ptr<TParserCommand> decoder = MakeDecoder(Command);
+    decoder->Parse(Command, pFields);
+    decoder->Parse(Command, pAnswerFields);
+    QString text = decoder->GetShortValue();
+    const int error = GetAnswerErrorCode(Command);
+    if (error != 0)
+        text += QStringLiteral(" [ERROR] ") + QString::number(error) + QStringLiteral(" (0x")
+              + QStringLiteral("%1").arg(static_cast<uint32_t>(error), 2, 16, QLatin1Char('0')).toUpper()
+              + QStringLiteral(") ") + TPrinterError::GetDescription(error, true);
+    return text;
+}
+
+} // namespace kestrun

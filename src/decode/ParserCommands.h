@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ParserCommand.h"
+
+#include <QList>
+#include <cstdint>
+
+namespace kestrun {
+
+// Which decoder class decodes a command code.
+class TParserCommands
+{
+public:
+    TParserCommands();
+
+    // The class registered for the code, or the base class that shows no fields.
+    TParserCommandClass GetParserCommandClass(uint16_t ACode) const;
+
+    // The registry never changes, so one instance serves every caller.
+    static const TParserCommands& Instance();
+
+private:
+    struct TEntry
+    {
+        uint16_t Code;
+        TParserCommandClass Class;
+    };
+
+    void AddParserCommand(uint16_t Code, TParserCommandClass Class);
+
+    QList<TEntry> FCommands;
+};
+
+struct TParsedCommand
+{
+    QString Request; // decoded request
+    QString Answer;  // decoded answer recorded in the log
+    QString Played;  // decoded answer received during replay
+};
+
+// The three decoded texts of the details pane; throws what the TLV renderer throws.
+TParsedCommand ParseCommand(const TCommand& Command);
+// The "Data" column text: the decoder's summary plus an error mark when the answer failed.
+QString GetCommandShortValue(const TCommand& Command);
+
+} // namespace kestrun
