@@ -1,0 +1,52 @@
+#include <QProcess>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliCase
+{
+    const char* Name;
+    QStringList Args;
+    int ExitCode;
+    QByteArray Out;
+    QByteArray Err; // the start of standard error
+};
+
+class TlvCommand : public testing::TestWithParam<CliCase>
+{
+};
+
+TEST_P(TlvCommand, PrintsRenderingAndExitStatus)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(KESTRUN_CLI), GetParam().Args);
+    ASSERT_TRUE(cli.waitForFinished());
+    EXPECT_EQ(cli.exitCode(), GetParam().ExitCode);
+    EXPECT_EQ(cli.readAllStandardOutput(), GetParam().Out);
+    EXPECT_TRUE(cli.readAllStandardError().startsWith(GetParam().Err));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, TlvCommand,
+    testing::Values(
+        CliCase{"NumbersAndIndent",
+                {"tlv", "--numbers", "--indent", "4", "03 00 0B 00 1E 04 01 00 01 FC 03 02 00 39 30"},
+                0,
+                "    3,Кассовый чек\r\n"
+                "     1054,ПРИЗН. РАСЧЕТА:Приход\r\n"
+                "     1020,СУММА РАСЧЕТА В ЧЕКЕ(БСО):123.45\r\n",
+                ""},
+        CliCase{"BytesAsArguments", {"tlv", "1E", "04", "01", "00", "01"}, 0, "ПРИЗН. РАСЧЕТА:Приход\r\n", ""},
+        CliCase{"ShortDataHasNoLineEnd", {"tlv", "1E 04"}, 0, "TLV length error", ""},
+        CliCase{"RussianLocaleKeepsPoint", {"--locale", "ru_RU", "tlv", "FC 03 02 00 39 30 F4 03 04 00 B4 F4 41 60"}, 0,
+                "СУММА РАСЧЕТА В ЧЕКЕ(БСО):123.45\r\n"
+                "ДАТА, ВРЕМЯ:05.03.2021 09:07:00\r\n",
+                ""},
+        CliCase{"RendererError", {"tlv", "FF 03 02 00 09 01"}, 1, "", "kestrun-cli tlv: Неверная длина FVLN"},
+        CliCase{"MissingHex", {"tlv", "--numbers"}, 2, "", ""},
+        CliCase{"NegativeIndent", {"tlv", "--indent", "-1", "00"}, 2, "", ""},
+        CliCase{"IndentNotANumber", {"tlv", "--indent", "x", "00"}, 2, "", ""}),
+    [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.Name); });
+
+} // namespace
