@@ -55,9 +55,44 @@ class TBinStream final : public IBinStream
 public:
     static IBinStreamPtr Create(const TBytes& AData);
     explicit TBinStream(const TBytes& AData);
-    // ... overrides of every IBinStream operation (implemented in BinStream.cpp)
+
+    TBytes Data() override;
+    int64_t Size() const override;
+    QBuffer& Stream() override;
+    void SetData(const TBytes& data) override;
+    TByteString DataAsStr() override;
+    void SetDataAsStr(const TByteString& data) override;
+    int64_t Remaining() const override;
+
+    uint8_t ReadByte() override;
+    uint16_t ReadUInt16() override;
+    uint32_t ReadUInt32() override;
+    char ReadChar() override;
+    TDateTime ReadDate() override;
+    TDateTime ReadTime() override;
+    TByteString ReadString() override;
+    TByteString ReadString(int32_t ASize) override;
+    int64_t ReadInt(int32_t ASize) override;
+    int64_t ReadIntRev(int32_t ASize) override;
+
+    void WriteByte(uint8_t AValue) override;
+    void WriteUInt16(uint16_t AValue) override;
+    void WriteUInt32(uint32_t AValue) override;
+    void WriteInt(int64_t AValue, int32_t ASize) override;
+    void WriteIntRev(int64_t AValue, int32_t ASize) override;
+    void WriteString(const TByteString& AData) override;
+    void WriteBytes(const TBytes& AData) override;
+    TBytes ReadBytes(int32_t ASize) override;
+    void WriteDate(const TPrinterDate& AData) override;
+    void WriteTime(const TPrinterTime& AData) override;
+    void WriteStream(QIODevice& AStream) override;
+    void Clear() override;
 
 private:
+    // The next `size` bytes, zeros standing in for those past the end; the position moves
+    // only over the bytes that exist.
+    QByteArray ReadPadded(qsizetype size);
+
     QByteArray FBytes;
     QBuffer FStream;
 };

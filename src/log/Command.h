@@ -40,6 +40,13 @@ struct TCommand
     bool operator==(const TCommand&) const = default;
 };
 
+} // namespace kestrun
+
+// Lets the command list grow by realloc instead of copying every record.
+Q_DECLARE_TYPEINFO(kestrun::TCommand, Q_RELOCATABLE_TYPE);
+
+namespace kestrun {
+
 // The command list, indexed from 0.
 using TCommands = QList<TCommand>;
 

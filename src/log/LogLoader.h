@@ -2,6 +2,7 @@
 
 #include "Command.h"
 
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -13,11 +14,16 @@ namespace kestrun {
 // the read-exclusion lines, then ParseLog into `commands`.
 // Throws kestrun::Exception with the user-facing message (file open error, bad UTF-8,
 // "Некорректный формат пакета" - records parsed before that error stay in `commands`).
+// Every load empties `commands` first, so after a file that cannot be opened or decoded it is
+// empty, like the list view.
 // `progress` (optional) is called now and then with a fraction 0..1 of the input consumed.
 using TLoadProgress = std::function<void(double fraction)>;
 
 void LoadLogFile(const QString& fileName, const QStringList& ignoreLines, TCommands& commands,
                  const TLoadProgress& progress = {});
+// The same from an open device (standard input, memory); progress needs a device of known size.
+void LoadLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands& commands,
+                   const TLoadProgress& progress = {});
 void LoadLogText(const QString& text, const QStringList& ignoreLines, TCommands& commands);
 
 } // namespace kestrun

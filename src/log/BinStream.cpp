@@ -1,0 +1,172 @@
+#include "BinStream.h"
+
+#include "Exception.h"
+
+#include <algorithm>
+
+namespace kestrun {
+
+namespace {
+
+// Integer sizes beyond 8 bytes are outside the contract; they read and write 8.
+int ClampIntSize(int32_t size) { return std::clamp<int32_t>(size, 0, 8); }
+
+uint64_t LittleEndian(QByteArrayView bytes)
+{
+    uint64_t value = 0;
+    for (qsizetype i = bytes.size(); i-- > 0;)
+        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+} // namespace
+
+IBinStreamPtr TBinStream::Create(const TBytes& AData) { return std::make_shared<TBinStream>(AData); }
+
+TBinStream::TBinStream(const TBytes& AData)
+{
+    FStream.setBuffer(&FBytes);
+    FStream.open(QIODevice::ReadWrite);
+    SetData(AData);
+}
+
+TBytes TBinStream::Data()
+{
+    FStream.seek(0);
+    return FStream.readAll();
+}
+
+int64_t TBinStream::Size() const { return FStream.size(); }
+
+QBuffer& TBinStream::Stream() { return FStream; }
+
+void TBinStream::SetData(const TBytes& data)
+{
+    Clear();
+    if (data.isEmpty())
+        return;
+    FStream.write(data);
+    FStream.seek(0);
+}
+
+TByteString TBinStream::DataAsStr() { return Data(); }
+
+void TBinStream::SetDataAsStr(const TByteString& data) { SetData(data); }
+
+int64_t TBinStream::Remaining() const { return FStream.size() - FStream.pos(); }
+
+QByteArray TBinStream::ReadPadded(qsizetype size)
+{
+    QByteArray bytes = FStream.read(size);
+    if (bytes.size() < size)
+        bytes.append(size - bytes.size(), '\0');
+    return bytes;
+}
+
+uint8_t TBinStream::ReadByte() { return static_cast<uint8_t>(ReadPadded(1)[0]); }
+
+uint16_t TBinStream::ReadUInt16() { return static_cast<uint16_t>(LittleEndian(ReadPadded(2))); }
+
+uint32_t TBinStream::ReadUInt32() { return static_cast<uint32_t>(LittleEndian(ReadPadded(4))); }
+
+char TBinStream::ReadChar() { return ReadPadded(1)[0]; }
+
+TDateTime TBinStream::ReadDate()
+{
+    const TDateTime date = BinToDate(ReadPadded(3), 1);
+    if (date == 0)
+        throw Exception(QStringLiteral("Invalid argument to date encode"));
+    return date;
+}
+
+TDateTime TBinStream::ReadTime()
+{
+    const QByteArray bytes = ReadPadded(3);
+    const auto hour = static_cast<unsigned char>(bytes[0]);
+    const auto min = static_cast<unsigned char>(bytes[1]);
+    const auto sec = static_cast<unsigned char>(bytes[2]);
+    if (hour >= 24 || min >= 60 || sec >= 60)
+        throw Exception(QStringLiteral("Invalid argument to time encode"));
+    return EncodeTime(hour, min, sec);
+}
+
+TByteString TBinStream::ReadString() { return FStream.readAll(); }
+
+TByteString TBinStream::ReadString(int32_t ASize)
+{
+    if (FStream.size() == 0 || ASize <= 0)
+        return {};
+    return ReadPadded(ASize);
+}
+
+int64_t TBinStream::ReadInt(int32_t ASize)
+{
+    return static_cast<int64_t>(LittleEndian(ReadPadded(ClampIntSize(ASize))));
+}
+
+int64_t TBinStream::ReadIntRev(int32_t ASize)
+{
+    const int size = ClampIntSize(ASize);
+    if (size == 0)
+        return 0;
+    QByteArray bytes = ReadPadded(size);
+    std::reverse(bytes.begin(), bytes.end());
+    return static_cast<int64_t>(LittleEndian(bytes));
+}
+
+void TBinStream::WriteByte(uint8_t AValue) { FStream.putChar(static_cast<char>(AValue)); }
+
+void TBinStream::WriteUInt16(uint16_t AValue) { WriteInt(AValue, 2); }
+
+void TBinStream::WriteUInt32(uint32_t AValue) { WriteInt(AValue, 4); }
+
+void TBinStream::WriteInt(int64_t AValue, int32_t ASize)
+{
+    FStream.write(IntToBin(AValue, ClampIntSize(ASize)));
+}
+
+void TBinStream::WriteIntRev(int64_t AValue, int32_t ASize)
+{
+    QByteArray bytes = IntToBin(AValue, ClampIntSize(ASize));
+    std::reverse(bytes.begin(), bytes.end());
+    FStream.write(bytes);
+}
+
+void TBinStream::WriteString(const TByteString& AData) { FStream.write(AData); }
+
+void TBinStream::WriteBytes(const TBytes& AData) { FStream.write(AData); }
+
+TBytes TBinStream::ReadBytes(int32_t ASize)
+{
+    if (ASize <= 0)
+        return {};
+    return ReadPadded(ASize);
+}
+
+void TBinStream::WriteDate(const TPrinterDate& AData)
+{
+    const char bytes[] = {char(AData.Day), char(AData.Month), char(AData.Year)};
+    FStream.write(bytes, sizeof bytes);
+}
+
+void TBinStream::WriteTime(const TPrinterTime& AData)
+{
+    const char bytes[] = {char(AData.Hour), char(AData.Min), char(AData.Sec)};
+    FStream.write(bytes, sizeof bytes);
+}
+
+void TBinStream::WriteStream(QIODevice& AStream)
+{
+    if (AStream.size() <= 0)
+        return;
+    AStream.seek(0);
+    FStream.write(AStream.readAll());
+}
+
+void TBinStream::Clear()
+{
+    FStream.seek(0);
+    FBytes.clear();
+}
+
+} // namespace kestrun

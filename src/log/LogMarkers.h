@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace kestrun {
+
+// The fixed texts by which driver log lines are recognised.
+enum class TLogMarker : uint8_t {
+    lmRequest1,
+    lmRequest2,
+    lmRequestNg,
+    lmRequestJpos,
+    lmAnswer1,
+    lmAnswer2,
+    lmAnswerNg,
+    lmAnswerJpos,
+    lmDriverError,
+};
+
+constexpr size_t LogMarkerCount = 9;
+
+std::string_view LogMarkerText(TLogMarker marker);
+
+// Where each marker first occurs in one line, found in a single pass over the line.
+class TLineMarkers
+{
+public:
+    void Scan(QByteArrayView line);
+    void Reset() { FEnd.fill(-1); }
+
+    bool Has(TLogMarker marker) const { return End(marker) >= 0; }
+    // Offset just behind the marker's first occurrence (where its payload starts); -1 when absent.
+    qsizetype End(TLogMarker marker) const { return FEnd[static_cast<size_t>(marker)]; }
+
+private:
+    std::array<qsizetype, LogMarkerCount> FEnd{-1, -1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+} // namespace kestrun

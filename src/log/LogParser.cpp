@@ -1,0 +1,410 @@
+#include "LogParser.h"
+
+#include "Codepages.h"
+#include "Protocol2Frame.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kestrun {
+
+namespace {
+
+constexpr qsizetype PrefixLength = 36;
+constexpr qsizetype NgPrefixLength = 68;
+
+// The text without its first `first` and last `last` characters; empty when nothing is left.
+QByteArray Cut(const std::string& text, size_t first, size_t last)
+{
+    if (text.size() <= first + last)
+        return {};
+    return QByteArray(text.data() + first, qsizetype(text.size() - first - last));
+}
+
+QByteArray FirstChars(const std::string& text, qsizetype count)
+{
+    return QByteArray(text.data(), std::min(count, qsizetype(text.size())));
+}
+
+void AppendWithBlank(std::string& text, QByteArrayView payload)
+{
+    text += ' ';
+    text.append(payload.data(), size_t(payload.size()));
+}
+
+bool IsNgControl(QByteArrayView payload)
+{
+    return payload == "06" || payload == "FF" || payload == "05" || payload == "15";
+}
+
+// One byte per character: a surrogate pair counts as one character, like any other,
+// and characters Windows-1251 lacks become '?'.
+void ToSingleByte(QStringView line, std::string& out)
+{
+    out.clear();
+    const bool ascii = std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        out.reserve(size_t(line.size()));
+        for (QChar c : line)
+            out += char(c.unicode());
+        return;
+    }
+    QString folded;
+    folded.reserve(line.size());
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate()) {
+            folded += QLatin1Char('?');
+            ++i;
+        } else {
+            folded += line[i];
+        }
+    }
+    const QByteArray bytes = UnicodeToCp1251(folded);
+    out.assign(bytes.constData(), size_t(bytes.size()));
+}
+
+} // namespace
+
+TLogParser::TLogParser(TCommands& ACommands, const QList<int32_t>& AIgnoreCodes) : FCommands(ACommands)
+{
+    FCommands.clear();
+    for (int32_t code : AIgnoreCodes) {
+        if (code >= 0 && code < int32_t(FIgnored.size())) {
+            FIgnored.set(size_t(code));
+            FIgnoreAny = true;
+        }
+    }
+}
+
+void TLogParser::AddLine(QByteArrayView ALine)
+{
+    FNext.Text.assign(ALine.data(), size_t(ALine.size()));
+    FNext.Unicode.clear();
+    FNext.IsUnicode = false;
+    Push();
+}
+
+void TLogParser::AddLine(QStringView ALine)
+{
+    ToSingleByte(ALine, FNext.Text);
+    FNext.Unicode = ALine.toString();
+    FNext.IsUnicode = true;
+    Push();
+}
+
+void TLogParser::Push()
+{
+    FNext.Markers.Scan(FNext.View());
+    if (FHasCurrent) {
+        Act(FCurrent, FNext);
+        ++FIndex;
+    }
+    std::swap(FCurrent, FNext);
+    FHasCurrent = true;
+}
+
+void TLogParser::Finish()
+{
+    if (FHasCurrent) {
+        FNext.Text.clear();
+        FNext.Unicode.clear();
+        FNext.IsUnicode = false;
+        FNext.Markers.Reset();
+        Act(FCurrent, FNext);
+        FHasCurrent = false;
+    }
+    if (!FRequest.empty()) {
+        StoreUnfinishedRequest();
+        FRequest.clear();
+        FAnswer.clear();
+    }
+}
+
+void TLogParser::StoreUnfinishedRequest()
+{
+    TCommand command;
+    command.Data = Cut(FRequest, 6, 3);
+    command.Attributes = FPrefix;
+    command.Protocol = FKind;
+    command.LineNumber = FLineNumber;
+    AddCommand(std::move(command));
+}
+
+bool TLogParser::AddCommand(TCommand&& ACommand)
+{
+    if (FIgnoreAny && FIgnored.test(GetCommandCode(ACommand)))
+        return false;
+    FCommands.append(std::move(ACommand));
+    return true;
+}
+
+void TLogParser::ResetExchange()
+{
+    FRequest.clear();
+    FAnswer.clear();
+    FLineNumber = -1;
+    FKind = TProtocol::pNone;
+    FState = TScanState::ssIdle;
+}
+
+QByteArrayView TLogParser::GetRequestPayload(const TLine& L)
+{
+    const auto payload = [&L](TLogMarker marker) { return L.View().sliced(L.Markers.End(marker)); };
+    if (L.Markers.Has(TLogMarker::lmRequest1)) {
+        if (FKind != TProtocol::pPlain)
+            FKind = TProtocol::pProtocol1;
+        return payload(TLogMarker::lmRequest1);
+    }
+    if (L.Markers.Has(TLogMarker::lmRequest2)) {
+        FKind = TProtocol::pProtocol2;
+        return payload(TLogMarker::lmRequest2);
+    }
+    if (L.Markers.Has(TLogMarker::lmRequestNg)) {
+        if (FKind != TProtocol::pProtocolNg1)
+            FKind = TProtocol::pProtocolNg1Plain;
+        return payload(TLogMarker::lmRequestNg);
+    }
+    if (L.Markers.Has(TLogMarker::lmRequestJpos)) {
+        if (FKind != TProtocol::pPlain)
+            FKind = TProtocol::pProtocolJpos1;
+        return payload(TLogMarker::lmRequestJpos);
+    }
+    return {};
+}
+
+QByteArrayView TLogParser::GetAnswerPayload(const TLine& L, TProtocol AKind)
+{
+    TLogMarker marker;
+    switch (AKind) {
+    case TProtocol::pProtocol1: marker = TLogMarker::lmAnswer1; break;
+    case TProtocol::pProtocol2: marker = TLogMarker::lmAnswer2; break;
+    case TProtocol::pProtocolNg1:
+    case TProtocol::pProtocolNg1Plain: marker = TLogMarker::lmAnswerNg; break;
+    case TProtocol::pProtocolJpos1: marker = TLogMarker::lmAnswerJpos; break;
+    default: return {};
+    }
+    return L.Markers.Has(marker) ? L.View().sliced(L.Markers.End(marker)) : QByteArrayView();
+}
+
+QString TLogParser::GetDriverErrorText(const TLine& L)
+{
+    // The text starts with the marker's closing '-'.
+    if (L.IsUnicode) {
+        const std::string_view marker = LogMarkerText(TLogMarker::lmDriverError);
+        const qsizetype at = L.Unicode.indexOf(QLatin1StringView(marker.data(), qsizetype(marker.size())));
+        return L.Unicode.mid(at + qsizetype(marker.size()) - 1);
+    }
+    return Cp1251ToUnicode(L.View().sliced(L.Markers.End(TLogMarker::lmDriverError) - 1));
+}
+
+void TLogParser::Act(const TLine& L, const TLine& Next)
+{
+    try {
+        Process(L, Next);
+    } catch (...) {
+        FFailed = true;
+        throw;
+    }
+}
+
+void TLogParser::Process(const TLine& L, const TLine& Next)
+{
+    if (L.Markers.Has(TLogMarker::lmDriverError)) {
+        TCommand command;
+        command.Data = Cut(FRequest, 6, 3);
+        command.AnswerData = Cut(FAnswer, 0, 2);
+        command.Attributes = FPrefix;
+        command.Protocol = FKind;
+        command.LineNumber = FLineNumber;
+        command.DriverError = GetDriverErrorText(L);
+        AddCommand(std::move(command));
+        FRequest.clear();
+        FAnswer.clear();
+    }
+    switch (FState) {
+    case TScanState::ssIdle: ProcessIdle(L, Next); break;
+    case TScanState::ssRequest: ProcessRequest(L); break;
+    case TScanState::ssAfterEnq: ProcessAfterEnq(L); break;
+    case TScanState::ssAnswerStart:
+        FState = GetAnswerPayload(L, FKind).isEmpty() ? TScanState::ssIdle : TScanState::ssAnswer;
+        break;
+    case TScanState::ssAnswer: ProcessAnswer(L); break;
+    case TScanState::ssProto2Answer: ProcessProto2Answer(L, Next); break;
+    case TScanState::ssPlainAnswer: ProcessPlainAnswer(L, Next); break;
+    case TScanState::ssNgAnswer: ProcessNgAnswer(L); break;
+    }
+}
+
+void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
+{
+    const int32_t lineNumber = int32_t(std::min<qint64>(FIndex + 1, std::numeric_limits<int32_t>::max()));
+    const QByteArrayView payload = GetRequestPayload(L);
+    if (!payload.isEmpty()) {
+        switch (FKind) {
+        case TProtocol::pProtocol1:
+        case TProtocol::pProtocolJpos1:
+            if (payload == "05") {
+                FPrefix = FirstChars(L.Text, PrefixLength);
+                FState = TScanState::ssAfterEnq;
+            } else if (payload.size() >= 5) {
+                FPrefix = FirstChars(L.Text, PrefixLength);
+                FRequest.append(payload.data(), size_t(payload.size()));
+                FKind = TProtocol::pPlain;
+                if (FLineNumber < 0)
+                    FLineNumber = lineNumber;
+                FState = TScanState::ssRequest;
+            }
+            break;
+        case TProtocol::pProtocol2:
+            FPrefix = FirstChars(L.Text, PrefixLength);
+            AppendWithBlank(FRequest, payload);
+            if (FLineNumber < 0)
+                FLineNumber = lineNumber;
+            if (!GetAnswerPayload(Next, TProtocol::pProtocol2).isEmpty())
+                FState = TScanState::ssProto2Answer;
+            break;
+        case TProtocol::pProtocolNg1:
+        case TProtocol::pProtocolNg1Plain:
+            FPrefix = FirstChars(L.Text, NgPrefixLength);
+            if (IsNgControl(payload)) {
+                FKind = TProtocol::pProtocolNg1;
+            } else {
+                AppendWithBlank(FRequest, payload);
+                FLineNumber = lineNumber;
+                FState = TScanState::ssNgAnswer;
+            }
+            break;
+        default: break;
+        }
+        return;
+    }
+    switch (FKind) {
+    case TProtocol::pProtocol1:
+    case TProtocol::pProtocolJpos1:
+        if (GetAnswerPayload(L, FKind).startsWith("02"))
+            FState = TScanState::ssAnswerStart;
+        break;
+    case TProtocol::pProtocol2:
+        if (!GetAnswerPayload(Next, TProtocol::pProtocol2).isEmpty())
+            FState = TScanState::ssProto2Answer;
+        break;
+    case TProtocol::pPlain:
+        if (!GetAnswerPayload(L, TProtocol::pProtocol1).isEmpty())
+            FState = TScanState::ssPlainAnswer;
+        break;
+    default: break;
+    }
+}
+
+void TLogParser::ProcessAfterEnq(const TLine& L)
+{
+    const QByteArrayView payload = GetRequestPayload(L);
+    if (!payload.startsWith("02"))
+        return;
+    FRequest.append(payload.data(), size_t(payload.size()));
+    if (FLineNumber < 0)
+        FLineNumber = int32_t(std::min<qint64>(FIndex + 1, std::numeric_limits<int32_t>::max()));
+    FState = TScanState::ssRequest;
+}
+
+void TLogParser::ProcessRequest(const TLine& L)
+{
+    const QByteArrayView payload = GetRequestPayload(L);
+    if (!payload.isEmpty()) {
+        AppendWithBlank(FRequest, payload);
+        return;
+    }
+    TCommand command;
+    command.Data = FKind == TProtocol::pPlain ? Cut(FRequest, 3, 0) : Cut(FRequest, 6, 3);
+    command.Attributes = FPrefix;
+    command.Protocol = FKind;
+    command.LineNumber = FLineNumber;
+    FDropped = !AddCommand(std::move(command));
+    FRequest.clear();
+    FAnswer.clear();
+    FLineNumber = -1;
+    FState = TScanState::ssIdle;
+}
+
+void TLogParser::ProcessAnswer(const TLine& L)
+{
+    const QByteArrayView payload = GetAnswerPayload(L, FKind);
+    if (!payload.isEmpty()) {
+        if (!FAnswer.empty())
+            FAnswer += ' ';
+        FAnswer.append(payload.data(), size_t(payload.size()));
+        return;
+    }
+    if (!GetRequestPayload(L).startsWith("06"))
+        return;
+    if (!FCommands.isEmpty() && !FDropped) {
+        TCommand& last = FCommands.last();
+        last.AnswerData = Cut(FAnswer, 0, 2);
+        last.Protocol = FKind;
+    }
+    FAnswer.clear();
+    FState = TScanState::ssIdle;
+}
+
+void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
+{
+    const QByteArrayView payload = GetAnswerPayload(L, TProtocol::pProtocol2);
+    if (!payload.isEmpty() && payload != "06")
+        AppendWithBlank(FAnswer, payload);
+    if (!GetAnswerPayload(Next, TProtocol::pProtocol2).isEmpty())
+        return;
+    TCommand command;
+    command.Data = DecodeProtocol2Frame(QByteArrayView(FRequest.data(), qsizetype(FRequest.size())));
+    command.AnswerData = DecodeProtocol2Frame(QByteArrayView(FAnswer.data(), qsizetype(FAnswer.size())));
+    command.Attributes = FPrefix;
+    command.Protocol = TProtocol::pProtocol2;
+    command.LineNumber = FLineNumber;
+    AddCommand(std::move(command));
+    ResetExchange();
+}
+
+void TLogParser::ProcessPlainAnswer(const TLine& L, const TLine& Next)
+{
+    const QByteArrayView payload = GetAnswerPayload(L, TProtocol::pProtocol1);
+    if (!payload.isEmpty())
+        AppendWithBlank(FAnswer, payload);
+    if (!GetAnswerPayload(Next, TProtocol::pProtocol1).isEmpty())
+        return;
+    if (!FCommands.isEmpty() && !FDropped) {
+        TCommand& last = FCommands.last();
+        last.AnswerData = Cut(FAnswer, 1, 0);
+        last.Protocol = TProtocol::pPlain;
+    }
+    ResetExchange();
+}
+
+void TLogParser::ProcessNgAnswer(const TLine& L)
+{
+    const QByteArrayView payload = GetAnswerPayload(L, TProtocol::pProtocolNg1);
+    if (IsNgControl(payload)) {
+        FKind = TProtocol::pProtocolNg1;
+        return;
+    }
+    if (payload.isEmpty())
+        return;
+    AppendWithBlank(FAnswer, payload);
+    TCommand command;
+    const bool framed = FKind == TProtocol::pProtocolNg1;
+    command.Data = framed ? Cut(FRequest, 7, 3) : Cut(FRequest, 3, 0);
+    command.AnswerData = framed ? Cut(FAnswer, 7, 3) : Cut(FAnswer, 3, 0);
+    command.Attributes = FPrefix;
+    command.Protocol = FKind;
+    command.LineNumber = FLineNumber;
+    AddCommand(std::move(command));
+    ResetExchange();
+}
+
+void ParseLog(const QStringList& Lines, TCommands& Commands, const QList<int32_t>& IgnoreCodes)
+{
+    TLogParser parser(Commands, IgnoreCodes);
+    for (const QString& line : Lines)
+        parser.AddLine(QStringView(line));
+    parser.Finish();
+}
+
+} // namespace kestrun

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "Command.h"
+#include "LogLineSink.h"
+#include "LogMarkers.h"
+
+#include <QList>
+#include <QStringList>
+#include <bitset>
+#include <string>
+
+namespace kestrun {
+
+// Turns driver log lines into commands, one line at a time, so a log never has to be held in
+// memory as a whole. Several steps look at the line after the current one, so each line is
+// acted on when its successor arrives (or at Finish).
+// Throws Exception "Некорректный формат пакета" for a bad protocol-2 escape; the commands stored
+// before it stay in the list and the parser must not be fed any further.
+class TLogParser final : public ILogLineSink
+{
+public:
+    // Empties ACommands, which must outlive the parser.
+    TLogParser(TCommands& ACommands, const QList<int32_t>& AIgnoreCodes);
+
+    void AddLine(QByteArrayView ALine) override;
+    void AddLine(QStringView ALine) override;
+    // Acts on the last line and stores a request left unfinished by the end of the log.
+    void Finish();
+    // True once a line raised the packet format error.
+    bool Failed() const { return FFailed; }
+
+private:
+    enum class TScanState : uint8_t {
+        ssIdle,
+        ssRequest,
+        ssAfterEnq,
+        ssAnswerStart,
+        ssAnswer,
+        ssProto2Answer,
+        ssPlainAnswer,
+        ssNgAnswer,
+    };
+
+    struct TLine
+    {
+        std::string Text; // Windows-1251, one byte per character
+        TLineMarkers Markers;
+        QString Unicode;  // the line as given, kept only for lines that came as Unicode
+        bool IsUnicode = false;
+
+        QByteArrayView View() const { return QByteArrayView(Text.data(), qsizetype(Text.size())); }
+    };
+
+    void Push();
+    void Act(const TLine& L, const TLine& Next);
+    void Process(const TLine& L, const TLine& Next);
+    void ProcessIdle(const TLine& L, const TLine& Next);
+    void ProcessAfterEnq(const TLine& L);
+    void ProcessRequest(const TLine& L);
+    void ProcessAnswer(const TLine& L);
+    void ProcessProto2Answer(const TLine& L, const TLine& Next);
+    void ProcessPlainAnswer(const TLine& L, const TLine& Next);
+    void ProcessNgAnswer(const TLine& L);
+
+    QByteArrayView GetRequestPayload(const TLine& L);
+    static QByteArrayView GetAnswerPayload(const TLine& L, TProtocol AKind);
+    static QString GetDriverErrorText(const TLine& L);
+
+    bool AddCommand(TCommand&& ACommand);
+    void StoreUnfinishedRequest();
+    void ResetExchange();
+
+    TCommands& FCommands;
+    std::bitset<0x10000> FIgnored;
+    bool FIgnoreAny = false;
+
+    TLine FCurrent;
+    TLine FNext;
+    bool FHasCurrent = false;
+    bool FFailed = false;
+    qint64 FIndex = 0; // 0-based position of FCurrent
+
+    TScanState FState = TScanState::ssIdle;
+    TProtocol FKind = TProtocol::pNone;
+    std::string FRequest;
+    std::string FAnswer;
+    QByteArray FPrefix;
+    int32_t FLineNumber = -1;
+    bool FDropped = false;
+};
+
+// The whole run over a list of lines (pasted text, tests).
+void ParseLog(const QStringList& Lines, TCommands& Commands, const QList<int32_t>& IgnoreCodes);
+
+} // namespace kestrun

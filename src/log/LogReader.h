@@ -1,0 +1,37 @@
+#pragma once
+
+#include "LogLineSink.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+namespace kestrun {
+
+enum class TTextEncoding : uint8_t {
+    teWindows1251,
+    teUtf8,
+    teUtf16LE,
+    teUtf16BE,
+};
+
+using TReadProgress = std::function<void(double fraction)>;
+
+// Opens a log read-only (a driver may still be writing it). Throws Exception
+// "Cannot open file "NAME". REASON" with the system's reason.
+void OpenLogFile(QFile& AFile, const QString& AFileName);
+
+// Streams a log into ASink: a byte-order mark (UTF-8, UTF-16LE, UTF-16BE) chooses the encoding,
+// otherwise AEncoding. Invalid UTF-8 after a UTF-8 mark throws Exception "No mapping for the
+// Unicode character exists in the target multi-byte code page" once the lines before it are
+// delivered. AProgress gets the fraction of the device read, when its size is known.
+void ReadLogStream(QIODevice& ADevice, TTextEncoding AEncoding, ILogLineSink& ASink,
+                   const TReadProgress& AProgress = {});
+
+// The whole file as Unicode lines. Lines is left alone when the file cannot be opened, and holds
+// the lines before the fault when decoding fails.
+void ReadLogLines(const QString& FileName, TTextEncoding Encoding, QStringList& Lines);
+
+} // namespace kestrun

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Bytes.h"
+
+namespace kestrun {
+
+// Undoes the byte stuffing of a protocol-2 frame: 9F 81 -> 8F, 9F 83 -> 9F, a trailing lone 9F
+// is dropped. Any other byte after 9F throws Exception "Некорректный формат пакета".
+TByteString UnstuffProtocol2(QByteArrayView bytes);
+
+// Hex text of a joined protocol-2 frame in, hex text of its command bytes out
+// (start byte, 4-byte header and 2-byte trailer removed).
+QByteArray DecodeProtocol2Frame(QByteArrayView text);
+
+} // namespace kestrun
