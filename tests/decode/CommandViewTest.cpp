@@ -1,0 +1,315 @@
+#include "decode/CommandView.h"
+#include "decode/ParserCommands.h"
+#include "decode/PrinterError.h"
+#include "log/Exception.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include "PrintQt.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace kestrun {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const QByteArray Prefix = "[12.03.2024 10:15:30.123] [00001A2C] ";
+const QByteArray Sale = "80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00 4D 69 6C 6B";
+const QByteArray BrokenTLV = "FF 0C 1E 00 00 00 FF 03 01 00 05";
+
+TCommand Command(const QByteArray& data, const QByteArray& answer, TProtocol protocol = TProtocol::pProtocol1)
+{
+    TCommand command;
+    command.Attributes = Prefix;
+    command.Data = data;
+    command.AnswerData = answer;
+    command.Protocol = protocol;
+    command.LineNumber = 12;
+    return command;
+}
+
+TCommand DriverErrorRecord(const QByteArray& data)
+{
+    TCommand command = Command(data, {}, TProtocol::pNone);
+    command.DriverError = u"Нет связи"_s;
+    command.LineNumber = -1;
+    return command;
+}
+
+TEST(CommandRow, CellsOfADecodedCommand)
+{
+    const TCommandRow row = MakeCommandRow(Command(Sale, "80 00"));
+    EXPECT_EQ(row.Time, u"12.03.2024 10:15:30.123"_s);
+    EXPECT_EQ(row.Thread, u"00001A2C"_s);
+    EXPECT_EQ(row.Command, u"Продажа"_s);
+    EXPECT_EQ(row.Data, u"ПРОДАЖА 100.00X1.000 Milk"_s);
+    EXPECT_EQ(row.StateImage, siNone);
+}
+
+TEST(CommandRow, MissingAnswerIsAnError)
+{
+    const TCommandRow row = MakeCommandRow(Command(Sale, {}));
+    EXPECT_EQ(row.Data, u"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) "_s + TPrinterError::GetDescription(-1));
+    EXPECT_EQ(row.StateImage, siError);
+}
+
+TEST(CommandRow, OneByteAnswerIsMarkedButKeepsNoImage)
+{
+    const TCommandRow row = MakeCommandRow(Command(Sale, "80"));
+    EXPECT_TRUE(row.Data.contains(u"[ERROR] -1"_s));
+    EXPECT_EQ(row.StateImage, siNone);
+}
+
+TEST(CommandRow, DriverErrorWithoutRequest)
+{
+    const TCommandRow row = MakeCommandRow(DriverErrorRecord({}));
+    EXPECT_EQ(row.Command, u"Ошибка драйвера"_s);
+    EXPECT_EQ(row.Data, u" Ошибка [Нет связи]"_s);
+    EXPECT_EQ(row.StateImage, siError);
+}
+
+TEST(CommandRow, DriverErrorWithRequestKeepsTheName)
+{
+    const TCommandRow row = MakeCommandRow(DriverErrorRecord(Sale));
+    EXPECT_EQ(row.Command, u"Продажа"_s);
+    EXPECT_EQ(row.Data, u" Ошибка [Нет связи]"_s);
+}
+
+TEST(CommandRow, DecodingErrorIsThrown)
+{
+    EXPECT_THROW(MakeCommandRow(Command(BrokenTLV, "FF 0C 00")), Exception);
+}
+
+struct StyleCase
+{
+    const char* Name;
+    int StateImage;
+    QString CommandCell;
+    QString DataCell;
+    int Column;
+    TCellStyle Expected;
+};
+
+class CellStyles : public testing::TestWithParam<StyleCase> {};
+
+TEST_P(CellStyles, FollowTheRulesInOrder)
+{
+    const StyleCase& c = GetParam();
+    EXPECT_EQ(GetCellStyle(c.StateImage, c.CommandCell, c.DataCell, c.Column), c.Expected);
+}
+
+const QString SaleName = u"Продажа"_s;
+const QString Failed = u"ПРОДАЖА 1.00X1.000 [ERROR] 55 (0x37) x"_s;
+constexpr TCellStyle Plain{};
+constexpr TCellStyle Red{.Red = true};
+constexpr TCellStyle Bold{.Bold = true};
+constexpr TCellStyle RedBold{.Red = true, .Bold = true};
+constexpr TCellStyle Courier{.CourierNew = true};
+constexpr TCellStyle RedCourier{.Red = true, .CourierNew = true};
+constexpr TCellStyle Purple{.Purple = true};
+
+INSTANTIATE_TEST_SUITE_P(Rows, CellStyles, testing::Values(
+    StyleCase{"FailedSaleTime", siError, SaleName, Failed, 0, Red},
+    StyleCase{"FailedSaleThread", siError, SaleName, Failed, 1, Red},
+    StyleCase{"FailedSaleIsNotBold", siError, SaleName, Failed, 2, Red},
+    StyleCase{"FailedSaleData", siError, SaleName, Failed, 3, Red},
+    StyleCase{"ErrorMarkWithoutImage", siNone, SaleName, Failed, 3, Red},
+    StyleCase{"ErrorMarkLeavesTimeAlone", siNone, SaleName, Failed, 0, Plain},
+    StyleCase{"SaleTime", siNone, SaleName, u"ok"_s, 0, Plain},
+    StyleCase{"SaleCommand", siNone, SaleName, u"ok"_s, 2, Bold},
+    StyleCase{"SaleData", siNone, SaleName, u"ok"_s, 3, Bold},
+    StyleCase{"PlayedSale", siPlay, SaleName, u"ok"_s, 3, Bold},
+    StyleCase{"ErrorImageOnBold", siError, u"Подытог чека"_s, u"ok"_s, 2, RedBold},
+    StyleCase{"LastBoldName", siNone, u"Подытог чека"_s, u"ok"_s, 3, Bold},
+    StyleCase{"BoldNameNeedsExactCase", siNone, u"продажа"_s, u"ok"_s, 2, Plain},
+    StyleCase{"FontLineCommand", siNone, u"Печать строки данным шрифтом"_s, u"x"_s, 2, Plain},
+    StyleCase{"FontLineData", siNone, u"Печать строки данным шрифтом"_s, u"x"_s, 3, Courier},
+    StyleCase{"FontLineDataOnErrorImage", siError, u"Печать строки данным шрифтом"_s, u"x"_s, 3, RedCourier},
+    StyleCase{"StatusCommand", siNone, u"Запрос состояния"_s, u"x"_s, 2, Plain},
+    StyleCase{"StatusData", siNone, u"Запрос состояния"_s, u"x"_s, 3, Purple},
+    StyleCase{"ShortStatusData", siNone, u"Короткий запрос состояния"_s, u"x"_s, 3, Purple},
+    StyleCase{"ShortStatusDataOnErrorImage", siError, u"Короткий запрос состояния"_s, u"x"_s, 3, Purple},
+    StyleCase{"ShortStatusCommandOnErrorImage", siError, u"Короткий запрос состояния"_s, u"x"_s, 2, Red},
+    StyleCase{"ErrorTextData", siNone, u"Запрос описания ошибки"_s, u"x"_s, 3, Red},
+    StyleCase{"ErrorTextCommand", siNone, u"Запрос описания ошибки"_s, u"x"_s, 2, Plain}
+), [](const testing::TestParamInfo<StyleCase>& info) { return std::string(info.param.Name); });
+
+TEST(CommandDetails, LinesOfADecodedCommand)
+{
+    TCommand command = Command(Sale, "80 00");
+    command.PlayedAnswerData = "80 00";
+    const TCommandDetails details = GetCommandDetails(command);
+    EXPECT_EQ(details.Error, QString());
+    EXPECT_EQ(details.Lines, QStringList({
+        QString::fromLatin1(Prefix) + u" [Protocol v1] (Line 12)"_s,
+        u"Продажа"_s,
+        u"Передано     : "_s + QString::fromLatin1(Sale),
+        u"Принято (лог): 80 00"_s,
+        u"Принято (ККТ): 80 00"_s,
+        QString(),
+        u"Входные параметры:"_s,
+        u"Password: 30"_s,
+        u"Quantity: 1.000"_s,
+        u"Price: 100.00"_s,
+        u"Department: 1"_s,
+        u"Tax1: 0"_s,
+        u"Tax2: 0"_s,
+        u"Tax3: 0"_s,
+        u"Tax4: 0"_s,
+        u"StringForPrinting: Milk"_s,
+        QString(),
+        u"Возвращенные параметры (лог):"_s,
+        QString(),
+        u"Возвращенные параметры (ККТ):"_s,
+        QString(),
+    }));
+}
+
+TEST(CommandDetails, DriverErrorRecordWithoutAnswer)
+{
+    const TCommandDetails details = GetCommandDetails(DriverErrorRecord({}));
+    ASSERT_GE(details.Lines.size(), 6);
+    EXPECT_EQ(details.Lines[0], QString::fromLatin1(Prefix) + u"  (Line -1)"_s);
+    EXPECT_EQ(details.Lines[2], u"Передано     : "_s);
+    EXPECT_EQ(details.Lines[3], u"Принято (лог): НЕТ ОТВЕТА"_s);
+    EXPECT_EQ(details.Lines[4], u"ОШИБКА Драйвера: Нет связи"_s);
+    EXPECT_EQ(details.Lines[5], u"Принято (ККТ): "_s);
+}
+
+TEST(CommandDetails, AnswerErrorLine)
+{
+    const TCommandDetails details = GetCommandDetails(Command(Sale, "80 37"));
+    const qsizetype at = details.Lines.indexOf(u"Возвращенные параметры (лог):"_s);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(details.Lines[at + 1], u"Error: 55(0x37) "_s + TPrinterError::GetDescription(55));
+}
+
+TEST(CommandDetails, DecodingErrorKeepsTheLinesBeforeIt)
+{
+    const TCommandDetails details = GetCommandDetails(Command(BrokenTLV, "FF 0C 00"));
+    EXPECT_EQ(details.Error, u"Неверная длина FVLN"_s);
+    ASSERT_FALSE(details.Lines.isEmpty());
+    EXPECT_EQ(details.Lines.last(), u"Входные параметры:"_s);
+}
+
+struct SearchCase
+{
+    const char* Name;
+    QString Text;
+    QString DataCell;
+    bool Expected;
+};
+
+class SearchTest : public testing::TestWithParam<SearchCase> {};
+
+TEST_P(SearchTest, MatchesNameTimeOrDataCell)
+{
+    EXPECT_EQ(SearchMatches(Command(Sale, "80 00"), GetParam().DataCell, GetParam().Text), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, SearchTest, testing::Values(
+    SearchCase{"LowerCaseName", u"продажа"_s, u"x"_s, true},
+    SearchCase{"Time", u"10:15:30"_s, u"x"_s, true},
+    SearchCase{"DataCellFolded", u"milk"_s, u"ПРОДАЖА 100.00X1.000 Milk"_s, true},
+    SearchCase{"DataCellCyrillicFolded", u"продажа 100"_s, u"ПРОДАЖА 100.00X1.000 Milk"_s, true},
+    SearchCase{"RequestBytesAreNotSearched", u"E8 03"_s, u"x"_s, false},
+    SearchCase{"EmptyText", QString(), u"x"_s, false}
+), [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.Name); });
+
+struct ForwardCase
+{
+    const char* Name;
+    int Count;
+    int FirstSelected;
+    std::set<int> Matches;
+    TSearchOutcome Outcome;
+    int Index;
+};
+
+class Forward : public testing::TestWithParam<ForwardCase> {};
+
+TEST_P(Forward, FindsTheNextMatch)
+{
+    const ForwardCase& c = GetParam();
+    const TSearchResult result = ForwardSearch(c.Count, c.FirstSelected, [&](int k) {
+        EXPECT_GE(k, 0);
+        EXPECT_LT(k, c.Count);
+        return c.Matches.count(k) > 0;
+    });
+    EXPECT_EQ(result.Outcome, c.Outcome);
+    if (c.Outcome == TSearchOutcome::soFound) {
+        EXPECT_EQ(result.Index, c.Index);
+    }
+}
+
+using enum TSearchOutcome;
+
+INSTANTIATE_TEST_SUITE_P(Rows, Forward, testing::Values(
+    ForwardCase{"EmptyList", 0, 0, {}, soEndedSilently, -1},
+    ForwardCase{"NextMatch", 5, 1, {3}, soFound, 3},
+    ForwardCase{"SelectedMatchIsSteppedOver", 5, 1, {1, 4}, soFound, 4},
+    ForwardCase{"FirstRowCountsAsStart", 5, 0, {0, 2}, soFound, 2},
+    ForwardCase{"NoRowSelectedStillTestsRowZero", 5, -1, {0}, soNotFound, -1},
+    ForwardCase{"LastRowNotMatchingEndsSilently", 5, 4, {1}, soEndedSilently, -1},
+    ForwardCase{"LastRowMatchingAsksToWrap", 5, 4, {4}, soNotFound, -1},
+    ForwardCase{"LastRowReachedFromAMatch", 5, 3, {3, 4}, soFound, 4},
+    ForwardCase{"NothingAfterStart", 5, 2, {0}, soNotFound, -1},
+    ForwardCase{"SingleRowNotMatching", 1, 0, {}, soEndedSilently, -1}
+), [](const testing::TestParamInfo<ForwardCase>& info) { return std::string(info.param.Name); });
+
+TEST(Forward, WrapRestartsAtRowZeroAndStepsOverIt)
+{
+    const std::set<int> matches{0, 2};
+    const auto test = [&](int k) { return matches.count(k) > 0; };
+    EXPECT_EQ(ForwardSearch(4, 2, test).Outcome, soNotFound);
+    const TSearchResult again = ForwardSearch(4, 0, test);
+    EXPECT_EQ(again.Outcome, soFound);
+    EXPECT_EQ(again.Index, 2);
+}
+
+TEST(Listing, ThreeLineFormsInWindows1251)
+{
+    TCommand first = Command("11 1E 00 00 00", "11 00 1E");
+    TCommand second = Command(Sale, {});
+    const QByteArray expected = "[12.03.2024 10:15:30.123] [00001A2C] [\xC7\xE0\xEF\xF0\xEE\xF1 \xF1\xEE\xF1\xF2\xEE\xFF\xED\xE8\xFF]\r\n"
+                                "[12.03.2024 10:15:30.123] [00001A2C] -> 11 1E 00 00 00\r\n"
+                                "[12.03.2024 10:15:30.123] [00001A2C] <- 11 00 1E\r\n"
+                                "[12.03.2024 10:15:30.123] [00001A2C] [\xCF\xF0\xEE\xE4\xE0\xE6\xE0]\r\n"
+                                "[12.03.2024 10:15:30.123] [00001A2C] -> " + Sale + "\r\n";
+    EXPECT_EQ(ListingText({first, second}), expected);
+    EXPECT_EQ(ListingText({}), QByteArray());
+}
+
+TEST(Listing, SaveWritesTheListing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(u"Log.txt"_s);
+    const TCommands commands{Command(Sale, "80 00")};
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(1000, 'x'));
+    old.close();
+    SaveListing(path, commands);
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), ListingText(commands));
+}
+
+TEST(Listing, UnwritableFileThrowsTheSystemMessage)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    try {
+        SaveListing(dir.filePath(u"missing/Log.txt"_s), {});
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_FALSE(e.Message().isEmpty());
+    }
+}
+
+} // namespace
+} // namespace kestrun
