@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrun {
+
+// The message of the exception being handled; call only inside a catch block.
+QString CurrentErrorMessage();
+
+} // namespace kestrun

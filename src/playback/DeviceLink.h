@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace kestrun {
+
+// What a link gives back for one request: an answer frame (Code 0), or a driver error.
+struct TLinkAnswer
+{
+    int32_t Code = 0;
+    QByteArray Frame;
+    QString Description; // text of a driver error; empty takes the driver's own text
+};
+
+// The way to one register: a transport with its framing, or the built-in emulator.
+// A failure of the call itself is thrown as kestrun::Exception.
+class IDeviceLink
+{
+public:
+    virtual ~IDeviceLink() = default;
+    virtual TLinkAnswer Exchange(const QByteArray& request) = 0;
+    // Returns when the device has finished printing.
+    virtual void WaitForPrinting() = 0;
+};
+
+// A link from a device text, "KIND" or "KIND:OPTIONS" (only kind so far: emulator).
+// Throws kestrun::Exception for an unknown kind or bad options.
+std::unique_ptr<IDeviceLink> CreateDeviceLink(const QString& deviceText);
+
+} // namespace kestrun

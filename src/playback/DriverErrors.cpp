@@ -1,0 +1,38 @@
+#include "DriverErrors.h"
+
+#include "decode/PrinterError.h"
+
+namespace kestrun {
+
+namespace {
+
+struct TDriverErrorText
+{
+    int32_t Code;
+    const char* Text;
+};
+
+constexpr TDriverErrorText DriverErrorTexts[] = {
+    {deNoLink, "Нет связи"},
+    {deNoData, "Нет данных для передачи"},
+    {deBadConversion, "Неподдерживаемый формат данных"},
+    {deBadAnswer, "Некорректный ответ устройства"},
+    {deNoDialog, "Диалог настроек недоступен"},
+};
+
+} // namespace
+
+QString DriverErrorDescription(int32_t code)
+{
+    for (const TDriverErrorText& e : DriverErrorTexts)
+        if (e.Code == code)
+            return QString::fromUtf8(e.Text);
+    return QStringLiteral("Ошибка драйвера");
+}
+
+QString ResultDescription(int32_t code)
+{
+    return code < 0 ? DriverErrorDescription(code) : TPrinterError::GetDescription(code, true);
+}
+
+} // namespace kestrun

@@ -1,0 +1,175 @@
+#include "Player.h"
+
+#include "CurrentError.h"
+#include "Frames.h"
+#include "Notifications.h"
+#include "log/Bytes.h"
+#include "log/Exception.h"
+
+#include <chrono>
+#include <thread>
+
+namespace kestrun {
+
+namespace {
+
+// Requests after which the device prints: the player waits until it has finished.
+constexpr const char* PrintingPrefixes[] = {
+    "FF 45",
+    "40",
+    "41",
+    "E0",
+    "FF 4A",
+    "FF 38",
+    "FF 34",
+    "FF 06",
+};
+
+// The device is still busy with the previous command: 80 printing, 75 buffer full.
+bool IsBusy(int32_t result) { return result == 80 || result == 75; }
+
+constexpr int MaxExchanges = 5;
+constexpr std::chrono::milliseconds RetryPause{50};
+
+bool IsPrintingCommand(const QByteArray& data)
+{
+    for (const char* prefix : PrintingPrefixes)
+        if (data.startsWith(prefix))
+            return true;
+    return false;
+}
+
+// The answer a device error stands for: the request's code and the error byte.
+QByteArray PlayedErrorAnswer(const QByteArray& data, int32_t result)
+{
+    if (data.size() < 2)
+        return {};
+    return StrToHex(ErrorAnswer(HexToStr(data), static_cast<uint8_t>(result)));
+}
+
+} // namespace
+
+TKestrun::TKestrun(IEventBus& bus) : FBus(bus), FRegistration(RegisterSubscriberForChannels(*this, bus)) {}
+
+QList<TSubscription> TKestrun::ChannelHandlers()
+{
+    return {{QString::fromLatin1(ChannelStopPlay), [this](const QString& AMsg) { OnStopPlay(AMsg); }}};
+}
+
+void TKestrun::PlayLog(TUlvex& Drv, TCommands& Commands, const QStringList& ExceptList, int32_t AFirstCommandIndex,
+                       int32_t ACount, bool AInfinitePlay)
+{
+    FStopFlag = false;
+    int32_t cycle = AInfinitePlay ? 0 : -1;
+    // A negative start would index before the list.
+    const int32_t first = qMax(0, AFirstCommandIndex);
+    int32_t j = first;
+    try {
+        do {
+            if (AInfinitePlay)
+                ++cycle;
+            const int32_t last = LastIndexOfRange(Commands.size(), first, ACount);
+            SetPlayMode(TPlayMode::pmPlay);
+            bool sent = false;
+            for (j = first; j <= last && !FStopFlag; ++j)
+                sent = PlayCommand(Drv, Commands, j, cycle, last, ExceptList) || sent;
+            // A loop over nothing to send would otherwise spin a core until stopped.
+            if (AInfinitePlay && !sent && !FStopFlag)
+                std::this_thread::sleep_for(RetryPause);
+        } while (AInfinitePlay && !FStopFlag);
+    } catch (...) {
+        FBus.Post(QString::fromLatin1(ChannelError), ErrorMessage(j, cycle, CurrentErrorMessage()));
+    }
+}
+
+bool TKestrun::PlayCommand(TUlvex& Drv, TCommands& Commands, int32_t j, int32_t cycle, int32_t lastIndex,
+                           const QStringList& ExceptList)
+{
+    const TCommand command = Commands.at(j);
+    if (!command.Selected || !IsCommandAllowed(command, ExceptList))
+        return false;
+    try {
+        FBus.Post(QString::fromLatin1(ChannelCommandRun), CommandRunMessage(j, cycle));
+        Drv.SetBinaryConversion(1);
+        Drv.SetTransferBytes(QString::fromLatin1(command.Data));
+        int32_t result = 0;
+        for (int exchanges = 1;; ++exchanges) {
+            result = Drv.ExchangeBytes();
+            if (!IsBusy(result))
+                break;
+            std::this_thread::sleep_for(RetryPause);
+            if (exchanges >= MaxExchanges)
+                break;
+        }
+        TCommand played = Commands.at(j);
+        played.PlayedAnswerData = result <= 0 ? Drv.TransferBytes().toLatin1() : PlayedErrorAnswer(command.Data, result);
+        played.Played = true;
+        Commands[j] = played;
+        if (result != 0)
+            throw Exception(QStringLiteral("%1, %2").arg(Drv.ResultCode()).arg(Drv.ResultCodeDescription()));
+        if (IsPrintingCommand(command.Data))
+            Drv.WaitForPrinting();
+    } catch (...) {
+        const QString text = CurrentErrorMessage();
+        // The last command of the range fails silently: its answer shows in its details.
+        if (j == lastIndex)
+            return true;
+        FBus.Post(QString::fromLatin1(ChannelErrorQuery), ErrorQueryMessage(j, text));
+        if (!WaitPlayMode())
+            throw Exception(text);
+        SetPlayMode(TPlayMode::pmPlay);
+    }
+    return true;
+}
+
+void TKestrun::StopPlaying()
+{
+    FStopFlag = true;
+    // Under the lock, so a WaitPlayMode between its test and its sleep cannot miss it.
+    { std::lock_guard lock(FDecisionLock); }
+    FDecision.notify_all();
+}
+
+void TKestrun::OnStopPlay(const QString& AMsg)
+{
+    Q_UNUSED(AMsg);
+    SetPlayMode(TPlayMode::pmStop);
+}
+
+void TKestrun::SetPlayMode(TPlayMode mode)
+{
+    {
+        std::lock_guard lock(FDecisionLock);
+        FPlayMode = mode;
+    }
+    FDecision.notify_all();
+}
+
+bool TKestrun::WaitPlayMode()
+{
+    std::unique_lock lock(FDecisionLock);
+    FDecision.wait(lock, [this] {
+        const TPlayMode mode = FPlayMode;
+        return mode == TPlayMode::pmStop || mode == TPlayMode::pmContinue || FStopFlag;
+    });
+    return FPlayMode == TPlayMode::pmContinue;
+}
+
+bool TKestrun::IsCommandAllowed(const TCommand& Command, const QStringList& ExceptList)
+{
+    const uint16_t code = GetCommandCode(Command);
+    for (const QString& line : ExceptList)
+        if (GetCommandCodeOfData(line.toLatin1()) == code)
+            return false;
+    return true;
+}
+
+int32_t TKestrun::LastIndexOfRange(qsizetype commandCount, int32_t AFirstCommandIndex, int32_t ACount)
+{
+    const int64_t lastElement = commandCount - 1;
+    if (ACount > 0)
+        return static_cast<int32_t>(qMin<int64_t>(int64_t(AFirstCommandIndex) + ACount - 1, lastElement));
+    return static_cast<int32_t>(lastElement);
+}
+
+} // namespace kestrun
