@@ -72,6 +72,12 @@ void WriteErr(const QString& text)
     std::fwrite(utf8.constData(), 1, utf8.size(), stderr);
 }
 
+int ReportFailure(const char* command, const QString& message)
+{
+    WriteErr(QStringLiteral("kestrun-cli %1: %2").arg(QString::fromUtf8(command), message));
+    return ExitFailure;
+}
+
 void AppendJsonString(QByteArray& out, const QString& value)
 {
     static constexpr char hex[] = "0123456789abcdef";

@@ -40,6 +40,8 @@ int ToInt(const QString& text, const QString& what); // throws UsageError
 void WriteOut(const QString& text);   // UTF-8 to standard output
 void WriteOut(const QByteArray& utf8);
 void WriteErr(const QString& text);   // UTF-8 to standard error, a line end appended
+// Reports a failed command as "kestrun-cli NAME: message"; returns ExitFailure.
+int ReportFailure(const char* command, const QString& message);
 
 // A JSON string literal, quotes included.
 void AppendJsonString(QByteArray& out, const QString& value);

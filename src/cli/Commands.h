@@ -20,4 +20,13 @@ int RunName(const QStringList& args);
 int RunError(const QStringList& args);
 int RunTlv(const QStringList& args);
 
+int RunList(const QStringList& args);
+int RunDetails(const QStringList& args);
+int RunSave(const QStringList& args);
+int RunDecode(const QStringList& args);
+int RunFindError(const QStringList& args);
+int RunSearch(const QStringList& args);
+int RunReplay(const QStringList& args);
+int RunStatus(const QStringList& args);
+
 } // namespace kestrun::cli

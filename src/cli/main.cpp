@@ -17,6 +17,33 @@ const Command Commands[] = {
     {"error", "CODE", "print the description of a device error code (decimal, or hex with 0x)", RunError},
     {"tlv", "[--numbers] [--indent N] HEX...",
      "render fiscal-data TLV elements given as hex text, one line per element", RunTlv},
+    {"list", "[--ignore CODE]... [--json] FILE",
+     "print the command list: time, thread, command, data and state of every command", RunList},
+    {"details", "[--ignore CODE]... FILE INDEX", "print the details pane of the command at 0-based INDEX", RunDetails},
+    {"save", "[--ignore CODE]... FILE OUT", "write the text listing of the log to OUT (Windows-1251, CR LF)", RunSave},
+    {"decode", "REQUEST_HEX [ANSWER_HEX [PLAYED_HEX]]",
+     "decode one exchange and print its request, answer, played answer and summary as JSON", RunDecode},
+    {"find-error", "[--ignore CODE]... FILE [--from INDEX]",
+     "print the index of the next command whose answer reports an error (exit 1 when none)", RunFindError},
+    {"search", "[--ignore CODE]... FILE TEXT [--from INDEX]",
+     "print the index of the next command matching TEXT in time, name or data (exit 1 when none)", RunSearch},
+    {"replay",
+     "[--device TEXT] [--from INDEX] [--count N] [--selected I,J,...] [--loop] [--cycles N] [--except CODE]... "
+     "[--ignore-device-errors] [--on-error ask|continue|stop] FILE",
+     "replay the log's commands to a register; prints the status line of every command sent, then one JSON\n"
+     "      line per played command (Index, Data, PlayedAnswerData). Ctrl+C stops after the current command.\n"
+     "      --on-error: without it the question is asked when standard input is a terminal, else the run stops.\n"
+     "      --except replaces the exception list (default FF 0A); --except \"\" is one empty line (code 0).\n"
+     "      Device TEXT: emulator (default), or emulator:OPTION,... with the options\n"
+     "        busy=N[:CODE]          the next N exchanges answer CODE, 50 (default) or 4B\n"
+     "        error=CMD:ERR          every request CMD answers the device error ERR (both hex)\n"
+     "        driver=CMD[:-N[:TEXT]] every request CMD fails with driver error -N (default -1)\n"
+     "        throw=CMD[:TEXT]       every request CMD fails as a call of the driver\n"
+     "        print=MS               a print takes MS milliseconds to finish (default 0)\n"
+     "        shift=open|closed      the shift at power-on (default closed)",
+     RunReplay},
+    {"status", "[--device TEXT]",
+     "query the register's state: outcome, mode and sub-mode (device TEXT as for replay)", RunStatus},
 };
 
 const Command* FindCommand(const QString& name)

@@ -1,0 +1,120 @@
+// kestrun-cli list: the rows of the command list, as an aligned table or as JSON Lines.
+#include "CliSupport.h"
+#include "Commands.h"
+
+#include "decode/CommandView.h"
+#include "log/Exception.h"
+#include "log/LogLoader.h"
+
+#include <algorithm>
+
+namespace kestrun::cli {
+
+namespace {
+
+// Output is written in blocks of this size rather than per row.
+constexpr qsizetype FlushSize = qsizetype(1) << 20;
+
+void AppendJsonRow(QByteArray& out, const TCommandRow& row)
+{
+    out += "{\"Time\":";
+    AppendJsonString(out, row.Time);
+    out += ",\"Thread\":";
+    AppendJsonString(out, row.Thread);
+    out += ",\"Command\":";
+    AppendJsonString(out, row.Command);
+    out += ",\"Data\":";
+    AppendJsonString(out, row.Data);
+    out += ",\"State\":";
+    out += QByteArray::number(row.StateImage);
+    out += "}\n";
+}
+
+// The rows the window draws red carry a "!" in front.
+bool IsFailed(const TCommandRow& row)
+{
+    return row.StateImage == siError || row.Data.contains(QLatin1String("[ERROR]"));
+}
+
+QString OneLine(QString text)
+{
+    return text.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\n', u' ').replace(u'\r', u' ');
+}
+
+void PrintTable(const QList<TCommandRow>& rows)
+{
+    const qsizetype indexWidth = QString::number(std::max<qsizetype>(rows.size() - 1, 0)).size();
+    qsizetype timeWidth = 4, threadWidth = 6, commandWidth = 7;
+    for (const TCommandRow& row : rows) {
+        timeWidth = std::max(timeWidth, row.Time.size());
+        threadWidth = std::max(threadWidth, row.Thread.size());
+        commandWidth = std::max(commandWidth, row.Command.size());
+    }
+    const QString gap = QStringLiteral("  ");
+    const auto line = [&](const QString& index, QChar mark, const QString& time, const QString& thread,
+                          const QString& command, const QString& data) {
+        return index.rightJustified(indexWidth) + u' ' + mark + u' ' + time.leftJustified(timeWidth) + gap
+             + thread.leftJustified(threadWidth) + gap + command.leftJustified(commandWidth) + gap + data;
+    };
+    QString out = line(QStringLiteral("#"), u' ', QStringLiteral("Time"), QStringLiteral("Thread"),
+                       QStringLiteral("Command"), QStringLiteral("Data")).trimmed() + u'\n';
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const TCommandRow& row = rows[i];
+        out += line(QString::number(i), IsFailed(row) ? u'!' : u' ', row.Time, row.Thread, row.Command, OneLine(row.Data));
+        out += u'\n';
+        if (out.size() >= FlushSize) {
+            WriteOut(out);
+            out.clear();
+        }
+    }
+    WriteOut(out);
+}
+
+} // namespace
+
+int RunList(const QStringList& args)
+{
+    ArgReader reader(args);
+    const QStringList ignoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    const bool json = reader.TakeFlag(QStringLiteral("--json"));
+    const QString fileName = reader.Positionals(1, 1).constFirst();
+
+    TCommands commands;
+    try {
+        LoadLogFile(fileName, ignoreLines, commands);
+    } catch (const Exception& e) {
+        return ReportFailure("list", e.Message());
+    }
+
+    // As in the window, the rows made before a decoding error stay.
+    QString error;
+    if (json) {
+        QByteArray out;
+        out.reserve(FlushSize + 4096);
+        try {
+            for (const TCommand& command : commands) {
+                AppendJsonRow(out, MakeCommandRow(command));
+                if (out.size() >= FlushSize) {
+                    WriteOut(out);
+                    out.resize(0);
+                }
+            }
+        } catch (const Exception& e) {
+            error = e.Message();
+        }
+        WriteOut(out);
+    } else {
+        QList<TCommandRow> rows;
+        rows.reserve(commands.size());
+        try {
+            for (const TCommand& command : commands)
+                rows.append(MakeCommandRow(command));
+        } catch (const Exception& e) {
+            error = e.Message();
+        }
+        PrintTable(rows);
+    }
+    return error.isEmpty() ? ExitOk : ReportFailure("list", error);
+}
+
+} // namespace kestrun::cli
