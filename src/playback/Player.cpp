@@ -33,8 +33,10 @@ constexpr std::chrono::milliseconds RetryPause{50};
 
 bool IsPrintingCommand(const QByteArray& data)
 {
+    // Some dialects leave a blank in front of the first byte.
+    const QByteArray request = data.trimmed();
     for (const char* prefix : PrintingPrefixes)
-        if (data.startsWith(prefix))
+        if (request.startsWith(prefix))
             return true;
     return false;
 }
