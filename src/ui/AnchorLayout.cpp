@@ -1,0 +1,73 @@
+#include "AnchorLayout.h"
+
+#include <QWidget>
+
+namespace kestrun {
+
+TAnchorLayout::TAnchorLayout(QWidget* parent, QSize designSize) : QLayout(parent), FDesignSize(designSize)
+{
+    setContentsMargins(0, 0, 0, 0);
+}
+
+TAnchorLayout::~TAnchorLayout()
+{
+    while (QLayoutItem* item = takeAt(0))
+        delete item;
+}
+
+void TAnchorLayout::Add(QWidget* widget, QRect place, TAnchor anchor)
+{
+    addChildWidget(widget);
+    FItems.append({new QWidgetItem(widget), place, anchor});
+    invalidate();
+}
+
+void TAnchorLayout::addItem(QLayoutItem* item)
+{
+    FItems.append({item, item->geometry(), TAnchor::aFixed});
+}
+
+QLayoutItem* TAnchorLayout::itemAt(int index) const
+{
+    return index >= 0 && index < FItems.size() ? FItems[index].Item : nullptr;
+}
+
+QLayoutItem* TAnchorLayout::takeAt(int index)
+{
+    if (index < 0 || index >= FItems.size())
+        return nullptr;
+    return FItems.takeAt(index).Item;
+}
+
+int TAnchorLayout::count() const { return int(FItems.size()); }
+
+QSize TAnchorLayout::sizeHint() const { return FDesignSize; }
+
+QSize TAnchorLayout::minimumSize() const { return {0, 0}; }
+
+void TAnchorLayout::setGeometry(const QRect& rect)
+{
+    QLayout::setGeometry(rect);
+    const int dx = rect.width() - FDesignSize.width();
+    const int dy = rect.height() - FDesignSize.height();
+    for (const TPlaced& placed : FItems) {
+        QRect r = placed.Place;
+        switch (placed.Anchor) {
+        case TAnchor::aFixed:
+            break;
+        case TAnchor::aStretchRight:
+            r.setWidth(qMax(0, r.width() + dx));
+            break;
+        case TAnchor::aStretchBoth:
+            r.setWidth(qMax(0, r.width() + dx));
+            r.setHeight(qMax(0, r.height() + dy));
+            break;
+        case TAnchor::aKeepRight:
+            r.moveLeft(r.left() + dx);
+            break;
+        }
+        placed.Item->setGeometry(r.translated(rect.topLeft()));
+    }
+}
+
+} // namespace kestrun

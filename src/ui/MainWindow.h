@@ -1,0 +1,184 @@
+#pragma once
+
+#include "Dialogs.h"
+#include "SettingsFile.h"
+#include "log/Command.h"
+#include "playback/EventBus.h"
+#include "playback/Player.h"
+#include "playback/Ulvex.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <variant>
+#include <vector>
+
+class QAction;
+class QItemSelection;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+class QTreeView;
+
+namespace kestrun {
+
+class TCommandListModel;
+class TNotifyThread;
+
+
+// The main window: loads a log, lists its commands, shows their details, searches, saves the
+// listing and replays commands to the register.
+class TfmMain : public QWidget, public ISubscriber
+{
+    Q_OBJECT
+public:
+    // `dialogs` (not owned) answers every modal question; null means the Qt message boxes.
+    explicit TfmMain(IDialogs* dialogs = nullptr);
+    ~TfmMain() override;
+
+    void LoadLogFile(const QString& fileName);
+    const TCommands& Commands() const { return FCommands; }
+    bool Finished() const { return FFinished; }
+
+    // "CommandRun", "ErrorQuery" and "Error"; called on the posting (worker) thread.
+    QList<TSubscription> ChannelHandlers() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Construction of the controls.
+    void CreateControls();
+    QWidget* CreateLogPage();
+    QWidget* CreateOptionsPage();
+    void CreateContextMenu();
+    void ConnectHandlers();
+
+    // Loading.
+    void btnOpenClick();
+    void PasteLog();
+    void LoadLog(const std::function<void()>& load, const QString& source);
+    void StartComputingRows();
+    void ComputeRowsSlice();
+    void ShowPreviousLoadFailed();
+
+    // Details and selection.
+    void lvCommandsSelectionChanged(const QItemSelection& selected);
+    void ShowDetails(int row);
+    int FirstSelectedRow() const;
+    QList<int> SelectedRows() const;
+    void SelectOnly(int row);
+    void SetDefaultButton(QPushButton* button);
+
+    // Search and diagnostics.
+    void btnSearchClick();
+    void btnFindErrorClick();
+    void Search(const std::function<bool(int)>& test);
+    void N2Click();
+
+    // Status query and driver settings.
+    void btnGetStatusClick();
+    void btnSettingsClick();
+    void ShowDriverResult(int32_t code, const QString& operation);
+
+    // Replay.
+    enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
+    void StartRun(TStartRange range);
+    void SetPlaying(bool playing);
+    void PlayExecute();
+    void PlayFinished(const TNotifyThread& sender);
+    void StopPlay();
+    void OnUiThread(const std::function<void()>& body);
+    void OnCommandRun(const QString& AMsg);
+    void OnErrorQuery(const QString& AMsg);
+    void OnError(const QString& AMsg);
+    void ShowCurrentCommand(int Index, int Cycle);
+    void SetRowSelected(int row, bool selected);
+
+    // Settings.
+    struct TStoredProperty
+    {
+        const char* Name; // object name, a point, property name
+        std::variant<QString*, int*, QPlainTextEdit*> Place;
+    };
+    std::vector<TStoredProperty> StoredProperties();
+    void RestoreSettings();
+    void SaveSettings();
+
+    void RunGuarded(const std::function<void()>& action);
+    void RepaintNow();
+
+    IDialogs* FDialogs;
+    std::unique_ptr<IDialogs> FOwnDialogs;
+    TSettingsFile FSettings;
+    bool FSettingsRestored = false;
+    bool FSettingsSaved = false;
+
+    TCommands FCommands;
+    std::unique_ptr<TUlvex> FDriver;
+    std::unique_ptr<TKestrun> FPlayer;
+    TBusRegistration FRegistration;
+    TCommandListModel* FModel = nullptr;
+    int FFirstCommandIndex = 0;
+    int FPlayCommandCount = 0;
+    bool FFinished = true;
+    int FLastStateIndex = -1;
+    int FLastIndex = 0;
+    bool FLoading = false;
+    bool FClosing = false;
+    // What the worker of the current run uses, taken on the UI thread when the run starts.
+    TCommands FPlayCommands;
+    QStringList FPlayExceptions;
+    bool FPlayInfinite = false;
+    QTimer* FRowsTimer = nullptr;
+    bool FRowsShowProgress = false;
+    bool FSplitterPlaced = false;
+    QPushButton* FDefaultButton = nullptr;
+
+    TFileDialog dlgOpen;
+    TFileDialog dlgSave;
+
+    QPushButton* btnOpen = nullptr;
+    QPushButton* btnSettings = nullptr;
+    QPushButton* btnGetStatus = nullptr;
+    QPushButton* btnPasteFromClipboard = nullptr;
+    QPushButton* btnFindError = nullptr;
+    QPushButton* btnStart = nullptr;
+    QPushButton* btnStartFromPosition = nullptr;
+    QPushButton* btnStartCurrentLine = nullptr;
+    QPushButton* btnStartSelected = nullptr;
+    QPushButton* btnStop = nullptr;
+    QLabel* lblFileName = nullptr;
+    QLineEdit* edtStatus = nullptr;
+    QProgressBar* progress = nullptr;
+    QTabWidget* pgcLog = nullptr;
+    QLineEdit* edtSearch = nullptr;
+    QPushButton* btnSearch = nullptr;
+    QTreeView* lvCommands = nullptr;
+    QSplitter* splitter = nullptr;
+    QPlainTextEdit* memInfo = nullptr;
+    QCheckBox* chkIngoreKKTErrors = nullptr;
+    QCheckBox* chkInfinitePlay = nullptr;
+    QPlainTextEdit* memCommandExceptions = nullptr;
+    QPlainTextEdit* memIgnoreCommand = nullptr;
+    QMenu* pmMain = nullptr;
+    QAction* Pfdfa1 = nullptr;
+    QAction* pmMain1 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* N5 = nullptr;
+};
+
+} // namespace kestrun

@@ -1,0 +1,140 @@
+#include "CommandListModel.h"
+#include "MainWindow.h"
+#include "MemoLines.h"
+#include "decode/CommandView.h"
+#include "log/Exception.h"
+#include "log/LogLoader.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace kestrun {
+
+namespace {
+
+const QString Loading = QStringLiteral("Загрузка...");
+constexpr int ReadSteps = 1000;
+constexpr int RowsSliceMs = 25;
+constexpr int RepaintEveryMs = 100;
+
+// The busy cursor for the lifetime of a scope, also when it is left by an error.
+class TBusyCursor
+{
+public:
+    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+} // namespace
+
+void TfmMain::btnOpenClick()
+{
+    if (FDialogs->ExecuteOpen(this, dlgOpen))
+        LoadLogFile(dlgOpen.FileName);
+}
+
+void TfmMain::LoadLogFile(const QString& fileName)
+{
+    QElapsedTimer sinceRepaint;
+    sinceRepaint.start();
+    const auto showProgress = [this, &sinceRepaint](double fraction) {
+        progress->setValue(int(fraction * ReadSteps));
+        if (sinceRepaint.elapsed() >= RepaintEveryMs) {
+            RepaintNow();
+            sinceRepaint.restart();
+        }
+    };
+    LoadLog([&] { kestrun::LoadLogFile(fileName, MemoLines(memIgnoreCommand), FCommands, showProgress); }, fileName);
+}
+
+void TfmMain::PasteLog()
+{
+    edtStatus->clear();
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    if (!clip || !clip->hasText())
+        return;
+    const QString text = clip->text();
+    LoadLog([&] { LoadLogText(text, MemoLines(memIgnoreCommand), FCommands); }, QStringLiteral("Clipboard"));
+}
+
+void TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
+{
+    // Loads replace the list the player works from, and a load does not nest in another.
+    if (!FFinished || FLoading)
+        return;
+    FLoading = true;
+    // The row marked last belongs to the previous log; restoring its image here would mark a
+    // row of the new one.
+    FLastIndex = -1;
+    FLastStateIndex = siNone;
+    FRowsTimer->stop();
+    memInfo->clear();
+    FModel->Clear();
+    edtStatus->clear();
+    const int previousMaximum = progress->maximum();
+    QString error;
+    {
+        TBusyCursor busy;
+        lblFileName->setText(Loading);
+        edtStatus->clear();
+        RepaintNow();
+        progress->setRange(0, ReadSteps);
+        progress->setValue(0);
+        try {
+            load();
+        } catch (const Exception& e) {
+            error = e.Message();
+        } catch (const std::exception& e) {
+            error = QString::fromLocal8Bit(e.what());
+        }
+    }
+    FLoading = false;
+    if (!error.isNull()) {
+        // The list stays empty, and so do the commands behind it, so rows and commands agree.
+        FCommands.clear();
+        progress->setRange(0, previousMaximum);
+        progress->setValue(0);
+        FDialogs->ShowError(this, error);
+        return;
+    }
+    FModel->Reset(&FCommands);
+    lblFileName->setText(source);
+    // A one-command list would give an equal minimum and maximum, which Qt shows as busy.
+    progress->setRange(0, FCommands.isEmpty() ? previousMaximum : qMax(1, int(FCommands.size()) - 1));
+    progress->setValue(0);
+    edtStatus->clear();
+    StartComputingRows();
+}
+
+void TfmMain::StartComputingRows()
+{
+    FRowsShowProgress = true;
+    FRowsTimer->start();
+}
+
+void TfmMain::ComputeRowsSlice()
+{
+    const bool more = FModel->ComputeAhead(RowsSliceMs);
+    if (FRowsShowProgress)
+        progress->setValue(qMin(progress->maximum(), FModel->ComputedCount()));
+    if (more)
+        return;
+    FRowsTimer->stop();
+    if (FRowsShowProgress) {
+        FRowsShowProgress = false;
+        progress->setValue(0);
+        edtStatus->clear();
+    }
+}
+
+} // namespace kestrun

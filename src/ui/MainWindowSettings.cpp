@@ -1,0 +1,133 @@
+#include "MainWindow.h"
+#include "MemoLines.h"
+#include "log/Exception.h"
+
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <variant>
+
+namespace kestrun {
+
+namespace {
+
+// Placement show states as the settings file counts them.
+constexpr int ShowNormal = 1;
+constexpr int ShowMinimized = 2;
+constexpr int ShowMaximized = 3;
+
+QString RectText(int a, int b, int c, int d) { return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d); }
+
+std::optional<QRect> RectFromEdges(const QString& text)
+{
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4)
+        return std::nullopt;
+    int edges[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        edges[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    const QRect rect(QPoint(edges[0], edges[1]), QPoint(edges[2] - 1, edges[3] - 1));
+    return rect.isValid() ? std::optional<QRect>(rect) : std::nullopt;
+}
+
+bool OnSomeScreen(const QRect& rect)
+{
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(rect))
+            return true;
+    return false;
+}
+
+int ToInt(const std::optional<QString>& text, int fallback)
+{
+    bool ok = false;
+    const int value = text ? text->toInt(&ok) : 0;
+    return ok ? value : fallback;
+}
+
+} // namespace
+
+// The seven stored properties, in the order they are configured, and where each one lives.
+std::vector<TfmMain::TStoredProperty> TfmMain::StoredProperties()
+{
+    return {
+        {"dlgOpen.FileName", &dlgOpen.FileName},
+        {"dlgOpen.InitialDir", &dlgOpen.InitialDir},
+        {"dlgSave.InitialDir", &dlgSave.InitialDir},
+        {"dlgSave.FileName", &dlgSave.FileName},
+        {"dlgOpen.FilterIndex", &dlgOpen.FilterIndex},
+        {"memCommandExceptions.Lines", memCommandExceptions},
+        {"memIgnoreCommand.Lines", memIgnoreCommand},
+    };
+}
+
+void TfmMain::RestoreSettings()
+{
+    const QString section = objectName();
+    try {
+        FSettings.Load();
+    } catch (const Exception& e) {
+        FDialogs->ShowError(this, e.Message());
+        return;
+    }
+
+    if (const auto normal = FSettings.Value(section, QStringLiteral("NormPos"))) {
+        if (auto rect = RectFromEdges(*normal)) {
+            const int savedDpi = ToInt(FSettings.Value(section, QStringLiteral("PixelsPerInch")), 0);
+            if (savedDpi > 0 && savedDpi != logicalDpiY())
+                rect->setSize(rect->size() * logicalDpiY() / savedDpi);
+            if (OnSomeScreen(*rect))
+                setGeometry(*rect);
+        }
+    }
+    if (ToInt(FSettings.Value(section, QStringLiteral("ShowCmd")), ShowNormal) == ShowMaximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+
+    for (const TStoredProperty& stored : StoredProperties()) {
+        const QString key = QString::fromLatin1(stored.Name).replace(u'.', u'_');
+        if (auto* text = std::get_if<QString*>(&stored.Place)) {
+            if (const auto value = FSettings.Value(section, key))
+                **text = *value;
+        } else if (auto* number = std::get_if<int*>(&stored.Place)) {
+            **number = ToInt(FSettings.Value(section, key), **number);
+        } else if (const auto lines = FSettings.Lines(section, key)) {
+            SetMemoLines(std::get<QPlainTextEdit*>(stored.Place), *lines);
+        }
+    }
+    updateGeometry();
+    update();
+}
+
+void TfmMain::SaveSettings()
+{
+    const QString section = objectName();
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    const int showCmd = isMaximized() ? ShowMaximized : isMinimized() ? ShowMinimized : ShowNormal;
+    FSettings.SetValue(section, QStringLiteral("ShowCmd"), QString::number(showCmd));
+    FSettings.SetValue(section, QStringLiteral("Flags"), QString::number(0));
+    FSettings.SetValue(section, QStringLiteral("PixelsPerInch"), QString::number(logicalDpiY()));
+    FSettings.SetValue(section, QStringLiteral("MinMaxPos"), RectText(-1, -1, -1, -1));
+    FSettings.SetValue(section, QStringLiteral("NormPos"),
+                       RectText(normal.left(), normal.top(), normal.right() + 1, normal.bottom() + 1));
+
+    for (const TStoredProperty& stored : StoredProperties()) {
+        const QString key = QString::fromLatin1(stored.Name).replace(u'.', u'_');
+        if (auto* text = std::get_if<QString*>(&stored.Place))
+            FSettings.SetValue(section, key, **text);
+        else if (auto* number = std::get_if<int*>(&stored.Place))
+            FSettings.SetValue(section, key, QString::number(**number));
+        else
+            FSettings.SetLines(section, key, MemoLines(std::get<QPlainTextEdit*>(stored.Place)));
+    }
+    try {
+        FSettings.Save();
+    } catch (const Exception& e) {
+        FDialogs->ShowError(this, e.Message());
+    }
+}
+
+} // namespace kestrun

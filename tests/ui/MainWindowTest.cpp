@@ -1,0 +1,286 @@
+#include "TestLogs.h"
+#include "UiTestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QUrl>
+
+namespace kestrun::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+struct TControlText
+{
+    const char* Name;
+    const char* Text;
+};
+
+void PrintTo(const TControlText& c, std::ostream* os) { *os << c.Name; }
+
+class ControlTextTest : public TWindowTest, public ::testing::WithParamInterface<TControlText> {};
+
+TEST_P(ControlTextTest, ShowsItsCaption)
+{
+    const TControlText& c = GetParam();
+    QWidget* control = Child<QWidget>(c.Name);
+    ASSERT_NE(control, nullptr);
+    QString text;
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        text = button->text();
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        text = label->text();
+    else if (auto* edit = qobject_cast<QLineEdit*>(control))
+        text = edit->text();
+    else if (auto* memo = qobject_cast<QPlainTextEdit*>(control))
+        text = memo->toPlainText();
+    EXPECT_EQ(text, QString::fromUtf8(c.Text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, ControlTextTest, ::testing::Values(
+    TControlText{"btnOpen", "Открыть файл лога"},
+    TControlText{"btnSettings", "Настройка свойств ..."},
+    TControlText{"btnGetStatus", "Запрос состояния"},
+    TControlText{"btnPasteFromClipboard", "Вставить из буфера"},
+    TControlText{"btnFindError", "Найти ошибку"},
+    TControlText{"btnStart", "Запустить"},
+    TControlText{"btnStartFromPosition", "Запустить c текущей строки"},
+    TControlText{"btnStartCurrentLine", "Текущая строка"},
+    TControlText{"btnStartSelected", "Выделенное"},
+    TControlText{"btnStop", "Остановить"},
+    TControlText{"lblFileName", "Откройте файл лога, либо перетащите файл в это окно, либо вставьте текст лога из буфера обмена"},
+    TControlText{"edtStatus", ""},
+    TControlText{"edtSearch", ""},
+    TControlText{"btnSearch", "Поиск"},
+    TControlText{"memInfo", ""},
+    TControlText{"chkIngoreKKTErrors", "Игнорировать ошибки ККТ"},
+    TControlText{"chkInfinitePlay", "Зациклить воспроизведение"},
+    TControlText{"memCommandExceptions", "FF 0A"},
+    TControlText{"memIgnoreCommand", ""}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(TWindowTest, StartsWithCaptionSizeAndIdleControls)
+{
+    EXPECT_TRUE(QRegularExpression(u"^Orvandel: Kestrun & analyzer v\\.\\d+\\.\\d+\\.\\d+\\.\\d+$"_s)
+                    .match(Window->windowTitle())
+                    .hasMatch())
+        << Window->windowTitle().toStdString();
+    EXPECT_EQ(Window->size(), QSize(814, 584));
+    EXPECT_EQ(Window->minimumWidth(), 694);
+    EXPECT_FALSE(Child<QPushButton>("btnStop")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("btnOpen")->isDefault());
+    EXPECT_TRUE(Window->acceptDrops());
+    EXPECT_FALSE(Child<QCheckBox>("chkIngoreKKTErrors")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>("chkInfinitePlay")->isChecked());
+    EXPECT_EQ(Child<QLineEdit>("edtSearch")->toolTip(), u"Поиск по времени или названию команды"_s);
+    EXPECT_EQ(Child<QPlainTextEdit>("memIgnoreCommand")->toolTip(),
+              u"Коды команд, которые не будут выполняться\nКаждый код команды на отдельной строке"_s);
+    EXPECT_EQ(Child<QPlainTextEdit>("memInfo")->font().pointSize(), 10);
+    EXPECT_EQ(Child<QPlainTextEdit>("memInfo")->font().family(), u"Courier New"_s);
+
+    QTabWidget* pages = Child<QTabWidget>("pgcLog");
+    ASSERT_EQ(pages->count(), 2);
+    EXPECT_EQ(pages->tabText(0), u"Лог"_s);
+    EXPECT_EQ(pages->tabText(1), u"Параметры"_s);
+    EXPECT_EQ(pages->currentIndex(), 0);
+
+    QStringList header;
+    for (int column = 0; column < Model()->columnCount(); ++column)
+        header << Model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_EQ(header, (QStringList{u"Time"_s, u"Thread"_s, u"Command"_s, u"Data"_s}));
+    EXPECT_EQ(List()->selectionMode(), QAbstractItemView::ExtendedSelection);
+}
+
+TEST_F(TWindowTest, ContextMenuKeepsItsOrder)
+{
+    QStringList items;
+    for (const QAction* action : Child<QMenu>("pmMain")->actions())
+        items << (action->isSeparator() ? u"-"_s : action->text());
+    EXPECT_EQ(items, (QStringList{u"Выполнить эту строку"_s, u"Запустить с этой строки"_s, u"Запустить выделенное"_s, u"-"_s,
+                                  u"Сохранить в файл..."_s, u"-"_s, u"Вставить из буфера обмена"_s}));
+}
+
+TEST_F(TWindowTest, LoadedFileFillsTheList)
+{
+    const QString fileName = Load(MixedLog());
+    ASSERT_EQ(Model()->rowCount(), 7);
+    EXPECT_EQ(Cell(0, 0), u"12.03.2024 10:15:00.123"_s);
+    EXPECT_EQ(Cell(0, 1), u"00001A2C"_s);
+    const QStringList names = {u"Короткий запрос состояния"_s, u"Запрос состояния"_s, u"Открытие смены"_s, u"Продажа"_s,
+                               u"Продажа"_s, u"Найти фискальный документ по номеру"_s, u"Суточный отчет с гашением"_s};
+    for (int row = 0; row < 7; ++row)
+        EXPECT_EQ(Cell(row, 2), names[row]) << row;
+    EXPECT_TRUE(Cell(4, 3).contains(u"[ERROR]"_s));
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), fileName);
+    EXPECT_EQ(Status(), QString());
+    EXPECT_EQ(Info(), QString());
+    EXPECT_EQ(Window->Commands().size(), 7);
+    // The row texts are made ahead in slices; the bar returns to 0 when they are all there.
+    EXPECT_TRUE(WaitUntil([&] { return Model()->ComputedCount() == 7; }));
+    EXPECT_TRUE(WaitUntil([&] { return Child<QProgressBar>("progress")->value() == 0; }));
+    EXPECT_EQ(Child<QProgressBar>("progress")->maximum(), 6);
+}
+
+TEST_F(TWindowTest, RowsCarryStateImagesAndCellStyles)
+{
+    Load(MixedLog());
+    const QList<int> expected = {siNone, siNone, siNone, siNone, siError, siNone, siError};
+    for (int row = 0; row < 7; ++row)
+        EXPECT_EQ(Model()->StateImage(row), expected[row]) << row;
+    const auto color = [&](int row, int column) {
+        return Model()->data(Model()->index(row, column), Qt::ForegroundRole).value<QColor>();
+    };
+    const auto font = [&](int row, int column) {
+        return Model()->data(Model()->index(row, column), Qt::FontRole).value<QFont>();
+    };
+    // A failed sale: red everywhere, not bold.
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(color(4, column), QColor(255, 0, 0)) << column;
+        EXPECT_FALSE(font(4, column).bold()) << column;
+    }
+    // A clean sale: bold in "Command" and "Data" only.
+    EXPECT_FALSE(font(3, 0).bold());
+    EXPECT_FALSE(font(3, 1).bold());
+    EXPECT_TRUE(font(3, 2).bold());
+    EXPECT_TRUE(font(3, 3).bold());
+    EXPECT_FALSE(color(3, 2).isValid());
+    // A status query: purple "Data", plain "Command".
+    EXPECT_EQ(color(1, 3), QColor(128, 0, 128));
+    EXPECT_FALSE(color(1, 2).isValid());
+    // Missing answer: red.
+    EXPECT_EQ(color(6, 2), QColor(255, 0, 0));
+    // Every row keeps room for a picture, those with a state show one.
+    EXPECT_FALSE(Model()->data(Model()->index(6, 0), Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(Model()->data(Model()->index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(Model()->data(Model()->index(0, 1), Qt::DecorationRole).isValid());
+}
+
+TEST_F(TWindowTest, ZeroPaddingIsNotShown)
+{
+    Load(MixedLog());
+    EXPECT_TRUE(Cell(3, 3).contains(u"Товар"_s)) << Cell(3, 3).toStdString();
+    EXPECT_FALSE(Cell(3, 3).contains(QChar(0)));
+    SelectRows({3});
+    List()->selectionModel()->setCurrentIndex(Model()->index(3, 0), QItemSelectionModel::SelectCurrent | QItemSelectionModel::Rows);
+    EXPECT_TRUE(Info().contains(u"Товар"_s));
+    EXPECT_FALSE(Info().contains(QChar(0)));
+}
+
+TEST_F(TWindowTest, SelectedRowShowsItsDetails)
+{
+    Load(MixedLog());
+    List()->selectionModel()->setCurrentIndex(Model()->index(6, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const QStringList lines = Info().split(u'\n');
+    ASSERT_GE(lines.size(), 8);
+    EXPECT_TRUE(lines[0].startsWith(u"[12.03.2024 10:15:06.123] [00001A2C] [Protocol v1] (Line "_s)) << lines[0].toStdString();
+    EXPECT_EQ(lines[1], u"Суточный отчет с гашением"_s);
+    EXPECT_EQ(lines[2], u"Передано     : 41 1E 00 00 00"_s);
+    EXPECT_EQ(lines[3], u"Принято (лог): НЕТ ОТВЕТА"_s);
+    EXPECT_EQ(lines[4], u"Принято (ККТ): "_s);
+    EXPECT_EQ(lines[5], QString());
+    EXPECT_EQ(lines[6], u"Входные параметры:"_s);
+    EXPECT_EQ(Child<QPlainTextEdit>("memInfo")->textCursor().position(), 0);
+}
+
+TEST_F(TWindowTest, PastedTextLoadsAndShowsDriverErrors)
+{
+    QGuiApplication::clipboard()->setText(Protocol2Log({{"10 1E 00 00 00", "10 00 1E 04 00 00 00 00 00 00 00 00 00 00 00 00"}})
+                                          + u"\n[12.03.2024 10:16:00.000] [00001A2C] [ERROR] TFiscalPrinter - Нет связи"_s);
+    Click("btnPasteFromClipboard");
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), u"Clipboard"_s);
+    ASSERT_EQ(Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(1, 2), u"Ошибка драйвера"_s);
+    EXPECT_EQ(Cell(1, 3), u" Ошибка [- Нет связи]"_s);
+    EXPECT_EQ(Model()->StateImage(1), siError);
+}
+
+TEST_F(TWindowTest, PasteWithoutTextOnlyClearsTheStatusLine)
+{
+    const QString fileName = Load(MixedLog());
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(picture);
+    Child<QLineEdit>("edtStatus")->setText(u"x"_s);
+    Trigger("N5");
+    EXPECT_EQ(Status(), QString());
+    EXPECT_EQ(Model()->rowCount(), 7);
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), fileName);
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+}
+
+TEST_F(TWindowTest, FailedLoadShowsTheErrorAndLeavesTheWindowUsable)
+{
+    Load(MixedLog());
+    Window->LoadLogFile(Path(u"missing.log"_s));
+    ASSERT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_EQ(Model()->rowCount(), 0);
+    EXPECT_TRUE(Window->Commands().isEmpty());
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), u"Загрузка..."_s);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    Load(MixedLog());
+    EXPECT_EQ(Model()->rowCount(), 7);
+}
+
+TEST_F(TWindowTest, LogWithoutExchangesKeepsTheProgressMaximum)
+{
+    Load(MixedLog());
+    Load({});
+    EXPECT_EQ(Model()->rowCount(), 0);
+    EXPECT_EQ(Child<QProgressBar>("progress")->maximum(), 6);
+}
+
+TEST_F(TWindowTest, OpenDialogLoadsTheChosenFileAndCancelChangesNothing)
+{
+    const QString fileName = Path(u"chosen.log"_s);
+    WriteLog(fileName, MixedLog());
+    Click("btnOpen");
+    EXPECT_EQ(Model()->rowCount(), 0);
+    Dialogs.OpenFileName = fileName;
+    Click("btnOpen");
+    EXPECT_EQ(Model()->rowCount(), 7);
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), fileName);
+}
+
+TEST_F(TWindowTest, DropLoadsTheFirstFileOnly)
+{
+    QList<QUrl> urls;
+    for (int n = 1; n <= 3; ++n) {
+        const QString fileName = Path(u"drop%1.log"_s.arg(n));
+        WriteLog(fileName, std::vector<TExchange>(size_t(n), TExchange{"10 1E 00 00 00", "10 00"}));
+        urls << QUrl::fromLocalFile(fileName);
+    }
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Window.get(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Window.get(), &drop);
+    EXPECT_EQ(Model()->rowCount(), 1);
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), Path(u"drop1.log"_s));
+}
+
+TEST_F(TWindowTest, ReadExclusionListDropsCommandsWhileLoading)
+{
+    Child<QPlainTextEdit>("memIgnoreCommand")->setPlainText(u"10\nE0"_s);
+    Load(MixedLog());
+    EXPECT_EQ(Model()->rowCount(), 5);
+    EXPECT_EQ(Cell(0, 2), u"Запрос состояния"_s);
+}
+
+} // namespace
+} // namespace kestrun::test

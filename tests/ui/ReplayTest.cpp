@@ -1,0 +1,199 @@
+#include "UiTestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace kestrun::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const TExchange ShortStatus{"10 1E 00 00 00", "10 00 1E 04 00 00 00 00 00 00 00 00 00 00 00 00"};
+const TExchange LongStatus{"11 1E 00 00 00", "11 00 1E 03 00 00 00 00 00 00 00 00 00 00"};
+const TExchange OpenShift{"E0 1E 00 00 00", "E0 00 1E"};
+const TExchange FindDocument{"FF 0A 1E 00 00 00 01 00 00 00", "FF 0A 00"};
+
+class ReplayTest : public TWindowTest
+{
+protected:
+    // The device the next window's driver talks to.
+    void UseDevice(const QString& deviceText)
+    {
+        Dialogs.Device = deviceText;
+        Click("btnSettings");
+    }
+    void WaitForRunEnd() { ASSERT_TRUE(WaitUntil([&] { return Window->Finished(); })); }
+    QList<int> Played() const
+    {
+        QList<int> played;
+        for (qsizetype i = 0; i < Window->Commands().size(); ++i)
+            if (Window->Commands()[i].Played)
+                played << int(i);
+        return played;
+    }
+};
+
+struct TStartCase
+{
+    const char* Name;
+    const char* Control; // a button or a context-menu item
+    QList<int> SelectedRows;
+    QList<int> Played;
+};
+
+void PrintTo(const TStartCase& c, std::ostream* os) { *os << c.Name; }
+
+class StartTest : public ReplayTest, public ::testing::WithParamInterface<TStartCase> {};
+
+TEST_P(StartTest, SendsItsRange)
+{
+    const TStartCase& c = GetParam();
+    Load({ShortStatus, LongStatus, ShortStatus, FindDocument, ShortStatus, LongStatus});
+    SelectRows(c.SelectedRows);
+    if (QString::fromLatin1(c.Control).startsWith(u"btn"_s))
+        Click(c.Control);
+    else
+        Trigger(c.Control);
+    WaitForRunEnd();
+    EXPECT_EQ(Played(), c.Played);
+    for (int i : c.Played)
+        EXPECT_FALSE(Window->Commands()[i].PlayedAnswerData.isEmpty()) << i;
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    const int last = c.Played.constLast();
+    EXPECT_TRUE(Status().startsWith(u"(%1/6) "_s.arg(last + 1))) << Status().toStdString();
+    // The pane shows the first selected row, the one marked last, with its played answer.
+    EXPECT_TRUE(Info().contains(u"Принято (ККТ): "_s + QString::fromLatin1(Window->Commands()[last].PlayedAnswerData)));
+    EXPECT_FALSE(Window->Commands()[last].PlayedAnswerData.isEmpty());
+    EXPECT_EQ(Model()->StateImage(last), siPlay);
+    EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("btnStop")->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StartTest, ::testing::Values(
+    TStartCase{"All", "btnStart", {3}, {0, 1, 2, 4, 5}},
+    TStartCase{"FromPosition", "btnStartFromPosition", {2}, {2, 4, 5}},
+    TStartCase{"FromPositionMenu", "pmMain1", {4}, {4, 5}},
+    TStartCase{"CurrentLineWithoutSelection", "btnStartCurrentLine", {}, {0}},
+    TStartCase{"CurrentLineMenu", "Pfdfa1", {5}, {5}},
+    TStartCase{"Selected", "btnStartSelected", {2, 5}, {2, 5}},
+    TStartCase{"SelectedMenu", "N3", {1, 4}, {1, 4}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
+{
+    UseDevice(u"emulator:error=11:4A"_s);
+    Load({ShortStatus, LongStatus, ShortStatus, ShortStatus});
+    Dialogs.Answers = {false};
+    Click("btnStart");
+    WaitForRunEnd();
+    ASSERT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_EQ(Dialogs.Questions[0].Title, u"Ошибка"_s);
+    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: 1 74, "_s)) << Dialogs.Questions[0].Text.toStdString();
+    EXPECT_TRUE(Dialogs.Questions[0].Text.endsWith(u"\r\nПродолжить?"_s));
+    EXPECT_EQ(Played(), (QList<int>{0, 1}));
+    EXPECT_EQ(Model()->StateImage(1), siClose);
+    EXPECT_TRUE(Status().startsWith(u"(2/4) Запрос состояния: Ошибка: 74, "_s)) << Status().toStdString();
+    EXPECT_EQ(Window->Commands()[1].PlayedAnswerData, QByteArray("11 4A"));
+}
+
+TEST_F(ReplayTest, DeviceErrorAnsweredYesGoesOn)
+{
+    UseDevice(u"emulator:error=11:4A"_s);
+    Load({ShortStatus, LongStatus, ShortStatus, ShortStatus});
+    Dialogs.Answers = {true};
+    Click("btnStart");
+    WaitForRunEnd();
+    EXPECT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_EQ(Played(), (QList<int>{0, 1, 2, 3}));
+    EXPECT_NE(Model()->StateImage(1), siClose);
+    EXPECT_TRUE(Status().startsWith(u"(4/4) "_s));
+}
+
+TEST_F(ReplayTest, IgnoredDeviceErrorsAreNotAsked)
+{
+    UseDevice(u"emulator:error=11:4A"_s);
+    Load({ShortStatus, LongStatus, ShortStatus});
+    Child<QCheckBox>("chkIngoreKKTErrors")->setChecked(true);
+    Click("btnStart");
+    WaitForRunEnd();
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+    EXPECT_EQ(Played(), (QList<int>{0, 1, 2}));
+}
+
+TEST_F(ReplayTest, DriverErrorsAreAskedEvenWhenDeviceErrorsAreIgnored)
+{
+    UseDevice(u"emulator:driver=11:-3"_s);
+    Load({ShortStatus, LongStatus, ShortStatus});
+    Child<QCheckBox>("chkIngoreKKTErrors")->setChecked(true);
+    Dialogs.Answers = {false};
+    Click("btnStart");
+    WaitForRunEnd();
+    ASSERT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: 1 -3, "_s)) << Dialogs.Questions[0].Text.toStdString();
+    EXPECT_EQ(Model()->StateImage(1), siClose);
+}
+
+TEST_F(ReplayTest, StopDuringASlowPrintWaitsAndKeepsTheWindowResponsive)
+{
+    UseDevice(u"emulator:print=1500"_s);
+    Load({ShortStatus, OpenShift, ShortStatus, ShortStatus});
+    Click("btnStart");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == u"(2/4) Открытие смены"_s; }));
+
+    // While running: starting, loading and the driver's other uses are closed, the pane stays empty.
+    for (const char* name : {"btnStart", "btnOpen", "btnPasteFromClipboard", "btnGetStatus", "btnSettings", "btnFindError"})
+        EXPECT_FALSE(Child<QPushButton>(name)->isEnabled()) << name;
+    for (const char* name : {"Pfdfa1", "pmMain1", "N3", "N5"})
+        EXPECT_FALSE(Child<QAction>(name)->isEnabled()) << name;
+    EXPECT_FALSE(Child<QPlainTextEdit>("memCommandExceptions")->isEnabled());
+    EXPECT_FALSE(Window->acceptDrops());
+    EXPECT_TRUE(Child<QAction>("N2")->isEnabled());
+    List()->selectionModel()->setCurrentIndex(Model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(Info(), QString());
+
+    bool eventsRan = false;
+    QTimer::singleShot(100, [&] { eventsRan = !Window->Finished(); });
+    Click("btnStop");
+    EXPECT_TRUE(eventsRan);
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_EQ(Played(), (QList<int>{0, 1}));
+    EXPECT_FALSE(Info().isEmpty());
+    EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("btnStop")->isEnabled());
+    EXPECT_TRUE(Window->acceptDrops());
+}
+
+TEST_F(ReplayTest, LoopModeCountsCycles)
+{
+    Load({ShortStatus, ShortStatus, ShortStatus});
+    Child<QCheckBox>("chkInfinitePlay")->setChecked(true);
+    Click("btnStart");
+    // Cycles pass faster than the status line is looked at: wait for the third or a later one.
+    const QRegularExpression cycle(u"^Цикл (\\d+) "_s);
+    ASSERT_TRUE(WaitUntil([&] { return cycle.match(Status()).captured(1).toInt() >= 3; })) << Status().toStdString();
+    Click("btnStop");
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_TRUE(QRegularExpression(u"^Цикл \\d+ \\([123]/3\\) Короткий запрос состояния$"_s).match(Status()).hasMatch())
+        << Status().toStdString();
+}
+
+TEST_F(ReplayTest, ClosingDuringARunStopsItWithoutQuestions)
+{
+    // The first command is busy through all its retries, so its error arrives while closing.
+    UseDevice(u"emulator:busy=5"_s);
+    Load({ShortStatus, ShortStatus});
+    Click("btnStart");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == u"(1/2) Короткий запрос состояния"_s; }));
+    Dialogs.Answers = {true};
+    CloseWindow();
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+}
+
+} // namespace
+} // namespace kestrun::test

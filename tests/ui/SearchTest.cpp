@@ -1,0 +1,161 @@
+#include "TestLogs.h"
+#include "UiTestSupport.h"
+#include "log/Codepages.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace kestrun::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class SearchTest : public TWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        TWindowTest::SetUp();
+        Load(MixedLog());
+    }
+
+    int Current() const { return List()->selectionModel()->currentIndex().row(); }
+    QList<int> Selected() const
+    {
+        QList<int> rows;
+        for (const QModelIndex& index : List()->selectionModel()->selectedRows())
+            rows << index.row();
+        return rows;
+    }
+    void Search(const QString& text)
+    {
+        QLineEdit* box = Child<QLineEdit>("edtSearch");
+        box->setText(text);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(box, &enter);
+    }
+};
+
+TEST_F(SearchTest, EnterInTheSearchBoxFindsLowerCaseText)
+{
+    Search(u"продажа"_s);
+    EXPECT_TRUE(Child<QPushButton>("btnSearch")->isDefault());
+    EXPECT_FALSE(Child<QPushButton>("btnOpen")->isDefault());
+    EXPECT_EQ(Selected(), QList<int>{3});
+    EXPECT_TRUE(Info().contains(u"Продажа"_s));
+    Search(u"продажа"_s);
+    EXPECT_EQ(Selected(), QList<int>{4});
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+}
+
+TEST_F(SearchTest, NoFurtherMatchAsksToStartAgain)
+{
+    SelectRows({4});
+    Dialogs.Answers = {true};
+    Search(u"продажа"_s);
+    ASSERT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_EQ(Dialogs.Questions[0].Title, u"Поиск завершен"_s);
+    EXPECT_EQ(Dialogs.Questions[0].Text, u"Начать с начала?"_s);
+    EXPECT_EQ(Selected(), QList<int>{3});
+}
+
+TEST_F(SearchTest, CancelKeepsTheSelection)
+{
+    SelectRows({4});
+    Dialogs.Answers = {false};
+    Search(u"продажа"_s);
+    EXPECT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_EQ(Selected(), QList<int>{4});
+}
+
+TEST_F(SearchTest, LastRowNotMatchingEndsSilently)
+{
+    SelectRows({6});
+    Search(u"продажа"_s);
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+    EXPECT_EQ(Selected(), QList<int>{6});
+}
+
+TEST_F(SearchTest, FirstRowIsSteppedOverWithoutSelection)
+{
+    Dialogs.Answers = {false};
+    Search(u"короткий"_s);
+    EXPECT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_TRUE(Selected().isEmpty());
+}
+
+TEST_F(SearchTest, FindsTimeAndDataText)
+{
+    Search(u"10:15:02"_s);
+    EXPECT_EQ(Selected(), QList<int>{2});
+    Search(u"товар"_s);
+    EXPECT_EQ(Selected(), QList<int>{3});
+}
+
+TEST_F(SearchTest, FindErrorStopsAtFailedAndUnansweredCommands)
+{
+    Click("btnFindError");
+    EXPECT_EQ(Selected(), QList<int>{4});
+    EXPECT_EQ(Current(), 4);
+    Click("btnFindError");
+    EXPECT_EQ(Selected(), QList<int>{6});
+}
+
+TEST_F(SearchTest, SaveWritesTheListing)
+{
+    Load({{"10 1E 00 00 00", "10 00 1E 04 00 00 00 00 00 00 00 00 00 00 00 00"}, {"41 1E 00 00 00", nullptr}});
+    Dialogs.SaveFileName = Path(u"listing.txt"_s);
+    Trigger("N2");
+    QFile file(Dialogs.SaveFileName);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = Cp1251ToUnicode(file.readAll());
+    EXPECT_EQ(text.toStdString(), (u"[12.03.2024 10:15:00.123] [00001A2C] [Короткий запрос состояния]\r\n"
+                    "[12.03.2024 10:15:00.123] [00001A2C] -> 10 1E 00 00 00\r\n"
+                    "[12.03.2024 10:15:00.123] [00001A2C] <- 10 00 1E 04 00 00 00 00 00 00 00 00 00 00 00 00\r\n"
+                    "[12.03.2024 10:15:01.123] [00001A2C] [Суточный отчет с гашением]\r\n"
+                    "[12.03.2024 10:15:01.123] [00001A2C] -> 41 1E 00 00 00\r\n"_s).toStdString());
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+}
+
+TEST_F(SearchTest, SaveIntoAMissingFolderShowsTheError)
+{
+    Dialogs.SaveFileName = Path(u"no/such/folder/listing.txt"_s);
+    Trigger("N2");
+    EXPECT_EQ(Dialogs.Errors.size(), 1);
+}
+
+TEST_F(SearchTest, StatusQueryShowsModeLines)
+{
+    Click("btnGetStatus");
+    const QStringList lines = Info().split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << Info().toStdString();
+    EXPECT_EQ(lines[0], u"Запрос состояния: Успешно"_s);
+    EXPECT_TRUE(lines[1].startsWith(u"Режим   : "_s));
+    EXPECT_TRUE(lines[2].startsWith(u"Подрежим: "_s));
+}
+
+TEST_F(SearchTest, StatusQueryWithDeviceErrorShowsOneLine)
+{
+    Dialogs.Device = u"emulator:error=11:05"_s;
+    Click("btnSettings");
+    EXPECT_TRUE(QFile::exists(Path(u"config/KELMAR/Kestrun/device.xml"_s)));
+    Click("btnGetStatus");
+    EXPECT_TRUE(Info().startsWith(u"Запрос состояния: Ошибка: 5, "_s)) << Info().toStdString();
+    EXPECT_FALSE(Info().contains(u'\n'));
+}
+
+TEST_F(SearchTest, BadDeviceOptionsAreReportedAndTheDriverStays)
+{
+    Dialogs.Device = u"emulator:nonsense"_s;
+    Click("btnSettings");
+    EXPECT_EQ(Dialogs.Errors.size(), 1);
+    Click("btnGetStatus");
+    EXPECT_TRUE(Info().startsWith(u"Запрос состояния: Успешно"_s));
+}
+
+} // namespace
+} // namespace kestrun::test

@@ -1,0 +1,152 @@
+#include "UiTestSupport.h"
+
+#include "log/Codepages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QThread>
+
+namespace kestrun::test {
+
+bool TScriptedDialogs::Answer(const QString& title, const QString& text)
+{
+    Questions.append({title, text});
+    if (OnQuestion)
+        OnQuestion();
+    if (Answers.empty())
+        return false;
+    const bool answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+}
+
+bool TScriptedDialogs::ExecuteOpen(QWidget*, TFileDialog& dialog)
+{
+    if (OpenFileName.isEmpty())
+        return false;
+    dialog.FileName = OpenFileName;
+    dialog.InitialDir = QFileInfo(OpenFileName).absolutePath();
+    dialog.FilterIndex = OpenFilterIndex;
+    return true;
+}
+
+bool TScriptedDialogs::ExecuteSave(QWidget*, TFileDialog& dialog)
+{
+    if (SaveFileName.isEmpty())
+        return false;
+    dialog.FileName = SaveFileName;
+    dialog.InitialDir = QFileInfo(SaveFileName).absolutePath();
+    return true;
+}
+
+QString Protocol2Log(const std::vector<TExchange>& exchanges)
+{
+    QStringList lines;
+    int second = 0;
+    for (const TExchange& exchange : exchanges) {
+        const QString prefix = QStringLiteral("[12.03.2024 10:15:%1.123] [00001A2C] [DEBUG] ").arg(second++, 2, 10, QLatin1Char('0'));
+        const QString request = QLatin1String(exchange.Request);
+        if (exchange.Answer) {
+            lines << prefix + QStringLiteral("TPrinterProtocol2 -> 8F 06 00 01 00 ") + request + QStringLiteral(" 12 34");
+            lines << prefix + QStringLiteral("TPrinterProtocol2 <- 8F 07 00 01 00 ") + QLatin1String(exchange.Answer)
+                         + QStringLiteral(" 56 78");
+        } else {
+            // A request left unanswered: the protocol-1 framing shows it complete without an answer.
+            const QString length = QStringLiteral("%1").arg(request.split(u' ', Qt::SkipEmptyParts).size(), 2, 16, QLatin1Char('0'));
+            lines << prefix + QStringLiteral("TPrinterProtocol -> 05") << prefix + QStringLiteral("TPrinterProtocol <- 15")
+                  << prefix + QStringLiteral("TPrinterProtocol -> 02 %1 %2 00").arg(length.toUpper(), request);
+        }
+        lines << QStringLiteral("[12.03.2024 10:15:00.000] [00001A2C] other");
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+void WriteLog(const QString& fileName, const std::vector<TExchange>& exchanges)
+{
+    QFile file(fileName);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(UnicodeToCp1251(Protocol2Log(exchanges)));
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void TWindowTest::SetUp()
+{
+    ASSERT_TRUE(Folder.isValid());
+    // Settings and the device choice go to this test's own folder.
+    SavedConfigHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", Folder.filePath(QStringLiteral("config")).toLocal8Bit());
+    OpenWindow();
+}
+
+void TWindowTest::TearDown()
+{
+    Window.reset();
+    qputenv("XDG_CONFIG_HOME", SavedConfigHome);
+}
+
+void TWindowTest::OpenWindow()
+{
+    Window = std::make_unique<TfmMain>(&Dialogs);
+    Window->show();
+    QCoreApplication::processEvents();
+}
+
+void TWindowTest::CloseWindow()
+{
+    Window->close();
+    Window.reset();
+}
+
+QString TWindowTest::Cell(int row, int column) const
+{
+    return Model()->data(Model()->index(row, column), Qt::DisplayRole).toString();
+}
+
+void TWindowTest::Click(const char* button) const
+{
+    QPushButton* control = Child<QPushButton>(button);
+    ASSERT_TRUE(control->isEnabled()) << button;
+    control->click();
+}
+
+void TWindowTest::Trigger(const char* action) const { Child<QAction>(action)->trigger(); }
+
+void TWindowTest::SelectRows(const QList<int>& rows) const
+{
+    List()->selectionModel()->clearSelection();
+    for (int row : rows)
+        List()->selectionModel()->select(Model()->index(row, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QString TWindowTest::Status() const { return Child<QLineEdit>("edtStatus")->text(); }
+
+QString TWindowTest::Info() const { return Child<QPlainTextEdit>("memInfo")->toPlainText(); }
+
+QString TWindowTest::Load(const std::vector<TExchange>& exchanges)
+{
+    const QString fileName = Path(QStringLiteral("test.log"));
+    WriteLog(fileName, exchanges);
+    Window->LoadLogFile(fileName);
+    return fileName;
+}
+
+} // namespace kestrun::test

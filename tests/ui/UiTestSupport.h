@@ -1,0 +1,100 @@
+#pragma once
+
+#include "CommandListModel.h"
+#include "Dialogs.h"
+#include "MainWindow.h"
+
+#include <QAbstractItemView>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace kestrun::test {
+
+// Answers the window's questions from a script and records what it was asked.
+class TScriptedDialogs : public IDialogs
+{
+public:
+    struct TQuestion
+    {
+        QString Title;
+        QString Text;
+    };
+
+    QStringList Errors;
+    QList<TQuestion> Questions;
+    std::deque<bool> Answers;   // OK/Yes true; a question beyond the script is answered No
+    QString OpenFileName;       // empty: the open dialog is cancelled
+    QString SaveFileName;       // empty: the save dialog is cancelled
+    int OpenFilterIndex = 1;
+    std::optional<QString> Device; // the device dialog's answer
+    std::function<void()> OnQuestion; // runs while a question is open
+
+    void ShowError(QWidget*, const QString& message) override { Errors.append(message); }
+    bool AskOkCancel(QWidget*, const QString& title, const QString& text) override { return Answer(title, text); }
+    bool AskErrorYesNo(QWidget*, const QString& title, const QString& text) override { return Answer(title, text); }
+    bool ExecuteOpen(QWidget*, TFileDialog& dialog) override;
+    bool ExecuteSave(QWidget*, TFileDialog& dialog) override;
+    std::optional<QString> ChooseDevice(QWidget*, const QString&) override { return Device; }
+
+private:
+    bool Answer(const QString& title, const QString& text);
+};
+
+// One logged exchange: request and answer as hex text (protocol 2); Answer null logs the request
+// alone (protocol 1).
+struct TExchange
+{
+    const char* Request;
+    const char* Answer;
+};
+
+// A driver log of the exchanges (time stamps 10:15:00, 10:15:01, ...), CR LF lines.
+QString Protocol2Log(const std::vector<TExchange>& exchanges);
+// The same, written in Windows-1251 to `fileName`.
+void WriteLog(const QString& fileName, const std::vector<TExchange>& exchanges);
+
+// Runs the event loop until `done` holds or the time is up; the result of `done` at the end.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 15000);
+
+// A fresh window over a temporary configuration folder, with scripted dialogs.
+class TWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes the window (again, after CloseWindow) and shows it.
+    void OpenWindow();
+    // Closes and destroys the window, as the user closing the program does.
+    void CloseWindow();
+
+    template <class T>
+    T* Child(const char* name) const
+    {
+        T* child = Window->findChild<T*>(QLatin1String(name));
+        if (!child)
+            ADD_FAILURE() << "no control " << name;
+        return child;
+    }
+    QTreeView* List() const { return Child<QTreeView>("lvCommands"); }
+    TCommandListModel* Model() const { return static_cast<TCommandListModel*>(List()->model()); }
+    QString Cell(int row, int column) const;
+    void Click(const char* button) const;
+    void Trigger(const char* action) const;
+    void SelectRows(const QList<int>& rows) const;
+    QString Path(const QString& name) const { return Folder.filePath(name); }
+    QString Status() const;
+    QString Info() const;
+    QString Load(const std::vector<TExchange>& exchanges);
+
+    QTemporaryDir Folder;
+    QByteArray SavedConfigHome;
+    TScriptedDialogs Dialogs;
+    std::unique_ptr<TfmMain> Window;
+};
+
+} // namespace kestrun::test
