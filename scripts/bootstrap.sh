@@ -8,6 +8,7 @@ packages=(
   libgtest-dev googletest
   clang libclang-rt-14-dev
   xvfb xauth
+  python3 time
 )
 
 missing=()

@@ -1,12 +1,135 @@
+// kestrun-cli parse: the log as the window reads it, one JSON object per command.
 #include "CliSupport.h"
 #include "Commands.h"
 
+#include "log/Codepages.h"
+#include "log/Exception.h"
+#include "log/LogLoader.h"
+
+#include <QFile>
+#include <array>
+
 namespace kestrun::cli {
+
+namespace {
+
+// Output is written in blocks of this size rather than per record.
+constexpr qsizetype FlushSize = qsizetype(1) << 20;
+
+// UTF-8 of each Windows-1251 byte from 0x80 up, built once.
+const std::array<QByteArray, 128>& HighHalfUtf8()
+{
+    static const std::array<QByteArray, 128> table = [] {
+        std::array<QByteArray, 128> t;
+        for (int b = 0x80; b < 0x100; ++b) {
+            const char byte = char(b);
+            t[size_t(b - 0x80)] = Cp1251ToUnicode(QByteArrayView(&byte, 1)).toUtf8();
+        }
+        return t;
+    }();
+    return table;
+}
+
+// A JSON string of a Windows-1251 field; hex text, the usual content, needs no conversion.
+void AppendJson1251(QByteArray& out, const QByteArray& value)
+{
+    static constexpr char Hex[] = "0123456789abcdef";
+    out += '"';
+    const char* const end = value.constEnd();
+    for (const char* p = value.constBegin(); p != end; ++p) {
+        // Runs of plain ASCII, hex text above all, are copied in one go.
+        const char* run = p;
+        while (run != end && static_cast<unsigned char>(*run) >= 0x20 && static_cast<unsigned char>(*run) < 0x80 &&
+               *run != '"' && *run != '\\')
+            ++run;
+        if (run != p) {
+            out.append(p, run - p);
+            p = run;
+            if (p == end)
+                break;
+        }
+        const char c = *p;
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80) {
+            out += HighHalfUtf8()[u - 0x80];
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else {
+            out += "\\u00";
+            out += Hex[u >> 4];
+            out += Hex[u & 0xF];
+        }
+    }
+    out += '"';
+}
+
+void AppendRecord(QByteArray& out, const TCommand& command)
+{
+    out += "{\"Data\":";
+    AppendJson1251(out, command.Data);
+    out += ",\"Attributes\":";
+    AppendJson1251(out, command.Attributes);
+    out += ",\"AnswerData\":";
+    AppendJson1251(out, command.AnswerData);
+    out += ",\"Protocol\":\"";
+    out += ProtocolName(command.Protocol);
+    out += "\",\"LineNumber\":";
+    out += QByteArray::number(command.LineNumber);
+    out += ",\"DriverError\":";
+    AppendJsonString(out, command.DriverError);
+    out += "}\n";
+}
+
+void PrintRecords(const TCommands& commands)
+{
+    QByteArray out;
+    out.reserve(FlushSize + 4096);
+    for (const TCommand& command : commands) {
+        AppendRecord(out, command);
+        if (out.size() >= FlushSize) {
+            WriteOut(out);
+            out.resize(0);
+        }
+    }
+    WriteOut(out);
+}
+
+void Load(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+{
+    if (fileName != QLatin1String("-")) {
+        LoadLogFile(fileName, ignoreLines, commands);
+        return;
+    }
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        throw Exception(input.errorString());
+    LoadLogDevice(input, ignoreLines, commands);
+}
+
+} // namespace
 
 int RunParse(const QStringList& args)
 {
-    Q_UNUSED(args);
-    WriteErr(QStringLiteral("parse: not yet available"));
+    ArgReader reader(args);
+    const QStringList ignoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    const bool countOnly = reader.TakeFlag(QStringLiteral("--count"));
+    const QString fileName = reader.Positionals(1, 1).constFirst();
+
+    TCommands commands;
+    QString error;
+    try {
+        Load(fileName, ignoreLines, commands);
+    } catch (const Exception& e) {
+        error = e.Message();
+    }
+    if (countOnly)
+        WriteOut(QByteArray::number(commands.size()) + '\n');
+    else
+        PrintRecords(commands);
+    if (error.isEmpty())
+        return ExitOk;
+    WriteErr(error);
     return ExitFailure;
 }
 

@@ -54,15 +54,35 @@ QByteArray StrToHex(QByteArrayView bytes)
 
 TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes)
 {
-    TByteString bytes;
-    bytes.reserve(std::min<qsizetype>(maxBytes, text.size() / 2 + 1));
+    // Every byte takes at least one digit and a blank, or two digits, so half the text is
+    // enough room; writing through a pointer keeps long frames cheap.
+    const qsizetype room = std::max<qsizetype>(0, std::min<qsizetype>(maxBytes, text.size() / 2 + 1));
+    TByteString bytes(room, Qt::Uninitialized);
+    char* const out = bytes.data();
+    qsizetype count = 0;
     // The pending token never holds blanks or control characters: they are stripped from
     // both of its ends as soon as they arrive, and it is converted once it has two characters.
-    char token[2];
+    char token[2] = {0, 0};
     int length = 0;
-    for (char c : text) {
-        if (bytes.size() >= maxBytes)
-            return bytes;
+    bool stopped = false;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        if (count >= room) {
+            stopped = true;
+            break;
+        }
+        // With no pending token two digits make a byte whatever follows; this is the common
+        // case of "10 8F 0B" and skips the token handling.
+        if (length == 0 && i + 1 < size) {
+            const int high = HexValue(text[i]);
+            const int low = high < 0 ? -1 : HexValue(text[i + 1]);
+            if (low >= 0) {
+                out[count++] = static_cast<char>(high * 16 + low);
+                ++i;
+                continue;
+            }
+        }
+        const char c = text[i];
         const bool blank = c == ' ';
         if (!IsBlankOrControl(c))
             token[length++] = c;
@@ -70,17 +90,20 @@ TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes)
             continue;
         if (length == 2 || blank) {
             const int value = TokenValue(token, length);
-            if (value < 0)
-                return bytes;
-            bytes.append(static_cast<char>(value));
+            if (value < 0) {
+                stopped = true;
+                break;
+            }
+            out[count++] = static_cast<char>(value);
             length = 0;
         }
     }
-    if (length > 0 && bytes.size() < maxBytes) {
+    if (!stopped && length > 0 && count < room) {
         const int value = TokenValue(token, length);
         if (value >= 0)
-            bytes.append(static_cast<char>(value));
+            out[count++] = static_cast<char>(value);
     }
+    bytes.truncate(count);
     return bytes;
 }
 

@@ -62,7 +62,8 @@ void TLineMarkers::Scan(QByteArrayView line)
             const std::string_view text = MarkerTexts[m];
             const qsizetype start = dash - static_cast<qsizetype>(Offsets[m]);
             const qsizetype end = start + static_cast<qsizetype>(text.size());
-            if (start < 0 || end > size || std::memcmp(begin + start, text.data(), text.size()) != 0)
+            if (start < 0 || end > size || begin[start] != text[0] ||
+                std::memcmp(begin + start, text.data(), text.size()) != 0)
                 continue;
             FEnd[m] = end;
             --missing;

@@ -78,25 +78,25 @@ TLogParser::TLogParser(TCommands& ACommands, const QList<int32_t>& AIgnoreCodes)
 
 void TLogParser::AddLine(QByteArrayView ALine)
 {
-    FNext.Text.assign(ALine.data(), size_t(ALine.size()));
-    FNext.Unicode.clear();
-    FNext.IsUnicode = false;
+    FNext->Text.assign(ALine.data(), size_t(ALine.size()));
+    FNext->Unicode.clear();
+    FNext->IsUnicode = false;
     Push();
 }
 
 void TLogParser::AddLine(QStringView ALine)
 {
-    ToSingleByte(ALine, FNext.Text);
-    FNext.Unicode = ALine.toString();
-    FNext.IsUnicode = true;
+    ToSingleByte(ALine, FNext->Text);
+    FNext->Unicode = ALine.toString();
+    FNext->IsUnicode = true;
     Push();
 }
 
 void TLogParser::Push()
 {
-    FNext.Markers.Scan(FNext.View());
+    FNext->Markers.Scan(FNext->View());
     if (FHasCurrent) {
-        Act(FCurrent, FNext);
+        Act(*FCurrent, *FNext);
         ++FIndex;
     }
     std::swap(FCurrent, FNext);
@@ -106,11 +106,11 @@ void TLogParser::Push()
 void TLogParser::Finish()
 {
     if (FHasCurrent) {
-        FNext.Text.clear();
-        FNext.Unicode.clear();
-        FNext.IsUnicode = false;
-        FNext.Markers.Reset();
-        Act(FCurrent, FNext);
+        FNext->Text.clear();
+        FNext->Unicode.clear();
+        FNext->IsUnicode = false;
+        FNext->Markers.Reset();
+        Act(*FCurrent, *FNext);
         FHasCurrent = false;
     }
     if (!FRequest.empty()) {

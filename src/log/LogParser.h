@@ -74,8 +74,10 @@ private:
     std::bitset<0x10000> FIgnored;
     bool FIgnoreAny = false;
 
-    TLine FCurrent;
-    TLine FNext;
+    // Two line buffers that trade roles, so their storage is reused from line to line.
+    TLine FLineBuffers[2];
+    TLine* FCurrent = &FLineBuffers[0];
+    TLine* FNext = &FLineBuffers[1];
     bool FHasCurrent = false;
     bool FFailed = false;
     qint64 FIndex = 0; // 0-based position of FCurrent

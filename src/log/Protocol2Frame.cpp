@@ -14,22 +14,23 @@ constexpr qsizetype TrailerSize = 2;
 
 TByteString UnstuffProtocol2(QByteArrayView bytes)
 {
-    TByteString result;
-    result.reserve(bytes.size());
+    TByteString result(bytes.size(), Qt::Uninitialized);
+    char* out = result.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char b = bytes[i];
         if (b != Escape) {
-            result.append(b);
+            *out++ = b;
             continue;
         }
         if (i + 1 == bytes.size())
             break;
         switch (static_cast<unsigned char>(bytes[++i])) {
-        case 0x81: result.append('\x8F'); break;
-        case 0x83: result.append(Escape); break;
+        case 0x81: *out++ = '\x8F'; break;
+        case 0x83: *out++ = Escape; break;
         default: throw Exception(QStringLiteral("Некорректный формат пакета"));
         }
     }
+    result.truncate(out - result.constData());
     return result;
 }
 
