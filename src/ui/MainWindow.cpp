@@ -94,7 +94,11 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     lvCommands->setModel(FModel);
     QHeaderView* header = lvCommands->header();
     header->setStretchLastSection(true);
-    header->resizeSection(TCommandListModel::cTime, 160);
+    // 160 pixels hold a time stamp and its picture in the design font; a wider substitute font
+    // gets what it needs, so the times are never cut.
+    const int timeWidth = lvCommands->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00:00.000"))
+                          + lvCommands->iconSize().width() + 24;
+    header->resizeSection(TCommandListModel::cTime, qMax(160, timeWidth));
     header->resizeSection(TCommandListModel::cThread, 70);
     header->resizeSection(TCommandListModel::cCommand, 240);
 

@@ -91,7 +91,6 @@ private:
     // Status query and driver settings.
     void btnGetStatusClick();
     void btnSettingsClick();
-    void ShowDriverResult(int32_t code, const QString& operation);
 
     // Replay.
     enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
