@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QThread>
+#include <atomic>
 #include <functional>
 
 namespace kestrun {
@@ -22,10 +23,13 @@ protected:
     void run() override;
 
 private:
+    friend TNotifyThread* RunInThread(TThreadEvent AOnTerminate, TThreadEvent AOnExecute);
+
     explicit TNotifyThread(TThreadEvent AOnExecute);
 
     TThreadEvent FOnExecute;
     QString FErrorMessage;
+    std::atomic<bool> FEnded{false};
 };
 
 // Starts AOnExecute on a new thread. AOnTerminate runs once on the application's thread after
