@@ -196,6 +196,19 @@ TEST_F(TWindowTest, SelectedRowShowsItsDetails)
     EXPECT_EQ(Child<QPlainTextEdit>("memInfo")->textCursor().position(), 0);
 }
 
+TEST_F(TWindowTest, DecodingErrorsKeepTheRowAndTheLinesBeforeThem)
+{
+    // A TLV element whose length runs past the frame.
+    Load({{"10 1E 00 00 00", "10 00"}, {"FF 0C 1E 00 00 00 FF 03 01 00 05", "FF 0C 00"}});
+    ASSERT_EQ(Model()->rowCount(), 2);
+    EXPECT_EQ(Cell(1, 1), u"00001A2C"_s);
+    EXPECT_TRUE(Cell(1, 3).contains(u"[ERROR] Неверная длина FVLN"_s)) << Cell(1, 3).toStdString();
+    EXPECT_EQ(Model()->StateImage(1), siError);
+    List()->selectionModel()->setCurrentIndex(Model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(Dialogs.Errors, QStringList{u"Неверная длина FVLN"_s});
+    EXPECT_TRUE(Info().endsWith(u"\nВходные параметры:"_s)) << Info().toStdString();
+}
+
 TEST_F(TWindowTest, PastedTextLoadsAndShowsDriverErrors)
 {
     QGuiApplication::clipboard()->setText(Protocol2Log({{"10 1E 00 00 00", "10 00 1E 04 00 00 00 00 00 00 00 00 00 00 00 00"}})
