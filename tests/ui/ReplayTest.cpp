@@ -141,7 +141,7 @@ TEST_F(ReplayTest, DriverErrorsAreAskedEvenWhenDeviceErrorsAreIgnored)
 
 TEST_F(ReplayTest, StopDuringASlowPrintWaitsAndKeepsTheWindowResponsive)
 {
-    UseDevice(u"emulator:print=1500"_s);
+    UseDevice(u"emulator:print=3000"_s);
     Load({ShortStatus, OpenShift, ShortStatus, ShortStatus});
     Click("btnStart");
     ASSERT_TRUE(WaitUntil([&] { return Status() == u"(2/4) Открытие смены"_s; }));
