@@ -14,6 +14,16 @@ namespace {
 // Texts keep their CR LF as written; message boxes break lines at LF.
 QString Shown(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
+// "shown|pattern|..." as Qt name filters, "shown (pattern pattern)".
+QStringList QtNameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(u';', u' ')));
+    return filters;
+}
+
 bool Execute(QWidget* parent, TFileDialog& dialog, QFileDialog::AcceptMode mode)
 {
     QFileDialog box(parent);
@@ -40,15 +50,6 @@ bool Execute(QWidget* parent, TFileDialog& dialog, QFileDialog::AcceptMode mode)
 }
 
 } // namespace
-
-QStringList QtNameFilters(const QString& filter)
-{
-    const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(u';', u' ')));
-    return filters;
-}
 
 void TQtDialogs::ShowError(QWidget* parent, const QString& message)
 {

@@ -51,7 +51,4 @@ public:
     std::optional<QString> ChooseDevice(QWidget* parent, const QString& deviceText) override;
 };
 
-// "shown|pattern|..." as Qt name filters, "shown (pattern pattern)".
-QStringList QtNameFilters(const QString& filter);
-
 } // namespace kestrun

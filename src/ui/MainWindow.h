@@ -14,8 +14,8 @@
 #include <vector>
 
 class QAction;
-class QItemSelection;
 class QCheckBox;
+class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -31,7 +31,6 @@ namespace kestrun {
 
 class TCommandListModel;
 class TNotifyThread;
-
 
 // The main window: loads a log, lists its commands, shows their details, searches, saves the
 // listing and replays commands to the register.
@@ -72,7 +71,6 @@ private:
     void LoadLog(const std::function<void()>& load, const QString& source);
     void StartComputingRows();
     void ComputeRowsSlice();
-    void ShowPreviousLoadFailed();
 
     // Details and selection.
     void lvCommandsSelectionChanged(const QItemSelection& selected);

@@ -18,8 +18,6 @@ public:
     // KELMAR/Kestrun/settings.xml below the user's roaming configuration folder.
     static QString DefaultFileName();
 
-    const QString& FileName() const { return FFileName; }
-
     // A missing file reads as an empty configuration. Throws kestrun::Exception on a file that
     // cannot be read or holds malformed XML; the values read so far are dropped then.
     void Load();
