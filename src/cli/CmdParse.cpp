@@ -95,16 +95,30 @@ void PrintRecords(const TCommands& commands)
     WriteOut(out);
 }
 
-void Load(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+// Prints commands as the parser settles them, so a log of any size needs little memory.
+// `count` is the number of commands handed over, also when loading fails part way.
+void LoadAndPrint(const QString& fileName, const QStringList& ignoreLines, bool countOnly, qsizetype& count)
 {
+    const auto print = [&](const TCommands& batch) {
+        count += batch.size();
+        if (!countOnly)
+            PrintRecords(batch);
+    };
     if (fileName != QLatin1String("-")) {
-        LoadLogFile(fileName, ignoreLines, commands);
+        StreamLogFile(fileName, ignoreLines, print);
         return;
     }
     QFile input;
     if (!input.open(stdin, QIODevice::ReadOnly))
         throw Exception(input.errorString());
-    LoadLogDevice(input, ignoreLines, commands);
+    TCommands commands;
+    try {
+        LoadLogDevice(input, ignoreLines, commands);
+    } catch (const Exception&) {
+        print(commands);
+        throw;
+    }
+    print(commands);
 }
 
 } // namespace
@@ -116,17 +130,15 @@ int RunParse(const QStringList& args)
     const bool countOnly = reader.TakeFlag(QStringLiteral("--count"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
 
-    TCommands commands;
     QString error;
+    qsizetype count = 0;
     try {
-        Load(fileName, ignoreLines, commands);
+        LoadAndPrint(fileName, ignoreLines, countOnly, count);
     } catch (const Exception& e) {
         error = e.Message();
     }
     if (countOnly)
-        WriteOut(QByteArray::number(commands.size()) + '\n');
-    else
-        PrintRecords(commands);
+        WriteOut(QByteArray::number(count) + '\n');
     if (error.isEmpty())
         return ExitOk;
     WriteErr(error);

@@ -26,4 +26,11 @@ void LoadLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands&
                    const TLoadProgress& progress = {});
 void LoadLogText(const QString& text, const QStringList& ignoreLines, TCommands& commands);
 
+// The same load for a consumer that does not need the whole list at once: `settled` receives,
+// batch by batch and in list order, every command that no later line can change any more, so
+// memory stays bounded by a batch whatever the log's size. A log that cannot be decoded hands
+// over nothing; after a packet format error the commands stored before it have been handed over.
+using TSettledCommands = std::function<void(const TCommands& batch)>;
+void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled);
+
 } // namespace kestrun

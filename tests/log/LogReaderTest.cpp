@@ -199,3 +199,60 @@ TEST(LoadLogTextTest, ParsesPastedText)
 }
 
 } // namespace
+
+namespace {
+
+TCommands StreamAll(const QString& name, QString* error = nullptr)
+{
+    TCommands streamed;
+    try {
+        StreamLogFile(name, {}, [&streamed](const TCommands& batch) { streamed += batch; });
+    } catch (const Exception& e) {
+        if (!error)
+            throw;
+        *error = e.Message();
+    }
+    return streamed;
+}
+
+// Many exchanges, so that batches end at chunk boundaries in the middle of an exchange.
+QByteArray ManyExchanges(int count)
+{
+    QByteArray log;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray t = "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol ";
+        log += t + "-> 05\r\n" + t + "<- 15\r\n" + t + "-> 02 05 10 1E 00 00 00 0B\r\n" + t + "<- 06\r\n";
+        log += t + "<- 02\r\n" + t + "<- 04\r\n" + t + "<- 10 00 " + QByteArray::number(i % 100).rightJustified(2, '0')
+             + " 00 05\r\n" + t + "-> 06\r\n";
+        log += "noise line with some text to make the file longer than one reading chunk\r\n";
+    }
+    return log;
+}
+
+} // namespace
+
+TEST_F(LogFileTest, StreamedLoadHandsOverTheSameCommands)
+{
+    const QString name = Write(ManyExchanges(5000));
+    TCommands whole;
+    LoadLogFile(name, {}, whole);
+    ASSERT_EQ(whole.size(), 5000);
+    EXPECT_EQ(StreamAll(name), whole);
+}
+
+TEST_F(LogFileTest, StreamedLoadOfBadUtf8HandsOverNothing)
+{
+    const QString name = Write("\xEF\xBB\xBF" + ManyExchanges(5000) + "\xFF\r\n");
+    QString error;
+    EXPECT_TRUE(StreamAll(name, &error).isEmpty());
+    EXPECT_EQ(error, BadUtf8);
+}
+
+TEST_F(LogFileTest, StreamedLoadKeepsCommandsBeforeAPacketError)
+{
+    const QByteArray t = "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 ";
+    const QString name = Write(ManyExchanges(3) + t + "-> 8F 06 00 01 00 10 9F 82 BB 12 34\r\n" + t + "<- 06\r\n");
+    QString error;
+    EXPECT_EQ(StreamAll(name, &error).size(), 3);
+    EXPECT_EQ(error, QStringLiteral("Некорректный формат пакета"));
+}
