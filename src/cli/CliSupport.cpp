@@ -83,8 +83,15 @@ void AppendJsonString(QByteArray& out, const QString& value)
     static constexpr char hex[] = "0123456789abcdef";
     const QByteArray utf8 = value.toUtf8();
     out += '"';
-    for (char c : utf8) {
+    // Runs that need no escape are copied whole: long texts are mostly such runs.
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
         const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(utf8.constData() + plain, i - plain);
+        plain = i + 1;
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -92,15 +99,12 @@ void AppendJsonString(QByteArray& out, const QString& value)
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-            if (u < 0x20) {
-                out += "\\u00";
-                out += hex[u >> 4];
-                out += hex[u & 0xF];
-            } else {
-                out += c;
-            }
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 0xF];
         }
     }
+    out.append(utf8.constData() + plain, utf8.size() - plain);
     out += '"';
 }
 

@@ -7,6 +7,9 @@
 #include "log/LogLoader.h"
 
 #include <algorithm>
+#include <deque>
+#include <future>
+#include <thread>
 
 namespace kestrun::cli {
 
@@ -28,6 +31,58 @@ void AppendJsonRow(QByteArray& out, const TCommandRow& row)
     out += ",\"State\":";
     out += QByteArray::number(row.StateImage);
     out += "}\n";
+}
+
+// The JSON lines of a batch of rows, up to the first row whose summary cannot be decoded.
+struct TJsonRows
+{
+    QByteArray Text;
+    QString Error;
+};
+
+TJsonRows JsonRows(const TCommands& commands)
+{
+    TJsonRows rows;
+    try {
+        for (const TCommand& command : commands)
+            AppendJsonRow(rows.Text, MakeCommandRow(command));
+    } catch (const Exception& e) {
+        rows.Error = e.Message();
+    }
+    return rows;
+}
+
+// Rows are made on worker threads while the log is still being read; every decoder works on
+// objects of its own, and batches are written in list order. Returns the first error.
+QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines)
+{
+    const size_t workers = std::max(1u, std::thread::hardware_concurrency());
+    std::deque<std::future<TJsonRows>> pending;
+    QString error;
+    const auto writeOldest = [&] {
+        const TJsonRows rows = pending.front().get();
+        pending.pop_front();
+        if (!error.isEmpty())
+            return;
+        WriteOut(rows.Text);
+        error = rows.Error;
+    };
+    try {
+        StreamLogFile(fileName, ignoreLines, [&](const TCommands& batch) {
+            if (!error.isEmpty())
+                return;
+            pending.push_back(std::async(std::launch::async, JsonRows, batch));
+            while (pending.size() > workers)
+                writeOldest();
+        });
+    } catch (const Exception& e) {
+        while (!pending.empty())
+            writeOldest();
+        return error.isEmpty() ? e.Message() : error;
+    }
+    while (!pending.empty())
+        writeOldest();
+    return error;
 }
 
 // The rows the window draws red carry a "!" in front.
@@ -79,31 +134,17 @@ int RunList(const QStringList& args)
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
 
-    TCommands commands;
-    try {
-        LoadLogFile(fileName, ignoreLines, commands);
-    } catch (const Exception& e) {
-        return ReportFailure("list", e.Message());
-    }
-
     // As in the window, the rows made before a decoding error stay.
     QString error;
     if (json) {
-        QByteArray out;
-        out.reserve(FlushSize + 4096);
-        try {
-            for (const TCommand& command : commands) {
-                AppendJsonRow(out, MakeCommandRow(command));
-                if (out.size() >= FlushSize) {
-                    WriteOut(out);
-                    out.resize(0);
-                }
-            }
-        } catch (const Exception& e) {
-            error = e.Message();
-        }
-        WriteOut(out);
+        error = PrintJsonRows(fileName, ignoreLines);
     } else {
+        TCommands commands;
+        try {
+            LoadLogFile(fileName, ignoreLines, commands);
+        } catch (const Exception& e) {
+            return ReportFailure("list", e.Message());
+        }
         QList<TCommandRow> rows;
         rows.reserve(commands.size());
         try {

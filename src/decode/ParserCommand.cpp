@@ -7,6 +7,7 @@
 #include "tlv/TLVParser.h"
 
 #include <QLocale>
+#include <QStringBuilder>
 #include <cmath>
 
 namespace kestrun {
@@ -21,7 +22,7 @@ QString Decimal(int64_t value) { return QString::number(static_cast<qlonglong>(v
 
 QString Bracketed(int64_t code, const QString& text)
 {
-    return Decimal(code) + QStringLiteral(" [") + text + QLatin1Char(']');
+    return Decimal(code) % QLatin1String(" [") % text % QLatin1Char(']');
 }
 
 QString BytesText(QByteArrayView bytes) { return Cp1251ToUnicode(bytes); }
@@ -87,15 +88,37 @@ bool CodeTableOf(TFieldType type, TCodeTable& table)
     }
 }
 
+bool IsAscii(QStringView text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x7F)
+            return false;
+    return true;
+}
+
+// Lower-casing maps distinct ASCII letters to distinct letters and keeps the length, so ASCII
+// names that differ otherwise than by case never match; only the rest needs the locale.
+bool CanMatchLowered(const QString& a, const QString& b)
+{
+    if (!IsAscii(a) || !IsAscii(b))
+        return true;
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
 const TFieldValue* FindLast(const TFieldValues& values, const QString& name)
 {
-    if (values.isEmpty())
-        return nullptr;
-    const QLocale locale;
-    const QString lowered = locale.toLower(name);
-    for (auto it = values.crbegin(); it != values.crend(); ++it)
-        if (it->Name == name || locale.toLower(it->Name) == lowered)
+    const bool asciiName = IsAscii(name);
+    for (auto it = values.crbegin(); it != values.crend(); ++it) {
+        if (it->Name == name)
             return &*it;
+        if (asciiName && it->Name.size() != name.size() && IsAscii(it->Name))
+            continue;
+        if (CanMatchLowered(it->Name, name)) {
+            const QLocale locale;
+            if (locale.toLower(it->Name) == locale.toLower(name))
+                return &*it;
+        }
+    }
     return nullptr;
 }
 
@@ -204,7 +227,7 @@ void TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
     FStream = TBinStream::Create(StrToBytes(HexToStr(text)));
 }
 
-QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)
+bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& errorLine)
 {
     if (Source == pFields)
         FFieldsValues.clear();
@@ -212,41 +235,74 @@ QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)
         FAnswerFieldsValues.clear();
     LoadSource(ACmd, Source);
     if (FStream->Size() == 0)
-        return {};
+        return false;
 
     FStream->Stream().seek(0);
     if (FStream->ReadInt(1) == 0xFF)
         FStream->ReadInt(1);
     if (Source != pFields) {
         const auto code = static_cast<int32_t>(FStream->ReadInt(1));
-        if (code != 0)
-            return QStringLiteral("Error: ") + Decimal(code) + QStringLiteral("(0x")
-                 + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral(") ")
-                 + TPrinterError::GetDescription(code, true);
+        if (code != 0) {
+            errorLine = QStringLiteral("Error: ") + Decimal(code) + QStringLiteral("(0x")
+                      + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral(") ")
+                      + TPrinterError::GetDescription(code, true);
+            return false;
+        }
     }
 
     FDecimalPoint = QLocale().decimalPoint();
-    for (const TField& field : Source == pFields ? FFields : FAnswerFields) {
+    const TFields& layout = Source == pFields ? FFields : FAnswerFields;
+    (Source == pFields ? FFieldsValues : FAnswerFieldsValues).reserve(layout.size() + 4);
+    for (const TField& field : layout) {
         const QString value = FieldValue(field.FieldType, Source);
         if (value != HiddenValue)
             AddFieldValue(field.Name, value, Source);
     }
+    return true;
+}
 
+void TParserCommand::Decode(const TCommand& ACmd, TParseType Source)
+{
+    // Without a layout no value can result, whatever the bytes.
+    const bool noLayout = (Source == pFields ? FFields : FAnswerFields).isEmpty();
+    if (noLayout && Source != pPlayedFields) {
+        (Source == pFields ? FFieldsValues : FAnswerFieldsValues).clear();
+        return;
+    }
+    QString errorLine;
+    Walk(ACmd, Source, errorLine);
+}
+
+QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)
+{
+    QString errorLine;
+    if (!Walk(ACmd, Source, errorLine) || Source == pPlayedFields)
+        return errorLine;
     QString text;
-    for (const TFieldValue& value : Source == pFields ? FFieldsValues
-                                  : Source == pAnswerFields ? FAnswerFieldsValues
-                                                            : TFieldValues())
-        text += value.Name + QStringLiteral(": ") + value.Value + LineBreak;
+    for (const TFieldValue& value : Source == pFields ? FFieldsValues : FAnswerFieldsValues)
+        text += value.Name % QLatin1String(": ") % value.Value % LineBreak;
     return text;
 }
 
+// The values are whole numbers of the last decimal place, so "%.Nf" of value / 10^N is exact
+// and the digits can be written directly.
 QString TParserCommand::FixedPoint(int64_t value, int decimals) const
 {
-    int64_t scale = 1;
-    for (int i = 0; i < decimals; ++i)
-        scale *= 10;
-    const QString fraction = QString::number(static_cast<qlonglong>(value % scale)).rightJustified(decimals, QLatin1Char('0'));
-    return Decimal(value / scale) + FDecimalPoint + fraction;
+    char16_t digits[24];
+    int length = 0;
+    auto rest = static_cast<uint64_t>(value);
+    do {
+        digits[length++] = static_cast<char16_t>(u'0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0 || length <= decimals);
+    QString text;
+    text.reserve(length + FDecimalPoint.size());
+    for (int i = length - 1; i >= 0; --i) {
+        text += QChar(digits[i]);
+        if (i == decimals && decimals > 0)
+            text += FDecimalPoint;
+    }
+    return text;
 }
 
 // Missing bytes read as zeros, so a short frame still yields a value for every field.
@@ -321,11 +377,11 @@ QString TParserCommand::FieldValue(TFieldType FieldType, TParseType Source)
         return ECRFlagsText(static_cast<uint16_t>(stream.ReadInt(2)));
     case ftBatteryVoltage: {
         const double b = static_cast<double>(stream.ReadInt(1));
-        return FixedPoint(RoundToInt(b / 255 * 100 * 5), 2) + QStringLiteral(" В.");
+        return FixedPoint(RoundToInt(b / 255 * 100 * 5), 2) % QStringView(u" В.");
     }
     case ftPowerSourceVoltage: {
         const double b = static_cast<double>(stream.ReadInt(1));
-        return FixedPoint(RoundToInt(b * 24 / 216 * 100), 2) + QStringLiteral(" В.");
+        return FixedPoint(RoundToInt(b * 24 / 216 * 100), 2) % QStringView(u" В.");
     }
     case ftCheckItemLocalResult: {
         const int64_t result = stream.ReadInt(1);

@@ -122,6 +122,8 @@ public:
 
     // Name, ": ", value and CR LF per decoded value; throws what the TLV renderer throws.
     QString Parse(const TCommand& ACmd, TParseType Source);
+    // The value lists Parse fills, without the text; for callers that only want the summary.
+    void Decode(const TCommand& ACmd, TParseType Source);
     // One-line summary from the values of the last request and logged-answer Parse.
     virtual QString GetShortValue();
 
@@ -147,6 +149,8 @@ protected:
 private:
     void AddFieldValue(const QString& Name, const QString& Value, TParseType Source);
     void LoadSource(const TCommand& ACmd, TParseType Source);
+    // Walks the layout; false, with the error line when the answer carries one, if no field was read.
+    bool Walk(const TCommand& ACmd, TParseType Source, QString& errorLine);
     QString FieldValue(TFieldType FieldType, TParseType Source);
     QString ReadText(int size);
     void ParseBarcodeTLV(TParseType Source);

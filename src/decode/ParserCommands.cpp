@@ -76,8 +76,8 @@ TParsedCommand ParseCommand(const TCommand& Command)
 QString GetCommandShortValue(const TCommand& Command)
 {
     const std::unique_ptr<TParserCommand> decoder = MakeDecoder(Command);
-    decoder->Parse(Command, pFields);
-    decoder->Parse(Command, pAnswerFields);
+    decoder->Decode(Command, pFields);
+    decoder->Decode(Command, pAnswerFields);
     QString text = decoder->GetShortValue();
     const int error = GetAnswerErrorCode(Command);
     if (error != 0)
