@@ -13,7 +13,7 @@ void TParserCommandFF0C::CreateFields()
 
 void TParserCommandFF0C::CreateAnswerFields() {}
 
-QString TParserCommandFF0C::GetShortValue() { return GetFieldValue(u"TLVData"_s).replace(u"\r\n"_s, u" "_s); }
+QString TParserCommandFF0C::GetShortValue() { return JoinLines(GetFieldValue(u"TLVData"_s)); }
 
 void TParserCommandFF61::CreateFields()
 {

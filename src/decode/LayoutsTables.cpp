@@ -44,7 +44,7 @@ QString TParserCommand1F::GetShortValue()
 {
     return FormatText(u"Чтение Т%sР%sП%s = %s"_s,
                       {GetFieldValue(u"TableNumber"_s), GetFieldValue(u"Row"_s), GetFieldValue(u"Field"_s),
-                       GetAnswerFieldValue(u"Value"_s).replace(u"\r\n"_s, u" "_s)});
+                       JoinLines(GetAnswerFieldValue(u"Value"_s))});
 }
 
 void TParserCommand2D::CreateFields()

@@ -51,6 +51,28 @@ QString DateTimeValue(TDateTime value)
     return DateTimeText(value);
 }
 
+// The values are whole numbers of the last decimal place, so "%.Nf" of value / 10^N is exact
+// and the digits can be written directly.
+QString FixedPoint(int64_t value, int decimals)
+{
+    char16_t digits[24];
+    int length = 0;
+    auto rest = static_cast<uint64_t>(value);
+    do {
+        digits[length++] = static_cast<char16_t>(u'0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0 || length <= decimals);
+    const QString decimalPoint = QLocale().decimalPoint();
+    QString text;
+    text.reserve(length + decimalPoint.size());
+    for (int i = length - 1; i >= 0; --i) {
+        text += QChar(digits[i]);
+        if (i == decimals && decimals > 0)
+            text += decimalPoint;
+    }
+    return text;
+}
+
 // Cell of a settings table: text when long or printable, otherwise a number.
 QString TableValue(const TByteString& bytes)
 {
@@ -105,6 +127,67 @@ bool CanMatchLowered(const QString& a, const QString& b)
     return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// How a type that shows one number reads it; size 0 for texts and composite fields.
+struct TNumberRead
+{
+    int Size;
+    bool BigEndian;
+};
+
+TNumberRead NumberReadOf(TFieldType type)
+{
+    switch (type) {
+    case ftByte:
+    case ftTax:
+    case ftFieldType:
+    case ftCheckType:
+    case ftPaymentTypeSign:
+    case ftPaymentItemSign:
+    case ftTaxType:
+    case ftTax1:
+    case ftECRMode:
+    case ftECRAdvancedMode:
+    case ftBatteryVoltage:
+    case ftPowerSourceVoltage:
+    case ftPortNumber:
+    case ftCheckType2:
+    case ftCheckItemLocalResult:
+    case ftCheckItemLocalError:
+    case ftMarkingType2:
+    case ftItemStatus:
+    case ftMarkingTypeEx:
+    case ftAcceptOrDecline:
+    case ftFNSessionState:
+    case ftFNCurrentDocument:
+    case ftFNDocumentData:
+    case ftFNLifeState:
+        return {1, false};
+    case ftUint16:
+    case ftSoftVersion:
+    case ftECRFlags:
+        return {2, false};
+    case ftMarkingType:
+        return {2, true};
+    case ftDate:
+    case ftTime:
+        return {3, false};
+    case ftUInt32:
+        return {4, false};
+    case ftDateTime:
+    case ftSum:
+    case ftQuantity5:
+    case ftTaxValue:
+    case ftSumm1Value:
+    case ftDateTimeDoc:
+        return {5, false};
+    case ftINN:
+    case ftQuantity6:
+        return {6, false};
+    default:
+        return {0, false};
+    }
+}
+
 const TFieldValue* FindLast(const TFieldValues& values, const QString& name)
 {
     const bool asciiName = IsAscii(name);
@@ -151,6 +234,24 @@ QString FormatText(const QString& format, std::initializer_list<QString> values)
     }
     result += QStringView(format).mid(from);
     return result;
+}
+
+QString JoinLines(const QString& text)
+{
+    QString joined(text.size(), Qt::Uninitialized);
+    QChar* out = joined.data();
+    const QChar* in = text.constData();
+    const QChar* end = in + text.size();
+    while (in != end) {
+        if (*in == u'\r' && in + 1 != end && in[1] == u'\n') {
+            *out++ = u' ';
+            in += 2;
+        } else {
+            *out++ = *in++;
+        }
+    }
+    joined.truncate(out - joined.constData());
+    return joined;
 }
 
 QString TrimRightText(const QString& text)
@@ -202,21 +303,33 @@ void TParserCommand::AddAnswerFields(const TFields& Layout)
 QString TParserCommand::GetFieldValue(const QString& Name) const
 {
     const TFieldValue* found = FindLast(FFieldsValues, Name);
-    return found ? found->Value : QString();
+    return found ? TextOf(*found) : QString();
 }
 
 QString TParserCommand::GetAnswerFieldValue(const QString& Name) const
 {
     const TFieldValue* found = FindLast(FAnswerFieldsValues, Name);
-    return found ? found->Value : QString();
+    return found ? TextOf(*found) : QString();
+}
+
+const QString& TParserCommand::TextOf(const TFieldValue& value) const
+{
+    if (value.Pending) {
+        value.Value = NumberText(value.FieldType, value.Number);
+        value.Pending = false;
+    }
+    return value.Value;
+}
+
+TFieldValues* TParserCommand::ValuesOf(TParseType Source)
+{
+    return Source == pFields ? &FFieldsValues : Source == pAnswerFields ? &FAnswerFieldsValues : nullptr;
 }
 
 void TParserCommand::AddFieldValue(const QString& Name, const QString& Value, TParseType Source)
 {
-    if (Source == pFields)
-        FFieldsValues.append({Name, Value});
-    else if (Source == pAnswerFields)
-        FAnswerFieldsValues.append({Name, Value});
+    if (TFieldValues* values = ValuesOf(Source))
+        values->append({Name, Value});
 }
 
 void TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
@@ -224,7 +337,12 @@ void TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
     const QByteArray& text = Source == pFields ? ACmd.Data
                            : Source == pAnswerFields ? ACmd.AnswerData
                                                      : ACmd.PlayedAnswerData;
-    FStream = TBinStream::Create(StrToBytes(HexToStr(text)));
+    // One stream per decoder, refilled for every source: the same bytes from the start as a new one.
+    const TBytes bytes = StrToBytes(HexToStr(text));
+    if (FStream)
+        FStream->SetData(bytes);
+    else
+        FStream = TBinStream::Create(bytes);
 }
 
 bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& errorLine)
@@ -250,15 +368,47 @@ bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& erro
         }
     }
 
-    FDecimalPoint = QLocale().decimalPoint();
     const TFields& layout = Source == pFields ? FFields : FAnswerFields;
-    (Source == pFields ? FFieldsValues : FAnswerFieldsValues).reserve(layout.size() + 4);
-    for (const TField& field : layout) {
-        const QString value = FieldValue(field.FieldType, Source);
-        if (value != HiddenValue)
-            AddFieldValue(field.Name, value, Source);
+    if (TFieldValues* values = ValuesOf(Source))
+        values->reserve(layout.size() + 4);
+    for (qsizetype i = 0; i < layout.size();) {
+        if (NumberReadOf(layout[i].FieldType).Size == 0) {
+            const QString value = FieldText(layout[i].FieldType, Source);
+            if (value != HiddenValue)
+                AddFieldValue(layout[i].Name, value, Source);
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < layout.size() && NumberReadOf(layout[end].FieldType).Size > 0)
+            ++end;
+        ReadNumbers(layout, i, end, Source);
+        i = end;
     }
     return true;
+}
+
+// A run of number fields is read in one go; missing bytes read as zeros either way.
+void TParserCommand::ReadNumbers(const TFields& layout, qsizetype begin, qsizetype end, TParseType Source)
+{
+    int total = 0;
+    for (qsizetype i = begin; i < end; ++i)
+        total += NumberReadOf(layout[i].FieldType).Size;
+    const TBytes bytes = FStream->ReadBytes(total);
+    TFieldValues* values = ValuesOf(Source);
+    if (!values)
+        return;
+    const auto* at = reinterpret_cast<const unsigned char*>(bytes.constData());
+    for (qsizetype i = begin; i < end; ++i) {
+        const TNumberRead read = NumberReadOf(layout[i].FieldType);
+        uint64_t number = 0;
+        for (int k = 0; k < read.Size; ++k) {
+            const int shift = 8 * (read.BigEndian ? read.Size - 1 - k : k);
+            number |= static_cast<uint64_t>(at[k]) << shift;
+        }
+        at += read.Size;
+        values->append({layout[i].Name, QString(), static_cast<int64_t>(number), layout[i].FieldType, true});
+    }
 }
 
 void TParserCommand::Decode(const TCommand& ACmd, TParseType Source)
@@ -279,53 +429,68 @@ QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)
     if (!Walk(ACmd, Source, errorLine) || Source == pPlayedFields)
         return errorLine;
     QString text;
-    for (const TFieldValue& value : Source == pFields ? FFieldsValues : FAnswerFieldsValues)
-        text += value.Name % QLatin1String(": ") % value.Value % LineBreak;
-    return text;
-}
-
-// The values are whole numbers of the last decimal place, so "%.Nf" of value / 10^N is exact
-// and the digits can be written directly.
-QString TParserCommand::FixedPoint(int64_t value, int decimals) const
-{
-    char16_t digits[24];
-    int length = 0;
-    auto rest = static_cast<uint64_t>(value);
-    do {
-        digits[length++] = static_cast<char16_t>(u'0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0 || length <= decimals);
-    QString text;
-    text.reserve(length + FDecimalPoint.size());
-    for (int i = length - 1; i >= 0; --i) {
-        text += QChar(digits[i]);
-        if (i == decimals && decimals > 0)
-            text += FDecimalPoint;
-    }
+    for (const TFieldValue& value : *ValuesOf(Source))
+        text += value.Name % QLatin1String(": ") % TextOf(value) % LineBreak;
     return text;
 }
 
 // Missing bytes read as zeros, so a short frame still yields a value for every field.
 QString TParserCommand::ReadText(int size) { return BytesText(FStream->ReadBytes(size)); }
 
-QString TParserCommand::FieldValue(TFieldType FieldType, TParseType Source)
+QString TParserCommand::NumberText(TFieldType FieldType, int64_t number) const
+{
+    TCodeTable table;
+    if (CodeTableOf(FieldType, table))
+        return Bracketed(number, CodeText(table, number));
+    switch (FieldType) {
+    case ftQuantity6:
+        return FixedPoint(number, 6);
+    case ftQuantity5:
+        return FixedPoint(number, 3);
+    case ftDateTime:
+        return DateTimeValue(BinToDate(IntToBin(number, 5), 1));
+    case ftDate:
+        return ShortDateText(BinToDate(IntToBin(number, 3), 1));
+    case ftTime:
+        return LongTimeText(BinToTime(IntToBin(number, 3), 1));
+    case ftSum:
+        return FixedPoint(number, 2);
+    case ftTaxValue:
+    case ftSumm1Value:
+        return number == 0xFFFFFFFFFF ? QStringLiteral("[нет]") : FixedPoint(number, 2);
+    case ftSoftVersion: {
+        const TByteString version = IntToBin(number, 2);
+        return BytesText(version.left(1)) % QLatin1Char('.') % BytesText(version.mid(1, 1));
+    }
+    case ftECRMode:
+        return Bracketed(number, GetECRModeDescription(static_cast<uint32_t>(number)));
+    case ftECRAdvancedMode:
+        return Bracketed(number, GetECRAdvancedModeDescription(static_cast<uint32_t>(number)));
+    case ftECRFlags:
+        return ECRFlagsText(static_cast<uint16_t>(number));
+    case ftBatteryVoltage:
+        return FixedPoint(RoundToInt(static_cast<double>(number) / 255 * 100 * 5), 2) % QStringView(u" В.");
+    case ftPowerSourceVoltage:
+        return FixedPoint(RoundToInt(static_cast<double>(number) * 24 / 216 * 100), 2) % QStringView(u" В.");
+    case ftCheckItemLocalResult:
+        return Bracketed(number, CheckItemLocalResultText(static_cast<uint8_t>(number)));
+    case ftMarkingType:
+        return Bracketed(number, CodeText(TCodeTable::ctMarkingType, number));
+    case ftAcceptOrDecline:
+        return Decimal(number) % (number == 1 ? QStringView(u" [Принять]") : QStringView(u" [Отклонить]"));
+    case ftDateTimeDoc:
+        return DateTimeValue(BinToDateTime(IntToBin(number, 5), 1));
+    case ftFNLifeState:
+        return Bracketed(number, FNLifeStateText(static_cast<uint8_t>(number)));
+    default:
+        return Decimal(number);
+    }
+}
+
+QString TParserCommand::FieldText(TFieldType FieldType, TParseType Source)
 {
     IBinStream& stream = *FStream;
-    TCodeTable table;
-    if (CodeTableOf(FieldType, table)) {
-        const int64_t code = stream.ReadInt(1);
-        return Bracketed(code, CodeText(table, code));
-    }
     switch (FieldType) {
-    case ftByte:
-    case ftTax:
-        return Decimal(stream.ReadInt(1));
-    case ftUInt32:
-        return Decimal(stream.ReadInt(4));
-    case ftUint16:
-        return Decimal(stream.ReadInt(2));
-    case ftINN:
-        return Decimal(stream.ReadInt(6));
     case ftBarcode:
         return BarcodeText(stream.ReadBytes(static_cast<int32_t>(stream.ReadInt(1))));
     case ftBarcodeTLV:
@@ -334,18 +499,6 @@ QString TParserCommand::FieldValue(TFieldType FieldType, TParseType Source)
     case ftKMAnswer:
         ParseKMAnswer(Source);
         return HiddenValue;
-    case ftQuantity6:
-        return FixedPoint(stream.ReadInt(6), 6);
-    case ftQuantity5:
-        return FixedPoint(stream.ReadInt(5), 3);
-    case ftDateTime:
-        return DateTimeValue(BinToDate(IntToBin(stream.ReadInt(5), 5), 1));
-    case ftDate:
-        return ShortDateText(BinToDate(IntToBin(stream.ReadInt(3), 3), 1));
-    case ftTime:
-        return LongTimeText(BinToTime(IntToBin(stream.ReadInt(3), 3), 1));
-    case ftSum:
-        return FixedPoint(stream.ReadInt(5), 2);
     case ftString:
         return BytesText(stream.ReadString());
     case ftString40:
@@ -354,59 +507,14 @@ QString TParserCommand::FieldValue(TFieldType FieldType, TParseType Source)
         return TrimRightText(ReadText(16));
     case ftTableValue:
         return TableValue(stream.ReadString());
-    case ftTaxValue:
-    case ftSumm1Value: {
-        const int64_t value = stream.ReadInt(5);
-        return value == 0xFFFFFFFFFF ? QStringLiteral("[нет]") : FixedPoint(value, 2);
-    }
     case ftTLV:
         return LineBreak + RenderTLV(stream.ReadString(), 4);
-    case ftSoftVersion: {
-        const TBytes version = stream.ReadBytes(2);
-        return BytesText(version.left(1)) + QLatin1Char('.') + BytesText(version.mid(1, 1));
-    }
-    case ftECRMode: {
-        const int64_t mode = stream.ReadInt(1);
-        return Bracketed(mode, GetECRModeDescription(static_cast<uint32_t>(mode)));
-    }
-    case ftECRAdvancedMode: {
-        const int64_t mode = stream.ReadInt(1);
-        return Bracketed(mode, GetECRAdvancedModeDescription(static_cast<uint32_t>(mode)));
-    }
-    case ftECRFlags:
-        return ECRFlagsText(static_cast<uint16_t>(stream.ReadInt(2)));
-    case ftBatteryVoltage: {
-        const double b = static_cast<double>(stream.ReadInt(1));
-        return FixedPoint(RoundToInt(b / 255 * 100 * 5), 2) % QStringView(u" В.");
-    }
-    case ftPowerSourceVoltage: {
-        const double b = static_cast<double>(stream.ReadInt(1));
-        return FixedPoint(RoundToInt(b * 24 / 216 * 100), 2) % QStringView(u" В.");
-    }
-    case ftCheckItemLocalResult: {
-        const int64_t result = stream.ReadInt(1);
-        return Bracketed(result, CheckItemLocalResultText(static_cast<uint8_t>(result)));
-    }
     case ftBarcodeOSU:
         ParseBarcodeOSU(Source);
         return HiddenValue;
-    case ftMarkingType: {
-        const int64_t type = stream.ReadIntRev(2);
-        return Bracketed(type, CodeText(TCodeTable::ctMarkingType, type));
-    }
-    case ftAcceptOrDecline: {
-        const int64_t choice = stream.ReadInt(1);
-        return Decimal(choice) + (choice == 1 ? QStringLiteral(" [Принять]") : QStringLiteral(" [Отклонить]"));
-    }
     case ftKMSendAnswer:
         ParseKMSendAnswer(Source);
         return HiddenValue;
-    case ftDateTimeDoc:
-        return DateTimeValue(BinToDateTime(IntToBin(stream.ReadInt(5), 5), 1));
-    case ftFNLifeState: {
-        const int64_t state = stream.ReadInt(1);
-        return Bracketed(state, FNLifeStateText(static_cast<uint8_t>(state)));
-    }
     default:
         return {};
     }

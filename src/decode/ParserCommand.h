@@ -78,10 +78,15 @@ struct TField
 };
 using TFields = QList<TField>;
 
+// A decoded value. Numbers are kept as read and formatted when first asked for: most values
+// of a command are never shown, and formatting costs more than reading.
 struct TFieldValue
 {
     QString Name;
-    QString Value;
+    mutable QString Value;
+    int64_t Number = 0;
+    TFieldType FieldType = ftString;
+    mutable bool Pending = false;
 };
 using TFieldValues = QList<TFieldValue>;
 
@@ -148,28 +153,32 @@ protected:
 
 private:
     void AddFieldValue(const QString& Name, const QString& Value, TParseType Source);
+    TFieldValues* ValuesOf(TParseType Source);
     void LoadSource(const TCommand& ACmd, TParseType Source);
     // Walks the layout; false, with the error line when the answer carries one, if no field was read.
     bool Walk(const TCommand& ACmd, TParseType Source, QString& errorLine);
-    QString FieldValue(TFieldType FieldType, TParseType Source);
+    void ReadNumbers(const TFields& layout, qsizetype begin, qsizetype end, TParseType Source);
+    QString FieldText(TFieldType FieldType, TParseType Source);
+    QString NumberText(TFieldType FieldType, int64_t number) const;
+    const QString& TextOf(const TFieldValue& value) const;
     QString ReadText(int size);
     void ParseBarcodeTLV(TParseType Source);
     void ParseKMAnswer(TParseType Source);
     void ParseKMSendAnswer(TParseType Source);
     void ParseBarcodeOSU(TParseType Source);
     void AddBarcode(const TBytes& barcode, TParseType Source);
-    QString FixedPoint(int64_t value, int decimals) const;
 
     TFields FFields;
     TFieldValues FFieldsValues;
     TFieldValues FAnswerFieldsValues;
     TFields FAnswerFields;
     IBinStreamPtr FStream;
-    QString FDecimalPoint;
 };
 
 // The summaries fill formats written with "%s" places; values are inserted verbatim.
 QString FormatText(const QString& format, std::initializer_list<QString> values);
+// Every CR LF replaced by one blank, as the one-line summaries show multi-line values.
+QString JoinLines(const QString& text);
 // Without the trailing characters 0x20 and below.
 QString TrimRightText(const QString& text);
 // Without the leading and trailing characters 0x20 and below.

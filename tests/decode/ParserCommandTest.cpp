@@ -270,6 +270,12 @@ TEST(FormatText, FillsPlacesInOrderAndKeepsPercentSignsOfValues)
     EXPECT_EQ(FormatText(u"a%sb"_s, {}), u"ab"_s);
 }
 
+TEST(JoinLines, ReplacesEveryLineBreakPairByOneBlank)
+{
+    EXPECT_EQ(JoinLines(u"\r\na\r\n\r\nb\rc\n"_s), u" a  b\rc\n"_s);
+    EXPECT_EQ(JoinLines(QString()), QString());
+}
+
 TEST(TrimText, RemovesControlCharactersAndBlanksAtTheEnds)
 {
     EXPECT_EQ(TrimText(u"\x01 ab c\t\0"_s), u"ab c"_s);
