@@ -61,8 +61,8 @@ int32_t TDeviceDriver::ExchangeBytes()
 
 int32_t TDeviceDriver::WaitForPrinting()
 {
-    FLink->WaitForPrinting();
-    return SetResult(0);
+    const TLinkAnswer result = FLink->WaitForPrinting();
+    return SetResult(result.Code, result.Description);
 }
 
 int32_t TDeviceDriver::GetECRStatus()

@@ -26,7 +26,7 @@ public:
     void SetTransferBytes(const QString& value) override { FTransferBytes = value; }
     int32_t Password() const override { return FPassword; }
     void SetPassword(int32_t value) override { FPassword = value; }
-    int32_t SysAdminPassword() const override { return 30; }
+    int32_t SysAdminPassword() const override { return FLink->SysAdminPassword(); }
 
     int32_t ResultCode() const override { return FResultCode; }
     QString ResultCodeDescription() const override { return FResultCodeDescription; }

@@ -1,6 +1,7 @@
 #include "DeviceLink.h"
 
 #include "Emulator.h"
+#include "WireLink.h"
 #include "log/Exception.h"
 
 namespace kestrun {
@@ -20,6 +21,8 @@ struct TDeviceKind
 
 constexpr TDeviceKind DeviceKinds[] = {
     {"emulator", CreateEmulator},
+    {"serial", CreateSerialLink},
+    {"tcp", CreateTcpLink},
 };
 
 } // namespace

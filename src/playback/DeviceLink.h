@@ -22,11 +22,13 @@ class IDeviceLink
 public:
     virtual ~IDeviceLink() = default;
     virtual TLinkAnswer Exchange(const QByteArray& request) = 0;
-    // Returns when the device has finished printing.
-    virtual void WaitForPrinting() = 0;
+    // Returns when the device has finished printing: Code 0, or a driver error.
+    virtual TLinkAnswer WaitForPrinting() = 0;
+    // The system administrator's password of this device.
+    virtual int32_t SysAdminPassword() const { return 30; }
 };
 
-// A link from a device text, "KIND" or "KIND:OPTIONS" (only kind so far: emulator).
+// A link from a device text, "KIND" or "KIND:OPTIONS"; kinds: emulator, serial, tcp.
 // Throws kestrun::Exception for an unknown kind or bad options.
 std::unique_ptr<IDeviceLink> CreateDeviceLink(const QString& deviceText);
 

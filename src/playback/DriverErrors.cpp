@@ -18,6 +18,14 @@ constexpr TDriverErrorText DriverErrorTexts[] = {
     {deBadConversion, "Неподдерживаемый формат данных"},
     {deBadAnswer, "Некорректный ответ устройства"},
     {deNoDialog, "Диалог настроек недоступен"},
+    {dePortBusy, "Порт занят"},
+    {dePortNotFound, "Порт не найден"},
+    {deConnectionClosed, "Соединение разорвано"},
+    {deNoAnswer, "Устройство не ответило на команду"},
+    {deBadFrame, "Некорректный кадр обмена"},
+    {deFrameTooLong, "Команда длиннее 255 байт"},
+    {dePortError, "Ошибка порта"},
+    {dePrintTimeout, "Печать не завершилась за отведённое время"},
 };
 
 } // namespace

@@ -12,6 +12,14 @@ enum TDriverError : int32_t {
     deBadConversion = -3,
     deBadAnswer = -4,
     deNoDialog = -5,
+    dePortBusy = -6,
+    dePortNotFound = -7,
+    deConnectionClosed = -8,
+    deNoAnswer = -9,
+    deBadFrame = -10,
+    deFrameTooLong = -11,
+    dePortError = -12,
+    dePrintTimeout = -13,
 };
 
 // The text of a driver error; "Ошибка драйвера" for a code without one.

@@ -163,6 +163,13 @@ uint8_t TRegisterEmulator::Mode() const
     return FShiftOpen ? ModeShiftOpen : ModeShiftClosed;
 }
 
+uint8_t TRegisterEmulator::SubMode() const
+{
+    constexpr uint8_t SubModePaperPresent = 0;
+    constexpr uint8_t SubModePrinting = 5;
+    return FPrintEnd.hasExpired() ? SubModePaperPresent : SubModePrinting;
+}
+
 TLinkAnswer TRegisterEmulator::Exchange(const QByteArray& request)
 {
     const uint16_t code = GetCommandCodeOfData(StrToHex(request));
@@ -197,17 +204,18 @@ TRegisterEmulator::TReply TRegisterEmulator::Answer(const TRequest& request)
         if (request.Body.size() < command.MinBody)
             return {errBadFormat, {}};
         TReply reply = (this->*command.Handle)(request);
-        FPrintPending = FPrintPending || (command.Prints && reply.Error == 0);
+        if (command.Prints && reply.Error == 0)
+            FPrintEnd.setRemainingTime(FOptions.PrintMilliseconds);
         return reply;
     }
     return {errNotSupported, {}};
 }
 
-void TRegisterEmulator::WaitForPrinting()
+TLinkAnswer TRegisterEmulator::WaitForPrinting()
 {
-    if (FPrintPending && FOptions.PrintMilliseconds > 0)
-        QThread::msleep(FOptions.PrintMilliseconds);
-    FPrintPending = false;
+    if (!FPrintEnd.hasExpired())
+        QThread::msleep(static_cast<unsigned long>(FPrintEnd.remainingTime()));
+    return {};
 }
 
 TRegisterEmulator::TReply TRegisterEmulator::ShortStatus(const TRequest& request)
@@ -216,7 +224,7 @@ TRegisterEmulator::TReply TRegisterEmulator::ShortStatus(const TRequest& request
     data += char(OperatorOf(request.Body));
     data += Int(StatusFlags, 2);
     data += char(Mode());
-    data += char(0);                   // sub-mode: paper present
+    data += char(SubMode());
     data += char(FReceiptItems & 0xFF);
     data += char(0x99);                // battery 3.00 V
     data += char(0xD8);                // power source 24.00 V
@@ -238,7 +246,7 @@ TRegisterEmulator::TReply TRegisterEmulator::LongStatus(const TRequest& request)
     data += Int(FDocumentNumber, 2);
     data += Int(StatusFlags, 2);
     data += char(Mode());
-    data += char(0);
+    data += char(SubMode());
     data += char(1);                   // port: USB
     data += SoftVersion;
     data += Int(SoftBuild, 2);

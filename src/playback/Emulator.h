@@ -4,6 +4,7 @@
 #include "EmulatorOptions.h"
 
 #include <QByteArrayView>
+#include <QDeadlineTimer>
 #include <QMap>
 
 namespace kestrun {
@@ -16,10 +17,12 @@ public:
     explicit TRegisterEmulator(TEmulatorOptions options = {});
 
     TLinkAnswer Exchange(const QByteArray& request) override;
-    void WaitForPrinting() override;
+    TLinkAnswer WaitForPrinting() override;
 
     // The device mode byte as the status commands report it.
     uint8_t Mode() const;
+    // The sub-mode byte: a print under way, or paper present.
+    uint8_t SubMode() const;
 
 private:
     struct TReply
@@ -83,7 +86,7 @@ private:
     int FReceiptItems = 0;
     uint8_t FPreviousMode;
     uint8_t FLastError = 0;
-    bool FPrintPending = false;
+    QDeadlineTimer FPrintEnd; // expired when no print is under way
     int FBusyLeft;
     QMap<uint32_t, QByteArray> FTableValues; // written cells by TableCellKey
 };

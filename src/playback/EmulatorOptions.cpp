@@ -7,30 +7,30 @@
 
 namespace kestrun {
 
-namespace {
-
-constexpr int MaxPrintMilliseconds = 600000;
-
-[[noreturn]] void BadOption(const QString& option)
+void BadEmulatorOption(const QString& option)
 {
     throw Exception(QStringLiteral("Неверный параметр эмулятора: %1").arg(option));
 }
 
 // Two hex digits, or four starting with the FF or FE prefix.
-uint16_t CommandCode(const QString& text, const QString& option)
+uint16_t EmulatorCommandCode(const QString& text, const QString& option)
 {
     static const QRegularExpression pattern(QStringLiteral("^([0-9A-Fa-f]{2}|[Ff][EeFf][0-9A-Fa-f]{2})$"));
     if (!pattern.match(text).hasMatch())
-        BadOption(option);
+        BadEmulatorOption(option);
     return static_cast<uint16_t>(text.toUInt(nullptr, 16));
 }
+
+namespace {
+
+constexpr int MaxPrintMilliseconds = 600000;
 
 uint8_t ErrorByte(const QString& text, const QString& option)
 {
     bool ok = false;
     const uint value = text.toUInt(&ok, 16);
     if (!ok || value == 0 || value > 0xFF || text.size() > 2)
-        BadOption(option);
+        BadEmulatorOption(option);
     return static_cast<uint8_t>(value);
 }
 
@@ -39,7 +39,7 @@ int Number(const QString& text, int min, int max, const QString& option)
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok || value < min || value > max)
-        BadOption(option);
+        BadEmulatorOption(option);
     return value;
 }
 
@@ -47,7 +47,7 @@ void ApplyOption(TEmulatorOptions& result, const QString& option)
 {
     const qsizetype eq = option.indexOf(QLatin1Char('='));
     if (eq < 0)
-        BadOption(option);
+        BadEmulatorOption(option);
     const QString name = option.left(eq);
     const QString value = option.mid(eq + 1);
     // The text of a fault may hold colons: only the leading parts are split off.
@@ -56,35 +56,35 @@ void ApplyOption(TEmulatorOptions& result, const QString& option)
 
     if (name == QLatin1String("busy")) {
         if (parts.size() > 2)
-            BadOption(option);
+            BadEmulatorOption(option);
         result.BusyCount = Number(parts[0], 0, 1000000, option);
         if (parts.size() == 2) {
             result.BusyError = ErrorByte(parts[1], option);
             if (result.BusyError != 0x50 && result.BusyError != 0x4B)
-                BadOption(option);
+                BadEmulatorOption(option);
         }
     } else if (name == QLatin1String("error")) {
         if (parts.size() != 2)
-            BadOption(option);
-        result.DeviceErrors.insert(CommandCode(parts[0], option), ErrorByte(parts[1], option));
+            BadEmulatorOption(option);
+        result.DeviceErrors.insert(EmulatorCommandCode(parts[0], option), ErrorByte(parts[1], option));
     } else if (name == QLatin1String("driver")) {
         TEmulatorOptions::TDriverFault fault;
         if (parts.size() >= 2)
             fault.Code = Number(parts[1], std::numeric_limits<int>::min(), -1, option);
         if (parts.size() >= 3)
             fault.Text = tail(2);
-        result.DriverErrors.insert(CommandCode(parts[0], option), fault);
+        result.DriverErrors.insert(EmulatorCommandCode(parts[0], option), fault);
     } else if (name == QLatin1String("throw")) {
         const QString text = parts.size() >= 2 ? tail(1) : QStringLiteral("Сбой вызова драйвера");
-        result.CallFailures.insert(CommandCode(parts[0], option), text);
+        result.CallFailures.insert(EmulatorCommandCode(parts[0], option), text);
     } else if (name == QLatin1String("print")) {
         result.PrintMilliseconds = Number(value, 0, MaxPrintMilliseconds, option);
     } else if (name == QLatin1String("shift")) {
         if (value != QLatin1String("open") && value != QLatin1String("closed"))
-            BadOption(option);
+            BadEmulatorOption(option);
         result.ShiftOpen = value == QLatin1String("open");
     } else {
-        BadOption(option);
+        BadEmulatorOption(option);
     }
 }
 

@@ -13,7 +13,8 @@ namespace kestrun {
 //   driver=CMD[:-N[:TEXT]]  every request CMD fails with driver error -N (default -1), its
 //                           own text or TEXT
 //   throw=CMD[:TEXT]        every request CMD fails as a call, with TEXT as the message
-//   print=MS                a print takes MS milliseconds to finish (default 0)
+//   print=MS                a print takes MS milliseconds to finish (default 0); the status
+//                           shows sub-mode 5 meanwhile
 //   shift=open|closed       the shift at power-on (default closed)
 // CMD is a command code in hex as the log writes it, e.g. 41, FF45. TEXT holds no comma.
 struct TEmulatorOptions
@@ -35,5 +36,10 @@ struct TEmulatorOptions
 
 // Throws kestrun::Exception naming the first option it cannot read.
 TEmulatorOptions ParseEmulatorOptions(const QString& options);
+
+// Throws kestrun::Exception naming the option.
+[[noreturn]] void BadEmulatorOption(const QString& option);
+// CMD of an option; a text that is no command code is a bad option.
+uint16_t EmulatorCommandCode(const QString& text, const QString& option);
 
 } // namespace kestrun

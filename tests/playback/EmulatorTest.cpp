@@ -217,7 +217,7 @@ class BadDeviceTextTest : public ::testing::TestWithParam<const char*>
 TEST_P(BadDeviceTextTest, IsRefused) { EXPECT_THROW(CreateDriver(QString::fromUtf8(GetParam())), Exception); }
 
 INSTANTIATE_TEST_SUITE_P(Emulator, BadDeviceTextTest,
-                         ::testing::Values("serial:COM1", "emulator:busy", "emulator:busy=x", "emulator:busy=1:33",
+                         ::testing::Values("modem:COM1", "emulator:busy", "emulator:busy=x", "emulator:busy=1:33",
                                            "emulator:error=41", "emulator:error=4:16", "emulator:error=41:00",
                                            "emulator:error=1041:16", "emulator:driver=41:5", "emulator:print=-1",
                                            "emulator:shift=maybe", "emulator:nope=1"));

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <memory>
+
+namespace kestrun {
+
+class TWireDevice;
+
+// The device behind a pseudo-terminal: the host opens its slave side as a serial port.
+class TPtyEndpoint final : public QObject
+{
+public:
+    // Throws kestrun::Exception when no pseudo-terminal can be made.
+    explicit TPtyEndpoint(TWireDevice& device);
+    ~TPtyEndpoint() override;
+
+    // The slave side, e.g. /dev/pts/3.
+    QString Path() const { return FPath; }
+
+private:
+    void OnReadable();
+    void Write(const QByteArray& bytes);
+
+    TWireDevice& FDevice;
+    int FMaster = -1;
+    // Held open so that the master side never sees a hang-up between two hosts.
+    int FSlave = -1;
+    QString FPath;
+    std::unique_ptr<QSocketNotifier> FNotifier;
+};
+
+} // namespace kestrun

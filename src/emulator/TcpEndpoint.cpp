@@ -1,0 +1,36 @@
+#include "TcpEndpoint.h"
+
+#include "WireDevice.h"
+#include "log/Exception.h"
+
+namespace kestrun {
+
+TTcpEndpoint::TTcpEndpoint(TWireDevice& device, uint16_t port) : FDevice(device)
+{
+    if (!FServer.listen(QHostAddress::LocalHost, port))
+        throw Exception(QStringLiteral("Не удалось открыть порт %1: %2").arg(port).arg(FServer.errorString()));
+    connect(&FServer, &QTcpServer::newConnection, this, &TTcpEndpoint::OnNewConnection);
+}
+
+void TTcpEndpoint::OnNewConnection()
+{
+    while (QTcpSocket* client = FServer.nextPendingConnection()) {
+        if (FClient) {
+            FClient->disconnect(this);
+            FClient->abort();
+            FClient->deleteLater();
+        }
+        FClient = client;
+        client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        FDevice.Connect([client](const QByteArray& bytes) { client->write(bytes); },
+                        [client] { client->abort(); });
+        connect(client, &QTcpSocket::readyRead, this, [this, client] { FDevice.Receive(client->readAll()); });
+        connect(client, &QTcpSocket::disconnected, this, [this, client] {
+            if (FClient == client)
+                FDevice.Disconnect();
+            client->deleteLater();
+        });
+    }
+}
+
+} // namespace kestrun

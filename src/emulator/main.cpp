@@ -1,0 +1,95 @@
+// kestrun-emulator: the built-in register emulator as a device on the wire.
+#include "PtyEndpoint.h"
+#include "TcpEndpoint.h"
+#include "WireDevice.h"
+#include "log/Exception.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+using namespace kestrun;
+
+namespace {
+
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+void Print(FILE* stream, const QString& text)
+{
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrun-emulator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Puts the register emulator on the wire: protocol 1 over TCP on 127.0.0.1 or over a pseudo-terminal.\n"
+        "Prints the device text to give kestrun-cli --device, then serves until stopped."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on 127.0.0.1:PORT (0: a free port)."),
+                                 QStringLiteral("PORT"));
+    const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Serve on a new pseudo-terminal."));
+    const QCommandLineOption options(
+        QStringLiteral("options"),
+        QStringLiteral("Comma-separated emulator options (busy, error, print, shift) and wire faults: "
+                       "badlrc=CMD, drop=CMD, noanswer=CMD, close=CMD (TCP only), stray=BYTE, slow=MS."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),
+                                        QStringLiteral("End when standard input closes (for a parent process)."));
+    parser.addOptions({tcp, pty, options, stdinWatch});
+    parser.process(app);
+
+    if (parser.isSet(tcp) == parser.isSet(pty) || !parser.positionalArguments().isEmpty()) {
+        Print(stderr, QStringLiteral("kestrun-emulator: give either --tcp PORT or --pty"));
+        return ExitUsage;
+    }
+    bool portOk = false;
+    const uint port = parser.value(tcp).toUInt(&portOk);
+    if (parser.isSet(tcp) && (!portOk || port > 65535)) {
+        Print(stderr, QStringLiteral("kestrun-emulator: --tcp takes a port number"));
+        return ExitUsage;
+    }
+
+    try {
+        TWireEmulatorSetup setup = ParseWireEmulatorSetup(parser.value(options));
+        if (parser.isSet(pty) && !setup.Wire.Close.isEmpty())
+            throw Exception(QStringLiteral("Параметр close действует только для TCP"));
+        TWireDevice device(std::move(setup));
+        std::unique_ptr<TTcpEndpoint> tcpEndpoint;
+        std::unique_ptr<TPtyEndpoint> ptyEndpoint;
+        if (parser.isSet(tcp)) {
+            tcpEndpoint = std::make_unique<TTcpEndpoint>(device, static_cast<uint16_t>(port));
+            Print(stdout, QStringLiteral("tcp:127.0.0.1:%1").arg(tcpEndpoint->Port()));
+        } else {
+            ptyEndpoint = std::make_unique<TPtyEndpoint>(device);
+            Print(stdout, QStringLiteral("serial:%1").arg(ptyEndpoint->Path()));
+        }
+        std::unique_ptr<QSocketNotifier> stdinNotifier;
+        if (parser.isSet(stdinWatch)) {
+            stdinNotifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+            QObject::connect(stdinNotifier.get(), &QSocketNotifier::activated, &app, [&stdinNotifier] {
+                char buffer[256];
+                if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
+                    stdinNotifier->setEnabled(false);
+                    QCoreApplication::quit();
+                }
+            });
+        }
+        return QCoreApplication::exec();
+    } catch (const Exception& e) {
+        Print(stderr, e.Message());
+        return ExitFailure;
+    }
+}

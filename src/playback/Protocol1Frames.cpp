@@ -1,0 +1,27 @@
+#include "Protocol1Frames.h"
+
+#include <QtGlobal>
+
+namespace kestrun {
+
+uint8_t FrameLrc(QByteArrayView data)
+{
+    auto lrc = static_cast<uint8_t>(data.size());
+    for (const char c : data)
+        lrc ^= static_cast<uint8_t>(c);
+    return lrc;
+}
+
+QByteArray Protocol1Frame(QByteArrayView data)
+{
+    Q_ASSERT(data.size() <= MaxFrameData);
+    QByteArray frame;
+    frame.reserve(data.size() + 3);
+    frame += char(ctlSTX);
+    frame += char(data.size());
+    frame += data;
+    frame += char(FrameLrc(data));
+    return frame;
+}
+
+} // namespace kestrun

@@ -1,0 +1,67 @@
+#include "TcpLink.h"
+
+#include "DriverErrors.h"
+
+#include <QTcpSocket>
+
+namespace kestrun {
+
+TTcpLink::TTcpLink(QString host, uint16_t port) : FHost(std::move(host)), FPort(port) {}
+
+TTcpLink::~TTcpLink() = default;
+
+void TTcpLink::Open(int timeoutMs)
+{
+    if (FSocket && FSocket->state() == QAbstractSocket::ConnectedState)
+        return;
+    FSocket = std::make_unique<QTcpSocket>();
+    FSocket->connectToHost(FHost, FPort);
+    if (!FSocket->waitForConnected(timeoutMs)) {
+        const QString reason = FSocket->errorString();
+        FSocket.reset();
+        throw TWireError{deNoLink, QStringLiteral("%1: %2").arg(DriverErrorDescription(deNoLink), reason)};
+    }
+    FSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+void TTcpLink::Close() { FSocket.reset(); }
+
+void TTcpLink::Lost()
+{
+    FSocket.reset();
+    throw TWireError{deConnectionClosed, {}};
+}
+
+void TTcpLink::Write(QByteArrayView bytes, int timeoutMs)
+{
+    if (!FSocket || FSocket->write(bytes.data(), bytes.size()) != bytes.size())
+        Lost();
+    while (FSocket->bytesToWrite() > 0)
+        if (!FSocket->waitForBytesWritten(timeoutMs))
+            Lost();
+}
+
+QByteArray TTcpLink::Read(int timeoutMs)
+{
+    if (!FSocket)
+        Lost();
+    if (FSocket->bytesAvailable() > 0 || FSocket->waitForReadyRead(timeoutMs))
+        return FSocket->readAll();
+    if (FSocket->state() != QAbstractSocket::ConnectedState)
+        Lost();
+    return {};
+}
+
+void TTcpLink::DiscardInput()
+{
+    if (!FSocket)
+        return;
+    do
+        FSocket->readAll();
+    while (FSocket->state() == QAbstractSocket::ConnectedState && FSocket->waitForReadyRead(0));
+    // A connection the device closed between exchanges is made again by the next Open.
+    if (FSocket->state() != QAbstractSocket::ConnectedState)
+        FSocket.reset();
+}
+
+} // namespace kestrun

@@ -1,0 +1,85 @@
+#include "WireSettings.h"
+
+#include "log/Exception.h"
+
+#include <QStringList>
+
+namespace kestrun {
+
+namespace {
+
+[[noreturn]] void BadPart(const QString& part)
+{
+    throw Exception(QStringLiteral("Неверный параметр устройства: %1").arg(part));
+}
+
+int Number(const QString& text, int min, int max, const QString& part)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < min || value > max)
+        BadPart(part);
+    return value;
+}
+
+// The address, then the options; the address itself is read by the caller.
+TWireSettings ReadOptions(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    TWireSettings settings;
+    settings.Address = parts.first().trimmed();
+    for (const QString& raw : parts.mid(1)) {
+        const QString option = raw.trimmed();
+        const qsizetype eq = option.indexOf(QLatin1Char('='));
+        const QString name = option.left(eq);
+        const QString value = option.mid(eq + 1);
+        if (eq < 0)
+            BadPart(option);
+        else if (name == QLatin1String("timeout"))
+            settings.TimeoutMs = Number(value, 10, 600000, option);
+        else if (name == QLatin1String("printwait"))
+            settings.PrintWaitMs = Number(value, 0, 3600000, option);
+        else if (name == QLatin1String("password"))
+            settings.Password = Number(value, 0, 99999999, option);
+        else if (name == QLatin1String("log") && !value.isEmpty())
+            settings.LogFile = value;
+        else
+            BadPart(option);
+    }
+    return settings;
+}
+
+// "NAME:NUMBER" split at the last colon; without one, the default number when there is one.
+void SplitAddress(TWireSettings& settings, int min, int max, int32_t fallback)
+{
+    const QString address = settings.Address;
+    const qsizetype colon = address.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0 && fallback > 0) {
+        settings.Number = fallback;
+    } else {
+        if (colon < 0)
+            BadPart(address);
+        settings.Address = address.left(colon);
+        settings.Number = Number(address.mid(colon + 1), min, max, address);
+    }
+    if (settings.Address.isEmpty())
+        throw Exception(QStringLiteral("Не указан адрес устройства"));
+}
+
+} // namespace
+
+TWireSettings ParseSerialSettings(const QString& options)
+{
+    TWireSettings settings = ReadOptions(options);
+    SplitAddress(settings, 50, 4000000, DefaultBaudRate);
+    return settings;
+}
+
+TWireSettings ParseTcpSettings(const QString& options)
+{
+    TWireSettings settings = ReadOptions(options);
+    SplitAddress(settings, 1, 65535, 0);
+    return settings;
+}
+
+} // namespace kestrun
