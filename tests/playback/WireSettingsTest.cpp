@@ -1,0 +1,90 @@
+#include "QtPrint.h"
+#include "log/Exception.h"
+#include "playback/Protocol1Frames.h"
+#include "playback/WireSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrun::test {
+namespace {
+
+TEST(Protocol1Frame, EnvelopeAndLrcOfTheLoggedExchange)
+{
+    EXPECT_EQ(Protocol1Frame(QByteArray::fromHex("10AABB")), QByteArray::fromHex("020310AABB02"));
+    EXPECT_EQ(Protocol1Frame(QByteArray::fromHex("1000CCDD")), QByteArray::fromHex("02041000CCDD05"));
+    EXPECT_EQ(Protocol1Frame({}), QByteArray::fromHex("020000"));
+}
+
+struct TSettingsCase
+{
+    const char* Name;
+    bool Serial;
+    const char* Text; // after the kind
+    const char* Address;
+    int32_t Number;
+    int Timeout;
+    int PrintWait;
+    int32_t Password;
+    const char* LogFile;
+};
+
+class WireSettingsTest : public ::testing::TestWithParam<TSettingsCase>
+{
+};
+
+TEST_P(WireSettingsTest, Reads)
+{
+    const TSettingsCase& c = GetParam();
+    const QString text = QString::fromUtf8(c.Text);
+    const TWireSettings s = c.Serial ? ParseSerialSettings(text) : ParseTcpSettings(text);
+    EXPECT_EQ(s.Address, c.Address);
+    EXPECT_EQ(s.Number, c.Number);
+    EXPECT_EQ(s.TimeoutMs, c.Timeout);
+    EXPECT_EQ(s.PrintWaitMs, c.PrintWait);
+    EXPECT_EQ(s.Password, c.Password);
+    EXPECT_EQ(s.LogFile, c.LogFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wire, WireSettingsTest,
+    ::testing::Values(
+        TSettingsCase{"SerialWithBaud", true, "/dev/ttyACM0:9600", "/dev/ttyACM0", 9600, 1000, 60000, 30, ""},
+        TSettingsCase{"SerialDefaultBaud", true, "COM3", "COM3", 115200, 1000, 60000, 30, ""},
+        TSettingsCase{"SerialOptions", true, "/dev/pts/4, timeout=250,password=29,log=/tmp/a b.log", "/dev/pts/4",
+                      115200, 250, 60000, 29, "/tmp/a b.log"},
+        TSettingsCase{"Tcp", false, "192.0.2.7:7778", "192.0.2.7", 7778, 1000, 60000, 30, ""},
+        TSettingsCase{"TcpOptions", false, "localhost:7778,printwait=0,timeout=10", "localhost", 7778, 10, 0, 30, ""}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct TBadCase
+{
+    const char* Name;
+    bool Serial;
+    const char* Text;
+};
+
+class BadWireSettingsTest : public ::testing::TestWithParam<TBadCase>
+{
+};
+
+TEST_P(BadWireSettingsTest, IsRefused)
+{
+    const QString text = QString::fromUtf8(GetParam().Text);
+    EXPECT_THROW(GetParam().Serial ? ParseSerialSettings(text) : ParseTcpSettings(text), Exception);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wire, BadWireSettingsTest,
+                         ::testing::Values(TBadCase{"SerialEmpty", true, ""},
+                                           TBadCase{"SerialBaudZero", true, "COM1:0"},
+                                           TBadCase{"SerialBaudText", true, "COM1:fast"},
+                                           TBadCase{"TcpWithoutPort", false, "127.0.0.1"},
+                                           TBadCase{"TcpPortTooBig", false, "127.0.0.1:65536"},
+                                           TBadCase{"TcpNoHost", false, ":7778"},
+                                           TBadCase{"TimeoutTooShort", false, "127.0.0.1:7778,timeout=1"},
+                                           TBadCase{"UnknownOption", false, "127.0.0.1:7778,speed=1"},
+                                           TBadCase{"OptionWithoutValue", false, "127.0.0.1:7778,timeout"},
+                                           TBadCase{"EmptyLog", true, "COM1,log="}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace kestrun::test
