@@ -51,7 +51,7 @@ int32_t TDeviceDriver::ExchangeBytes()
 {
     if (FBinaryConversion != 1)
         return SetResult(deBadConversion);
-    const QByteArray request = HexToBytes(FTransferBytes.toLatin1());
+    const QByteArray request = HexToBytes(FRequest.toLatin1());
     if (request.isEmpty())
         return SetResult(deNoData);
     const TLinkAnswer answer = FLink->Exchange(request);

@@ -23,7 +23,7 @@ public:
     int32_t BinaryConversion() const override { return FBinaryConversion; }
     void SetBinaryConversion(int32_t value) override { FBinaryConversion = value; }
     QString TransferBytes() const override { return FTransferBytes; }
-    void SetTransferBytes(const QString& value) override { FTransferBytes = value; }
+    void SetTransferBytes(const QString& value) override { FTransferBytes = FRequest = value; }
     int32_t Password() const override { return FPassword; }
     void SetPassword(int32_t value) override { FPassword = value; }
     int32_t SysAdminPassword() const override { return FLink->SysAdminPassword(); }
@@ -48,6 +48,8 @@ private:
     std::unique_ptr<IDeviceLink> FLink;
     int32_t FBinaryConversion = 1;
     QString FTransferBytes;
+    // The last request written: a busy device is asked again without writing it anew.
+    QString FRequest;
     int32_t FPassword = 1;
     int32_t FResultCode = 0;
     QString FResultCodeDescription;

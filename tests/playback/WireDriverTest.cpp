@@ -8,12 +8,11 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <chrono>
 
 namespace kestrun::test {
 namespace {
 
-using namespace std::chrono_literals;
+constexpr char ShortStatus[] = "10 00 1E C3 03 04 00 00 99 D8 00 00 00 19 04";
 
 struct TExchange
 {
@@ -114,6 +113,18 @@ TEST_P(WireTransportTest, WaitForPrintingPollsUntilThePrintHasFinished)
     EXPECT_EQ(driver->ECRAdvancedMode(), 0);
 }
 
+// The player asks a busy device again without writing the request anew.
+TEST_P(WireTransportTest, RepeatedExchangeSendsTheRequestAgain)
+{
+    const TEmulatorProcess emulator(GetParam(), QStringLiteral("busy=1"));
+    for (const QString& device : {emulator.DeviceText(), QStringLiteral("emulator:busy=1")}) {
+        const std::unique_ptr<TUlvex> driver = CreateDriver(device);
+        EXPECT_EQ(Send(*driver, QStringLiteral("10 1E 00 00 00")).Answer, "10 50") << device.toStdString();
+        EXPECT_EQ(driver->ExchangeBytes(), 0) << device.toStdString();
+        EXPECT_EQ(driver->TransferBytes(), ShortStatus) << device.toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Wire, WireTransportTest, ::testing::Values("--tcp", "--pty"),
                          [](const auto& info) { return std::string(info.param + 2); });
 
@@ -147,8 +158,6 @@ TEST_P(WireFaultTest, RecoversOrFailsWithinItsTimeout)
     }
     EXPECT_EQ(Send(*driver, QStringLiteral("FC")).Result, 0) << "the link did not come back";
 }
-
-constexpr char ShortStatus[] = "10 00 1E C3 03 04 00 00 99 D8 00 00 00 19 04";
 
 INSTANTIATE_TEST_SUITE_P(
     Wire, WireFaultTest,

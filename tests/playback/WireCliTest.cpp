@@ -1,0 +1,153 @@
+#include "EmulatorProcess.h"
+#include "QtPrint.h"
+#include "log/Bytes.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+namespace kestrun::test {
+namespace {
+
+// Requests of a short shift in the NG dialect, each answered in the log.
+const char* const ShiftRequests[][2] = {
+    {"05 11 1E 00 00 00", "03 11 00"},
+    {"05 E0 1E 00 00 00", "03 E0 00"},
+    {"13 80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00", "03 80 00"},
+    {"05 41 1E 00 00 00", "03 41 00"},
+};
+
+QStringList Lines(const QByteArray& text) { return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+
+class WireCli : public ::testing::TestWithParam<const char*>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        QFile log(ShiftLog());
+        ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+        for (const auto& exchange : ShiftRequests) {
+            log.write(QByteArray("[12.03.2024 10:15:30.123] [00001A2C] [D] -> ") + exchange[0] + "\r\n");
+            log.write(QByteArray("[12.03.2024 10:15:30.124] [00001A2C] [D] <- ") + exchange[1] + "\r\n");
+        }
+    }
+
+    QString ShiftLog() const { return FDir.filePath(QStringLiteral("shift.log")); }
+    QString TrafficLog() const { return FDir.filePath(QStringLiteral("traffic.log")); }
+
+    // Standard output split into lines; the exit status in `status`.
+    static QStringList Run(const QStringList& args, int& status)
+    {
+        QProcess cli;
+        cli.start(QStringLiteral(KESTRUN_CLI), args);
+        cli.closeWriteChannel();
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        status = cli.exitCode();
+        return Lines(cli.readAllStandardOutput());
+    }
+
+    // The JSON lines of a command's output.
+    static QList<QJsonObject> Records(const QStringList& lines)
+    {
+        QList<QJsonObject> records;
+        for (const QString& line : lines)
+            if (line.startsWith(QLatin1Char('{')))
+                records << QJsonDocument::fromJson(line.toUtf8()).object();
+        return records;
+    }
+
+    static QByteArray Bytes(const QJsonValue& hex) { return HexToBytes(hex.toString().toLatin1()); }
+
+    QTemporaryDir FDir;
+};
+
+TEST_P(WireCli, Status)
+{
+    const TEmulatorProcess emulator(GetParam(), QStringLiteral("shift=open"));
+    int status = -1;
+    EXPECT_EQ(Run({"status", "--device", emulator.DeviceText()}, status),
+              QStringList({"Запрос состояния: Успешно", "Режим   : 2, Открытая смена; 24 часа не кончились",
+                           "Подрежим: 0, бумага есть"}));
+    EXPECT_EQ(status, 0);
+}
+
+// The traffic of a replay, opened as a log, gives back the requests sent and the answers the
+// emulator gave; the only other exchanges are the status polls of the wait for printing.
+TEST_P(WireCli, ReplayedTrafficParsesBackToTheRequestsAndAnswers)
+{
+    const TEmulatorProcess emulator(GetParam());
+    int status = -1;
+    const QList<QJsonObject> played
+        = Records(Run({"replay", QStringLiteral(KESTRUN_SOURCE_DIR "/samples/demo.log"), "--on-error", "continue",
+                       "--device", emulator.DeviceText() + QStringLiteral(",log=") + TrafficLog()},
+                      status));
+    EXPECT_EQ(status, 0);
+    const QList<QJsonObject> traffic = Records(Run({"parse", TrafficLog()}, status));
+    ASSERT_EQ(status, 0);
+
+    const QByteArray statusPoll = QByteArray::fromHex("101E000000");
+    qsizetype t = 0;
+    int sent = 0;
+    for (const QJsonObject& command : played) {
+        if (Bytes(command[QStringLiteral("Data")]).isEmpty())
+            continue; // nothing to send: the driver refuses it without a word on the wire
+        while (t < traffic.size() && Bytes(traffic[t][QStringLiteral("Data")]) != Bytes(command[QStringLiteral("Data")])) {
+            EXPECT_EQ(Bytes(traffic[t][QStringLiteral("Data")]), statusPoll) << "traffic record " << t;
+            ++t;
+        }
+        ASSERT_LT(t, traffic.size()) << "not in the traffic: " << command[QStringLiteral("Data")].toString().toStdString();
+        EXPECT_EQ(traffic[t][QStringLiteral("AnswerData")].toString().trimmed(),
+                  command[QStringLiteral("PlayedAnswerData")].toString());
+        EXPECT_EQ(traffic[t][QStringLiteral("Protocol")].toString(), "pProtocol1");
+        ++t;
+        ++sent;
+    }
+    EXPECT_GT(sent, 10);
+    for (; t < traffic.size(); ++t)
+        EXPECT_EQ(Bytes(traffic[t][QStringLiteral("Data")]), statusPoll) << "traffic record " << t;
+}
+
+TEST_P(WireCli, BusyAnswersAreRetriedByThePlayer)
+{
+    const TEmulatorProcess emulator(GetParam(), QStringLiteral("busy=4"));
+    int status = -1;
+    const QList<QJsonObject> played = Records(Run({"replay", ShiftLog(), "--device", emulator.DeviceText()}, status));
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(played.size(), 4);
+    EXPECT_EQ(played[0][QStringLiteral("PlayedAnswerData")].toString().left(5), "11 00");
+    EXPECT_EQ(played[1][QStringLiteral("PlayedAnswerData")].toString(), "E0 00");
+}
+
+TEST_P(WireCli, BusyBeyondFiveExchangesEndsTheRun)
+{
+    const TEmulatorProcess emulator(GetParam(), QStringLiteral("busy=5"));
+    int status = -1;
+    const QStringList out = Run({"replay", ShiftLog(), "--device", emulator.DeviceText(), "--on-error", "stop"}, status);
+    EXPECT_EQ(status, 1);
+    ASSERT_EQ(out.size(), 3);
+    EXPECT_EQ(out[1], "(1/4) Запрос состояния: Ошибка: 80, Идет печать предыдущей команды");
+    EXPECT_EQ(out[2], R"({"Index":0,"Data":" 11 1E 00 00 00","PlayedAnswerData":"11 50"})");
+}
+
+TEST_P(WireCli, DriverErrorOfTheWireGoesThroughTheErrorQuery)
+{
+    const TEmulatorProcess emulator(GetParam(), QStringLiteral("noanswer=E0"));
+    int status = -1;
+    const QStringList out = Run({"replay", ShiftLog(), "--device", emulator.DeviceText() + QStringLiteral(",timeout=200"),
+                                 "--on-error", "continue"},
+                                status);
+    EXPECT_EQ(status, 0);
+    const QList<QJsonObject> played = Records(out);
+    ASSERT_EQ(played.size(), 4);
+    EXPECT_EQ(played[1][QStringLiteral("PlayedAnswerData")].toString(), "");
+    // Without the shift the emulator never opened, the sale is refused.
+    EXPECT_EQ(played[2][QStringLiteral("PlayedAnswerData")].toString(), "80 3D");
+}
+
+INSTANTIATE_TEST_SUITE_P(Wire, WireCli, ::testing::Values("--tcp", "--pty"),
+                         [](const auto& info) { return std::string(info.param + 2); });
+
+} // namespace
+} // namespace kestrun::test
