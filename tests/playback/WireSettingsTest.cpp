@@ -52,8 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         TSettingsCase{"SerialDefaultBaud", true, "COM3", "COM3", 115200, 1000, 60000, 30, ""},
         TSettingsCase{"SerialOptions", true, "/dev/pts/4, timeout=250,password=29,log=/tmp/a b.log", "/dev/pts/4",
                       115200, 250, 60000, 29, "/tmp/a b.log"},
-        TSettingsCase{"Tcp", false, "192.0.2.7:7778", "192.0.2.7", 7778, 1000, 60000, 30, ""},
-        TSettingsCase{"TcpOptions", false, "localhost:7778,printwait=0,timeout=10", "localhost", 7778, 10, 0, 30, ""}),
+        TSettingsCase{"Tcp", false, "192.0.2.7:5000", "192.0.2.7", 5000, 1000, 60000, 30, ""},
+        TSettingsCase{"TcpOptions", false, "localhost:5000,printwait=0,timeout=10", "localhost", 5000, 10, 0, 30, ""}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct TBadCase
@@ -79,10 +79,10 @@ INSTANTIATE_TEST_SUITE_P(Wire, BadWireSettingsTest,
                                            TBadCase{"SerialBaudText", true, "COM1:fast"},
                                            TBadCase{"TcpWithoutPort", false, "127.0.0.1"},
                                            TBadCase{"TcpPortTooBig", false, "127.0.0.1:65536"},
-                                           TBadCase{"TcpNoHost", false, ":7778"},
-                                           TBadCase{"TimeoutTooShort", false, "127.0.0.1:7778,timeout=1"},
-                                           TBadCase{"UnknownOption", false, "127.0.0.1:7778,speed=1"},
-                                           TBadCase{"OptionWithoutValue", false, "127.0.0.1:7778,timeout"},
+                                           TBadCase{"TcpNoHost", false, ":5000"},
+                                           TBadCase{"TimeoutTooShort", false, "127.0.0.1:5000,timeout=1"},
+                                           TBadCase{"UnknownOption", false, "127.0.0.1:5000,speed=1"},
+                                           TBadCase{"OptionWithoutValue", false, "127.0.0.1:5000,timeout"},
                                            TBadCase{"EmptyLog", true, "COM1,log="}),
                          [](const auto& info) { return std::string(info.param.Name); });
 

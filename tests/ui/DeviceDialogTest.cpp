@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, DeviceDialogTest, ::testing::Values(
     TDeviceCase{"PlainKind", "emulator", nullptr, "emulator"},
     TDeviceCase{"KeepsOptions", "emulator:print=100,busy=2", nullptr, "emulator:print=100,busy=2"},
     TDeviceCase{"TypedOptions", "emulator", " shift=open ", "emulator:shift=open"},
-    TDeviceCase{"ClearedOptions", "emulator:busy=2", "", "emulator"}),
+    TDeviceCase{"ClearedOptions", "emulator:busy=2", "", "emulator"},
+    TDeviceCase{"RealRegister", "tcp:127.0.0.1:5000,timeout=500", nullptr, "tcp:127.0.0.1:5000,timeout=500"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
