@@ -40,7 +40,13 @@ const Command Commands[] = {
      "        driver=CMD[:-N[:TEXT]] every request CMD fails with driver error -N (default -1)\n"
      "        throw=CMD[:TEXT]       every request CMD fails as a call of the driver\n"
      "        print=MS               a print takes MS milliseconds to finish (default 0)\n"
-     "        shift=open|closed      the shift at power-on (default closed)",
+     "        shift=open|closed      the shift at power-on (default closed)\n"
+     "      or a register in protocol 1: serial:PORT[:BAUD][,OPTION,...] (e.g. serial:/dev/ttyACM0:115200),\n"
+     "      tcp:HOST:PORT[,OPTION,...], with the options\n"
+     "        timeout=MS             longest wait for a byte of the register (default 1000)\n"
+     "        printwait=MS           longest wait for a print to finish (default 60000)\n"
+     "        password=N             the system administrator's password (default 30)\n"
+     "        log=FILE               append every byte exchanged to FILE as a protocol-1 driver log",
      RunReplay},
     {"status", "[--device TEXT]",
      "query the register's state: outcome, mode and sub-mode (device TEXT as for replay)", RunStatus},
