@@ -78,34 +78,72 @@ int ReportFailure(const char* command, const QString& message)
     return ExitFailure;
 }
 
+namespace {
+
+// The two-character JSON escape of a character, or null.
+const char* ShortEscape(char32_t c)
+{
+    switch (c) {
+    case '"': return "\\\"";
+    case '\\': return "\\\\";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
 void AppendJsonString(QByteArray& out, const QString& value)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    const QByteArray utf8 = value.toUtf8();
-    out += '"';
-    // Runs that need no escape are copied whole: long texts are mostly such runs.
-    qsizetype plain = 0;
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && c != '"' && c != '\\')
+    // Encoded straight into `out`, sized for the worst case (a \u00XX escape per character):
+    // rows of long texts are written by the hundred thousand.
+    const qsizetype start = out.size();
+    out.resize(start + value.size() * 6 + 2);
+    char* p = out.data() + start;
+    *p++ = '"';
+    const char16_t* c = reinterpret_cast<const char16_t*>(value.constData());
+    const char16_t* const end = c + value.size();
+    for (; c != end; ++c) {
+        char32_t u = *c;
+        if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
+            *p++ = static_cast<char>(u);
             continue;
-        out.append(utf8.constData() + plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            out += "\\u00";
-            out += hex[u >> 4];
-            out += hex[u & 0xF];
         }
+        if (const char* escape = ShortEscape(u)) {
+            *p++ = escape[0];
+            *p++ = escape[1];
+            continue;
+        }
+        if (u < 0x20) {
+            *p++ = '\\';
+            *p++ = 'u';
+            *p++ = '0';
+            *p++ = '0';
+            *p++ = hex[u >> 4];
+            *p++ = hex[u & 0xF];
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && c + 1 != end && QChar::isLowSurrogate(c[1]))
+            u = QChar::surrogateToUcs4(static_cast<char16_t>(u), *++c);
+        else if (QChar::isSurrogate(u))
+            u = QChar::ReplacementCharacter;
+        if (u < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (u >> 6));
+        } else if (u < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (u >> 12));
+            *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (u >> 18));
+            *p++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        }
+        *p++ = static_cast<char>(0x80 | (u & 0x3F));
     }
-    out.append(utf8.constData() + plain, utf8.size() - plain);
-    out += '"';
+    *p++ = '"';
+    out.truncate(p - out.constData());
 }
 
 } // namespace kestrun::cli
