@@ -22,7 +22,8 @@ class IDeviceLink
 public:
     virtual ~IDeviceLink() = default;
     virtual TLinkAnswer Exchange(const QByteArray& request) = 0;
-    // Returns when the device has finished printing: Code 0, or a driver error.
+    // Returns when the device has finished printing: Code 0, or why the wait ended early, a
+    // device error or a driver error.
     virtual TLinkAnswer WaitForPrinting() = 0;
     // The system administrator's password of this device.
     virtual int32_t SysAdminPassword() const { return 30; }

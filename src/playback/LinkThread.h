@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <future>
 #include <mutex>
 #include <type_traits>
@@ -25,9 +26,10 @@ public:
     template <class F>
     std::invoke_result_t<F> Call(F f)
     {
-        std::packaged_task<std::invoke_result_t<F>()> task(std::move(f));
-        auto result = task.get_future();
-        Post([&task] { task(); });
+        // The job holds the task, so it outlives the notification of the waiting caller.
+        auto task = std::make_shared<std::packaged_task<std::invoke_result_t<F>()>>(std::move(f));
+        auto result = task->get_future();
+        Post([task] { (*task)(); });
         return result.get();
     }
 
@@ -41,6 +43,7 @@ private:
     std::condition_variable FWake;
     std::deque<std::function<void()>> FJobs;
     bool FStopping = false;
+    bool FStopped = false;
 };
 
 } // namespace kestrun

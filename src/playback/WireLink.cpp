@@ -16,6 +16,8 @@ namespace {
 constexpr int PrintPollMilliseconds = 100;
 // The sub-mode byte in the short status answer (code, error byte, operator, flags, mode).
 constexpr qsizetype ShortStatusSubModePos = 6;
+// "Идет печать предыдущей команды": the status is asked again.
+constexpr int ErrorPrinting = 0x50;
 // Sub-modes of a print under way.
 constexpr uint8_t SubModeLongReport = 4;
 constexpr uint8_t SubModeOperation = 5;
@@ -51,11 +53,15 @@ TLinkAnswer TWireLink::WaitForPrinting()
         const TLinkAnswer answer = Exchange(status);
         if (answer.Code < 0)
             return answer;
-        // A device error (busy printing, say) is asked again.
-        if (AnswerErrorByte(answer.Frame) == 0 && answer.Frame.size() > ShortStatusSubModePos) {
+        const int error = AnswerErrorByte(answer.Frame);
+        if (error < 0 || (error == 0 && answer.Frame.size() <= ShortStatusSubModePos))
+            return {deBadAnswer, {}, {}};
+        if (error == 0) {
             const auto subMode = static_cast<uint8_t>(answer.Frame[ShortStatusSubModePos]);
             if (subMode != SubModeLongReport && subMode != SubModeOperation)
                 return {};
+        } else if (error != ErrorPrinting) {
+            return {error, {}, {}};
         }
         if (deadline.hasExpired())
             return {dePrintTimeout, {}, {}};

@@ -25,7 +25,8 @@ public:
     ~TWireLink() override;
 
     TLinkAnswer Exchange(const QByteArray& request) override;
-    // Asks for the short status until the sub-mode no longer shows printing.
+    // Asks for the short status until the sub-mode no longer shows printing; the device's
+    // refusal of the status request other than "printing" ends the wait with its error.
     TLinkAnswer WaitForPrinting() override;
     int32_t SysAdminPassword() const override { return FSettings.Password; }
 

@@ -146,7 +146,7 @@ class WireFaultTest : public ::testing::TestWithParam<TFaultCase>
 TEST_P(WireFaultTest, RecoversOrFailsWithinItsTimeout)
 {
     const TEmulatorProcess emulator(GetParam().Transport, QString::fromLatin1(GetParam().Options));
-    const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText() + QStringLiteral(",timeout=200"));
+    const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText() + QStringLiteral(",timeout=300"));
     QElapsedTimer clock;
     clock.start();
     const TExchange e = Send(*driver, QStringLiteral("10 1E 00 00 00"));
@@ -243,6 +243,14 @@ TEST(Wire, PrintThatDoesNotEndInTimeIsReported)
     const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText() + QStringLiteral(",printwait=200"));
     ASSERT_EQ(Send(*driver, QStringLiteral("40 1E 00 00 00")).Result, 0);
     EXPECT_EQ(driver->WaitForPrinting(), dePrintTimeout);
+}
+
+TEST(Wire, PrintWaitEndsWhenTheStatusIsRefused)
+{
+    const TEmulatorProcess emulator("--tcp", QStringLiteral("print=60000,error=10:4F"));
+    const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText());
+    ASSERT_EQ(Send(*driver, QStringLiteral("40 1E 00 00 00")).Result, 0);
+    EXPECT_EQ(driver->WaitForPrinting(), 0x4F);
 }
 
 TEST(Wire, DriverFaultsOfTheBuiltInEmulatorAreRefused)
