@@ -33,7 +33,7 @@ void AppendJsonRow(QByteArray& out, const TCommandRow& row)
     out += "}\n";
 }
 
-// The JSON lines of a batch of rows, up to the first row whose summary cannot be decoded.
+// The JSON lines of a batch of rows, and the first summary that could not be decoded.
 struct TJsonRows
 {
     QByteArray Text;
@@ -43,11 +43,11 @@ struct TJsonRows
 TJsonRows JsonRows(const TCommands& commands)
 {
     TJsonRows rows;
-    try {
-        for (const TCommand& command : commands)
-            AppendJsonRow(rows.Text, MakeCommandRow(command));
-    } catch (const Exception& e) {
-        rows.Error = e.Message();
+    for (const TCommand& command : commands) {
+        const TCommandRow row = MakeCommandRow(command);
+        if (rows.Error.isEmpty())
+            rows.Error = row.DecodeError;
+        AppendJsonRow(rows.Text, row);
     }
     return rows;
 }
@@ -134,7 +134,8 @@ int RunList(const QStringList& args)
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
 
-    // As in the window, the rows made before a decoding error stay.
+    // Every row is listed, as in the window; the first summary that could not be decoded is
+    // reported at the end.
     QString error;
     if (json) {
         error = PrintJsonRows(fileName, ignoreLines);
@@ -147,11 +148,10 @@ int RunList(const QStringList& args)
         }
         QList<TCommandRow> rows;
         rows.reserve(commands.size());
-        try {
-            for (const TCommand& command : commands)
-                rows.append(MakeCommandRow(command));
-        } catch (const Exception& e) {
-            error = e.Message();
+        for (const TCommand& command : commands) {
+            rows.append(MakeCommandRow(command));
+            if (error.isEmpty())
+                error = rows.last().DecodeError;
         }
         PrintTable(rows);
     }

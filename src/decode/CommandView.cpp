@@ -78,7 +78,12 @@ TCommandRow MakeCommandRow(const TCommand& command)
     row.Thread = Cp1251ToUnicode(GetCommandThread(command));
     const bool driverError = !command.DriverError.isEmpty();
     row.Command = command.Data.isEmpty() && driverError ? u"Ошибка драйвера"_s : GetCommandName(command);
-    row.Data = driverError ? u" Ошибка ["_s + command.DriverError + u']' : GetCommandShortValue(command);
+    try {
+        row.Data = driverError ? u" Ошибка ["_s + command.DriverError + u']' : GetCommandShortValue(command);
+    } catch (const Exception& e) {
+        row.DecodeError = e.Message();
+        row.Data = u" [ERROR] "_s + row.DecodeError;
+    }
     row.StateImage = HasAnswerError(command) || driverError ? siError : siNone;
     return row;
 }

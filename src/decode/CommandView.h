@@ -21,10 +21,13 @@ struct TCommandRow
     QString Command;
     QString Data;
     int StateImage = siNone;
+    // Why the summary could not be decoded; empty when it could.
+    QString DecodeError;
 };
 
-// The four cells and the state image a freshly loaded command gets.
-// Throws kestrun::Exception when decoding the summary fails.
+// The four cells and the state image a freshly loaded command gets. A summary that cannot be
+// decoded still gives a row, its "Data" cell carrying " [ERROR] " and the decoder's message,
+// so one damaged record does not hide the commands after it.
 TCommandRow MakeCommandRow(const TCommand& command);
 
 // Column numbers of the list: 0 "Time", 1 "Thread", 2 "Command", 3 "Data".

@@ -2,9 +2,6 @@
 
 #include "DisplayText.h"
 #include "Icons.h"
-#include "decode/CommandCatalogue.h"
-#include "log/Codepages.h"
-#include "log/Exception.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -31,23 +28,6 @@ const char* const StateIconNames[] = {
 
 const QColor Red(255, 0, 0);
 const QColor Purple(128, 0, 128);
-
-// A summary that fails to decode still gets its row, carrying the decoder's message,
-// so one damaged record does not hide the rest of the log.
-TCommandRow ComputeRow(const TCommand& command)
-{
-    try {
-        return MakeCommandRow(command);
-    } catch (const Exception& e) {
-        TCommandRow row;
-        row.Time = Cp1251ToUnicode(GetCommandTime(command));
-        row.Thread = Cp1251ToUnicode(GetCommandThread(command));
-        row.Command = GetCommandName(command);
-        row.Data = QStringLiteral(" [ERROR] ") + e.Message();
-        row.StateImage = siError;
-        return row;
-    }
-}
 
 } // namespace
 
@@ -81,7 +61,7 @@ const TCommandRow& TCommandListModel::Row(int row) const
 {
     std::unique_ptr<TCommandRow>& cached = FRows[size_t(row)];
     if (!cached) {
-        cached = std::make_unique<TCommandRow>(ComputeRow(FCommands->at(row)));
+        cached = std::make_unique<TCommandRow>(MakeCommandRow(FCommands->at(row)));
         ++FComputed;
         if (FStates[size_t(row)] == StateUnknown)
             FStates[size_t(row)] = int8_t(cached->StateImage);

@@ -71,7 +71,7 @@ TEST_F(Cli, ListJsonGivesTheCellsAndStateOfEveryRow)
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, u"kestrun-cli list: Неверная длина FVLN\n"_s);
     const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4);
+    ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[1], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","State":-1})"_s);
     EXPECT_EQ(lines[3], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) )"_s
                             + kestrun::TPrinterError::GetDescription(-1) + uR"(","State":1})"_s);

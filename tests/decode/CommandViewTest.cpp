@@ -78,9 +78,13 @@ TEST(CommandRow, DriverErrorWithRequestKeepsTheName)
     EXPECT_EQ(row.Data, u" Ошибка [Нет связи]"_s);
 }
 
-TEST(CommandRow, DecodingErrorIsThrown)
+TEST(CommandRow, UndecodableSummaryKeepsItsRow)
 {
-    EXPECT_THROW(MakeCommandRow(Command(BrokenTLV, "FF 0C 00")), Exception);
+    const TCommandRow row = MakeCommandRow(Command(BrokenTLV, "FF 0C 00"));
+    EXPECT_EQ(row.DecodeError, u"Неверная длина FVLN"_s);
+    EXPECT_EQ(row.Data, u" [ERROR] Неверная длина FVLN"_s);
+    EXPECT_EQ(row.Command, u"Передать произвольную TLV структуру"_s);
+    EXPECT_EQ(row.StateImage, siNone);
 }
 
 struct StyleCase
