@@ -62,7 +62,7 @@ int RunSearch(const QStringList& args)
     ArgReader reader(args);
     const TSearchOptions options = TakeSearchOptions(reader);
     const QStringList positionals = reader.Positionals(2, 2);
-    const QString text = positionals[1];
+    const TSearchText text(positionals[1]);
     return SearchForward("search", positionals[0], options, [&text](const TCommand& command) {
         return SearchMatches(command, MakeCommandRow(command).Data, text);
     });

@@ -1,5 +1,7 @@
 #include "CommandCatalogue.h"
 
+#include <algorithm>
+
 #include "CodeTextTable.h"
 #include "log/Codepages.h"
 
@@ -264,14 +266,34 @@ QString GetCommandName(const TCommand& command)
     return GetCommandNameByData(command.Data);
 }
 
+TSearchText::TSearchText(const QString& searchText) : FLowered(QLocale().toLower(searchText)) {}
+
+// Every character a log can hold (Windows-1251, code page 866) folds as it lower-cases, so a
+// case-insensitive find of the lowered text equals a find in the lowered haystack, without
+// lowering every haystack.
+bool TSearchText::OccursIn(QStringView text) const
+{
+    return !FLowered.isEmpty() && text.contains(FLowered, Qt::CaseInsensitive);
+}
+
+bool TSearchText::OccursIn1251(const QByteArray& text) const
+{
+    if (FLowered.isEmpty())
+        return false;
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
+    if (ascii)
+        return QLatin1StringView(text).contains(FLowered, Qt::CaseInsensitive);
+    return OccursIn(Cp1251ToUnicode(text));
+}
+
+bool TSearchText::Matches(const TCommand& command) const
+{
+    return OccursIn1251(command.Attributes) || OccursIn(GetCommandName(command));
+}
+
 bool CommandMatches(const TCommand& command, const QString& searchText)
 {
-    if (searchText.isEmpty())
-        return false;
-    const QLocale locale;
-    const QString needle = locale.toLower(searchText);
-    return locale.toLower(Cp1251ToUnicode(command.Attributes)).contains(needle)
-        || locale.toLower(GetCommandName(command)).contains(needle);
+    return TSearchText(searchText).Matches(command);
 }
 
 } // namespace kestrun

@@ -138,14 +138,9 @@ TCommandDetails GetCommandDetails(const TCommand& command)
     return details;
 }
 
-bool SearchMatches(const TCommand& command, const QString& dataCell, const QString& searchText)
+bool SearchMatches(const TCommand& command, const QString& dataCell, const TSearchText& searchText)
 {
-    if (searchText.isEmpty())
-        return false;
-    if (CommandMatches(command, searchText))
-        return true;
-    const QLocale locale;
-    return locale.toLower(dataCell).contains(locale.toLower(searchText));
+    return searchText.Matches(command) || searchText.OccursIn(dataCell);
 }
 
 TSearchResult ForwardSearch(int count, int firstSelected, const std::function<bool(int)>& test)

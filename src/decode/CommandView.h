@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandCatalogue.h"
 #include "log/Command.h"
 
 #include <QByteArray>
@@ -53,7 +54,7 @@ struct TCommandDetails
 TCommandDetails GetCommandDetails(const TCommand& command);
 
 // The search box test: catalogue match, or the text inside the row's "Data" cell.
-bool SearchMatches(const TCommand& command, const QString& dataCell, const QString& searchText);
+bool SearchMatches(const TCommand& command, const QString& dataCell, const TSearchText& searchText);
 
 // Forward search over n rows starting from the first selected row (0 when none).
 // On soNotFound the caller may ask to start again and call once more with firstSelected 0.

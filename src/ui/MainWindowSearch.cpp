@@ -8,7 +8,7 @@ namespace kestrun {
 
 void TfmMain::btnSearchClick()
 {
-    const QString text = edtSearch->text();
+    const TSearchText text(edtSearch->text());
     Search([this, &text](int k) { return SearchMatches(FCommands.at(k), FModel->Row(k).Data, text); });
 }
 

@@ -211,7 +211,7 @@ class SearchTest : public testing::TestWithParam<SearchCase> {};
 
 TEST_P(SearchTest, MatchesNameTimeOrDataCell)
 {
-    EXPECT_EQ(SearchMatches(Command(Sale, "80 00"), GetParam().DataCell, GetParam().Text), GetParam().Expected);
+    EXPECT_EQ(SearchMatches(Command(Sale, "80 00"), GetParam().DataCell, TSearchText(GetParam().Text)), GetParam().Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, SearchTest, testing::Values(
