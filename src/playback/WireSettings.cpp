@@ -66,6 +66,28 @@ void SplitAddress(TWireSettings& settings, int min, int max, int32_t fallback)
         throw Exception(QStringLiteral("Не указан адрес устройства"));
 }
 
+QString Unsplit(const QString& value)
+{
+    if (value.contains(QLatin1Char(',')))
+        throw Exception(QStringLiteral("Параметр устройства не может содержать запятую: %1").arg(value));
+    return value;
+}
+
+QString FormatOptions(const QString& address, const TWireSettings& settings)
+{
+    const TWireSettings defaults;
+    QString text = Unsplit(address);
+    if (settings.TimeoutMs != defaults.TimeoutMs)
+        text += QStringLiteral(",timeout=%1").arg(settings.TimeoutMs);
+    if (settings.PrintWaitMs != defaults.PrintWaitMs)
+        text += QStringLiteral(",printwait=%1").arg(settings.PrintWaitMs);
+    if (settings.Password != defaults.Password)
+        text += QStringLiteral(",password=%1").arg(settings.Password);
+    if (!settings.LogFile.isEmpty())
+        text += QStringLiteral(",log=") + Unsplit(settings.LogFile);
+    return text;
+}
+
 } // namespace
 
 TWireSettings ParseSerialSettings(const QString& options)
@@ -80,6 +102,19 @@ TWireSettings ParseTcpSettings(const QString& options)
     TWireSettings settings = ReadOptions(options);
     SplitAddress(settings, 1, 65535, 0);
     return settings;
+}
+
+QString FormatSerialSettings(const TWireSettings& settings)
+{
+    // A port name with a colon needs its rate, or the name would be split there.
+    const bool withRate = settings.Number != DefaultBaudRate || settings.Address.contains(QLatin1Char(':'));
+    return FormatOptions(withRate ? settings.Address + u':' + QString::number(settings.Number) : settings.Address,
+                         settings);
+}
+
+QString FormatTcpSettings(const TWireSettings& settings)
+{
+    return FormatOptions(settings.Address + u':' + QString::number(settings.Number), settings);
 }
 
 } // namespace kestrun

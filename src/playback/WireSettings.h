@@ -28,4 +28,10 @@ inline constexpr int32_t DefaultBaudRate = 115200;
 TWireSettings ParseSerialSettings(const QString& options);
 TWireSettings ParseTcpSettings(const QString& options);
 
+// The inverses: the text after "serial:" or "tcp:", with only the options that differ from the
+// defaults. A comma in the address or the log file would split the text, so it is refused with
+// kestrun::Exception.
+QString FormatSerialSettings(const TWireSettings& settings);
+QString FormatTcpSettings(const TWireSettings& settings);
+
 } // namespace kestrun

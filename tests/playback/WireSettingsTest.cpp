@@ -86,5 +86,52 @@ INSTANTIATE_TEST_SUITE_P(Wire, BadWireSettingsTest,
                                            TBadCase{"EmptyLog", true, "COM1,log="}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+struct TFormatCase
+{
+    const char* Name;
+    bool Serial;
+    const char* Given; // after the kind
+    const char* Written;
+};
+
+class FormatWireSettingsTest : public ::testing::TestWithParam<TFormatCase>
+{
+};
+
+TEST_P(FormatWireSettingsTest, WritesOnlyWhatDiffersAndReadsBack)
+{
+    const TFormatCase& c = GetParam();
+    const auto parse = c.Serial ? ParseSerialSettings : ParseTcpSettings;
+    const auto format = c.Serial ? FormatSerialSettings : FormatTcpSettings;
+    const QString written = format(parse(QString::fromUtf8(c.Given)));
+    EXPECT_EQ(written, QString::fromUtf8(c.Written));
+    EXPECT_EQ(format(parse(written)), written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wire, FormatWireSettingsTest,
+    ::testing::Values(
+        TFormatCase{"SerialDefaults", true, "COM3:115200,timeout=1000,printwait=60000,password=30", "COM3"},
+        TFormatCase{"SerialEverything", true, "/dev/ttyACM0:9600, timeout=250,printwait=0,password=29,log=/tmp/a b.log",
+                    "/dev/ttyACM0:9600,timeout=250,printwait=0,password=29,log=/tmp/a b.log"},
+        TFormatCase{"SerialNameWithColon", true, "port:1:115200", "port:1:115200"},
+        TFormatCase{"TcpDefaults", false, "192.0.2.7:5000,password=30", "192.0.2.7:5000"},
+        TFormatCase{"TcpOptions", false, "localhost:5000,log=C:\\kkt\\wire.log,timeout=10",
+                    "localhost:5000,timeout=10,log=C:\\kkt\\wire.log"},
+        TFormatCase{"TcpIpv6", false, "::1:5000", "::1:5000"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(FormatWireSettings, RefusesACommaThatWouldSplitTheText)
+{
+    TWireSettings settings;
+    settings.Address = QStringLiteral("127.0.0.1");
+    settings.Number = 5000;
+    settings.LogFile = QStringLiteral("/tmp/a,b.log");
+    EXPECT_THROW(FormatTcpSettings(settings), Exception);
+    settings.LogFile.clear();
+    settings.Address = QStringLiteral("COM1,timeout=5");
+    EXPECT_THROW(FormatSerialSettings(settings), Exception);
+}
+
 } // namespace
 } // namespace kestrun::test
