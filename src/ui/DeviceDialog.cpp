@@ -269,7 +269,11 @@ void TDeviceDialog::cbxKindChange()
 {
     const int index = qMax(0, cbxKind->currentIndex());
     stkKind->setCurrentIndex(index);
+    // Only the shown page counts for the dialog's height, so no gap is left below a short one.
+    for (int i = 0; i < stkKind->count(); ++i)
+        stkKind->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
     pnlWire->setVisible(Kinds[index].Parse != nullptr);
+    adjustSize();
 }
 
 void TDeviceDialog::btnLogFileClick()
