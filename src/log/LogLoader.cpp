@@ -5,22 +5,70 @@
 #include "LogReader.h"
 #include "LogText.h"
 
+#include <optional>
+
 namespace kestrun {
+
+namespace {
+
+// Hands lines to the parser until it raises the packet format error, then only lets the
+// reading go on: a decoding fault later in the log must still win, as it does when the whole
+// text is read before it is parsed.
+class TParseUntilFault final : public ILogLineSink
+{
+public:
+    explicit TParseUntilFault(TLogParser& parser) : FParser(parser) {}
+
+    void AddLine(QByteArrayView line) override
+    {
+        if (!FFault)
+            Guard([&] { FParser.AddLine(line); });
+    }
+    void AddLine(QStringView line) override
+    {
+        if (!FFault)
+            Guard([&] { FParser.AddLine(line); });
+    }
+    // Rethrows the parser's error, if any.
+    void Finish()
+    {
+        if (!FFault)
+            Guard([&] { FParser.Finish(); });
+        if (FFault)
+            throw *FFault;
+    }
+
+private:
+    template <class Step>
+    void Guard(Step&& step)
+    {
+        try {
+            step();
+        } catch (const Exception& e) {
+            FFault = e;
+        }
+    }
+
+    TLogParser& FParser;
+    std::optional<Exception> FFault;
+};
+
+} // namespace
 
 void LoadLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands& commands,
                    const TLoadProgress& progress)
 {
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
+    TParseUntilFault sink(parser);
     try {
-        ReadLogStream(device, TTextEncoding::teWindows1251, parser, progress);
-        parser.Finish();
+        ReadLogStream(device, TTextEncoding::teWindows1251, sink, progress);
     } catch (const Exception&) {
-        // A log that could not be read is not parsed at all; a packet format error keeps
-        // the commands stored before it.
-        if (!parser.Failed())
-            commands.clear();
+        // A log that could not be read is not parsed at all.
+        commands.clear();
         throw;
     }
+    // A packet format error keeps the commands stored before it.
+    sink.Finish();
 }
 
 void LoadLogFile(const QString& fileName, const QStringList& ignoreLines, TCommands& commands,

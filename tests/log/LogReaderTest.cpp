@@ -157,6 +157,41 @@ TEST_F(LogFileTest, BadUtf8LoadsNothing)
     EXPECT_TRUE(commands.isEmpty());
 }
 
+// The text is read as a whole before it is parsed, so a bad byte sequence anywhere wins over
+// a packet error in an earlier line.
+TEST_F(LogFileTest, BadUtf8WinsOverAnEarlierPacketError)
+{
+    const QByteArray t = "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 ";
+    const QString name = Write("\xEF\xBB\xBF" + t + "-> 8F 06 00 01 00 10 AA BB 12 34\r\n" + t + "<- 06\r\n" +
+                               "x\r\n" + t + "-> 8F 06 00 01 00 10 9F 82 BB 12 34\r\n" + t + "<- 06\r\n" +
+                               "x\r\n\xFF\r\n");
+    TCommands commands;
+    try {
+        LoadLogFile(name, {}, commands);
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), BadUtf8);
+    }
+    EXPECT_TRUE(commands.isEmpty());
+}
+
+TEST_F(LogFileTest, PacketErrorKeepsTheCommandsBeforeIt)
+{
+    const QByteArray t = "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 ";
+    const QString name = Write("\xEF\xBB\xBF" + t + "-> 8F 06 00 01 00 10 AA BB 12 34\r\n" + t + "<- 06\r\n" +
+                               "x\r\n" + t + "-> 8F 06 00 01 00 10 9F 82 BB 12 34\r\n" + t + "<- 06\r\n" +
+                               "x\r\n\xD0\x96\r\n");
+    TCommands commands;
+    try {
+        LoadLogFile(name, {}, commands);
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Некорректный формат пакета"));
+    }
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0].Data, "10 AA BB");
+}
+
 TEST_F(LogFileTest, ReportsProgressUpToWholeFile)
 {
     const QString name = Write(QByteArray(3 << 20, 'a'));
