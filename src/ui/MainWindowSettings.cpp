@@ -27,7 +27,8 @@ std::optional<QRect> RectFromEdges(const QString& text)
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         edges[i] = parts[i].trimmed().toInt(&ok);
-        if (!ok)
+        // Beyond a widget's largest size the edge arithmetic below would overflow.
+        if (!ok || qAbs(qint64(edges[i])) > QWIDGETSIZE_MAX)
             return std::nullopt;
     }
     const QRect rect(QPoint(edges[0], edges[1]), QPoint(edges[2] - 1, edges[3] - 1));
@@ -78,9 +79,16 @@ void TfmMain::RestoreSettings()
     if (const auto normal = FSettings.Value(section, QStringLiteral("NormPos"))) {
         if (auto rect = RectFromEdges(*normal)) {
             const int savedDpi = ToInt(FSettings.Value(section, QStringLiteral("PixelsPerInch")), 0);
-            if (savedDpi > 0 && savedDpi != logicalDpiY())
-                rect->setSize(rect->size() * logicalDpiY() / savedDpi);
-            if (OnSomeScreen(*rect))
+            bool usable = true;
+            if (savedDpi > 0 && savedDpi != logicalDpiY()) {
+                const double factor = double(logicalDpiY()) / savedDpi;
+                const double width = rect->width() * factor;
+                const double height = rect->height() * factor;
+                usable = width <= QWIDGETSIZE_MAX && height <= QWIDGETSIZE_MAX;
+                if (usable)
+                    rect->setSize(QSize(qRound(width), qRound(height)));
+            }
+            if (usable && OnSomeScreen(*rect))
                 setGeometry(*rect);
         }
     }

@@ -129,6 +129,36 @@ TEST_F(WindowSettingsTest, MalformedFileIsReportedAndDefaultsStay)
     EXPECT_EQ(Memo("memIgnoreCommand")->toPlainText(), QString());
 }
 
+// Placements no screen can hold are ignored: the window keeps its first-run place.
+TEST_F(WindowSettingsTest, OutlandishPlacementIsIgnored)
+{
+    const QRect firstRun = Window->geometry();
+    CloseWindow();
+    const struct
+    {
+        const char* NormPos;
+        const char* PixelsPerInch;
+    } cases[] = {
+        {"-2000000000,0,2000000000,100", "96"},
+        {"-2147483648,-2147483648,100,100", "96"},
+        {"0,0,2147483647,2147483647", "96"},
+        {"0,0,100000000,100", "1"},
+        {"0,0,10000000,10000000", "1"},
+    };
+    for (const auto& c : cases) {
+        QFile file(SettingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray("<Configuration><fmMain><ShowCmd>1</ShowCmd><PixelsPerInch>") + c.PixelsPerInch
+                   + "</PixelsPerInch><NormPos>" + c.NormPos + "</NormPos></fmMain></Configuration>");
+        file.close();
+        Dialogs.Errors.clear();
+        OpenWindow();
+        EXPECT_EQ(Window->geometry(), firstRun) << c.NormPos;
+        EXPECT_TRUE(Dialogs.Errors.isEmpty()) << c.NormPos;
+        Window.reset();
+    }
+}
+
 TEST_F(WindowSettingsTest, UnwritableFolderIsReportedOnClose)
 {
     CloseWindow();
