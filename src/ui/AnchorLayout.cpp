@@ -66,7 +66,11 @@ void TAnchorLayout::setGeometry(const QRect& rect)
             r.moveLeft(r.left() + dx);
             break;
         }
-        placed.Item->setGeometry(r.translated(rect.topLeft()));
+        // A widget gets its place as designed; the item would shrink it to a fixed size hint.
+        if (QWidget* widget = placed.Item->widget())
+            widget->setGeometry(r.translated(rect.topLeft()));
+        else
+            placed.Item->setGeometry(r.translated(rect.topLeft()));
     }
 }
 

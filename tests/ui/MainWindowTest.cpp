@@ -114,6 +114,56 @@ TEST_F(TWindowTest, ContextMenuKeepsItsOrder)
                                   u"Сохранить в файл..."_s, u"-"_s, u"Вставить из буфера обмена"_s}));
 }
 
+struct TControlPlace
+{
+    const char* Name;
+    int Page; // the page of pgcLog shown while the place is taken
+    QRect Place; // in its parent, at the window's design size; an empty size is not checked
+};
+
+void PrintTo(const TControlPlace& c, std::ostream* os) { *os << c.Name; }
+
+class ControlPlaceTest : public TWindowTest, public ::testing::WithParamInterface<TControlPlace> {};
+
+TEST_P(ControlPlaceTest, StandsAtItsDesignedPlace)
+{
+    const TControlPlace& c = GetParam();
+    Child<QTabWidget>("pgcLog")->setCurrentIndex(c.Page);
+    QCoreApplication::processEvents();
+    QWidget* control = Child<QWidget>(c.Name);
+    ASSERT_NE(control, nullptr);
+    const QRect at = control->geometry();
+    EXPECT_EQ(at.topLeft(), c.Place.topLeft());
+    if (!c.Place.size().isEmpty()) {
+        EXPECT_EQ(at.size(), c.Place.size());
+    }
+}
+
+// btnGetStatus stands above btnStop, where it can be seen and clicked.
+INSTANTIATE_TEST_SUITE_P(Controls, ControlPlaceTest, ::testing::Values(
+    TControlPlace{"btnOpen", 0, {8, 8, 137, 25}},
+    TControlPlace{"btnSettings", 0, {149, 8, 187, 25}},
+    TControlPlace{"btnGetStatus", 0, {636, 8, 144, 25}},
+    TControlPlace{"btnPasteFromClipboard", 0, {340, 8, 144, 25}},
+    TControlPlace{"btnFindError", 0, {488, 8, 144, 25}},
+    TControlPlace{"btnStart", 0, {8, 39, 137, 25}},
+    TControlPlace{"btnStartFromPosition", 0, {149, 39, 187, 25}},
+    TControlPlace{"btnStartCurrentLine", 0, {340, 39, 144, 25}},
+    TControlPlace{"btnStartSelected", 0, {488, 39, 144, 25}},
+    TControlPlace{"btnStop", 0, {636, 39, 144, 25}},
+    TControlPlace{"lblFileName", 0, {11, 71, 0, 0}},
+    TControlPlace{"edtStatus", 0, {8, 92, 688, 21}},
+    TControlPlace{"progress", 0, {702, 94, 107, 17}},
+    TControlPlace{"pgcLog", 0, {8, 120, 801, 457}},
+    TControlPlace{"edtSearch", 0, {8, 16, 481, 21}},
+    TControlPlace{"btnSearch", 0, {496, 14, 75, 25}},
+    TControlPlace{"splitter", 0, {8, 48, 0, 0}},
+    TControlPlace{"chkIngoreKKTErrors", 1, {8, 13, 0, 0}},
+    TControlPlace{"chkInfinitePlay", 1, {8, 37, 0, 0}},
+    TControlPlace{"memCommandExceptions", 1, {206, 72, 107, 185}},
+    TControlPlace{"memIgnoreCommand", 1, {379, 73, 102, 184}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(TWindowTest, LoadedFileFillsTheList)
 {
     const QString fileName = Load(MixedLog());
