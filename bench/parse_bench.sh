@@ -7,40 +7,13 @@
 # Uses the build in $KESTRUN_BUILD_DIR (default build/); the log is generated once and kept under
 # $KESTRUN_BENCH_DATA (default <build>/bench-data). Each figure is the best of three runs.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${KESTRUN_BUILD_DIR:-$root/build}
 size_mb=${1:-200}
-cli=$build/src/cli/kestrun-cli
-data=${KESTRUN_BENCH_DATA:-$build/bench-data}
-log=$data/driver-${size_mb}mb.log
-
+source "$(dirname "$0")/common.sh"
 [ -x "$cli" ] || { echo "no $cli; build first (scripts/build.sh)" >&2; exit 1; }
-mkdir -p "$data"
-if [ ! -f "$log" ]; then
-  echo "generating $log ..."
-  python3 "$root/bench/gen_log.py" "$size_mb" "$log.tmp"
-  mv "$log.tmp" "$log"
-fi
-cat "$log" > /dev/null # into the page cache, so every run reads from memory
+bench_setup "$size_mb"
 
-stats=$(mktemp)
 counted=$(mktemp)
-trap 'rm -f "$stats" "$counted"' EXIT
-
-# best_of3 OUT CMD...: prints "SECONDS PEAK_KB" of the fastest of three runs, output sent to OUT
-best_of3() {
-  local out=$1 best="" best_kb=0 secs kb
-  shift
-  for _ in 1 2 3; do
-    /usr/bin/time -f "%e %M" -o "$stats" "$@" > "$out" || true
-    read -r secs kb < <(tail -n 1 "$stats")
-    if [ -z "$best" ] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-      best=$secs
-      best_kb=$kb
-    fi
-  done
-  echo "$best $best_kb"
-}
+trap 'rm -f "$counted"' EXIT
 
 bytes=$(stat -c %s "$log")
 file_mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')
