@@ -104,6 +104,17 @@ protected:
         return name;
     }
 
+    // The message of the error a load of `name` raises; empty when it raises none.
+    static QString LoadError(const QString& name, TCommands& commands)
+    {
+        try {
+            LoadLogFile(name, {}, commands);
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return {};
+    }
+
     QTemporaryDir FDir;
 };
 
@@ -148,12 +159,7 @@ TEST_F(LogFileTest, BadUtf8LoadsNothing)
     const QString name = Write("\xEF\xBB\xBF" "[12.03.2024 10:15:30.123] [1] [DEBUG] TPrinterProtocol -> 03 10 AA BB\r\n"
                                "[12.03.2024 10:15:30.123] [1] [DEBUG] TPrinterProtocol <- 06\r\n\xFF\r\n");
     TCommands commands(3);
-    try {
-        LoadLogFile(name, {}, commands);
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), BadUtf8);
-    }
+    EXPECT_EQ(LoadError(name, commands), BadUtf8);
     EXPECT_TRUE(commands.isEmpty());
 }
 
@@ -166,12 +172,7 @@ TEST_F(LogFileTest, BadUtf8WinsOverAnEarlierPacketError)
                                "x\r\n" + t + "-> 8F 06 00 01 00 10 9F 82 BB 12 34\r\n" + t + "<- 06\r\n" +
                                "x\r\n\xFF\r\n");
     TCommands commands;
-    try {
-        LoadLogFile(name, {}, commands);
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), BadUtf8);
-    }
+    EXPECT_EQ(LoadError(name, commands), BadUtf8);
     EXPECT_TRUE(commands.isEmpty());
 }
 
@@ -182,12 +183,7 @@ TEST_F(LogFileTest, PacketErrorKeepsTheCommandsBeforeIt)
                                "x\r\n" + t + "-> 8F 06 00 01 00 10 9F 82 BB 12 34\r\n" + t + "<- 06\r\n" +
                                "x\r\n\xD0\x96\r\n");
     TCommands commands;
-    try {
-        LoadLogFile(name, {}, commands);
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Некорректный формат пакета"));
-    }
+    EXPECT_EQ(LoadError(name, commands), QStringLiteral("Некорректный формат пакета"));
     ASSERT_EQ(commands.size(), 1);
     EXPECT_EQ(commands[0].Data, "10 AA BB");
 }
