@@ -1,6 +1,7 @@
 #include "Command.h"
 
 #include "Bytes.h"
+#include "Frames.h"
 
 namespace kestrun {
 
@@ -29,16 +30,8 @@ const ProtocolInfo& InfoOf(TProtocol protocol)
     return Protocols[index < std::size(Protocols) ? index : 0];
 }
 
-// The answer's error byte: after the code byte, or after two when the code starts with FF.
-// -1 when the answer is too short to hold one.
-int ErrorByteOf(const QByteArray& answerData)
-{
-    const QByteArray bytes = HexToStrPrefix(answerData, 3);
-    if (bytes.size() < 2)
-        return -1;
-    const qsizetype at = static_cast<unsigned char>(bytes[0]) == 0xFF ? 2 : 1;
-    return at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : -1;
-}
+// The answer's error byte; the code and error bytes of an answer fit in three.
+int ErrorByteOf(const QByteArray& answerData) { return AnswerErrorByte(HexToStrPrefix(answerData, 3)); }
 
 } // namespace
 
@@ -46,17 +39,7 @@ const char* ProtocolName(TProtocol protocol) { return InfoOf(protocol).Name; }
 
 QString ProtocolCaption(TProtocol protocol) { return QString::fromLatin1(InfoOf(protocol).Caption); }
 
-uint16_t GetCommandCodeOfData(const QByteArray& data)
-{
-    const QByteArray bytes = HexToStrPrefix(data, 2);
-    if (bytes.isEmpty())
-        return 0;
-    const auto first = static_cast<unsigned char>(bytes[0]);
-    if (first != 0xFF && first != 0xFE)
-        return first;
-    const unsigned second = bytes.size() > 1 ? static_cast<unsigned char>(bytes[1]) : 0;
-    return static_cast<uint16_t>((first << 8) | second);
-}
+uint16_t GetCommandCodeOfData(const QByteArray& data) { return CommandCodeOf(HexToStrPrefix(data, 2)); }
 
 uint16_t GetCommandCode(const TCommand& command) { return GetCommandCodeOfData(command.Data); }
 

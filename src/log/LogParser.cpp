@@ -1,6 +1,7 @@
 #include "LogParser.h"
 
 #include "Codepages.h"
+#include "Frames.h"
 #include "Protocol2Frame.h"
 
 #include <algorithm>
@@ -12,6 +13,16 @@ namespace {
 
 constexpr qsizetype PrefixLength = 36;
 constexpr qsizetype NgPrefixLength = 68;
+
+// Frames are logged as hex text: two digits per byte, bytes separated by one blank.
+constexpr size_t HexDigits = 2;
+constexpr size_t HexByteWidth = HexDigits + 1;
+// The envelope in that text: STX and the length byte, each with its blank, before the data;
+// a blank and the LRC after it.
+constexpr size_t FrameHeadText = size_t(FrameHeadBytes) * HexByteWidth;
+constexpr size_t FrameTailText = size_t(FrameTailBytes) * HexByteWidth;
+// Payloads joined with a blank in front of each start with one.
+constexpr size_t LeadingBlank = 1;
 
 // The text without its first `first` and last `last` characters; empty when nothing is left.
 QByteArray Cut(const std::string& text, size_t first, size_t last)
@@ -123,7 +134,7 @@ void TLogParser::Finish()
 void TLogParser::StoreUnfinishedRequest()
 {
     TCommand command;
-    command.Data = Cut(FRequest, 6, 3);
+    command.Data = Cut(FRequest, FrameHeadText, FrameTailText);
     command.Attributes = FPrefix;
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
@@ -211,8 +222,9 @@ void TLogParser::Process(const TLine& L, const TLine& Next)
 {
     if (L.Markers.Has(TLogMarker::lmDriverError)) {
         TCommand command;
-        command.Data = Cut(FRequest, 6, 3);
-        command.AnswerData = Cut(FAnswer, 0, 2);
+        command.Data = Cut(FRequest, FrameHeadText, FrameTailText);
+        // Only the LRC's digits go; the blank before them stays.
+    command.AnswerData = Cut(FAnswer, 0, HexDigits);
         command.Attributes = FPrefix;
         command.Protocol = FKind;
         command.LineNumber = FLineNumber;
@@ -315,7 +327,9 @@ void TLogParser::ProcessRequest(const TLine& L)
         return;
     }
     TCommand command;
-    command.Data = FKind == TProtocol::pPlain ? Cut(FRequest, 3, 0) : Cut(FRequest, 6, 3);
+    // A plain request loses only its first byte.
+    command.Data = FKind == TProtocol::pPlain ? Cut(FRequest, HexByteWidth, 0)
+                                              : Cut(FRequest, FrameHeadText, FrameTailText);
     command.Attributes = FPrefix;
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
@@ -339,7 +353,7 @@ void TLogParser::ProcessAnswer(const TLine& L)
         return;
     if (!FCommands.isEmpty() && !FDropped) {
         TCommand& last = FCommands.last();
-        last.AnswerData = Cut(FAnswer, 0, 2);
+        last.AnswerData = Cut(FAnswer, 0, HexDigits);
         last.Protocol = FKind;
     }
     FAnswer.clear();
@@ -372,7 +386,7 @@ void TLogParser::ProcessPlainAnswer(const TLine& L, const TLine& Next)
         return;
     if (!FCommands.isEmpty() && !FDropped) {
         TCommand& last = FCommands.last();
-        last.AnswerData = Cut(FAnswer, 1, 0);
+        last.AnswerData = Cut(FAnswer, LeadingBlank, 0);
         last.Protocol = TProtocol::pPlain;
     }
     ResetExchange();
@@ -390,8 +404,11 @@ void TLogParser::ProcessNgAnswer(const TLine& L)
     AppendWithBlank(FAnswer, payload);
     TCommand command;
     const bool framed = FKind == TProtocol::pProtocolNg1;
-    command.Data = framed ? Cut(FRequest, 7, 3) : Cut(FRequest, 3, 0);
-    command.AnswerData = framed ? Cut(FAnswer, 7, 3) : Cut(FAnswer, 3, 0);
+    // Unframed, only the first byte's digits go; the blank after them stays.
+    const size_t head = LeadingBlank + (framed ? FrameHeadText : HexDigits);
+    const size_t tail = framed ? FrameTailText : 0;
+    command.Data = Cut(FRequest, head, tail);
+    command.AnswerData = Cut(FAnswer, head, tail);
     command.Attributes = FPrefix;
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;

@@ -2,9 +2,9 @@
 
 #include "DeviceSettings.h"
 #include "DriverErrors.h"
-#include "Frames.h"
 #include "decode/PrinterError.h"
 #include "log/Bytes.h"
+#include "log/Frames.h"
 
 #include <mutex>
 

@@ -1,12 +1,12 @@
 #include "Emulator.h"
 
 #include "EmulatorTables.h"
-#include "Frames.h"
 #include "decode/PrinterError.h"
 #include "log/Bytes.h"
 #include "log/Codepages.h"
 #include "log/Command.h"
 #include "log/Exception.h"
+#include "log/Frames.h"
 
 #include <QDateTime>
 #include <QThread>
@@ -172,7 +172,7 @@ uint8_t TRegisterEmulator::SubMode() const
 
 TLinkAnswer TRegisterEmulator::Exchange(const QByteArray& request)
 {
-    const uint16_t code = GetCommandCodeOfData(StrToHex(request));
+    const uint16_t code = CommandCodeOf(request);
     if (const auto failure = FOptions.CallFailures.constFind(code); failure != FOptions.CallFailures.cend())
         throw Exception(*failure);
     if (const auto fault = FOptions.DriverErrors.constFind(code); fault != FOptions.DriverErrors.cend())

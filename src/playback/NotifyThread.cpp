@@ -1,6 +1,6 @@
 #include "NotifyThread.h"
 
-#include "CurrentError.h"
+#include "log/CurrentError.h"
 
 #include <QCoreApplication>
 #include <stdexcept>

@@ -1,10 +1,10 @@
 #include "Player.h"
 
-#include "CurrentError.h"
-#include "Frames.h"
 #include "Notifications.h"
 #include "log/Bytes.h"
+#include "log/CurrentError.h"
 #include "log/Exception.h"
+#include "log/Frames.h"
 
 #include <chrono>
 #include <thread>

@@ -1,11 +1,11 @@
 #include "WireLink.h"
 
 #include "DriverErrors.h"
-#include "Frames.h"
 #include "Protocol1Host.h"
 #include "SerialLink.h"
 #include "TcpLink.h"
 #include "log/Bytes.h"
+#include "log/Frames.h"
 
 #include <QDeadlineTimer>
 

@@ -2,7 +2,7 @@
 #include "MainWindow.h"
 #include "MemoLines.h"
 #include "decode/CommandView.h"
-#include "log/Exception.h"
+#include "log/CurrentError.h"
 #include "log/LogLoader.h"
 
 #include <QApplication>
@@ -92,10 +92,8 @@ void TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
         progress->setValue(0);
         try {
             load();
-        } catch (const Exception& e) {
-            error = e.Message();
-        } catch (const std::exception& e) {
-            error = QString::fromLocal8Bit(e.what());
+        } catch (...) {
+            error = CurrentErrorMessage();
         }
     }
     FLoading = false;

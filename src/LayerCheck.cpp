@@ -1,0 +1,2 @@
+// Linked with one core layer's objects only; see CMakeLists.txt.
+int main() { return 0; }
