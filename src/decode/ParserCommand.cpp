@@ -1,114 +1,17 @@
 #include "ParserCommand.h"
 
-#include "FieldTexts.h"
 #include "PrinterError.h"
-#include "log/Codepages.h"
-#include "log/DateText.h"
-#include "tlv/TLVParser.h"
+#include "log/Frames.h"
 
 #include <QLocale>
 #include <QStringBuilder>
-#include <cmath>
+#include <algorithm>
 
 namespace kestrun {
 
 namespace {
 
-// A composite field's own value: its parts are stored under their own names instead.
-const QString HiddenValue = QStringLiteral("###kestrun_not_visible_value###");
 const QString LineBreak = QStringLiteral("\r\n");
-
-QString Decimal(int64_t value) { return QString::number(static_cast<qlonglong>(value)); }
-
-QString Bracketed(int64_t code, const QString& text)
-{
-    return Decimal(code) % QLatin1String(" [") % text % QLatin1Char(']');
-}
-
-QString BytesText(QByteArrayView bytes) { return Cp1251ToUnicode(bytes); }
-
-QString BarcodeText(QByteArrayView bytes)
-{
-    return BytesText(bytes).replace(QChar(0x1D), QStringLiteral("<0x1D>"));
-}
-
-QString HexText(QByteArrayView bytes) { return QString::fromLatin1(StrToHex(bytes)); }
-
-QString RenderTLV(const TByteString& data, int indent)
-{
-    TTLVParser parser;
-    parser.SetShowTagNumbers(true);
-    parser.SetBaseIndent(indent);
-    return parser.ParseTLV(data);
-}
-
-// Date texts leave the time out when it is exactly midnight.
-QString DateTimeValue(TDateTime value)
-{
-    const double fraction = value - std::floor(value);
-    if (std::llround(fraction * 86400.0) % 86400 == 0)
-        return ShortDateText(value);
-    return DateTimeText(value);
-}
-
-// The values are whole numbers of the last decimal place, so "%.Nf" of value / 10^N is exact
-// and the digits can be written directly.
-QString FixedPoint(int64_t value, int decimals)
-{
-    char16_t digits[24];
-    int length = 0;
-    auto rest = static_cast<uint64_t>(value);
-    do {
-        digits[length++] = static_cast<char16_t>(u'0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0 || length <= decimals);
-    const QString decimalPoint = QLocale().decimalPoint();
-    QString text;
-    text.reserve(length + decimalPoint.size());
-    for (int i = length - 1; i >= 0; --i) {
-        text += QChar(digits[i]);
-        if (i == decimals && decimals > 0)
-            text += decimalPoint;
-    }
-    return text;
-}
-
-// Cell of a settings table: text when long or printable, otherwise a number.
-QString TableValue(const TByteString& bytes)
-{
-    if (bytes.size() >= 9)
-        return TrimRightText(BytesText(bytes));
-    if (bytes.isEmpty())
-        return {};
-    const QString number = Decimal(BinToInt(bytes, 1, static_cast<int>(bytes.size())));
-    const QString text = BytesText(bytes);
-    if (TrimRightText(text).isEmpty())
-        return number;
-    return LineBreak + QStringLiteral("Str: ") + TrimRightText(text) + LineBreak + QStringLiteral("Int: ") + number;
-}
-
-// The code table behind a field type that shows "code [text]"; false for the other types.
-bool CodeTableOf(TFieldType type, TCodeTable& table)
-{
-    switch (type) {
-    case ftFieldType: table = TCodeTable::ctFieldType; return true;
-    case ftCheckType: table = TCodeTable::ctCheckType; return true;
-    case ftPaymentTypeSign: table = TCodeTable::ctPaymentTypeSign; return true;
-    case ftPaymentItemSign: table = TCodeTable::ctPaymentItemSign; return true;
-    case ftTaxType: table = TCodeTable::ctTaxType; return true;
-    case ftTax1: table = TCodeTable::ctTax1; return true;
-    case ftPortNumber: table = TCodeTable::ctPortNumber; return true;
-    case ftCheckType2: table = TCodeTable::ctCheckType2; return true;
-    case ftCheckItemLocalError: table = TCodeTable::ctCheckItemLocalError; return true;
-    case ftMarkingType2: table = TCodeTable::ctMarkingType2; return true;
-    case ftItemStatus: table = TCodeTable::ctItemStatus; return true;
-    case ftMarkingTypeEx: table = TCodeTable::ctMarkingTypeEx; return true;
-    case ftFNSessionState: table = TCodeTable::ctFNSessionState; return true;
-    case ftFNCurrentDocument: table = TCodeTable::ctFNCurrentDocument; return true;
-    case ftFNDocumentData: table = TCodeTable::ctFNDocumentData; return true;
-    default: return false;
-    }
-}
 
 bool IsAscii(QStringView text)
 {
@@ -125,67 +28,6 @@ bool CanMatchLowered(const QString& a, const QString& b)
     if (!IsAscii(a) || !IsAscii(b))
         return true;
     return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// How a type that shows one number reads it; size 0 for texts and composite fields.
-struct TNumberRead
-{
-    int Size;
-    bool BigEndian;
-};
-
-TNumberRead NumberReadOf(TFieldType type)
-{
-    switch (type) {
-    case ftByte:
-    case ftTax:
-    case ftFieldType:
-    case ftCheckType:
-    case ftPaymentTypeSign:
-    case ftPaymentItemSign:
-    case ftTaxType:
-    case ftTax1:
-    case ftECRMode:
-    case ftECRAdvancedMode:
-    case ftBatteryVoltage:
-    case ftPowerSourceVoltage:
-    case ftPortNumber:
-    case ftCheckType2:
-    case ftCheckItemLocalResult:
-    case ftCheckItemLocalError:
-    case ftMarkingType2:
-    case ftItemStatus:
-    case ftMarkingTypeEx:
-    case ftAcceptOrDecline:
-    case ftFNSessionState:
-    case ftFNCurrentDocument:
-    case ftFNDocumentData:
-    case ftFNLifeState:
-        return {1, false};
-    case ftUint16:
-    case ftSoftVersion:
-    case ftECRFlags:
-        return {2, false};
-    case ftMarkingType:
-        return {2, true};
-    case ftDate:
-    case ftTime:
-        return {3, false};
-    case ftUInt32:
-        return {4, false};
-    case ftDateTime:
-    case ftSum:
-    case ftQuantity5:
-    case ftTaxValue:
-    case ftSumm1Value:
-    case ftDateTimeDoc:
-        return {5, false};
-    case ftINN:
-    case ftQuantity6:
-        return {6, false};
-    default:
-        return {0, false};
-    }
 }
 
 const TFieldValue* FindLast(const TFieldValues& values, const QString& name)
@@ -332,7 +174,7 @@ void TParserCommand::AddFieldValue(const QString& Name, const QString& Value, TP
         values->append({Name, Value});
 }
 
-void TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
+TBytes TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
 {
     const QByteArray& text = Source == pFields ? ACmd.Data
                            : Source == pAnswerFields ? ACmd.AnswerData
@@ -343,6 +185,7 @@ void TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
         FStream->SetData(bytes);
     else
         FStream = TBinStream::Create(bytes);
+    return bytes;
 }
 
 bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& errorLine)
@@ -351,17 +194,15 @@ bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& erro
         FFieldsValues.clear();
     else if (Source == pAnswerFields)
         FAnswerFieldsValues.clear();
-    LoadSource(ACmd, Source);
-    if (FStream->Size() == 0)
+    const TBytes bytes = LoadSource(ACmd, Source);
+    if (bytes.isEmpty())
         return false;
 
-    FStream->Stream().seek(0);
-    if (FStream->ReadInt(1) == 0xFF)
-        FStream->ReadInt(1);
+    FStream->Stream().seek(std::min(EchoedCodeSize(bytes), bytes.size()));
     if (Source != pFields) {
         const auto code = static_cast<int32_t>(FStream->ReadInt(1));
         if (code != 0) {
-            errorLine = QStringLiteral("Error: ") + Decimal(code) + QStringLiteral("(0x")
+            errorLine = QStringLiteral("Error: ") + QString::number(code) + QStringLiteral("(0x")
                       + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral(") ")
                       + TPrinterError::GetDescription(code, true);
             return false;
@@ -371,19 +212,29 @@ bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& erro
     const TFields& layout = Source == pFields ? FFields : FAnswerFields;
     if (TFieldValues* values = ValuesOf(Source))
         values->reserve(layout.size() + 4);
+    const auto isNumber = [](const TField& field) {
+        return FieldTypeInfo(field.FieldType).Kind == TFieldKind::fkNumber;
+    };
     for (qsizetype i = 0; i < layout.size();) {
-        if (NumberReadOf(layout[i].FieldType).Size == 0) {
-            const QString value = FieldText(layout[i].FieldType, Source);
-            if (value != HiddenValue)
-                AddFieldValue(layout[i].Name, value, Source);
+        const TFieldTypeInfo& info = FieldTypeInfo(layout[i].FieldType);
+        switch (info.Kind) {
+        case TFieldKind::fkText:
+            AddFieldValue(layout[i].Name, info.ReadText(*FStream), Source);
             ++i;
-            continue;
+            break;
+        case TFieldKind::fkComposite:
+            info.ReadParts(*FStream, ValuesOf(Source));
+            ++i;
+            break;
+        case TFieldKind::fkNumber: {
+            qsizetype end = i;
+            while (end < layout.size() && isNumber(layout[end]))
+                ++end;
+            ReadNumbers(layout, i, end, Source);
+            i = end;
+            break;
         }
-        qsizetype end = i;
-        while (end < layout.size() && NumberReadOf(layout[end].FieldType).Size > 0)
-            ++end;
-        ReadNumbers(layout, i, end, Source);
-        i = end;
+        }
     }
     return true;
 }
@@ -393,14 +244,14 @@ void TParserCommand::ReadNumbers(const TFields& layout, qsizetype begin, qsizety
 {
     int total = 0;
     for (qsizetype i = begin; i < end; ++i)
-        total += NumberReadOf(layout[i].FieldType).Size;
+        total += FieldTypeInfo(layout[i].FieldType).Size;
     const TBytes bytes = FStream->ReadBytes(total);
     TFieldValues* values = ValuesOf(Source);
     if (!values)
         return;
     const auto* at = reinterpret_cast<const unsigned char*>(bytes.constData());
     for (qsizetype i = begin; i < end; ++i) {
-        const TNumberRead read = NumberReadOf(layout[i].FieldType);
+        const TFieldTypeInfo& read = FieldTypeInfo(layout[i].FieldType);
         uint64_t number = 0;
         for (int k = 0; k < read.Size; ++k) {
             const int shift = 8 * (read.BigEndian ? read.Size - 1 - k : k);
@@ -432,162 +283,6 @@ QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)
     for (const TFieldValue& value : *ValuesOf(Source))
         text += value.Name % QLatin1String(": ") % TextOf(value) % LineBreak;
     return text;
-}
-
-// Missing bytes read as zeros, so a short frame still yields a value for every field.
-QString TParserCommand::ReadText(int size) { return BytesText(FStream->ReadBytes(size)); }
-
-QString TParserCommand::NumberText(TFieldType FieldType, int64_t number) const
-{
-    TCodeTable table;
-    if (CodeTableOf(FieldType, table))
-        return Bracketed(number, CodeText(table, number));
-    switch (FieldType) {
-    case ftQuantity6:
-        return FixedPoint(number, 6);
-    case ftQuantity5:
-        return FixedPoint(number, 3);
-    case ftDateTime:
-        return DateTimeValue(BinToDate(IntToBin(number, 5), 1));
-    case ftDate:
-        return ShortDateText(BinToDate(IntToBin(number, 3), 1));
-    case ftTime:
-        return LongTimeText(BinToTime(IntToBin(number, 3), 1));
-    case ftSum:
-        return FixedPoint(number, 2);
-    case ftTaxValue:
-    case ftSumm1Value:
-        return number == 0xFFFFFFFFFF ? QStringLiteral("[нет]") : FixedPoint(number, 2);
-    case ftSoftVersion: {
-        const TByteString version = IntToBin(number, 2);
-        return BytesText(version.left(1)) % QLatin1Char('.') % BytesText(version.mid(1, 1));
-    }
-    case ftECRMode:
-        return Bracketed(number, GetECRModeDescription(static_cast<uint32_t>(number)));
-    case ftECRAdvancedMode:
-        return Bracketed(number, GetECRAdvancedModeDescription(static_cast<uint32_t>(number)));
-    case ftECRFlags:
-        return ECRFlagsText(static_cast<uint16_t>(number));
-    case ftBatteryVoltage:
-        return FixedPoint(RoundToInt(static_cast<double>(number) / 255 * 100 * 5), 2) % QStringView(u" В.");
-    case ftPowerSourceVoltage:
-        return FixedPoint(RoundToInt(static_cast<double>(number) * 24 / 216 * 100), 2) % QStringView(u" В.");
-    case ftCheckItemLocalResult:
-        return Bracketed(number, CheckItemLocalResultText(static_cast<uint8_t>(number)));
-    case ftMarkingType:
-        return Bracketed(number, CodeText(TCodeTable::ctMarkingType, number));
-    case ftAcceptOrDecline:
-        return Decimal(number) % (number == 1 ? QStringView(u" [Принять]") : QStringView(u" [Отклонить]"));
-    case ftDateTimeDoc:
-        return DateTimeValue(BinToDateTime(IntToBin(number, 5), 1));
-    case ftFNLifeState:
-        return Bracketed(number, FNLifeStateText(static_cast<uint8_t>(number)));
-    default:
-        return Decimal(number);
-    }
-}
-
-QString TParserCommand::FieldText(TFieldType FieldType, TParseType Source)
-{
-    IBinStream& stream = *FStream;
-    switch (FieldType) {
-    case ftBarcode:
-        return BarcodeText(stream.ReadBytes(static_cast<int32_t>(stream.ReadInt(1))));
-    case ftBarcodeTLV:
-        ParseBarcodeTLV(Source);
-        return HiddenValue;
-    case ftKMAnswer:
-        ParseKMAnswer(Source);
-        return HiddenValue;
-    case ftString:
-        return BytesText(stream.ReadString());
-    case ftString40:
-        return TrimRightText(ReadText(40));
-    case ftString16:
-        return TrimRightText(ReadText(16));
-    case ftTableValue:
-        return TableValue(stream.ReadString());
-    case ftTLV:
-        return LineBreak + RenderTLV(stream.ReadString(), 4);
-    case ftBarcodeOSU:
-        ParseBarcodeOSU(Source);
-        return HiddenValue;
-    case ftKMSendAnswer:
-        ParseKMSendAnswer(Source);
-        return HiddenValue;
-    default:
-        return {};
-    }
-}
-
-void TParserCommand::AddBarcode(const TBytes& barcode, TParseType Source)
-{
-    AddFieldValue(QStringLiteral("Barcode HEX"), HexText(barcode), Source);
-    AddFieldValue(QStringLiteral("Barcode"), BarcodeText(barcode), Source);
-}
-
-void TParserCommand::ParseBarcodeTLV(TParseType Source)
-{
-    const auto barcodeLength = static_cast<int32_t>(FStream->ReadInt(1));
-    const auto tlvLength = static_cast<int32_t>(FStream->ReadInt(1));
-    if (barcodeLength > 0)
-        AddBarcode(FStream->ReadBytes(barcodeLength), Source);
-    if (tlvLength > 0) {
-        const TBytes data = FStream->ReadBytes(tlvLength);
-        AddFieldValue(QStringLiteral("TLVData HEX"), HexText(data), Source);
-        AddFieldValue(QStringLiteral("TLVData"), RenderTLV(data, 2), Source);
-    }
-}
-
-void TParserCommand::ParseKMAnswer(TParseType Source)
-{
-    const int64_t size = FStream->ReadInt(1);
-    int64_t error = -1;
-    int64_t status = -1;
-    TByteString data;
-    if (size > 0) {
-        error = FStream->ReadInt(1);
-        if (size > 1 && (error == 0 || error == 0x20))
-            status = FStream->ReadInt(1);
-        if (size > 2 && error == 0)
-            data = FStream->ReadString();
-    }
-    if (error >= 0)
-        AddFieldValue(QStringLiteral("KMServerErrorCode"),
-                      Bracketed(error, CodeText(TCodeTable::ctKMServerError, error)), Source);
-    if (status >= 0)
-        AddFieldValue(QStringLiteral("KMServerCheckingStatus (Тег 2106)"),
-                      Bracketed(status, KMCheckingStatusText(static_cast<uint8_t>(status))), Source);
-    if (!data.isEmpty()) {
-        const QString rendered = RenderTLV(data, 2);
-        AddFieldValue(QStringLiteral("TLVData Hex"), HexText(data), Source);
-        AddFieldValue(QStringLiteral("TLV Data"), LineBreak + rendered, Source);
-    }
-}
-
-void TParserCommand::ParseKMSendAnswer(TParseType Source)
-{
-    if (FStream->Remaining() < 3)
-        return;
-    const int64_t result = FStream->ReadInt(1);
-    const int64_t error = FStream->ReadInt(1);
-    const int64_t type = FStream->ReadInt(1);
-    AddFieldValue(QStringLiteral("CheckItemLocalResult"),
-                  Bracketed(result, CheckItemLocalResultText(static_cast<uint8_t>(result))), Source);
-    AddFieldValue(QStringLiteral("CheckItemLocalError"),
-                  Bracketed(error, CodeText(TCodeTable::ctCheckItemLocalError, error)), Source);
-    AddFieldValue(QStringLiteral("MarkingType2"), Bracketed(type, CodeText(TCodeTable::ctMarkingType2, type)), Source);
-    if (FStream->Remaining() >= 1)
-        ParseKMAnswer(Source);
-}
-
-void TParserCommand::ParseBarcodeOSU(TParseType Source)
-{
-    const auto length = static_cast<int32_t>(FStream->ReadInt(1));
-    if (length > 0)
-        AddBarcode(FStream->ReadBytes(length), Source);
-    const bool osu = FStream->Remaining() >= 1 && FStream->ReadInt(1) == 0xFF;
-    AddFieldValue(QStringLiteral("OSU"), osu ? QStringLiteral("True") : QStringLiteral("False"), Source);
 }
 
 } // namespace kestrun

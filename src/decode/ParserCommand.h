@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FieldTypes.h"
 #include "log/BinStream.h"
 #include "log/Command.h"
 
@@ -10,59 +11,6 @@
 #include <memory>
 
 namespace kestrun {
-
-// How a field's bytes are read and shown; the ordinal values are part of the format.
-enum TFieldType : uint8_t {
-    ftByte,
-    ftUInt32,
-    ftUint16,
-    ftINN,
-    ftBarcode,
-    ftBarcodeTLV,
-    ftKMAnswer,
-    ftQuantity6,
-    ftQuantity5,
-    ftDateTime,
-    ftDate,
-    ftTime,
-    ftSum,
-    ftString,
-    ftString40,
-    ftTableValue,
-    ftFieldType,
-    ftCheckType,
-    ftPaymentTypeSign,
-    ftPaymentItemSign,
-    ftTaxValue,
-    ftSumm1Value,
-    ftTax,
-    ftTLV,
-    ftTaxType,
-    ftTax1,
-    ftSoftVersion,
-    ftECRMode,
-    ftECRAdvancedMode,
-    ftECRFlags,
-    ftBatteryVoltage,
-    ftPowerSourceVoltage,
-    ftPortNumber,
-    ftCheckType2,
-    ftCheckItemLocalResult,
-    ftCheckItemLocalError,
-    ftMarkingType2,
-    ftItemStatus,
-    ftBarcodeOSU,
-    ftMarkingType,
-    ftMarkingTypeEx,
-    ftAcceptOrDecline,
-    ftKMSendAnswer,
-    ftString16,
-    ftDateTimeDoc,
-    ftFNSessionState,
-    ftFNCurrentDocument,
-    ftFNDocumentData,
-    ftFNLifeState,
-};
 
 // Which bytes of a command one Parse call decodes.
 enum TParseType : uint8_t {
@@ -77,18 +25,6 @@ struct TField
     TFieldType FieldType;
 };
 using TFields = QList<TField>;
-
-// A decoded value. Numbers are kept as read and formatted when first asked for: most values
-// of a command are never shown, and formatting costs more than reading.
-struct TFieldValue
-{
-    QString Name;
-    mutable QString Value;
-    int64_t Number = 0;
-    TFieldType FieldType = ftString;
-    mutable bool Pending = false;
-};
-using TFieldValues = QList<TFieldValue>;
 
 // Builds a layout once, so a decoder class can keep it as a constant and hand it out cheaply.
 class TLayout
@@ -154,19 +90,12 @@ protected:
 private:
     void AddFieldValue(const QString& Name, const QString& Value, TParseType Source);
     TFieldValues* ValuesOf(TParseType Source);
-    void LoadSource(const TCommand& ACmd, TParseType Source);
+    // The bytes now in FStream.
+    TBytes LoadSource(const TCommand& ACmd, TParseType Source);
     // Walks the layout; false, with the error line when the answer carries one, if no field was read.
     bool Walk(const TCommand& ACmd, TParseType Source, QString& errorLine);
     void ReadNumbers(const TFields& layout, qsizetype begin, qsizetype end, TParseType Source);
-    QString FieldText(TFieldType FieldType, TParseType Source);
-    QString NumberText(TFieldType FieldType, int64_t number) const;
     const QString& TextOf(const TFieldValue& value) const;
-    QString ReadText(int size);
-    void ParseBarcodeTLV(TParseType Source);
-    void ParseKMAnswer(TParseType Source);
-    void ParseKMSendAnswer(TParseType Source);
-    void ParseBarcodeOSU(TParseType Source);
-    void AddBarcode(const TBytes& barcode, TParseType Source);
 
     TFields FFields;
     TFieldValues FFieldsValues;

@@ -90,6 +90,10 @@ INSTANTIATE_TEST_SUITE_P(Types, FieldRules, testing::Values(
     FieldCase{"SumLargest", ftSum, "FF FF FF FF FF", Line(u"10995116277,75"_s)},
     FieldCase{"StringKeepsTrailingBytes", ftString, "4D 69 6C 6B 00 20", Line(u"Milk"_s + QChar(0) + u" "_s)},
     FieldCase{"StringCp1251", ftString, "CC EE EB EE EA EE", Line(u"Молоко"_s)},
+    // No text a register sends is taken for anything but a value.
+    FieldCase{"StringOfAnyContentIsShown", ftString,
+              "23 23 23 6B 65 73 74 72 75 6E 5F 6E 6F 74 5F 76 69 73 69 62 6C 65 5F 76 61 6C 75 65 23 23 23",
+              Line(u"###kestrun_not_visible_value###"_s)},
     FieldCase{"String40Trimmed", ftString40, "4D 69 6C 6B" + QByteArray(" 00").repeated(36), Line(u"Milk"_s)},
     FieldCase{"String16Trimmed", ftString16, "30 31 20 20", Line(u"01"_s)},
     FieldCase{"TableValueNumber", ftTableValue, "01 00", Line(u"1"_s)},
