@@ -3,6 +3,7 @@
 #include "Commands.h"
 
 #include "decode/CommandView.h"
+#include "decode/DisplayText.h"
 #include "log/Exception.h"
 #include "log/LogLoader.h"
 
@@ -27,7 +28,7 @@ int RunDetails(const QStringList& args)
     const TCommandDetails details = GetCommandDetails(commands[index]);
     QString out;
     for (const QString& line : details.Lines)
-        out += line + u'\n';
+        out += PrintableText(line) + u'\n';
     WriteOut(out);
     return details.Error.isEmpty() ? ExitOk : ReportFailure("details", details.Error);
 }

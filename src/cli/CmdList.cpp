@@ -29,7 +29,7 @@ void AppendJsonRow(QByteArray& out, const TCommandRow& row)
     out += ",\"Data\":";
     AppendJsonString(out, row.Data);
     out += ",\"State\":";
-    out += QByteArray::number(row.StateImage);
+    out += QByteArray::number(IsFailedRow(row) ? siError : siNone);
     out += "}\n";
 }
 
@@ -53,7 +53,8 @@ TJsonRows JsonRows(const TCommands& commands)
 }
 
 // Rows are made on worker threads while the log is still being read; every decoder works on
-// objects of its own, and batches are written in list order. Returns the first error.
+// objects of its own, and batches are written in list order. Every row is written, as in the
+// table; returns the first error.
 QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines)
 {
     const size_t workers = std::max(1u, std::thread::hardware_concurrency());
@@ -62,15 +63,12 @@ QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines)
     const auto writeOldest = [&] {
         const TJsonRows rows = pending.front().get();
         pending.pop_front();
-        if (!error.isEmpty())
-            return;
         WriteOut(rows.Text);
-        error = rows.Error;
+        if (error.isEmpty())
+            error = rows.Error;
     };
     try {
         StreamLogFile(fileName, ignoreLines, [&](const TCommands& batch) {
-            if (!error.isEmpty())
-                return;
             pending.push_back(std::async(std::launch::async, JsonRows, batch));
             while (pending.size() > workers)
                 writeOldest();
@@ -85,37 +83,43 @@ QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines)
     return error;
 }
 
-// The rows the window draws red carry a "!" in front.
-bool IsFailed(const TCommandRow& row)
+// A row as the table prints it: the cells as text output shows them, and the "!" the rows the
+// window draws red carry in front.
+struct TPrintedRow
 {
-    return row.StateImage == siError || row.Data.contains(QLatin1String("[ERROR]"));
+    QString Cells[colCount];
+    bool Failed = false;
+};
+
+TPrintedRow PrintedRow(const TCommandRow& row)
+{
+    TPrintedRow printed;
+    for (int column = 0; column < colCount; ++column)
+        printed.Cells[column] = PrintedCell(row, column);
+    printed.Failed = IsFailedRow(row);
+    return printed;
 }
 
-QString OneLine(QString text)
-{
-    return text.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\n', u' ').replace(u'\r', u' ');
-}
-
-void PrintTable(const QList<TCommandRow>& rows)
+void PrintTable(const QList<TPrintedRow>& rows)
 {
     const qsizetype indexWidth = QString::number(std::max<qsizetype>(rows.size() - 1, 0)).size();
-    qsizetype timeWidth = 4, threadWidth = 6, commandWidth = 7;
-    for (const TCommandRow& row : rows) {
-        timeWidth = std::max(timeWidth, row.Time.size());
-        threadWidth = std::max(threadWidth, row.Thread.size());
-        commandWidth = std::max(commandWidth, row.Command.size());
-    }
+    qsizetype widths[colCount] = {};
+    for (int column = 0; column < colCount; ++column)
+        widths[column] = ColumnTitle(column).size();
+    for (const TPrintedRow& row : rows)
+        for (int column = 0; column < colData; ++column)
+            widths[column] = std::max(widths[column], row.Cells[column].size());
     const QString gap = QStringLiteral("  ");
-    const auto line = [&](const QString& index, QChar mark, const QString& time, const QString& thread,
-                          const QString& command, const QString& data) {
-        return index.rightJustified(indexWidth) + u' ' + mark + u' ' + time.leftJustified(timeWidth) + gap
-             + thread.leftJustified(threadWidth) + gap + command.leftJustified(commandWidth) + gap + data;
+    const auto line = [&](const QString& index, QChar mark, const auto& cell) {
+        QString text = index.rightJustified(indexWidth) + u' ' + mark + u' ';
+        for (int column = 0; column < colData; ++column)
+            text += cell(column).leftJustified(widths[column]) + gap;
+        return text + cell(colData);
     };
-    QString out = line(QStringLiteral("#"), u' ', QStringLiteral("Time"), QStringLiteral("Thread"),
-                       QStringLiteral("Command"), QStringLiteral("Data")).trimmed() + u'\n';
+    QString out = line(QStringLiteral("#"), u' ', ColumnTitle).trimmed() + u'\n';
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const TCommandRow& row = rows[i];
-        out += line(QString::number(i), IsFailed(row) ? u'!' : u' ', row.Time, row.Thread, row.Command, OneLine(row.Data));
+        const TPrintedRow& row = rows[i];
+        out += line(QString::number(i), row.Failed ? u'!' : u' ', [&row](int column) { return row.Cells[column]; });
         out += u'\n';
         if (out.size() >= FlushSize) {
             WriteOut(out);
@@ -146,12 +150,13 @@ int RunList(const QStringList& args)
         } catch (const Exception& e) {
             return ReportFailure("list", e.Message());
         }
-        QList<TCommandRow> rows;
+        QList<TPrintedRow> rows;
         rows.reserve(commands.size());
         for (const TCommand& command : commands) {
-            rows.append(MakeCommandRow(command));
+            const TCommandRow row = MakeCommandRow(command);
             if (error.isEmpty())
-                error = rows.last().DecodeError;
+                error = row.DecodeError;
+            rows.append(PrintedRow(row));
         }
         PrintTable(rows);
     }

@@ -1,6 +1,7 @@
 #include "CommandView.h"
 
 #include "CommandCatalogue.h"
+#include "DisplayText.h"
 #include "ParserCommands.h"
 #include "log/Codepages.h"
 #include "log/Exception.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QLocale>
 #include <algorithm>
+#include <iterator>
 
 namespace kestrun {
 
@@ -15,7 +17,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum TColumn { colTime = 0, colThread = 1, colCommand = 2, colData = 3 };
+const QString ColumnTitles[] = {
+    u"Time"_s,
+    u"Thread"_s,
+    u"Command"_s,
+    u"Data"_s,
+};
+static_assert(std::size(ColumnTitles) == colCount);
 
 // Names drawn bold, in the order they are tested.
 const QString BoldNames[] = {
@@ -71,6 +79,15 @@ void AppendLine(QByteArray& out, const QByteArray& time, const QByteArray& threa
 
 } // namespace
 
+QString ColumnTitle(int column) { return ColumnTitles[column]; }
+
+const QString& TCommandRow::Cell(int column) const
+{
+    const QString* cells[] = {&Time, &Thread, &Command, &Data};
+    static_assert(std::size(cells) == colCount);
+    return *cells[column];
+}
+
 TCommandRow MakeCommandRow(const TCommand& command)
 {
     TCommandRow row;
@@ -108,6 +125,20 @@ TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QStrin
         style.Red = true;
     }
     return style;
+}
+
+bool IsFailedRow(const TCommandRow& row)
+{
+    // The "Command" cell is red exactly then: no rule of that column turns red off.
+    return GetCellStyle(row.StateImage, row.Command, row.Data, colCommand).Red;
+}
+
+QString PrintedCell(const TCommandRow& row, int column)
+{
+    // Zero runs first: a run before a line break disappears rather than becoming a blank.
+    QString text = DisplayText(row.Cell(column));
+    text.replace(u"\r\n"_s, u" "_s).replace(u'\n', u' ').replace(u'\r', u' ');
+    return PrintableText(text);
 }
 
 TCommandDetails GetCommandDetails(const TCommand& command)

@@ -15,6 +15,11 @@ namespace kestrun {
 // Row state images of the command list.
 enum TStateImage { siNone = -1, siPlay = 0, siError = 1, siClose = 2 };
 
+// Columns of the command list, in the order shown.
+enum TColumn { colTime, colThread, colCommand, colData, colCount };
+// "Time", "Thread", "Command", "Data".
+QString ColumnTitle(int column);
+
 struct TCommandRow
 {
     QString Time;
@@ -24,6 +29,8 @@ struct TCommandRow
     int StateImage = siNone;
     // Why the summary could not be decoded; empty when it could.
     QString DecodeError;
+
+    const QString& Cell(int column) const;
 };
 
 // The four cells and the state image a freshly loaded command gets. A summary that cannot be
@@ -31,7 +38,6 @@ struct TCommandRow
 // so one damaged record does not hide the commands after it.
 TCommandRow MakeCommandRow(const TCommand& command);
 
-// Column numbers of the list: 0 "Time", 1 "Thread", 2 "Command", 3 "Data".
 // Red and Purple never both hold; without either the list's normal colour applies.
 struct TCellStyle
 {
@@ -43,6 +49,13 @@ struct TCellStyle
     bool operator==(const TCellStyle&) const = default;
 };
 TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QString& dataCell, int column);
+
+// Whether the window draws the freshly loaded row red as failed: its own error, or a summary
+// that carries one or could not be decoded. The command line marks these rows.
+bool IsFailedRow(const TCommandRow& row);
+// The cell as text output shows it: as the window draws it, on one line, other control
+// characters written visibly.
+QString PrintedCell(const TCommandRow& row, int column);
 
 // Lines of the details pane; when decoding fails, the lines made before the failure
 // and the error's message.

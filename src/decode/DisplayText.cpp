@@ -1,5 +1,8 @@
 #include "DisplayText.h"
 
+#include <QStringBuilder>
+#include <algorithm>
+
 namespace kestrun {
 
 QString DisplayText(const QString& text)
@@ -20,6 +23,34 @@ QString DisplayText(const QString& text)
             shown += u' ';
     }
     return shown;
+}
+
+namespace {
+
+// C0 controls, DEL and the C1 controls some terminals obey; the tab only moves to a column.
+bool IsHiddenControl(QChar c)
+{
+    const char16_t code = c.unicode();
+    return (code < 0x20 && code != u'\t') || (code >= 0x7F && code <= 0x9F);
+}
+
+} // namespace
+
+QString PrintableText(const QString& line)
+{
+    QString shown = DisplayText(line);
+    if (std::none_of(shown.cbegin(), shown.cend(), IsHiddenControl))
+        return shown;
+    QString printable;
+    printable.reserve(shown.size() + 16);
+    for (const QChar c : shown) {
+        if (IsHiddenControl(c))
+            printable += QLatin1String("<0x") % QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0')
+                       % QLatin1Char('>');
+        else
+            printable += c;
+    }
+    return printable;
 }
 
 } // namespace kestrun

@@ -1,7 +1,7 @@
 #include "CommandListModel.h"
 
-#include "DisplayText.h"
 #include "Icons.h"
+#include "decode/DisplayText.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -12,13 +12,6 @@ namespace kestrun {
 namespace {
 
 constexpr int8_t StateUnknown = -2;
-
-const char* const ColumnTitles[] = {
-    "Time",
-    "Thread",
-    "Command",
-    "Data",
-};
 
 const char* const StateIconNames[] = {
     "Play",
@@ -81,7 +74,7 @@ void TCommandListModel::SetStateImage(int row, int image)
     if (row < 0 || row >= rowCount())
         return;
     FStates[size_t(row)] = int8_t(image);
-    emit dataChanged(index(row, 0), index(row, cCount - 1));
+    emit dataChanged(index(row, 0), index(row, colCount - 1));
 }
 
 void TCommandListModel::SetStateImages(const std::vector<int8_t>& images)
@@ -89,7 +82,7 @@ void TCommandListModel::SetStateImages(const std::vector<int8_t>& images)
     if (images.size() != FStates.size() || images.empty())
         return;
     FStates = images;
-    emit dataChanged(index(0, 0), index(rowCount() - 1, cCount - 1));
+    emit dataChanged(index(0, 0), index(rowCount() - 1, colCount - 1));
 }
 
 bool TCommandListModel::ComputeAhead(int budgetMs)
@@ -120,7 +113,7 @@ int TCommandListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(FRows.size());
 }
 
-int TCommandListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : cCount; }
+int TCommandListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : colCount; }
 
 TCellStyle TCommandListModel::CellStyle(const QModelIndex& index) const
 {
@@ -134,14 +127,11 @@ QVariant TCommandListModel::data(const QModelIndex& index, int role) const
         return {};
     const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole: {
-        const TCommandRow& row = Row(index.row());
-        const QString* cells[] = {&row.Time, &row.Thread, &row.Command, &row.Data};
-        return DisplayText(*cells[column]);
-    }
+    case Qt::DisplayRole:
+        return DisplayText(Row(index.row()).Cell(column));
     case Qt::DecorationRole: {
         const int state = StateImage(index.row());
-        if (column != cTime)
+        if (column != colTime)
             return {};
         // Rows without a picture keep its room, so the times stay in one column.
         return state >= 0 && state < 3 ? FStateIcons[state] : FBlankIcon;
@@ -169,8 +159,8 @@ QVariant TCommandListModel::data(const QModelIndex& index, int role) const
 
 QVariant TCommandListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < cCount)
-        return QString::fromLatin1(ColumnTitles[section]);
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < colCount)
+        return ColumnTitle(section);
     return {};
 }
 

@@ -17,8 +17,6 @@ class TCommandListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum TColumn { cTime, cThread, cCommand, cData, cCount };
-
     explicit TCommandListModel(QObject* parent = nullptr);
     ~TCommandListModel() override;
 

@@ -3,6 +3,7 @@
 #include "AnchorLayout.h"
 #include "CommandListModel.h"
 #include "Icons.h"
+#include "log/CurrentError.h"
 #include "log/Exception.h"
 #include "playback/DeviceDriver.h"
 #include "playback/DeviceSettings.h"
@@ -98,9 +99,9 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     // gets what it needs, so the times are never cut.
     const int timeWidth = lvCommands->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00:00.000"))
                           + lvCommands->iconSize().width() + 24;
-    header->resizeSection(TCommandListModel::cTime, qMax(160, timeWidth));
-    header->resizeSection(TCommandListModel::cThread, 70);
-    header->resizeSection(TCommandListModel::cCommand, 240);
+    header->resizeSection(colTime, qMax(160, timeWidth));
+    header->resizeSection(colThread, 70);
+    header->resizeSection(colCommand, 240);
 
     FRowsTimer = new QTimer(this);
     FRowsTimer->setInterval(0);
@@ -406,10 +407,8 @@ void TfmMain::RunGuarded(const std::function<void()>& action)
 {
     try {
         action();
-    } catch (const Exception& e) {
-        FDialogs->ShowError(this, e.Message());
-    } catch (const std::exception& e) {
-        FDialogs->ShowError(this, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        FDialogs->ShowError(this, CurrentErrorMessage());
     }
 }
 

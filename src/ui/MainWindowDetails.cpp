@@ -1,5 +1,5 @@
 #include "CommandListModel.h"
-#include "DisplayText.h"
+#include "decode/DisplayText.h"
 #include "MainWindow.h"
 #include "decode/CommandView.h"
 

@@ -1,9 +1,14 @@
 #include "decode/PrinterError.h"
 
 #include <QFile>
+#include <QList>
+#include <QStringList>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ostream>
 
 namespace {
 
@@ -156,5 +161,107 @@ INSTANTIATE_TEST_SUITE_P(Rows, CliSearch, testing::Values(
     SearchCase{"SearchNothing", {u"search"_s, u"нет такого"_s}, 1, QString()},
     SearchCase{"SearchFromOutOfRange", {u"search"_s, u"x"_s, u"--from"_s, u"9"_s}, 2, QString()}
 ), [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.Name); });
+
+// A sale whose text the driver padded with zero bytes around an escape sequence: "Хлеб",
+// two zeros, ESC "[31m", two zeros.
+const QByteArray PaddedSale = "80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00 "
+                              "D5 EB E5 E1 00 00 1B 5B 33 31 6D 00 00";
+
+// Characters a terminal or grep takes for control or binary data; the line ends are the output's own.
+bool HasControlCharacters(const QString& text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\n') || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+    });
+}
+
+TEST_F(Cli, TextOutputShowsControlBytesAsTheWindowDoes)
+{
+    QFile file(LogPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(Exchange(PaddedSale, "80 00"));
+    file.close();
+
+    const Result list = Run({u"list"_s, LogPath()});
+    EXPECT_EQ(list.ExitCode, 0) << list.Err.toStdString();
+    EXPECT_FALSE(HasControlCharacters(list.Out)) << list.Out.toStdString();
+    EXPECT_TRUE(list.Out.endsWith(u"ПРОДАЖА 100.00X1.000 Хлеб <0x1B>[31m\n"_s)) << list.Out.toStdString();
+
+    const Result details = Run({u"details"_s, LogPath(), u"0"_s});
+    EXPECT_EQ(details.ExitCode, 0) << details.Err.toStdString();
+    EXPECT_FALSE(HasControlCharacters(details.Out)) << details.Out.toStdString();
+    EXPECT_TRUE(details.Out.split(u'\n').contains(u"StringForPrinting: Хлеб <0x1B>[31m"_s)) << details.Out.toStdString();
+
+    // JSON keeps the exact values.
+    const Result json = Run({u"list"_s, u"--json"_s, LogPath()});
+    EXPECT_EQ(json.ExitCode, 0) << json.Err.toStdString();
+    EXPECT_TRUE(json.Out.contains(uR"(Хлеб\u0000\u0000\u001b[31m)"_s)) << json.Out.toStdString();
+}
+
+// How many rows a listing has and which of them it marks as failed.
+struct Marks
+{
+    qsizetype Rows = 0;
+    QList<qsizetype> Failed;
+
+    bool operator==(const Marks&) const = default;
+    friend void PrintTo(const Marks& m, std::ostream* os)
+    {
+        *os << m.Rows << " rows, failed:";
+        for (qsizetype row : m.Failed)
+            *os << ' ' << row;
+    }
+};
+
+// The table's "!" stands after the right-aligned index and one blank.
+Marks TableMarks(const QString& out)
+{
+    Marks marks;
+    QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    lines.removeFirst();
+    for (const QString& line : lines) {
+        const QString index = QString::number(marks.Rows);
+        if (line.mid(line.indexOf(index + u' ') + index.size() + 1, 1) == u"!"_s)
+            marks.Failed.append(marks.Rows);
+        ++marks.Rows;
+    }
+    return marks;
+}
+
+Marks JsonMarks(const QString& out)
+{
+    Marks marks;
+    for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.endsWith(u"\"State\":1}"_s))
+            marks.Failed.append(marks.Rows);
+        ++marks.Rows;
+    }
+    return marks;
+}
+
+// Longer than one read of the log, so its rows are made in several batches.
+TEST_F(Cli, ListAndJsonGiveEveryRowAndAgreeOnItsState)
+{
+    constexpr int Rows = 4000;
+    constexpr int Broken = 100;
+    const QByteArray status = Exchange("10 1E 00 00 00", "10 00 1E 03 00 02 00 05 FF D8 00 00 00 1A 04");
+    const QByteArray broken = Exchange("FF 0C 1E 00 00 00 FF 03 01 00 05", "FF 0C 00");
+    QFile file(LogPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (int i = 0; i < Rows; ++i)
+        file.write(i == Broken ? broken : status);
+    file.close();
+    ASSERT_GT(file.size(), 2 << 20);
+
+    const Result table = Run({u"list"_s, LogPath()});
+    const Result json = Run({u"list"_s, u"--json"_s, LogPath()});
+    for (const Result* r : {&table, &json}) {
+        EXPECT_EQ(r->ExitCode, 1);
+        EXPECT_EQ(r->Err, u"kestrun-cli list: Неверная длина FVLN\n"_s);
+    }
+    const Marks expected{Rows, {Broken}};
+    EXPECT_EQ(TableMarks(table.Out), expected);
+    EXPECT_EQ(JsonMarks(json.Out), expected);
+}
 
 } // namespace

@@ -141,6 +141,37 @@ INSTANTIATE_TEST_SUITE_P(Rows, CellStyles, testing::Values(
     StyleCase{"ErrorTextCommand", siNone, u"Запрос описания ошибки"_s, u"x"_s, 2, Plain}
 ), [](const testing::TestParamInfo<StyleCase>& info) { return std::string(info.param.Name); });
 
+struct FailedRowCase
+{
+    const char* Name;
+    TCommand Command;
+    bool Failed;
+};
+
+class FailedRows : public testing::TestWithParam<FailedRowCase> {};
+
+// The rows the command line marks: those the window draws red as a whole.
+TEST_P(FailedRows, AreTheRowsDrawnRed)
+{
+    EXPECT_EQ(IsFailedRow(MakeCommandRow(GetParam().Command)), GetParam().Failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FailedRows, testing::Values(
+    FailedRowCase{"CleanSale", Command(Sale, "80 00"), false},
+    FailedRowCase{"DeviceError", Command(Sale, "80 37"), true},
+    FailedRowCase{"NoAnswer", Command(Sale, {}), true},
+    FailedRowCase{"DriverError", DriverErrorRecord({}), true},
+    FailedRowCase{"UndecodableSummary", Command(BrokenTLV, "FF 0C 00"), true},
+    FailedRowCase{"ErrorTextRequestRedInDataOnly", Command("6B 01", "6B 00 41"), false}
+), [](const testing::TestParamInfo<FailedRowCase>& info) { return std::string(info.param.Name); });
+
+TEST(CommandRow, PrintedCellsAreOneLineWithoutControlBytes)
+{
+    TCommandRow row;
+    row.Data = QString::fromUtf16(u"a\0\0\r\nb\x1b[0m\0", 11);
+    EXPECT_EQ(PrintedCell(row, colData), u"a b<0x1B>[0m"_s);
+}
+
 TEST(CommandDetails, LinesOfADecodedCommand)
 {
     TCommand command = Command(Sale, "80 00");
