@@ -24,6 +24,14 @@ constexpr size_t FrameTailText = size_t(FrameTailBytes) * HexByteWidth;
 // Payloads joined with a blank in front of each start with one.
 constexpr size_t LeadingBlank = 1;
 
+// Handshake bytes as they stand in a payload.
+constexpr QByteArrayView StxText = "02";
+constexpr QByteArrayView EnqText = "05";
+constexpr QByteArrayView AckText = "06";
+constexpr QByteArrayView NakText = "15";
+// A shorter protocol-1 request payload is a handshake byte, not the start of a plain frame.
+constexpr qsizetype MinPlainPayload = 5;
+
 // The text without its first `first` and last `last` characters; empty when nothing is left.
 QByteArray Cut(const std::string& text, size_t first, size_t last)
 {
@@ -45,7 +53,7 @@ void AppendWithBlank(std::string& text, QByteArrayView payload)
 
 bool IsNgControl(QByteArrayView payload)
 {
-    return payload == "06" || payload == "FF" || payload == "05" || payload == "15";
+    return payload == AckText || payload == "FF" || payload == EnqText || payload == NakText;
 }
 
 // One byte per character: a surrogate pair counts as one character, like any other,
@@ -255,10 +263,10 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
         switch (FKind) {
         case TProtocol::pProtocol1:
         case TProtocol::pProtocolJpos1:
-            if (payload == "05") {
+            if (payload == EnqText) {
                 FPrefix = FirstChars(L.Text, PrefixLength);
                 FState = TScanState::ssAfterEnq;
-            } else if (payload.size() >= 5) {
+            } else if (payload.size() >= MinPlainPayload) {
                 FPrefix = FirstChars(L.Text, PrefixLength);
                 FRequest.append(payload.data(), size_t(payload.size()));
                 FKind = TProtocol::pPlain;
@@ -293,7 +301,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
     switch (FKind) {
     case TProtocol::pProtocol1:
     case TProtocol::pProtocolJpos1:
-        if (GetAnswerPayload(L, FKind).startsWith("02"))
+        if (GetAnswerPayload(L, FKind).startsWith(StxText))
             FState = TScanState::ssAnswerStart;
         break;
     case TProtocol::pProtocol2:
@@ -311,7 +319,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
 void TLogParser::ProcessAfterEnq(const TLine& L)
 {
     const QByteArrayView payload = GetRequestPayload(L);
-    if (!payload.startsWith("02"))
+    if (!payload.startsWith(StxText))
         return;
     FRequest.append(payload.data(), size_t(payload.size()));
     if (FLineNumber < 0)
@@ -349,7 +357,7 @@ void TLogParser::ProcessAnswer(const TLine& L)
         FAnswer.append(payload.data(), size_t(payload.size()));
         return;
     }
-    if (!GetRequestPayload(L).startsWith("06"))
+    if (!GetRequestPayload(L).startsWith(AckText))
         return;
     if (!FCommands.isEmpty() && !FDropped) {
         TCommand& last = FCommands.last();
@@ -363,7 +371,7 @@ void TLogParser::ProcessAnswer(const TLine& L)
 void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
 {
     const QByteArrayView payload = GetAnswerPayload(L, TProtocol::pProtocol2);
-    if (!payload.isEmpty() && payload != "06")
+    if (!payload.isEmpty() && payload != AckText)
         AppendWithBlank(FAnswer, payload);
     if (!GetAnswerPayload(Next, TProtocol::pProtocol2).isEmpty())
         return;
