@@ -2,15 +2,32 @@
 
 namespace kestrun {
 
+namespace {
+
+bool StartsTwoByteCode(QByteArrayView request)
+{
+    if (request.isEmpty())
+        return false;
+    const auto first = static_cast<uint8_t>(request[0]);
+    return first == ExtendedCodePrefix || first == ServiceCodePrefix;
+}
+
+} // namespace
+
 uint16_t CommandCodeOf(QByteArrayView request)
 {
     if (request.isEmpty())
         return 0;
     const auto first = static_cast<uint8_t>(request[0]);
-    if (first != ExtendedCodePrefix && first != ServiceCodePrefix)
+    if (!StartsTwoByteCode(request))
         return first;
     const unsigned second = request.size() > 1 ? static_cast<uint8_t>(request[1]) : 0;
     return static_cast<uint16_t>((first << 8) | second);
+}
+
+qsizetype CommandCodeSize(QByteArrayView request)
+{
+    return qMin<qsizetype>(StartsTwoByteCode(request) ? 2 : 1, request.size());
 }
 
 qsizetype EchoedCodeSize(QByteArrayView frame)

@@ -20,6 +20,9 @@ inline constexpr qsizetype FrameTailBytes = 1;
 // The code of a command given as frame bytes: first byte, or prefix * 256 + second byte
 // (0 when missing) for FF and FE; 0 for no bytes.
 uint16_t CommandCodeOf(QByteArrayView request);
+// The bytes that code takes at the start of the request: two after FF or FE (one when the
+// request ends there), one otherwise, 0 for no bytes.
+qsizetype CommandCodeSize(QByteArrayView request);
 
 // How many code bytes an answer repeats before its error byte, and a decoder skips: two
 // only after FF (FE counts as a one-byte code here); 0 for no bytes.

@@ -186,8 +186,7 @@ TLinkAnswer TRegisterEmulator::Exchange(const QByteArray& request)
         reply.Error = *error;
     } else {
         const uint8_t modeBefore = Mode();
-        const qsizetype codeSize = qMin<qsizetype>(code > 0xFF ? 2 : 1, request.size());
-        reply = Answer({code, QByteArrayView(request).sliced(codeSize)});
+        reply = Answer({code, QByteArrayView(request).sliced(CommandCodeSize(request))});
         if (Mode() != modeBefore)
             FPreviousMode = modeBefore;
     }
