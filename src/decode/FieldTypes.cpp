@@ -232,6 +232,8 @@ void BarcodeOSU(IBinStream& stream, TFieldValues* values)
     AddValue(values, QStringLiteral("OSU"), osu ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
+constexpr bool MostSignificantFirst = true;
+
 constexpr TFieldTypeInfo Number(TFieldType type, uint8_t size, QString (*format)(int64_t) = Decimal)
 {
     return {type, TFieldKind::fkNumber, size, false, std::nullopt, format};
@@ -292,7 +294,7 @@ constexpr TFieldTypeInfo FieldTypes[] = {
     Coded(ftMarkingType2, 1, TCodeTable::ctMarkingType2),
     Coded(ftItemStatus, 1, TCodeTable::ctItemStatus),
     Composite(ftBarcodeOSU, BarcodeOSU),
-    Coded(ftMarkingType, 2, TCodeTable::ctMarkingType, true),
+    Coded(ftMarkingType, 2, TCodeTable::ctMarkingType, MostSignificantFirst),
     Coded(ftMarkingTypeEx, 1, TCodeTable::ctMarkingTypeEx),
     Number(ftAcceptOrDecline, 1, AcceptOrDecline),
     Composite(ftKMSendAnswer, KMSendAnswer),
