@@ -68,7 +68,7 @@ QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines)
         error = rows.Error;
     };
     try {
-        StreamLogFile(fileName, ignoreLines, [&](const TCommands& batch) {
+        StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
             if (!error.isEmpty())
                 return;
             pending.push_back(std::async(std::launch::async, JsonRows, batch));
@@ -130,7 +130,7 @@ void PrintTable(const QList<TCommandRow>& rows)
 int RunList(const QStringList& args)
 {
     ArgReader reader(args);
-    const QStringList ignoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    const QStringList ignoreLines = TakeIgnoreLines(reader);
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
 
@@ -142,7 +142,7 @@ int RunList(const QStringList& args)
     } else {
         TCommands commands;
         try {
-            LoadLogFile(fileName, ignoreLines, commands);
+            LoadLog(fileName, ignoreLines, commands);
         } catch (const Exception& e) {
             return ReportFailure("list", e.Message());
         }
