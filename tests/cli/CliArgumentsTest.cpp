@@ -206,5 +206,23 @@ INSTANTIATE_TEST_SUITE_P(Rows, SaveOverTheLog, testing::Values(
     SaveCase{"LogOnStandardInput", TOutName::tnLogOnInput, 2}
 ), CaseName());
 
+// The README's command-line section is the reference: --help word for word.
+TEST(Reference, ReadmeShowsTheHelp)
+{
+    QFile readme(QStringLiteral(KESTRUN_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QByteArray text = readme.readAll();
+    const qsizetype section = text.indexOf("\n## Command line\n");
+    ASSERT_GE(section, 0);
+    const QByteArray fence = "```text\n";
+    const qsizetype start = text.indexOf(fence, section) + fence.size();
+    const qsizetype end = text.indexOf("```", start);
+    ASSERT_GE(start, fence.size());
+    ASSERT_GT(end, start);
+    const TRunResult help = RunCli({u"--help"_s});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_EQ(text.mid(start, end - start).toStdString(), help.Out.toStdString());
+}
+
 } // namespace
 } // namespace kestrun::test
