@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/CommandView.h"
 #include "decode/ParserCommands.h"
 #include "decode/PrinterError.h"
@@ -139,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CellStyles, testing::Values(
     StyleCase{"ShortStatusCommandOnErrorImage", siError, u"Короткий запрос состояния"_s, u"x"_s, 2, Red},
     StyleCase{"ErrorTextData", siNone, u"Запрос описания ошибки"_s, u"x"_s, 3, Red},
     StyleCase{"ErrorTextCommand", siNone, u"Запрос описания ошибки"_s, u"x"_s, 2, Plain}
-), [](const testing::TestParamInfo<StyleCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(CommandDetails, LinesOfADecodedCommand)
 {
@@ -221,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, SearchTest, testing::Values(
     SearchCase{"DataCellCyrillicFolded", u"продажа 100"_s, u"ПРОДАЖА 100.00X1.000 Milk"_s, true},
     SearchCase{"RequestBytesAreNotSearched", u"E8 03"_s, u"x"_s, false},
     SearchCase{"EmptyText", QString(), u"x"_s, false}
-), [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 struct ForwardCase
 {
@@ -262,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, Forward, testing::Values(
     ForwardCase{"LastRowReachedFromAMatch", 5, 3, {3, 4}, soFound, 4},
     ForwardCase{"NothingAfterStart", 5, 2, {0}, soNotFound, -1},
     ForwardCase{"SingleRowNotMatching", 1, 0, {}, soEndedSilently, -1}
-), [](const testing::TestParamInfo<ForwardCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(Forward, WrapRestartsAtRowZeroAndStepsOverIt)
 {

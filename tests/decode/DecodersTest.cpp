@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/FieldTexts.h"
 #include "decode/ParserCommandClasses.h"
 #include "decode/ParserCommands.h"
@@ -93,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, Registry, testing::Values(
     RegistryCase{"FEF5", 0xFEF5, typeid(TParserCommand)},
     RegistryCase{"FE45NotFF45", 0xFE45, typeid(TParserCommand)},
     RegistryCase{"LowByteOfFF45", 0x45, typeid(TParserCommand)}
-), [](const testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 // Summaries ("Data" column) of whole exchanges.
 struct SummaryCase
@@ -156,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, Summaries, testing::Values(
     SummaryCase{"TLVOfOperation", "FF 4D 1E 00 00 00 " + Tlv, "FF 4D 00", u" "_s + RenderTLV(Tlv, 4).replace(u"\r\n"_s, u" "_s)},
     SummaryCase{"UnknownCommand", "8E 01 02", "8E 00", QString()},
     SummaryCase{"ServiceCommandError", "FE F3 00", "FE F3 00", ErrorSuffix(0xF3, u"F3"_s)}
-), [](const testing::TestParamInfo<SummaryCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(Decoders, SaleRendersItsRequestLines)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/FieldTexts.h"
 #include "decode/ParserCommand.h"
 #include "decode/PrinterError.h"
@@ -141,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Types, FieldRules, testing::Values(
     FieldCase{"MissingString40", ftString40, "41", Line(u"A"_s)},
     FieldCase{"MissingMarkingTypeLowByte", ftMarkingType, "12", Line(u"4608 [Неизвестный тип]"_s)},
     FieldCase{"BarcodeShorterThanLength", ftBarcode, "03 41", Line(u"A"_s + QChar(0) + QChar(0))}
-), [](const testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 // Composite fields add their own named values and none for themselves.
 struct CompositeCase
@@ -191,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(Types, CompositeRules, testing::Values(
     CompositeCase{"BarcodeOSUWithoutFlag", ftBarcodeOSU, "01 41", u"Barcode HEX: 41\r\nBarcode: A\r\nOSU: False\r\nNext: 0\r\n"_s},
     CompositeCase{"BarcodeOSUFlag", ftBarcodeOSU, "01 41 FF 07", u"Barcode HEX: 41\r\nBarcode: A\r\nOSU: True\r\nNext: 7\r\n"_s},
     CompositeCase{"BarcodeOSUEmpty", ftBarcodeOSU, "00 00", u"OSU: False\r\nNext: 0\r\n"_s}
-), [](const testing::TestParamInfo<CompositeCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(ParserCommand, TLVFieldStartsWithLineBreak)
 {

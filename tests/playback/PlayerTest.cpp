@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "FakeDriver.h"
 #include "Recorder.h"
 #include "playback/Player.h"
@@ -258,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Player, PrintWaitTest,
                                            TPrintCase{"LowerCase", "ff 45 1E", 0, false},
                                            TPrintCase{"Operation", "FF 46 1E", 0, false},
                                            TPrintCase{"Sale", "80 1E", 0, false}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         kestrun::test::CaseName());
 
 struct TPlayedAnswerCase
 {
@@ -286,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(Player, PlayedAnswerTest,
                                            TPlayedAnswerCase{"OneByteCode", "E0 1E 00 00 00", 0x16, "E0 16"},
                                            TPlayedAnswerCase{"FEIsNoPrefix", "FE 01 02", 0x37, "FE 37"},
                                            TPlayedAnswerCase{"TooShort", "8", 0x37, ""}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         kestrun::test::CaseName());
 
 TEST_F(PlayerTest, DecisionWrittenLaterOnAnotherThreadIsAwaited)
 {
@@ -387,7 +388,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TAllowedCase{"EmptyLineIsCodeZero", {""}, "", false},
                       TAllowedCase{"EmptyLineKeepsOthers", {""}, "10", true},
                       TAllowedCase{"NoList", {}, "FF 0A", true}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun::test

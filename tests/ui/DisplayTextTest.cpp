@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "DisplayText.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, DisplayTextTest, ::testing::Values(
     TDisplayCase{"RunBetweenWords", WithZeros(u"a\0\0b", 4), QStringLiteral("a b")},
     TDisplayCase{"PaddingBeforeLineBreak", WithZeros(u"x\0\0\r\ny\0", 7), QStringLiteral("x\r\ny")},
     TDisplayCase{"OnlyZeros", WithZeros(u"\0\0", 2), QString()}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun::test
