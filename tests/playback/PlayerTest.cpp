@@ -4,6 +4,7 @@
 #include "playback/Player.h"
 
 #include <QElapsedTimer>
+#include <QMap>
 #include <future>
 #include "QtPrint.h"
 
@@ -353,11 +354,39 @@ TEST_F(PlayerTest, StopPlayChannelSetsStop)
     EXPECT_FALSE(FPlayer.WaitPlayMode());
 }
 
+// A bus that knows the channels of its live subscriptions.
+class TWatchedBus final : public IEventBus
+{
+public:
+    TSubscriptionId Subscribe(TSubscription subscription) override
+    {
+        const QString channel = subscription.Channel;
+        const TSubscriptionId id = FBus.Subscribe(std::move(subscription));
+        FLive.insert(id, channel);
+        return id;
+    }
+    void Unsubscribe(TSubscriptionId id) override
+    {
+        FBus.Unsubscribe(id);
+        FLive.remove(id);
+    }
+    void Post(const QString& AChannel, const QString& AMessage) override { FBus.Post(AChannel, AMessage); }
+
+    QStringList LiveChannels() const { return FLive.values(); }
+
+private:
+    TEventBus FBus;
+    QMap<TSubscriptionId, QString> FLive;
+};
+
 TEST(PlayerRegistration, DestroyedPlayerLeavesNoHandler)
 {
-    TEventBus bus;
-    { TKestrun player(bus); }
-    bus.Post(QString::fromLatin1(ChannelStopPlay), {});
+    TWatchedBus bus;
+    {
+        TKestrun player(bus);
+        EXPECT_EQ(bus.LiveChannels(), QStringList({QString::fromLatin1(ChannelStopPlay)}));
+    }
+    EXPECT_EQ(bus.LiveChannels(), QStringList());
 }
 
 struct TAllowedCase
