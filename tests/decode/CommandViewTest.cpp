@@ -1,7 +1,6 @@
 #include "CaseName.h"
 #include "decode/CommandView.h"
 #include "decode/ParserCommands.h"
-#include "decode/PrinterError.h"
 #include "log/Exception.h"
 
 #include <QFile>
@@ -53,7 +52,7 @@ TEST(CommandRow, CellsOfADecodedCommand)
 TEST(CommandRow, MissingAnswerIsAnError)
 {
     const TCommandRow row = MakeCommandRow(Command(Sale, {}));
-    EXPECT_EQ(row.Data, u"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) "_s + TPrinterError::GetDescription(-1));
+    EXPECT_EQ(row.Data, u"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки"_s);
     EXPECT_EQ(row.StateImage, siError);
 }
 
@@ -189,7 +188,7 @@ TEST(CommandDetails, AnswerErrorLine)
     const TCommandDetails details = GetCommandDetails(Command(Sale, "80 37"));
     const qsizetype at = details.Lines.indexOf(u"Возвращенные параметры (лог):"_s);
     ASSERT_GE(at, 0);
-    EXPECT_EQ(details.Lines[at + 1], u"Error: 55(0x37) "_s + TPrinterError::GetDescription(55));
+    EXPECT_EQ(details.Lines[at + 1], u"Error: 55(0x37) Команда не поддерживается в данной реализации"_s);
 }
 
 TEST(CommandDetails, DecodingErrorKeepsTheLinesBeforeIt)
