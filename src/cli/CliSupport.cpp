@@ -133,9 +133,9 @@ QStringList TakeIgnoreLines(ArgReader& reader)
     return lines;
 }
 
-namespace {
+bool IsStandardStream(const QString& fileName) { return fileName == QLatin1String("-"); }
 
-QString StandardInputFile() { return QStringLiteral("-"); }
+namespace {
 
 // Reads the whole of standard input: it cannot be read twice, as streaming a UTF-8 file needs.
 void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
@@ -150,7 +150,7 @@ void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
 
 void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
 {
-    if (fileName == StandardInputFile())
+    if (IsStandardStream(fileName))
         LoadStandardInput(ignoreLines, commands);
     else
         LoadLogFile(fileName, ignoreLines, commands);
@@ -158,7 +158,7 @@ void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands&
 
 void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled)
 {
-    if (fileName != StandardInputFile()) {
+    if (!IsStandardStream(fileName)) {
         StreamLogFile(fileName, ignoreLines, settled);
         return;
     }
@@ -177,36 +177,54 @@ void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TS
 
 namespace {
 
-// Set once a failed write has been raised, so that it is reported once.
-std::atomic<bool> OutputFailed = false;
+// The reason of the first failed write of standard output; set once it has been raised, so
+// that it is reported once.
+std::atomic<int> OutputError = 0;
+std::atomic<bool> OutputErrorRaised = false;
+
+void NoteOutputError()
+{
+    int expected = 0;
+    OutputError.compare_exchange_strong(expected, errno != 0 ? errno : EIO);
+}
 
 [[noreturn]] void RaiseOutputError()
 {
-    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-    OutputFailed = true;
+    OutputErrorRaised = true;
+    const QString reason = QString::fromLocal8Bit(std::strerror(OutputError));
     throw Exception(QStringLiteral("cannot write standard output: %1").arg(reason));
+}
+
+bool FlushOut()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    NoteOutputError();
+    return false;
 }
 
 } // namespace
 
 void WriteOut(const QByteArray& bytes)
 {
-    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())) {
+        NoteOutputError();
         RaiseOutputError();
+    }
 }
 
 void WriteOut(const QString& text) { WriteOut(text.toUtf8()); }
 
 void FinishOutput()
 {
-    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && !OutputFailed)
+    if (!FlushOut() && !OutputErrorRaised)
         RaiseOutputError();
 }
 
 void WriteErr(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8() + '\n';
-    std::fflush(stdout);
+    FlushOut(); // standard output first, in the order the two were written
     std::fwrite(utf8.constData(), 1, utf8.size(), stderr);
 }
 

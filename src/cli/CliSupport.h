@@ -59,6 +59,9 @@ QByteArray HexArgument(const QString& text, const QString& what, bool allowEmpty
 // The --ignore codes of a command that reads a log, each checked as hex.
 QStringList TakeIgnoreLines(ArgReader& reader);
 
+// "-" names standard input (or, for save's OUT, standard output).
+bool IsStandardStream(const QString& fileName);
+
 // The log of a command: a file, or standard input for "-". Same contracts as LoadLogFile and
 // StreamLogFile.
 void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands);

@@ -12,8 +12,6 @@ namespace kestrun::cli {
 
 namespace {
 
-const QString StandardStream = QStringLiteral("-");
-
 // Whether `out` is the file the log is read from ("-": standard input), by any path or link:
 // the same file system entry, not the same name.
 bool IsLogFile(const QString& log, const QString& out)
@@ -22,7 +20,7 @@ bool IsLogFile(const QString& log, const QString& out)
     if (::stat(QFile::encodeName(out).constData(), &target) != 0)
         return false;
     struct stat source = {};
-    const int found = log == StandardStream ? ::fstat(STDIN_FILENO, &source)
+    const int found = IsStandardStream(log) ? ::fstat(STDIN_FILENO, &source)
                                             : ::stat(QFile::encodeName(log).constData(), &source);
     return found == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino;
 }
@@ -37,11 +35,11 @@ int RunSave(const QStringList& args)
     const QString& log = positionals[0];
     const QString& out = positionals[1];
     // Opening OUT empties it: the log would be lost before it is read.
-    if (out != StandardStream && IsLogFile(log, out))
+    if (!IsStandardStream(out) && IsLogFile(log, out))
         throw UsageError{QStringLiteral("OUT \"%1\" is the log being read; the listing would overwrite it").arg(out)};
     TCommands commands;
     LoadLog(log, ignoreLines, commands);
-    if (out == StandardStream)
+    if (IsStandardStream(out))
         WriteOut(ListingText(commands));
     else
         SaveListing(out, commands);
