@@ -5,6 +5,7 @@
 #include "decode/CommandView.h"
 
 #include <functional>
+#include <optional>
 
 namespace kestrun::cli {
 
@@ -13,16 +14,17 @@ namespace {
 struct TSearchOptions
 {
     QStringList IgnoreLines;
-    QString From; // the row selected in the window; none (empty) counts as row 0
+    std::optional<QString> From; // the row selected in the window; none counts as row 0
 };
 
 TSearchOptions TakeSearchOptions(ArgReader& reader)
 {
     TSearchOptions options;
     options.IgnoreLines = TakeIgnoreLines(reader);
-    options.From = reader.TakeValue(QStringLiteral("--from"));
-    if (!options.From.isEmpty())
-        ToInt(options.From, QStringLiteral("--from")); // a mistyped index is refused before the log is read
+    if (reader.HasValue(QStringLiteral("--from"))) {
+        options.From = reader.TakeValue(QStringLiteral("--from"));
+        ToInt(*options.From, QStringLiteral("--from")); // a mistyped index is refused before the log is read
+    }
     return options;
 }
 
@@ -33,7 +35,7 @@ int SearchForward(const QString& fileName, const TSearchOptions& options,
     TCommands commands;
     LoadLog(fileName, options.IgnoreLines, commands);
     const auto count = static_cast<int>(commands.size());
-    const int first = options.From.isEmpty() ? 0 : ToIndex(options.From, count, QStringLiteral("--from"));
+    const int first = options.From ? ToIndex(*options.From, count, QStringLiteral("--from")) : 0;
     const TSearchResult result = ForwardSearch(count, first, [&](int k) { return test(commands[k]); });
     if (result.Outcome != TSearchOutcome::soFound)
         return ExitFailure;

@@ -64,6 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Refused, Arguments, testing::Values(
     ArgumentCase{"DetailsNegativeIndex", {u"details"_s, Log, u"-1"_s}, 2, "", "INDEX must be from 0 to 17, not -1"},
     ArgumentCase{"SearchIndexBeyondTheLog", {u"search"_s, Log, u"x"_s, u"--from"_s, u"18"_s}, 2, "",
                  "kestrun-cli search: --from must be from 0 to 17, not 18"},
+    ArgumentCase{"SearchIndexEmpty", {u"search"_s, Log, u"x"_s, u"--from="_s}, 2, "", "--from must be a whole number"},
     ArgumentCase{"FindErrorIndexBeyondTheLog", {u"find-error"_s, Log, u"--from"_s, u"18"_s}, 2, "",
                  "kestrun-cli find-error: --from must be from 0 to 17, not 18"}
 ), CaseName());
