@@ -1,16 +1,52 @@
 #include "CliSupport.h"
 
+#include "log/Exception.h"
+
+#include <QFile>
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
 namespace kestrun::cli {
+
+namespace {
+
+const QString EndOfOptions = QStringLiteral("--");
+
+bool IsNegativeNumber(const QString& a) { return a.size() > 1 && a[0] == u'-' && a[1].isDigit(); }
+
+bool IsHexDigit(QChar c) { return c.unicode() < 0x80 && std::isxdigit(c.unicode()); }
+
+bool LooksLikeOption(const QString& a) { return a.startsWith(u'-') && a.size() > 1 && !IsNegativeNumber(a); }
+
+} // namespace
+
+ArgReader::ArgReader(const QStringList& args)
+{
+    const qsizetype end = args.indexOf(EndOfOptions);
+    FHasEnd = end >= 0;
+    FOptions = FHasEnd ? args.first(end) : args;
+    if (FHasEnd)
+        FAfterOptions = args.mid(end + 1);
+}
+
+QStringList OptionPart(const QStringList& args)
+{
+    const qsizetype end = args.indexOf(EndOfOptions);
+    return end >= 0 ? args.first(end) : args;
+}
 
 bool ArgReader::TakeFlag(const QString& name)
 {
-    const bool found = FArgs.removeAll(name) > 0;
+    const bool found = FOptions.removeAll(name) > 0;
     return found;
 }
 
 bool ArgReader::HasValue(const QString& name) const
 {
-    for (const QString& a : FArgs)
+    for (const QString& a : FOptions)
         if (a == name || a.startsWith(name + QLatin1Char('=')))
             return true;
     return false;
@@ -25,16 +61,16 @@ QString ArgReader::TakeValue(const QString& name, const QString& fallback)
 QStringList ArgReader::TakeValues(const QString& name)
 {
     QStringList values;
-    for (qsizetype i = 0; i < FArgs.size();) {
-        const QString& a = FArgs[i];
+    for (qsizetype i = 0; i < FOptions.size();) {
+        const QString& a = FOptions[i];
         if (a == name) {
-            if (i + 1 >= FArgs.size())
+            if (i + 1 >= FOptions.size() || FOptions[i + 1].startsWith(QLatin1String("--")))
                 throw UsageError{QStringLiteral("option %1 needs a value").arg(name)};
-            values << FArgs[i + 1];
-            FArgs.remove(i, 2);
+            values << FOptions[i + 1];
+            FOptions.remove(i, 2);
         } else if (a.startsWith(name + QLatin1Char('='))) {
             values << a.mid(name.size() + 1);
-            FArgs.remove(i);
+            FOptions.remove(i);
         } else {
             ++i;
         }
@@ -44,12 +80,18 @@ QStringList ArgReader::TakeValues(const QString& name)
 
 QStringList ArgReader::Positionals(int min, int max)
 {
-    for (const QString& a : FArgs)
-        if (a.startsWith(QLatin1String("--")) || (a.startsWith(QLatin1Char('-')) && a.size() > 1))
+    for (const QString& a : std::as_const(FOptions))
+        if (LooksLikeOption(a))
             throw UsageError{QStringLiteral("unknown option %1").arg(a)};
-    if (FArgs.size() < min || FArgs.size() > max)
+    const QStringList positionals = FOptions + FAfterOptions;
+    if (positionals.size() < min || positionals.size() > max)
         throw UsageError{QStringLiteral("wrong number of arguments")};
-    return FArgs;
+    return positionals;
+}
+
+QStringList ArgReader::Rest() const
+{
+    return FHasEnd ? FOptions + QStringList{EndOfOptions} + FAfterOptions : FOptions;
 }
 
 int ToInt(const QString& text, const QString& what)
@@ -61,14 +103,128 @@ int ToInt(const QString& text, const QString& what)
     return value;
 }
 
-void WriteOut(const QByteArray& utf8) { std::fwrite(utf8.constData(), 1, utf8.size(), stdout); }
+int ToIndex(const QString& text, qsizetype count, const QString& what)
+{
+    const int index = ToInt(text, what);
+    if (count == 0)
+        throw UsageError{QStringLiteral("%1 %2: the log holds no commands").arg(what).arg(index)};
+    if (index < 0 || index >= count)
+        throw UsageError{QStringLiteral("%1 must be from 0 to %2, not %3").arg(what).arg(count - 1).arg(index)};
+    return index;
+}
+
+QByteArray HexArgument(const QString& text, const QString& what, bool allowEmpty)
+{
+    const QStringList groups = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    bool valid = allowEmpty || !groups.isEmpty();
+    for (const QString& group : groups)
+        valid = valid && group.size() % 2 == 0 && std::all_of(group.begin(), group.end(), IsHexDigit);
+    if (!valid)
+        throw UsageError{QStringLiteral("%1 must be hex text, two digits a byte (e.g. \"FF 0A\" or FF0A), not \"%2\"")
+                             .arg(what, text)};
+    return text.toLatin1();
+}
+
+QStringList TakeIgnoreLines(ArgReader& reader)
+{
+    const QStringList lines = reader.TakeValues(QStringLiteral("--ignore"));
+    for (const QString& line : lines)
+        HexArgument(line, QStringLiteral("--ignore"));
+    return lines;
+}
+
+bool IsStandardStream(const QString& fileName) { return fileName == QLatin1String("-"); }
+
+namespace {
+
+// Reads the whole of standard input: it cannot be read twice, as streaming a UTF-8 file needs.
+void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        throw Exception(input.errorString());
+    LoadLogDevice(input, ignoreLines, commands);
+}
+
+} // namespace
+
+void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+{
+    if (IsStandardStream(fileName))
+        LoadStandardInput(ignoreLines, commands);
+    else
+        LoadLogFile(fileName, ignoreLines, commands);
+}
+
+void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled)
+{
+    if (!IsStandardStream(fileName)) {
+        StreamLogFile(fileName, ignoreLines, settled);
+        return;
+    }
+    TCommands commands;
+    try {
+        LoadStandardInput(ignoreLines, commands);
+    } catch (const Exception&) {
+        // As a streamed file: the commands before a packet format error are handed over.
+        if (!commands.isEmpty())
+            settled(commands);
+        throw;
+    }
+    if (!commands.isEmpty())
+        settled(commands);
+}
+
+namespace {
+
+// The reason of the first failed write of standard output; set once it has been raised, so
+// that it is reported once.
+std::atomic<int> OutputError = 0;
+std::atomic<bool> OutputErrorRaised = false;
+
+void NoteOutputError()
+{
+    int expected = 0;
+    OutputError.compare_exchange_strong(expected, errno != 0 ? errno : EIO);
+}
+
+[[noreturn]] void RaiseOutputError()
+{
+    OutputErrorRaised = true;
+    const QString reason = QString::fromLocal8Bit(std::strerror(OutputError));
+    throw Exception(QStringLiteral("cannot write standard output: %1").arg(reason));
+}
+
+bool FlushOut()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    NoteOutputError();
+    return false;
+}
+
+} // namespace
+
+void WriteOut(const QByteArray& bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())) {
+        NoteOutputError();
+        RaiseOutputError();
+    }
+}
 
 void WriteOut(const QString& text) { WriteOut(text.toUtf8()); }
+
+void FinishOutput()
+{
+    if (!FlushOut() && !OutputErrorRaised)
+        RaiseOutputError();
+}
 
 void WriteErr(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8() + '\n';
-    std::fflush(stdout);
+    FlushOut(); // standard output first, in the order the two were written
     std::fwrite(utf8.constData(), 1, utf8.size(), stderr);
 }
 

@@ -3,7 +3,6 @@
 #include "Commands.h"
 
 #include "decode/ParserCommands.h"
-#include "log/Exception.h"
 
 namespace kestrun::cli {
 
@@ -13,25 +12,22 @@ int RunDecode(const QStringList& args)
     const QStringList hex = reader.Positionals(1, 3);
     TCommand command;
     command.Protocol = TProtocol::pProtocol1;
-    command.Data = hex.value(0).toLatin1();
-    command.AnswerData = hex.value(1).toLatin1();
-    command.PlayedAnswerData = hex.value(2).toLatin1();
-    try {
-        const TParsedCommand parsed = ParseCommand(command);
-        const QString summary = GetCommandShortValue(command);
-        QByteArray out = "{\"request\":";
-        AppendJsonString(out, parsed.Request);
-        out += ",\"answer\":";
-        AppendJsonString(out, parsed.Answer);
-        out += ",\"played\":";
-        AppendJsonString(out, parsed.Played);
-        out += ",\"short\":";
-        AppendJsonString(out, summary);
-        out += "}\n";
-        WriteOut(out);
-    } catch (const Exception& e) {
-        return ReportFailure("decode", e.Message());
-    }
+    command.Data = HexArgument(hex.value(0), QStringLiteral("REQUEST_HEX"));
+    // An empty answer is an exchange the device did not answer.
+    command.AnswerData = HexArgument(hex.value(1), QStringLiteral("ANSWER_HEX"), true);
+    command.PlayedAnswerData = HexArgument(hex.value(2), QStringLiteral("PLAYED_HEX"), true);
+    const TParsedCommand parsed = ParseCommand(command);
+    const QString summary = GetCommandShortValue(command);
+    QByteArray out = "{\"request\":";
+    AppendJsonString(out, parsed.Request);
+    out += ",\"answer\":";
+    AppendJsonString(out, parsed.Answer);
+    out += ",\"played\":";
+    AppendJsonString(out, parsed.Played);
+    out += ",\"short\":";
+    AppendJsonString(out, summary);
+    out += "}\n";
+    WriteOut(out);
     return ExitOk;
 }
 

@@ -5,25 +5,19 @@
 #include "decode/CommandView.h"
 #include "decode/DisplayText.h"
 #include "log/Exception.h"
-#include "log/LogLoader.h"
 
 namespace kestrun::cli {
 
 int RunDetails(const QStringList& args)
 {
     ArgReader reader(args);
-    const QStringList ignoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    const QStringList ignoreLines = TakeIgnoreLines(reader);
     const QStringList positionals = reader.Positionals(2, 2);
-    const int index = ToInt(positionals[1], QStringLiteral("INDEX"));
+    ToInt(positionals[1], QStringLiteral("INDEX")); // a mistyped index is refused before the log is read
 
     TCommands commands;
-    try {
-        LoadLogFile(positionals[0], ignoreLines, commands);
-    } catch (const Exception& e) {
-        return ReportFailure("details", e.Message());
-    }
-    if (index < 0 || index >= commands.size())
-        return ReportFailure("details", QStringLiteral("no command %1: the log holds %2").arg(index).arg(commands.size()));
+    LoadLog(positionals[0], ignoreLines, commands);
+    const int index = ToIndex(positionals[1], commands.size(), QStringLiteral("INDEX"));
 
     const TCommandDetails details = GetCommandDetails(commands[index]);
     QString out;

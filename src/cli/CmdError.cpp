@@ -23,17 +23,16 @@ int32_t ParseCode(const QString& text)
         if (value >= INT32_MIN && value <= UINT32_MAX)
             return static_cast<int32_t>(static_cast<uint32_t>(value));
     }
-    throw UsageError{QStringLiteral("CODE must be a 32-bit decimal or 0x-prefixed hexadecimal number, not \"%1\"").arg(text)};
+    throw UsageError{QStringLiteral("NUMBER must be a 32-bit decimal or 0x-prefixed hexadecimal number, not \"%1\"").arg(text)};
 }
 
 } // namespace
 
 int RunError(const QStringList& args)
 {
-    // Taken as given rather than through ArgReader, which would read a negative code as an option.
-    if (args.size() != 1)
-        throw UsageError{QStringLiteral("wrong number of arguments")};
-    WriteOut(TPrinterError::GetDescription(ParseCode(args[0]), true) + u'\n');
+    ArgReader reader(args);
+    const QString code = reader.Positionals(1, 1).constFirst();
+    WriteOut(TPrinterError::GetDescription(ParseCode(code), true) + u'\n');
     return ExitOk;
 }
 

@@ -68,7 +68,7 @@ QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines)
             error = rows.Error;
     };
     try {
-        StreamLogFile(fileName, ignoreLines, [&](const TCommands& batch) {
+        StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
             pending.push_back(std::async(std::launch::async, JsonRows, batch));
             while (pending.size() > workers)
                 writeOldest();
@@ -134,7 +134,7 @@ void PrintTable(const QList<TPrintedRow>& rows)
 int RunList(const QStringList& args)
 {
     ArgReader reader(args);
-    const QStringList ignoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    const QStringList ignoreLines = TakeIgnoreLines(reader);
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
 
@@ -146,7 +146,7 @@ int RunList(const QStringList& args)
     } else {
         TCommands commands;
         try {
-            LoadLogFile(fileName, ignoreLines, commands);
+            LoadLog(fileName, ignoreLines, commands);
         } catch (const Exception& e) {
             return ReportFailure("list", e.Message());
         }

@@ -12,7 +12,7 @@ int RunName(const QStringList& args)
     ArgReader reader(args);
     // "FF 45" may come as one argument or as one argument per byte.
     const QStringList hex = reader.Positionals(1, std::numeric_limits<int>::max());
-    WriteOut(GetCommandNameByData(hex.join(u' ').toLatin1()) + u'\n');
+    WriteOut(GetCommandNameByData(HexArgument(hex.join(u' '), QStringLiteral("HEX"))) + u'\n');
     return ExitOk;
 }
 

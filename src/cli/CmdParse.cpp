@@ -4,9 +4,6 @@
 
 #include "log/Codepages.h"
 #include "log/Exception.h"
-#include "log/LogLoader.h"
-
-#include <QFile>
 #include <array>
 
 namespace kestrun::cli {
@@ -95,54 +92,30 @@ void PrintRecords(const TCommands& commands)
     WriteOut(out);
 }
 
-// Prints commands as the parser settles them, so a log of any size needs little memory.
-// `count` is the number of commands handed over, also when loading fails part way.
-void LoadAndPrint(const QString& fileName, const QStringList& ignoreLines, bool countOnly, qsizetype& count)
-{
-    const auto print = [&](const TCommands& batch) {
-        count += batch.size();
-        if (!countOnly)
-            PrintRecords(batch);
-    };
-    if (fileName != QLatin1String("-")) {
-        StreamLogFile(fileName, ignoreLines, print);
-        return;
-    }
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly))
-        throw Exception(input.errorString());
-    TCommands commands;
-    try {
-        LoadLogDevice(input, ignoreLines, commands);
-    } catch (const Exception&) {
-        print(commands);
-        throw;
-    }
-    print(commands);
-}
-
 } // namespace
 
 int RunParse(const QStringList& args)
 {
     ArgReader reader(args);
-    const QStringList ignoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    const QStringList ignoreLines = TakeIgnoreLines(reader);
     const bool countOnly = reader.TakeFlag(QStringLiteral("--count"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
 
     QString error;
     qsizetype count = 0;
     try {
-        LoadAndPrint(fileName, ignoreLines, countOnly, count);
+        // Commands are printed as the parser settles them, so a log of any size needs little memory.
+        StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
+            count += batch.size();
+            if (!countOnly)
+                PrintRecords(batch);
+        });
     } catch (const Exception& e) {
         error = e.Message();
     }
     if (countOnly)
         WriteOut(QByteArray::number(count) + '\n');
-    if (error.isEmpty())
-        return ExitOk;
-    WriteErr(error);
-    return ExitFailure;
+    return error.isEmpty() ? ExitOk : ReportFailure("parse", error);
 }
 
 } // namespace kestrun::cli

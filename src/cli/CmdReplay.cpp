@@ -242,7 +242,7 @@ int RunReplay(const QStringList& args)
     TCommands commands;
     std::unique_ptr<TUlvex> driver;
     try {
-        LoadLogFile(options.File, {}, commands);
+        LoadLog(options.File, {}, commands);
         driver = CreateDriver(options.Device);
     } catch (const Exception& e) {
         WriteErr(e.Message());

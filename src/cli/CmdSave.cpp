@@ -1,25 +1,48 @@
-// kestrun-cli save: the text listing the window saves, written to a file.
+// kestrun-cli save: the text listing the window saves, written to a file or standard output.
 #include "CliSupport.h"
 #include "Commands.h"
 
 #include "decode/CommandView.h"
-#include "log/Exception.h"
-#include "log/LogLoader.h"
+
+#include <QFile>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrun::cli {
+
+namespace {
+
+// Whether `out` is the file the log is read from ("-": standard input), by any path or link:
+// the same file system entry, not the same name.
+bool IsLogFile(const QString& log, const QString& out)
+{
+    struct stat target = {};
+    if (::stat(QFile::encodeName(out).constData(), &target) != 0)
+        return false;
+    struct stat source = {};
+    const int found = IsStandardStream(log) ? ::fstat(STDIN_FILENO, &source)
+                                            : ::stat(QFile::encodeName(log).constData(), &source);
+    return found == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino;
+}
+
+} // namespace
 
 int RunSave(const QStringList& args)
 {
     ArgReader reader(args);
-    const QStringList ignoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    const QStringList ignoreLines = TakeIgnoreLines(reader);
     const QStringList positionals = reader.Positionals(2, 2);
-    try {
-        TCommands commands;
-        LoadLogFile(positionals[0], ignoreLines, commands);
-        SaveListing(positionals[1], commands);
-    } catch (const Exception& e) {
-        return ReportFailure("save", e.Message());
-    }
+    const QString& log = positionals[0];
+    const QString& out = positionals[1];
+    // Opening OUT empties it: the log would be lost before it is read.
+    if (!IsStandardStream(out) && IsLogFile(log, out))
+        throw UsageError{QStringLiteral("OUT \"%1\" is the log being read; the listing would overwrite it").arg(out)};
+    TCommands commands;
+    LoadLog(log, ignoreLines, commands);
+    if (IsStandardStream(out))
+        WriteOut(ListingText(commands));
+    else
+        SaveListing(out, commands);
     return ExitOk;
 }
 

@@ -3,10 +3,9 @@
 #include "Commands.h"
 
 #include "decode/CommandView.h"
-#include "log/Exception.h"
-#include "log/LogLoader.h"
 
 #include <functional>
+#include <optional>
 
 namespace kestrun::cli {
 
@@ -15,35 +14,32 @@ namespace {
 struct TSearchOptions
 {
     QStringList IgnoreLines;
-    int FirstSelected; // the row selected in the window; none counts as row 0
+    std::optional<QString> From; // the row selected in the window; none counts as row 0
 };
 
 TSearchOptions TakeSearchOptions(ArgReader& reader)
 {
     TSearchOptions options;
-    options.IgnoreLines = reader.TakeValues(QStringLiteral("--ignore"));
-    options.FirstSelected = ToInt(reader.TakeValue(QStringLiteral("--from"), QStringLiteral("0")), QStringLiteral("--from"));
+    options.IgnoreLines = TakeIgnoreLines(reader);
+    if (reader.HasValue(QStringLiteral("--from"))) {
+        options.From = reader.TakeValue(QStringLiteral("--from"));
+        ToInt(*options.From, QStringLiteral("--from")); // a mistyped index is refused before the log is read
+    }
     return options;
 }
 
 // No question is asked when nothing is found: no output and exit status 1.
-int SearchForward(const char* name, const QString& fileName, const TSearchOptions& options,
+int SearchForward(const QString& fileName, const TSearchOptions& options,
                   const std::function<bool(const TCommand&)>& test)
 {
-    try {
-        TCommands commands;
-        LoadLogFile(fileName, options.IgnoreLines, commands);
-        const auto count = static_cast<int>(commands.size());
-        if (count > 0 && (options.FirstSelected < 0 || options.FirstSelected >= count))
-            throw UsageError{QStringLiteral("--from must be from 0 to %1, not %2").arg(count - 1).arg(options.FirstSelected)};
-        const TSearchResult result =
-            ForwardSearch(count, options.FirstSelected, [&](int k) { return test(commands[k]); });
-        if (result.Outcome != TSearchOutcome::soFound)
-            return ExitFailure;
-        WriteOut(QString::number(result.Index) + u'\n');
-    } catch (const Exception& e) {
-        return ReportFailure(name, e.Message());
-    }
+    TCommands commands;
+    LoadLog(fileName, options.IgnoreLines, commands);
+    const auto count = static_cast<int>(commands.size());
+    const int first = options.From ? ToIndex(*options.From, count, QStringLiteral("--from")) : 0;
+    const TSearchResult result = ForwardSearch(count, first, [&](int k) { return test(commands[k]); });
+    if (result.Outcome != TSearchOutcome::soFound)
+        return ExitFailure;
+    WriteOut(QString::number(result.Index) + u'\n');
     return ExitOk;
 }
 
@@ -54,7 +50,7 @@ int RunFindError(const QStringList& args)
     ArgReader reader(args);
     const TSearchOptions options = TakeSearchOptions(reader);
     const QString fileName = reader.Positionals(1, 1).constFirst();
-    return SearchForward("find-error", fileName, options, HasAnswerError);
+    return SearchForward(fileName, options, HasAnswerError);
 }
 
 int RunSearch(const QStringList& args)
@@ -63,7 +59,7 @@ int RunSearch(const QStringList& args)
     const TSearchOptions options = TakeSearchOptions(reader);
     const QStringList positionals = reader.Positionals(2, 2);
     const TSearchText text(positionals[1]);
-    return SearchForward("search", positionals[0], options, [&text](const TCommand& command) {
+    return SearchForward(positionals[0], options, [&text](const TCommand& command) {
         return SearchMatches(command, MakeCommandRow(command).Data, text);
     });
 }

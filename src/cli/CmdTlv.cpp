@@ -1,7 +1,6 @@
 #include "CliSupport.h"
 #include "Commands.h"
 
-#include "log/Exception.h"
 #include "tlv/TLVParser.h"
 
 #include <limits>
@@ -26,12 +25,8 @@ int RunTlv(const QStringList& args)
     parser.SetBaseIndent(indent);
     // The bytes may come as one argument or as one argument per byte.
     const QStringList hex = reader.Positionals(1, std::numeric_limits<int>::max());
-    try {
-        WriteOut(parser.ParseTLV(HexToStr(hex.join(u' ').toLatin1())));
-    } catch (const Exception& e) {
-        WriteErr(QStringLiteral("kestrun-cli tlv: ") + e.Message());
-        return ExitFailure;
-    }
+    const QByteArray bytes = HexToStr(HexArgument(hex.join(u' '), QStringLiteral("HEX")));
+    WriteOut(parser.ParseTLV(bytes));
     return ExitOk;
 }
 

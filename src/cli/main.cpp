@@ -1,9 +1,11 @@
 // kestrun-cli: the analysis and replay functions of Kestrun for scripts and terminals.
 #include "CliSupport.h"
 #include "Commands.h"
+#include "log/Exception.h"
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QRegularExpression>
 #include <iterator>
 
 using namespace kestrun::cli;
@@ -14,19 +16,23 @@ const Command Commands[] = {
     {"parse", "[--ignore CODE]... [--count] FILE",
      "parse a driver log and print one JSON line per command", RunParse},
     {"name", "HEX...", "print the name of the command whose request is given as hex text", RunName},
-    {"error", "CODE", "print the description of a device error code (decimal, or hex with 0x)", RunError},
+    {"error", "NUMBER",
+     "print the description of a device error NUMBER (decimal, or hex with 0x; negative for driver errors)", RunError},
     {"tlv", "[--numbers] [--indent N] HEX...",
      "render fiscal-data TLV elements given as hex text, one line per element", RunTlv},
     {"list", "[--ignore CODE]... [--json] FILE",
      "print the command list: time, thread, command, data and state of every command", RunList},
     {"details", "[--ignore CODE]... FILE INDEX", "print the details pane of the command at 0-based INDEX", RunDetails},
-    {"save", "[--ignore CODE]... FILE OUT", "write the text listing of the log to OUT (Windows-1251, CR LF)", RunSave},
+    {"save", "[--ignore CODE]... FILE OUT",
+     "write the text listing of the log to OUT (Windows-1251, CR LF; - is standard output); OUT must not be FILE",
+     RunSave},
     {"decode", "REQUEST_HEX [ANSWER_HEX [PLAYED_HEX]]",
      "decode one exchange and print its request, answer, played answer and summary as JSON", RunDecode},
     {"find-error", "[--ignore CODE]... FILE [--from INDEX]",
-     "print the index of the next command whose answer reports an error (exit 1 when none)", RunFindError},
+     "print the index of the next command after INDEX (default 0) whose answer reports an error (exit 1 when none)", RunFindError},
     {"search", "[--ignore CODE]... FILE TEXT [--from INDEX]",
-     "print the index of the next command matching TEXT in time, name or data (exit 1 when none)", RunSearch},
+     "print the index of the next command after INDEX (default 0) matching TEXT in time, name or data\n"
+     "      (exit 1 when none)", RunSearch},
     {"replay",
      "[--device TEXT] [--from INDEX] [--count N] [--selected I,J,...] [--loop] [--cycles N] [--except CODE]... "
      "[--ignore-device-errors] [--on-error ask|continue|stop] FILE",
@@ -69,14 +75,60 @@ QString UsageOf(const Command& c)
 void PrintHelp()
 {
     QString text = QStringLiteral(
-        "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n\n"
-        "Global options:\n"
-        "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C)\n\n"
+        "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n"
+        "       kestrun-cli [COMMAND] --help | -h | --version\n\n"
+        "Options of every command:\n"
+        "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C)\n"
+        "  --help, -h      this text; after a command, its usage\n"
+        "  --version       the version of kestrun-cli\n"
+        "  --              ends the options: what follows is an argument even when it starts with -\n\n"
+        "Arguments:\n"
+        "  FILE     a driver log, Windows-1251 unless a byte-order mark says otherwise; - reads standard input\n"
+        "  CODE     a command code as hex text, e.g. \"FF 0A\" or FF0A; --ignore CODE leaves out its commands\n"
+        "  HEX      hex text, two digits a byte, blanks between bytes optional\n"
+        "  INDEX    a row of the command list, counted from 0\n\n"
         "Commands:\n");
     for (const Command& c : Commands)
         text += QStringLiteral("  %1 %2\n      %3\n")
                     .arg(QString::fromUtf8(c.Name), QString::fromUtf8(c.Usage), QString::fromUtf8(c.Summary));
+    text += QStringLiteral(
+        "\nExit status:\n"
+        "  0  done\n"
+        "  1  failed: a log that cannot be read or decoded, nothing found, a failed write of standard output\n"
+        "  2  bad arguments\n"
+        "Messages go to standard error as \"kestrun-cli COMMAND: message\".\n");
     WriteOut(text);
+}
+
+void PrintVersion() { WriteOut(QStringLiteral("kestrun-cli " KESTRUN_VERSION "\n")); }
+
+// A locale that Qt knows by its language and, when given, its territory: Qt would quietly fall
+// back to C (or to another territory) for a name it does not know.
+QLocale LocaleArgument(const QString& name)
+{
+    if (name == QLatin1String("C") || name == QLatin1String("POSIX"))
+        return QLocale::c();
+    const QStringList parts = name.section(QLatin1Char('.'), 0, 0).split(QRegularExpression(QStringLiteral("[_-]")));
+    const bool known = QLocale::codeToLanguage(parts[0]) != QLocale::AnyLanguage
+                    && (parts.size() < 2 || QLocale::codeToTerritory(parts.last()) != QLocale::AnyTerritory);
+    if (!known)
+        throw UsageError{QStringLiteral("unknown locale \"%1\" (e.g. ru_RU, en_US, C)").arg(name)};
+    return QLocale(name);
+}
+
+// Help, version or the command itself; failures of any kind end as "kestrun-cli NAME: message".
+int RunCommand(const Command& command, const QStringList& args)
+{
+    const QStringList options = OptionPart(args);
+    if (options.contains(QLatin1String("--help")) || options.contains(QLatin1String("-h"))) {
+        WriteOut(UsageOf(command) + QStringLiteral("\n      ") + QString::fromUtf8(command.Summary) + u'\n');
+        return ExitOk;
+    }
+    if (options.contains(QLatin1String("--version"))) {
+        PrintVersion();
+        return ExitOk;
+    }
+    return command.Run(args);
 }
 
 } // namespace
@@ -85,34 +137,42 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     try {
-        // Global options may stand anywhere on the line.
+        // Global options may stand anywhere before "--".
         ArgReader global(QCoreApplication::arguments().mid(1));
         if (global.HasValue(QStringLiteral("--locale")))
-            QLocale::setDefault(QLocale(global.TakeValue(QStringLiteral("--locale"))));
+            QLocale::setDefault(LocaleArgument(global.TakeValue(QStringLiteral("--locale"))));
         const QStringList rest = global.Rest();
         if (rest.isEmpty() || rest[0] == QLatin1String("--help") || rest[0] == QLatin1String("-h")) {
             PrintHelp();
+            FinishOutput();
             return rest.isEmpty() ? ExitUsage : ExitOk;
+        }
+        if (rest[0] == QLatin1String("--version")) {
+            PrintVersion();
+            FinishOutput();
+            return ExitOk;
         }
         const Command* command = FindCommand(rest[0]);
         if (!command) {
             WriteErr(QStringLiteral("kestrun-cli: unknown command \"%1\"; see kestrun-cli --help").arg(rest[0]));
             return ExitUsage;
         }
-        const QStringList commandArgs = rest.mid(1);
-        if (commandArgs.contains(QLatin1String("--help"))) {
-            WriteOut(UsageOf(*command) + QLatin1Char('\n'));
-            return ExitOk;
-        }
         try {
-            return command->Run(commandArgs);
+            const int status = RunCommand(*command, rest.mid(1));
+            FinishOutput();
+            return status;
         } catch (const UsageError& e) {
             WriteErr(QStringLiteral("kestrun-cli %1: %2").arg(QString::fromUtf8(command->Name), e.Message));
             WriteErr(UsageOf(*command));
             return ExitUsage;
+        } catch (const kestrun::Exception& e) {
+            return ReportFailure(command->Name, e.Message());
         }
     } catch (const UsageError& e) {
         WriteErr(QStringLiteral("kestrun-cli: ") + e.Message);
         return ExitUsage;
+    } catch (const kestrun::Exception& e) {
+        WriteErr(QStringLiteral("kestrun-cli: ") + e.Message());
+        return ExitFailure;
     }
 }

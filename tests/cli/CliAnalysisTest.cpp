@@ -1,40 +1,29 @@
-#include "decode/PrinterError.h"
+#include "CaseName.h"
+#include "CliRun.h"
+#include "LogBuilder.h"
 
 #include <QFile>
 #include <QList>
 #include <QStringList>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <ostream>
+#include <vector>
 
+namespace kestrun::test {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-const QByteArray Prefix = "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol ";
-const QByteArray Sale = "80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00 4D 69 6C 6B";
-
-// One protocol-1 exchange as the driver logs it; no answer frame when `answer` is null.
-QByteArray Exchange(const QByteArray& request, const QByteArray& answer)
-{
-    const auto frame = [](const QByteArray& bytes) {
-        return QByteArray::number(static_cast<int>(bytes.count(' ') + 1), 16).rightJustified(2, '0').toUpper();
-    };
-    QByteArray text = Prefix + "-> 05\r\n" + Prefix + "<- 15\r\n" + Prefix + "-> 02 " + frame(request) + ' ' + request
-                    + " 00\r\n" + Prefix + "<- 06\r\n";
-    if (!answer.isNull())
-        text += Prefix + "<- 02\r\n" + Prefix + "<- " + frame(answer) + "\r\n" + Prefix + "<- " + answer + "\r\n"
-              + Prefix + "<- 05\r\n" + Prefix + "-> 06\r\n";
-    return text;
-}
+const char* const Sale = "80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00 4D 69 6C 6B";
 
 // Rows: 0 short status, 1 sale, 2 sale failed with 55, 3 sale without answer, 4 FF0C with broken TLV.
-const QByteArray Log = Exchange("10 1E 00 00 00", "10 00 1E 03 00 02 00 05 FF D8 00 00 00 1A 04")
-                     + Exchange(Sale, "80 00") + Exchange(Sale, "80 37") + Exchange(Sale, QByteArray())
-                     + Exchange("FF 0C 1E 00 00 00 FF 03 01 00 05", "FF 0C 00");
+const QByteArray Log = Protocol1Log({{"10 1E 00 00 00", "10 00 1E 03 00 02 00 05 FF D8 00 00 00 1A 04"},
+                                     {Sale, "80 00"},
+                                     {Sale, "80 37"},
+                                     {Sale, nullptr},
+                                     {"FF 0C 1E 00 00 00 FF 03 01 00 05", "FF 0C 00"}});
 
 class Cli : public testing::Test
 {
@@ -42,9 +31,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(FDir.isValid());
-        QFile file(LogPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(Log);
+        WriteFile(LogPath(), Log);
     }
 
     QString LogPath() const { return FDir.filePath(u"k.log"_s); }
@@ -58,13 +45,10 @@ protected:
         QString Err;
     };
 
-    Result Run(const QStringList& args) const
+    static Result Run(const QStringList& args)
     {
-        QProcess cli;
-        cli.start(QStringLiteral(KESTRUN_CLI), args);
-        EXPECT_TRUE(cli.waitForFinished());
-        return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()),
-                QString::fromUtf8(cli.readAllStandardError())};
+        const TRunResult r = RunCli(args);
+        return {r.ExitCode, r.OutText(), r.ErrText()};
     }
 
     QTemporaryDir FDir;
@@ -78,8 +62,7 @@ TEST_F(Cli, ListJsonGivesTheCellsAndStateOfEveryRow)
     const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[1], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","State":-1})"_s);
-    EXPECT_EQ(lines[3], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) )"_s
-                            + kestrun::TPrinterError::GetDescription(-1) + uR"(","State":1})"_s);
+    EXPECT_EQ(lines[3], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки","State":1})"_s);
 }
 
 TEST_F(Cli, ListIgnoresCodesAndHonoursTheLocale)
@@ -119,7 +102,7 @@ TEST_F(Cli, SaveWritesTheListing)
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray text = saved.readAll();
     EXPECT_TRUE(text.startsWith("[12.03.2024 10:15:30.123] [00001A2C] [\xCF\xF0\xEE\xE4\xE0\xE6\xE0]\r\n"
-                                "[12.03.2024 10:15:30.123] [00001A2C] -> " + Sale + "\r\n"));
+                                "[12.03.2024 10:15:30.123] [00001A2C] -> " + QByteArray(Sale) + "\r\n"));
     EXPECT_EQ(text.count("\r\n"), 11);
 }
 
@@ -127,9 +110,9 @@ TEST_F(Cli, DecodePrintsTheThreeTextsAndTheSummary)
 {
     const Result r = Run({u"decode"_s, QString::fromLatin1(Sale), u"80 37"_s});
     EXPECT_EQ(r.ExitCode, 0);
-    EXPECT_EQ(r.Out, uR"({"request":"Password: 30\r\nQuantity: 1.000\r\nPrice: 100.00\r\nDepartment: 1\r\nTax1: 0\r\nTax2: 0\r\nTax3: 0\r\nTax4: 0\r\nStringForPrinting: Milk\r\n","answer":"Error: 55(0x37) )"_s
-                         + kestrun::TPrinterError::GetDescription(55) + uR"(","played":"","short":"ПРОДАЖА 100.00X1.000 Milk [ERROR] 55 (0x37) )"_s
-                         + kestrun::TPrinterError::GetDescription(55) + u"\"}\n"_s);
+    EXPECT_EQ(r.Out, uR"({"request":"Password: 30\r\nQuantity: 1.000\r\nPrice: 100.00\r\nDepartment: 1\r\nTax1: 0\r\nTax2: 0\r\nTax3: 0\r\nTax4: 0\r\nStringForPrinting: Milk\r\n","answer":"Error: 55(0x37) Команда не поддерживается в данной реализации",)"
+                         uR"("played":"","short":"ПРОДАЖА 100.00X1.000 Milk [ERROR] 55 (0x37) Команда не поддерживается в данной реализации"})"
+                         u"\n"_s);
 }
 
 struct SearchCase
@@ -160,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CliSearch, testing::Values(
     SearchCase{"SearchDataCell", {u"search"_s, u"milk [error] 55"_s}, 0, u"2\n"_s},
     SearchCase{"SearchNothing", {u"search"_s, u"нет такого"_s}, 1, QString()},
     SearchCase{"SearchFromOutOfRange", {u"search"_s, u"x"_s, u"--from"_s, u"9"_s}, 2, QString()}
-), [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.Name); });
+), CaseName());
 
 // A sale whose text the driver padded with zero bytes around an escape sequence: "Хлеб",
 // two zeros, ESC "[31m", two zeros.
@@ -177,10 +160,7 @@ bool HasControlCharacters(const QString& text)
 
 TEST_F(Cli, TextOutputShowsControlBytesAsTheWindowDoes)
 {
-    QFile file(LogPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(Exchange(PaddedSale, "80 00"));
-    file.close();
+    WriteFile(LogPath(), Protocol1Log({{PaddedSale.constData(), "80 00"}}));
 
     const Result list = Run({u"list"_s, LogPath()});
     EXPECT_EQ(list.ExitCode, 0) << list.Err.toStdString();
@@ -244,14 +224,10 @@ TEST_F(Cli, ListAndJsonGiveEveryRowAndAgreeOnItsState)
 {
     constexpr int Rows = 4000;
     constexpr int Broken = 100;
-    const QByteArray status = Exchange("10 1E 00 00 00", "10 00 1E 03 00 02 00 05 FF D8 00 00 00 1A 04");
-    const QByteArray broken = Exchange("FF 0C 1E 00 00 00 FF 03 01 00 05", "FF 0C 00");
-    QFile file(LogPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    for (int i = 0; i < Rows; ++i)
-        file.write(i == Broken ? broken : status);
-    file.close();
-    ASSERT_GT(file.size(), 2 << 20);
+    std::vector<TExchange> exchanges(Rows, {"10 1E 00 00 00", "10 00 1E 03 00 02 00 05 FF D8 00 00 00 1A 04"});
+    exchanges[Broken] = {"FF 0C 1E 00 00 00 FF 03 01 00 05", "FF 0C 00"};
+    WriteFile(LogPath(), Protocol1Log(exchanges));
+    ASSERT_GT(QFile(LogPath()).size(), 2 << 20);
 
     const Result table = Run({u"list"_s, LogPath()});
     const Result json = Run({u"list"_s, u"--json"_s, LogPath()});
@@ -265,3 +241,4 @@ TEST_F(Cli, ListAndJsonGiveEveryRowAndAgreeOnItsState)
 }
 
 } // namespace
+} // namespace kestrun::test

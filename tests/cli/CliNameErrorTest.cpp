@@ -1,7 +1,7 @@
-#include <QProcess>
-#include <QStringList>
-#include <gtest/gtest.h>
+#include "CaseName.h"
+#include "CliRun.h"
 
+namespace kestrun::test {
 namespace {
 
 struct CliCase
@@ -16,11 +16,9 @@ class NameAndError : public testing::TestWithParam<CliCase> {};
 
 TEST_P(NameAndError, PrintsTextAndExitStatus)
 {
-    QProcess cli;
-    cli.start(QStringLiteral(KESTRUN_CLI), GetParam().Args);
-    ASSERT_TRUE(cli.waitForFinished());
-    EXPECT_EQ(cli.exitCode(), GetParam().ExitCode);
-    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), GetParam().Out);
+    const TRunResult r = RunCli(GetParam().Args);
+    EXPECT_EQ(r.ExitCode, GetParam().ExitCode);
+    EXPECT_EQ(r.OutText(), GetParam().Out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, NameAndError, testing::Values(
@@ -36,6 +34,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, NameAndError, testing::Values(
     CliCase{"ErrorNotANumber", {"error", "0x"}, 2, QString()},
     CliCase{"ErrorBeyond32Bits", {"error", "4294967296"}, 2, QString()},
     CliCase{"ErrorTwoCodes", {"error", "1", "2"}, 2, QString()}),
-    [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.Name); });
+    CaseName());
 
 } // namespace
+} // namespace kestrun::test

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/CommandCatalogue.h"
 #include "log/Codepages.h"
 
@@ -56,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, NameByCode, testing::Values(
     CodeCase{"LastFF76", 0xFF76, QStringLiteral("Закрытие чека расширенное вариант V3")},
     CodeCase{"FF77", 0xFF77, Unknown},
     CodeCase{"FFFF", 0xFFFF, Unknown}),
-    [](const testing::TestParamInfo<CodeCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 struct DataCase
 {
@@ -81,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, NameByData, testing::Values(
     DataCase{"LowerCase", "ff 45", QStringLiteral("Закрытие чека расширенное вариант V2")},
     DataCase{"FEPrefix", "FE F5 00", QStringLiteral("Ввод заводского номера")},
     DataCase{"StopsAtInvalidToken", "FF xx 45", Unknown}),
-    [](const testing::TestParamInfo<DataCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TCommand Record(TProtocol protocol, QByteArray data, QString attributes = {})
 {
@@ -125,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Search, Matches, testing::Values(
     MatchCase{"RequestBytesNotSearched", Status, QStringLiteral("1E 00"), false},
     MatchCase{"Absent", Status, QStringLiteral("Гудок"), false},
     MatchCase{"SyncName", Record(TProtocol::pProtocol2, ""), QStringLiteral("SYNC"), true}),
-    [](const testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(Search, FoldsCyrillicUnderRussianLocale)
 {

@@ -1,6 +1,6 @@
+#include "CaseName.h"
 #include "decode/CommandView.h"
 #include "decode/ParserCommands.h"
-#include "decode/PrinterError.h"
 #include "log/Exception.h"
 
 #include <QFile>
@@ -52,7 +52,7 @@ TEST(CommandRow, CellsOfADecodedCommand)
 TEST(CommandRow, MissingAnswerIsAnError)
 {
     const TCommandRow row = MakeCommandRow(Command(Sale, {}));
-    EXPECT_EQ(row.Data, u"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) "_s + TPrinterError::GetDescription(-1));
+    EXPECT_EQ(row.Data, u"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки"_s);
     EXPECT_EQ(row.StateImage, siError);
 }
 
@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CellStyles, testing::Values(
     StyleCase{"ShortStatusCommandOnErrorImage", siError, u"Короткий запрос состояния"_s, u"x"_s, 2, Red},
     StyleCase{"ErrorTextData", siNone, u"Запрос описания ошибки"_s, u"x"_s, 3, Red},
     StyleCase{"ErrorTextCommand", siNone, u"Запрос описания ошибки"_s, u"x"_s, 2, Plain}
-), [](const testing::TestParamInfo<StyleCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 struct FailedRowCase
 {
@@ -219,7 +219,7 @@ TEST(CommandDetails, AnswerErrorLine)
     const TCommandDetails details = GetCommandDetails(Command(Sale, "80 37"));
     const qsizetype at = details.Lines.indexOf(u"Возвращенные параметры (лог):"_s);
     ASSERT_GE(at, 0);
-    EXPECT_EQ(details.Lines[at + 1], u"Error: 55(0x37) "_s + TPrinterError::GetDescription(55));
+    EXPECT_EQ(details.Lines[at + 1], u"Error: 55(0x37) Команда не поддерживается в данной реализации"_s);
 }
 
 TEST(CommandDetails, DecodingErrorKeepsTheLinesBeforeIt)
@@ -252,7 +252,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, SearchTest, testing::Values(
     SearchCase{"DataCellCyrillicFolded", u"продажа 100"_s, u"ПРОДАЖА 100.00X1.000 Milk"_s, true},
     SearchCase{"RequestBytesAreNotSearched", u"E8 03"_s, u"x"_s, false},
     SearchCase{"EmptyText", QString(), u"x"_s, false}
-), [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 struct ForwardCase
 {
@@ -293,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, Forward, testing::Values(
     ForwardCase{"LastRowReachedFromAMatch", 5, 3, {3, 4}, soFound, 4},
     ForwardCase{"NothingAfterStart", 5, 2, {0}, soNotFound, -1},
     ForwardCase{"SingleRowNotMatching", 1, 0, {}, soEndedSilently, -1}
-), [](const testing::TestParamInfo<ForwardCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(Forward, WrapRestartsAtRowZeroAndStepsOverIt)
 {

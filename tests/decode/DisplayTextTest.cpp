@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/DisplayText.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, DisplayTextTest, ::testing::Values(
     TDisplayCase{"RunBetweenWords", WithZeros(u"a\0\0b", 4), QStringLiteral("a b")},
     TDisplayCase{"PaddingBeforeLineBreak", WithZeros(u"x\0\0\r\ny\0", 7), QStringLiteral("x\r\ny")},
     TDisplayCase{"OnlyZeros", WithZeros(u"\0\0", 2), QString()}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 class PrintableTextTest : public ::testing::TestWithParam<TDisplayCase> {};
 
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, PrintableTextTest, ::testing::Values(
     TDisplayCase{"TabKept", QStringLiteral("a\tb"), QStringLiteral("a\tb")},
     TDisplayCase{"DeleteAndC1Controls", QString::fromUtf16(u"\u007f\u009b"), QStringLiteral("<0x7F><0x9B>")},
     TDisplayCase{"ZeroBeforeEscape", WithZeros(u"x\0\x1b", 3), QStringLiteral("x <0x1B>")}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun::test

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/FieldTexts.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Tables, CodeTexts, testing::Values(
     CodeCase{"ServerTimeout", ctKMServerError, 255, QStringLiteral("Сервер не ответил в течение таймаута")},
     CodeCase{"ServerOther", ctKMServerError, 1, QString()},
     CodeCase{"NegativeCode", ctFieldType, -1, QStringLiteral("Unknown")}),
-    [](const testing::TestParamInfo<CodeCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 struct BitCase
 {
@@ -116,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Bits, BitTexts, testing::Values(
         "\r\n  \"проверка статуса ОИСМ выполнена\""
         "\r\n  \"от ОИСМ получены сведения, что планируемый статус товара корректен\""
         "\r\n  \"результат проверки КП КМ сформирован ККТ, работающей в автономном режиме\"")}),
-    [](const testing::TestParamInfo<BitCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 struct FlagsCase
 {
@@ -166,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, FlagsText, testing::Values(
         "\r\n    Крышка корпуса ККТ        : поднята"
         "\r\n    Денежный ящик             : открыт"
         "\r\n    Крышка контр. ленты       : поднята")}),
-    [](const testing::TestParamInfo<FlagsCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun

@@ -1,6 +1,6 @@
+#include "CaseName.h"
 #include "decode/FieldTexts.h"
 #include "decode/ParserCommand.h"
-#include "decode/PrinterError.h"
 #include "log/Bytes.h"
 #include "log/DateText.h"
 #include "tlv/TLVParser.h"
@@ -53,6 +53,18 @@ protected:
     void SetUp() override { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 };
+
+// The flags 0x0003 as the field shows them: both rolls in, everything else at rest.
+const QString RollsFlags = u"0x0003"
+    u"\r\n    Рулон контр. ленты        : есть"
+    u"\r\n    Рулон чековой ленты       : есть"
+    u"\r\n    Опт. датчик контр. ленты  : бумаги нет"
+    u"\r\n    Опт датчик чеков. ленты   : бумаги нет"
+    u"\r\n    Рычаг термог. контр. ленты: поднят"
+    u"\r\n    Рычаг термог. чеков. ленты: поднят"
+    u"\r\n    Крышка корпуса ККТ        : опущена"
+    u"\r\n    Денежный ящик             : закрыт"
+    u"\r\n    Крышка контр. ленты       : опущена"_s;
 
 struct FieldCase
 {
@@ -112,9 +124,9 @@ INSTANTIATE_TEST_SUITE_P(Types, FieldRules, testing::Values(
     FieldCase{"TaxType", ftTaxType, "10", Line(u"16 [ЕСХН]"_s)},
     FieldCase{"Tax1NotInTable", ftTax1, "03", Line(u"3 []"_s)},
     FieldCase{"SoftVersion", ftSoftVersion, "41 32", Line(u"A.2"_s)},
-    FieldCase{"ECRMode", ftECRMode, "02", Line(u"2 ["_s + GetECRModeDescription(2) + u"]"_s)},
-    FieldCase{"ECRAdvancedMode", ftECRAdvancedMode, "03", Line(u"3 ["_s + GetECRAdvancedModeDescription(3) + u"]"_s)},
-    FieldCase{"ECRFlags", ftECRFlags, "03 00", Line(ECRFlagsText(3))},
+    FieldCase{"ECRMode", ftECRMode, "02", Line(u"2 [Открытая смена; 24 часа не кончились]"_s)},
+    FieldCase{"ECRAdvancedMode", ftECRAdvancedMode, "03", Line(u"3 [После активного отсутствия бумаги]"_s)},
+    FieldCase{"ECRFlags", ftECRFlags, "03 00", Line(RollsFlags)},
     FieldCase{"BatteryFull", ftBatteryVoltage, "FF", Line(u"5,00 В."_s)},
     FieldCase{"BatteryRounded", ftBatteryVoltage, "80", Line(u"2,51 В."_s)},
     FieldCase{"PowerSource", ftPowerSourceVoltage, "D8", Line(u"24,00 В."_s)},
@@ -145,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Types, FieldRules, testing::Values(
     FieldCase{"MissingString40", ftString40, "41", Line(u"A"_s)},
     FieldCase{"MissingMarkingTypeLowByte", ftMarkingType, "12", Line(u"4608 [Неизвестный тип]"_s)},
     FieldCase{"BarcodeShorterThanLength", ftBarcode, "03 41", Line(u"A"_s + QChar(0) + QChar(0))}
-), [](const testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 // Composite fields add their own named values and none for themselves.
 struct CompositeCase
@@ -195,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Types, CompositeRules, testing::Values(
     CompositeCase{"BarcodeOSUWithoutFlag", ftBarcodeOSU, "01 41", u"Barcode HEX: 41\r\nBarcode: A\r\nOSU: False\r\nNext: 0\r\n"_s},
     CompositeCase{"BarcodeOSUFlag", ftBarcodeOSU, "01 41 FF 07", u"Barcode HEX: 41\r\nBarcode: A\r\nOSU: True\r\nNext: 7\r\n"_s},
     CompositeCase{"BarcodeOSUEmpty", ftBarcodeOSU, "00 00", u"OSU: False\r\nNext: 0\r\n"_s}
-), [](const testing::TestParamInfo<CompositeCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(ParserCommand, TLVFieldStartsWithLineBreak)
 {
@@ -207,7 +219,7 @@ TEST(ParserCommand, AnswerErrorByteGivesOneLineAndNoValues)
 {
     TProbe probe({}, {{u"Change"_s, ftSum}});
     const TCommand command = Command("FF 45", "FF 45 37");
-    EXPECT_EQ(probe.Parse(command, pAnswerFields), u"Error: 55(0x37) "_s + TPrinterError::GetDescription(55, true));
+    EXPECT_EQ(probe.Parse(command, pAnswerFields), u"Error: 55(0x37) Команда не поддерживается в данной реализации"_s);
     EXPECT_EQ(probe.GetAnswerFieldValue(u"Change"_s), QString());
 }
 
@@ -215,7 +227,7 @@ TEST(ParserCommand, OnlyFFIsAPrefix)
 {
     TProbe probe({}, {{u"Change"_s, ftSum}});
     EXPECT_EQ(probe.Parse(Command("FE F3", "FE F3 00"), pAnswerFields),
-              u"Error: 243(0xF3) "_s + TPrinterError::GetDescription(243, true));
+              u"Error: 243(0xF3) Переполнение буфера"_s);
 }
 
 TEST(ParserCommand, EmptySourcesGiveEmptyText)
@@ -242,7 +254,7 @@ TEST(ParserCommand, PlayedAnswerIsReadButNotListed)
     EXPECT_EQ(probe.Parse(command, pPlayedFields), QString());
     EXPECT_EQ(probe.GetAnswerFieldValue(u"B"_s), u"5"_s);
     EXPECT_EQ(probe.Parse(Command("01", "01 00", "01 07"), pPlayedFields),
-              u"Error: 7(0x07) "_s + TPrinterError::GetDescription(7, true));
+              u"Error: 7(0x07) Неверные дата и/или время"_s);
 }
 
 TEST(ParserCommand, LookupTakesTheLastValueWithTheLowerCasedName)

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/PrinterError.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, ErrorDescription, testing::Values(
     ErrorCase{"MissingAnswer", -1, UnknownError},
     ErrorCase{"Lowest", std::numeric_limits<int32_t>::min(), UnknownError},
     ErrorCase{"Highest", std::numeric_limits<int32_t>::max(), UnknownError}),
-    [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 struct ModeCase
 {
@@ -89,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, ModeDescription, testing::Values(
     ModeCase{"Correction", 0x88, QStringLiteral("Открытый документ: приход. (Чек коррекции)")},
     ModeCase{"CorrectionUnknownShowsWholeByte", 0x90, QStringLiteral("Неизвестный режим: 144. (Чек коррекции)")},
     ModeCase{"CorrectionOnly", 0x80, QStringLiteral("Неизвестный режим: 128. (Чек коррекции)")}),
-    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 class SubModeDescription : public testing::TestWithParam<ModeCase> {};
 
@@ -104,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(SubModes, SubModeDescription, testing::Values(
     ModeCase{"Last", 5, QStringLiteral("Фаза печати операции")},
     ModeCase{"Unknown6", 6, QStringLiteral("Неизвестный подрежим устройства (6)")},
     ModeCase{"Unknown255", 255, QStringLiteral("Неизвестный подрежим устройства (255)")}),
-    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun

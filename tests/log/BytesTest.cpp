@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "log/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HexToStrTest, ::testing::Values(
     HexCase{"SingleZero", "0", "00"},
     HexCase{"TrailingInvalidTokenDropped", "10 G", "10"},
     HexCase{"HighBytesAreNotHex", "10 \xC0\xC1 20", "10"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(StrToHex, WritesCanonicalForm)
 {
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DateConversionTest, ::testing::Values(
     DateCase{"DateTime", QByteArray("\x18\x0C\x1F\x17\x3B", 5), BinToDateTime,
              EncodeDate(2024, 12, 31) + EncodeTime(23, 59, 0)},
     DateCase{"InvalidDateValidTime", QByteArray("\x18\x0D\x1F\x01\x00", 5), BinToDateTime, EncodeTime(1, 0, 0)}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(Dates, DayZeroIsTheEpoch)
 {

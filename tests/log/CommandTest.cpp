@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "log/Command.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandCodeTest, ::testing::Values(
     CodeCase{"Empty", "", 0},
     CodeCase{"Garbage", "zz 10", 0},
     CodeCase{"LeadingBlank", " 10 AA BB", 0x0010}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 struct AnswerCase
 {
@@ -60,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AnswerErrorTest, ::testing::Values(
     AnswerCase{"FEIsNoPrefix", "FE 01 33", 1, true},
     AnswerCase{"FFWithoutErrorByte", "FF 45", -1, false},
     AnswerCase{"TrailingBlank", "10 00 CC DD ", 0, false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(CommandTime, CutsTwentyThreeCharacters)
 {
@@ -98,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandThreadTest, ::testing::Values(
     ThreadCase{"Jpos", TProtocol::pProtocolJpos1, "[12.03.2024 10:15:30.123] Thread-7 D", "Thread-7"},
     ThreadCase{"JposNoBlankAfter", TProtocol::pProtocolJpos1, "[12.03.2024 10:15:30.123] Thread-7", ""},
     ThreadCase{"JposWithoutThread", TProtocol::pProtocolJpos1, "main D", "main"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(Protocol, NamesAndCaptions)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "log/Codepages.h"
 #include "log/Exception.h"
 #include "log/LogLoader.h"
@@ -132,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, ParseLogTest, ::testing::Values(
               {Record("10 AA BB", "10 00 CC DD ", "[12.03.2024 10:15:30.123] Thread-7 D", TProtocol::pProtocolJpos1, 3)}, {}},
     ParseCase{"DriverError", {T + " [ERROR] TFiscalPrinter - sample text"},
               {}, {Record("", "", {}, TProtocol::pNone, -1, "- sample text")}, {}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(EdgeCases, ParseLogTest, ::testing::Values(
     ParseCase{"NoLines", {}, {}, {}, {}},
@@ -192,6 +193,6 @@ INSTANTIATE_TEST_SUITE_P(EdgeCases, ParseLogTest, ::testing::Values(
               {P1("-> 05"), P1("-> 02 zz"), P1("<- 06"), P2("-> xx yy"), P2("<- 8F 9F"), Ng("-> 1"), Ng("<- 2")}, {},
               {Record("", "", T, TProtocol::pProtocol1, 2), Record("", "", T, TProtocol::pProtocol2, 4),
                Record("", "", Q + "]", TProtocol::pProtocolNg1Plain, 6)}, {}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "log/Codepages.h"
 #include "log/Exception.h"
 #include "log/LogLoader.h"
@@ -78,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadLogStreamTest, ::testing::Values(
     ReadCase{"Utf8EncodedSurrogate", "\xEF\xBB\xBF" "\xED\xA0\x80", {}, BadUtf8},
     ReadCase{"CrLfAcrossChunks", LongLine + "\r\nb", {QString::fromLatin1(LongLine), "b"}, {}},
     ReadCase{"LineAcrossChunks", LongLine + "yz\nb", {QString::fromLatin1(LongLine + "yz"), "b"}, {}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(SplitLogTextTest, SplitsAtEveryTerminator)
 {

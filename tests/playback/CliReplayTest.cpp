@@ -1,8 +1,8 @@
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+#include "CliRun.h"
+#include "LogBuilder.h"
 #include "QtPrint.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace kestrun::test {
 namespace {
 
 // Requests of a short shift in the NG dialect, each answered in the log.
-const char* const LogRequests[][2] = {
+const std::vector<TExchange> LogRequests = {
     {"05 11 1E 00 00 00", "03 11 00"},
     {"05 E0 1E 00 00 00", "03 E0 00"},
     {"13 80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00", "03 80 00"},
@@ -26,26 +26,17 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(FDir.isValid());
-        QFile log(LogFile());
-        ASSERT_TRUE(log.open(QIODevice::WriteOnly));
-        for (const auto& exchange : LogRequests) {
-            log.write(QByteArray("[12.03.2024 10:15:30.123] [00001A2C] [D] -> ") + exchange[0] + "\r\n");
-            log.write(QByteArray("[12.03.2024 10:15:30.124] [00001A2C] [D] <- ") + exchange[1] + "\r\n");
-        }
+        WriteFile(LogFile(), NgLog(LogRequests));
     }
 
     QString LogFile() const { return FDir.filePath(QStringLiteral("shift.log")); }
 
     // Standard output split into lines; the exit status in `status`.
-    QStringList Run(const QStringList& args, int& status, const QByteArray& input = {})
+    static QStringList Run(const QStringList& args, int& status, const QByteArray& input = {})
     {
-        QProcess cli;
-        cli.start(QStringLiteral(KESTRUN_CLI), args);
-        cli.write(input);
-        cli.closeWriteChannel();
-        EXPECT_TRUE(cli.waitForFinished(60000));
-        status = cli.exitCode();
-        return QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const TRunResult r = RunCli(args, {.Input = input});
+        status = r.ExitCode;
+        return r.OutLines();
     }
 
     QTemporaryDir FDir;

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "log/Exception.h"
 #include "playback/DeviceDriver.h"
 #include "playback/DeviceSettings.h"
@@ -70,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"Запрос состояния: Ошибка: 5, Параметры команды не соответствуют сроку жизни ФН"}},
                       TStatusCase{"DriverError", "emulator:driver=11",
                                   {"Запрос состояния: Ошибка: -1, Нет связи"}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 // Settings go to the test location of the standard paths, emptied before and after.
 class DeviceSettingsTest : public ::testing::Test

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "decode/ParserCommands.h"
 #include "log/Bytes.h"
 #include "log/Exception.h"
@@ -83,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         TAnswerCase{"BusyFault", "emulator:busy=1", "FF 01 1E 00 00 00", 80, "FF 01 50"},
         TAnswerCase{"BufferFullFault", "emulator:busy=3:4B", "10 1E 00 00 00", 75, "10 4B"},
         TAnswerCase{"DriverFault", "emulator:driver=10:-9:Порт занят", "10 1E 00 00 00", -9, ""}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(Emulator, ReceiptKeepsARunningTotalAndModes)
 {
@@ -193,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
                      "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01",
                      "ЗАКРЫТИЕ ЧЕКА [ДОК: 1] [ФП: 2249407937]  "}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(Emulator, OperationV2ComputesItsSum)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "playback/Notifications.h"
 #include "playback/StatusQuery.h"
 
@@ -66,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Notifications, ResultCodeTest,
                                            TResultCodeCase{"NoComma", "12 Порт закрыт", -1},
                                            TResultCodeCase{"NotANumber", "12 Порт, закрыт", -1},
                                            TResultCodeCase{"NoBlank", "12,", -1}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         kestrun::test::CaseName());
 
 TEST(Notifications, StatusLines)
 {

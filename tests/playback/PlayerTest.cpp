@@ -1,8 +1,10 @@
+#include "CaseName.h"
 #include "FakeDriver.h"
 #include "Recorder.h"
 #include "playback/Player.h"
 
 #include <QElapsedTimer>
+#include <QMap>
 #include <future>
 #include "QtPrint.h"
 
@@ -258,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Player, PrintWaitTest,
                                            TPrintCase{"LowerCase", "ff 45 1E", 0, false},
                                            TPrintCase{"Operation", "FF 46 1E", 0, false},
                                            TPrintCase{"Sale", "80 1E", 0, false}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         kestrun::test::CaseName());
 
 struct TPlayedAnswerCase
 {
@@ -286,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(Player, PlayedAnswerTest,
                                            TPlayedAnswerCase{"OneByteCode", "E0 1E 00 00 00", 0x16, "E0 16"},
                                            TPlayedAnswerCase{"FEIsNoPrefix", "FE 01 02", 0x37, "FE 37"},
                                            TPlayedAnswerCase{"TooShort", "8", 0x37, ""}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         kestrun::test::CaseName());
 
 TEST_F(PlayerTest, DecisionWrittenLaterOnAnotherThreadIsAwaited)
 {
@@ -352,11 +354,39 @@ TEST_F(PlayerTest, StopPlayChannelSetsStop)
     EXPECT_FALSE(FPlayer.WaitPlayMode());
 }
 
+// A bus that knows the channels of its live subscriptions.
+class TWatchedBus final : public IEventBus
+{
+public:
+    TSubscriptionId Subscribe(TSubscription subscription) override
+    {
+        const QString channel = subscription.Channel;
+        const TSubscriptionId id = FBus.Subscribe(std::move(subscription));
+        FLive.insert(id, channel);
+        return id;
+    }
+    void Unsubscribe(TSubscriptionId id) override
+    {
+        FBus.Unsubscribe(id);
+        FLive.remove(id);
+    }
+    void Post(const QString& AChannel, const QString& AMessage) override { FBus.Post(AChannel, AMessage); }
+
+    QStringList LiveChannels() const { return FLive.values(); }
+
+private:
+    TEventBus FBus;
+    QMap<TSubscriptionId, QString> FLive;
+};
+
 TEST(PlayerRegistration, DestroyedPlayerLeavesNoHandler)
 {
-    TEventBus bus;
-    { TKestrun player(bus); }
-    bus.Post(QString::fromLatin1(ChannelStopPlay), {});
+    TWatchedBus bus;
+    {
+        TKestrun player(bus);
+        EXPECT_EQ(bus.LiveChannels(), QStringList({QString::fromLatin1(ChannelStopPlay)}));
+    }
+    EXPECT_EQ(bus.LiveChannels(), QStringList());
 }
 
 struct TAllowedCase
@@ -387,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TAllowedCase{"EmptyLineIsCodeZero", {""}, "", false},
                       TAllowedCase{"EmptyLineKeepsOthers", {""}, "10", true},
                       TAllowedCase{"NoList", {}, "FF 0A", true}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun::test

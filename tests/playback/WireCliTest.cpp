@@ -1,8 +1,9 @@
+#include "CliRun.h"
 #include "EmulatorProcess.h"
+#include "LogBuilder.h"
 #include "QtPrint.h"
 #include "log/Bytes.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -11,14 +12,12 @@ namespace kestrun::test {
 namespace {
 
 // Requests of a short shift in the NG dialect, each answered in the log.
-const char* const ShiftRequests[][2] = {
+const std::vector<TExchange> ShiftRequests = {
     {"05 11 1E 00 00 00", "03 11 00"},
     {"05 E0 1E 00 00 00", "03 E0 00"},
     {"13 80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00", "03 80 00"},
     {"05 41 1E 00 00 00", "03 41 00"},
 };
-
-QStringList Lines(const QByteArray& text) { return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 
 class WireCli : public ::testing::TestWithParam<const char*>
 {
@@ -26,12 +25,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(FDir.isValid());
-        QFile log(ShiftLog());
-        ASSERT_TRUE(log.open(QIODevice::WriteOnly));
-        for (const auto& exchange : ShiftRequests) {
-            log.write(QByteArray("[12.03.2024 10:15:30.123] [00001A2C] [D] -> ") + exchange[0] + "\r\n");
-            log.write(QByteArray("[12.03.2024 10:15:30.124] [00001A2C] [D] <- ") + exchange[1] + "\r\n");
-        }
+        WriteFile(ShiftLog(), NgLog(ShiftRequests));
     }
 
     QString ShiftLog() const { return FDir.filePath(QStringLiteral("shift.log")); }
@@ -40,12 +34,9 @@ protected:
     // Standard output split into lines; the exit status in `status`.
     static QStringList Run(const QStringList& args, int& status)
     {
-        QProcess cli;
-        cli.start(QStringLiteral(KESTRUN_CLI), args);
-        cli.closeWriteChannel();
-        EXPECT_TRUE(cli.waitForFinished(60000));
-        status = cli.exitCode();
-        return Lines(cli.readAllStandardOutput());
+        const TRunResult r = RunCli(args);
+        status = r.ExitCode;
+        return r.OutLines();
     }
 
     // The JSON lines of a command's output.

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "EmulatorProcess.h"
 #include "QtPrint.h"
 #include "log/Bytes.h"
@@ -173,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TFaultCase{"NoAnswerPty", "--pty", "noanswer=10", deNoAnswer, ""},
                       TFaultCase{"ClosedConnection", "--tcp", "close=10", deConnectionClosed, ""},
                       TFaultCase{"DeviceError", "--tcp", "error=10:50", 0x50, "10 50"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(Wire, OldAnswerIsReadAndDropped)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "QtPrint.h"
 #include "log/Exception.h"
 #include "playback/Protocol1Frames.h"
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       115200, 250, 60000, 29, "/tmp/a b.log"},
         TSettingsCase{"Tcp", false, "192.0.2.7:5000", "192.0.2.7", 5000, 1000, 60000, 30, ""},
         TSettingsCase{"TcpOptions", false, "localhost:5000,printwait=0,timeout=10", "localhost", 5000, 10, 0, 30, ""}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 struct TBadCase
 {
@@ -84,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Wire, BadWireSettingsTest,
                                            TBadCase{"UnknownOption", false, "127.0.0.1:5000,speed=1"},
                                            TBadCase{"OptionWithoutValue", false, "127.0.0.1:5000,timeout"},
                                            TBadCase{"EmptyLog", true, "COM1,log="}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         kestrun::test::CaseName());
 
 struct TFormatCase
 {
@@ -119,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFormatCase{"TcpOptions", false, "localhost:5000,log=C:\\kkt\\wire.log,timeout=10",
                     "localhost:5000,timeout=10,log=C:\\kkt\\wire.log"},
         TFormatCase{"TcpIpv6", false, "::1:5000", "::1:5000"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(FormatWireSettings, RefusesACommaThatWouldSplitTheText)
 {

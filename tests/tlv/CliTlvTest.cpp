@@ -1,7 +1,7 @@
-#include <QProcess>
-#include <QStringList>
-#include <gtest/gtest.h>
+#include "CaseName.h"
+#include "CliRun.h"
 
+namespace kestrun::test {
 namespace {
 
 struct CliCase
@@ -19,12 +19,10 @@ class TlvCommand : public testing::TestWithParam<CliCase>
 
 TEST_P(TlvCommand, PrintsRenderingAndExitStatus)
 {
-    QProcess cli;
-    cli.start(QStringLiteral(KESTRUN_CLI), GetParam().Args);
-    ASSERT_TRUE(cli.waitForFinished());
-    EXPECT_EQ(cli.exitCode(), GetParam().ExitCode);
-    EXPECT_EQ(cli.readAllStandardOutput(), GetParam().Out);
-    EXPECT_TRUE(cli.readAllStandardError().startsWith(GetParam().Err));
+    const TRunResult r = RunCli(GetParam().Args);
+    EXPECT_EQ(r.ExitCode, GetParam().ExitCode);
+    EXPECT_EQ(r.Out, GetParam().Out);
+    EXPECT_TRUE(r.Err.startsWith(GetParam().Err));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -47,6 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"MissingHex", {"tlv", "--numbers"}, 2, "", ""},
         CliCase{"NegativeIndent", {"tlv", "--indent", "-1", "00"}, 2, "", ""},
         CliCase{"IndentNotANumber", {"tlv", "--indent", "x", "00"}, 2, "", ""}),
-    [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.Name); });
+    CaseName());
 
 } // namespace
+} // namespace kestrun::test

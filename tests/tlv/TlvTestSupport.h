@@ -1,11 +1,11 @@
 #pragma once
 
+#include "CaseName.h"
 #include "log/Bytes.h"
 #include "log/Exception.h"
 
 #include <QString>
 #include <gtest/gtest.h>
-#include <string>
 
 namespace kestrun::test {
 
@@ -24,16 +24,6 @@ QString ErrorOf(Action action)
     }
     return {};
 }
-
-// Names parameterised cases after their `Name` field.
-struct CaseName
-{
-    template <class Param>
-    std::string operator()(const testing::TestParamInfo<Param>& info) const
-    {
-        return info.param.Name;
-    }
-};
 
 } // namespace kestrun::test
 

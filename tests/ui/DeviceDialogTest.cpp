@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "DeviceDialog.h"
 #include "UiTestSupport.h"
 #include "playback/DeviceSettings.h"
@@ -124,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                     30, ""},
         TDeviceCase{"TcpEverything", "tcp:kkt.example:7000,timeout=500,printwait=90000,password=1,log=/tmp/a b.log",
                     "tcp", "", nullptr, 0, "kkt.example", 7000, 500, 90000, 1, "/tmp/a b.log"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 // Texts the dialog gives back after the user touched nothing or only the emulator's options.
 struct TTextCase
@@ -158,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "tcp:127.0.0.1:5000"},
                       TTextCase{"UnlistedBaudRateKept", "serial:COM1:14400", nullptr, "serial:COM1:14400"},
                       TTextCase{"UnknownKindIsTheEmulator", "modem", nullptr, "emulator"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST(DeviceDialog, SavedTextThatNoLongerReadsSaysWhy)
 {

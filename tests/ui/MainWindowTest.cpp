@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "TestLogs.h"
 #include "UiTestSupport.h"
 
@@ -70,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Controls, ControlTextTest, ::testing::Values(
     TControlText{"chkInfinitePlay", "Зациклить воспроизведение"},
     TControlText{"memCommandExceptions", "FF 0A"},
     TControlText{"memIgnoreCommand", ""}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST_F(TWindowTest, StartsWithCaptionSizeAndIdleControls)
 {
@@ -162,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Controls, ControlPlaceTest, ::testing::Values(
     TControlPlace{"chkInfinitePlay", 1, {8, 37, 0, 0}},
     TControlPlace{"memCommandExceptions", 1, {206, 72, 107, 185}},
     TControlPlace{"memIgnoreCommand", 1, {379, 73, 102, 184}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST_F(TWindowTest, LoadedFileFillsTheList)
 {

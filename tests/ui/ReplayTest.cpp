@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "UiTestSupport.h"
 
 #include <QAction>
@@ -83,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, StartTest, ::testing::Values(
     TStartCase{"CurrentLineMenu", "Pfdfa1", {5}, {5}},
     TStartCase{"Selected", "btnStartSelected", {2, 5}, {2, 5}},
     TStartCase{"SelectedMenu", "N3", {1, 4}, {1, 4}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
 {

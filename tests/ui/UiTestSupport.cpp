@@ -1,11 +1,8 @@
 #include "UiTestSupport.h"
 
-#include "log/Codepages.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -43,35 +40,6 @@ bool TScriptedDialogs::ExecuteSave(QWidget*, TFileDialog& dialog)
     dialog.FileName = SaveFileName;
     dialog.InitialDir = QFileInfo(SaveFileName).absolutePath();
     return true;
-}
-
-QString Protocol2Log(const std::vector<TExchange>& exchanges)
-{
-    QStringList lines;
-    int second = 0;
-    for (const TExchange& exchange : exchanges) {
-        const QString prefix = QStringLiteral("[12.03.2024 10:15:%1.123] [00001A2C] [DEBUG] ").arg(second++, 2, 10, QLatin1Char('0'));
-        const QString request = QLatin1String(exchange.Request);
-        if (exchange.Answer) {
-            lines << prefix + QStringLiteral("TPrinterProtocol2 -> 8F 06 00 01 00 ") + request + QStringLiteral(" 12 34");
-            lines << prefix + QStringLiteral("TPrinterProtocol2 <- 8F 07 00 01 00 ") + QLatin1String(exchange.Answer)
-                         + QStringLiteral(" 56 78");
-        } else {
-            // A request left unanswered: the protocol-1 framing shows it complete without an answer.
-            const QString length = QStringLiteral("%1").arg(request.split(u' ', Qt::SkipEmptyParts).size(), 2, 16, QLatin1Char('0'));
-            lines << prefix + QStringLiteral("TPrinterProtocol -> 05") << prefix + QStringLiteral("TPrinterProtocol <- 15")
-                  << prefix + QStringLiteral("TPrinterProtocol -> 02 %1 %2 00").arg(length.toUpper(), request);
-        }
-        lines << QStringLiteral("[12.03.2024 10:15:00.000] [00001A2C] other");
-    }
-    return lines.join(QStringLiteral("\r\n"));
-}
-
-void WriteLog(const QString& fileName, const std::vector<TExchange>& exchanges)
-{
-    QFile file(fileName);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(UnicodeToCp1251(Protocol2Log(exchanges)));
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs)

@@ -2,6 +2,7 @@
 
 #include "CommandListModel.h"
 #include "Dialogs.h"
+#include "LogBuilder.h"
 #include "MainWindow.h"
 
 #include <QAbstractItemView>
@@ -43,19 +44,6 @@ public:
 private:
     bool Answer(const QString& title, const QString& text);
 };
-
-// One logged exchange: request and answer as hex text (protocol 2); Answer null logs the request
-// alone (protocol 1).
-struct TExchange
-{
-    const char* Request;
-    const char* Answer;
-};
-
-// A driver log of the exchanges (time stamps 10:15:00, 10:15:01, ...), CR LF lines.
-QString Protocol2Log(const std::vector<TExchange>& exchanges);
-// The same, written in Windows-1251 to `fileName`.
-void WriteLog(const QString& fileName, const std::vector<TExchange>& exchanges);
 
 // Runs the event loop until `done` holds or the time is up; the result of `done` at the end.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 15000);

@@ -1,0 +1,229 @@
+// kestrun-cli's argument handling, output path and message format, one row per case.
+#include "CaseName.h"
+#include "CliRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <unistd.h>
+
+namespace kestrun::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const QString DemoLog = QStringLiteral(KESTRUN_SOURCE_DIR "/samples/demo.log");
+// Stands for DemoLog in the rows' arguments.
+const QString Log = u"{log}"_s;
+
+QStringList WithLog(QStringList args)
+{
+    args.replaceInStrings(Log, DemoLog);
+    return args;
+}
+
+struct ArgumentCase
+{
+    const char* Name;
+    QStringList Args;
+    int ExitCode;
+    QByteArray Out; // a part of standard output (UTF-8)
+    QByteArray Err; // a part of standard error
+    bool LogOnInput = false; // the demo log on standard input
+};
+
+void PrintTo(const ArgumentCase& c, std::ostream* out) { *out << c.Name; }
+
+class Arguments : public testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(Arguments, GiveTheExitStatusAndTexts)
+{
+    const ArgumentCase& c = GetParam();
+    const TRunResult r = RunCli(WithLog(c.Args), {.InputFile = c.LogOnInput ? DemoLog : QString()});
+    EXPECT_EQ(r.ExitCode, c.ExitCode) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.contains(c.Out)) << r.Out.left(2000).toStdString();
+    EXPECT_TRUE(r.Err.contains(c.Err)) << r.Err.toStdString();
+}
+
+// Arguments that are not what they claim are refused, not read as something else.
+INSTANTIATE_TEST_SUITE_P(Refused, Arguments, testing::Values(
+    ArgumentCase{"IgnoreNotHex", {u"list"_s, u"--ignore"_s, u"ZZ"_s, Log}, 2, "", "kestrun-cli list: --ignore must be hex text"},
+    ArgumentCase{"IgnoreOddDigits", {u"parse"_s, u"--count"_s, u"--ignore"_s, u"FF 4"_s, Log}, 2, "", "--ignore must be hex text"},
+    ArgumentCase{"IgnoreEmpty", {u"parse"_s, u"--count"_s, u"--ignore="_s, Log}, 2, "", "--ignore must be hex text"},
+    ArgumentCase{"IgnoreValueMissingBeforeAnOption", {u"list"_s, u"--ignore"_s, u"--json"_s, Log}, 2, "",
+                 "kestrun-cli list: option --ignore needs a value"},
+    ArgumentCase{"DecodeNotHex", {u"decode"_s, u"ZZ"_s}, 2, "", "kestrun-cli decode: REQUEST_HEX must be hex text"},
+    ArgumentCase{"DecodeEmptyRequest", {u"decode"_s, u""_s}, 2, "", "REQUEST_HEX must be hex text"},
+    ArgumentCase{"DecodeAnswerOddDigit", {u"decode"_s, u"10 1E 00 00 00"_s, u"10 0"_s}, 2, "", "ANSWER_HEX must be hex text"},
+    ArgumentCase{"TlvOddLastDigit", {u"tlv"_s, u"1E 04 01 00 0"_s}, 2, "", "kestrun-cli tlv: HEX must be hex text"},
+    ArgumentCase{"TlvEmpty", {u"tlv"_s, u""_s}, 2, "", "HEX must be hex text"},
+    ArgumentCase{"NameNotHex", {u"name"_s, u"F G"_s}, 2, "", "HEX must be hex text"},
+    ArgumentCase{"LocaleUnknown", {u"--locale"_s, u"bogus_XX"_s, u"error"_s, u"0"_s}, 2, "", "unknown locale \"bogus_XX\""},
+    ArgumentCase{"LocaleUnknownTerritory", {u"--locale"_s, u"ru_XX"_s, u"error"_s, u"0"_s}, 2, "", "unknown locale"},
+    ArgumentCase{"DetailsIndexBeyondTheLog", {u"details"_s, Log, u"18"_s}, 2, "", "kestrun-cli details: INDEX must be from 0 to 17, not 18"},
+    ArgumentCase{"DetailsNegativeIndex", {u"details"_s, Log, u"-1"_s}, 2, "", "INDEX must be from 0 to 17, not -1"},
+    ArgumentCase{"SearchIndexBeyondTheLog", {u"search"_s, Log, u"x"_s, u"--from"_s, u"18"_s}, 2, "",
+                 "kestrun-cli search: --from must be from 0 to 17, not 18"},
+    ArgumentCase{"SearchIndexEmpty", {u"search"_s, Log, u"x"_s, u"--from="_s}, 2, "", "--from must be a whole number"},
+    ArgumentCase{"FindErrorIndexBeyondTheLog", {u"find-error"_s, Log, u"--from"_s, u"18"_s}, 2, "",
+                 "kestrun-cli find-error: --from must be from 0 to 17, not 18"}
+), CaseName());
+
+// What is well formed is still taken.
+INSTANTIATE_TEST_SUITE_P(Taken, Arguments, testing::Values(
+    ArgumentCase{"IgnoreRunTogetherLowerCase", {u"parse"_s, u"--count"_s, u"--ignore"_s, u"ff45"_s, Log}, 0, "16\n", ""},
+    ArgumentCase{"DecodeWithoutAnswer", {u"decode"_s, u"10 1E 00 00 00"_s, u""_s}, 0, R"({"request":"Password: 30\r\n")", ""},
+    ArgumentCase{"LocaleLanguageOnly", {u"--locale"_s, u"ru"_s, u"error"_s, u"0"_s}, 0, "Ошибок нет\n", ""},
+    ArgumentCase{"LocaleWithCodeset", {u"--locale"_s, u"ru_RU.UTF-8"_s, u"error"_s, u"0"_s}, 0, "Ошибок нет\n", ""}
+), CaseName());
+
+// The habits of command-line programs, for every command.
+INSTANTIATE_TEST_SUITE_P(Habits, Arguments, testing::Values(
+    ArgumentCase{"ListReadsStandardInput", {u"list"_s, u"-"_s}, 0, "Запрос состояния", "", true},
+    ArgumentCase{"ListJsonReadsStandardInput", {u"list"_s, u"--json"_s, u"-"_s}, 0, R"("Command":"Запрос состояния")", "", true},
+    ArgumentCase{"DetailsReadsStandardInput", {u"details"_s, u"-"_s, u"3"_s}, 0, "Продажа\n", "", true},
+    ArgumentCase{"FindErrorReadsStandardInput", {u"find-error"_s, u"-"_s}, 0, "2\n", "", true},
+    ArgumentCase{"SearchReadsStandardInput", {u"search"_s, u"-"_s, u"Продажа"_s}, 0, "2\n", "", true},
+    ArgumentCase{"SaveReadsStandardInput", {u"save"_s, u"-"_s, u"-"_s}, 0, "] -> 11 1E 00 00 00\r\n", "", true},
+    ArgumentCase{"SaveWritesStandardOutput", {u"save"_s, Log, u"-"_s}, 0, "] -> 11 1E 00 00 00\r\n", ""},
+    ArgumentCase{"DoubleDashEndsTheOptions", {u"search"_s, Log, u"--"_s, u"--from"_s}, 1, "", ""},
+    ArgumentCase{"DoubleDashBeforeANegativeNumber", {u"error"_s, u"--"_s, u"-1"_s}, 0, "Неизвестный код ошибки\n", ""},
+    ArgumentCase{"HelpAfterTheDoubleDashIsText", {u"search"_s, Log, u"--"_s, u"-h"_s}, 1, "", ""},
+    ArgumentCase{"ShortHelpOfACommand", {u"list"_s, u"-h"_s}, 0, "usage: kestrun-cli [--locale NAME] list ", ""},
+    ArgumentCase{"HelpOfACommand", {u"save"_s, u"--help"_s}, 0, "usage: kestrun-cli [--locale NAME] save ", ""},
+    ArgumentCase{"Version", {u"--version"_s}, 0, "kestrun-cli " KESTRUN_VERSION "\n", ""},
+    ArgumentCase{"VersionOfACommand", {u"details"_s, u"--version"_s}, 0, "kestrun-cli " KESTRUN_VERSION "\n", ""},
+    ArgumentCase{"ParseMessageNamesTheCommand", {u"parse"_s, u"/nonexistent/k.log"_s}, 1, "",
+                 "kestrun-cli parse: Cannot open file"},
+    ArgumentCase{"SaveMessageNamesTheCommand", {u"save"_s, u"/nonexistent/k.log"_s, u"-"_s}, 1, "",
+                 "kestrun-cli save: Cannot open file"}
+), CaseName());
+
+// Standard output that cannot be written is a failure, whatever the command.
+class LostOutput : public testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(LostOutput, IsReportedWithExitStatus1)
+{
+    if (!QFile::exists(u"/dev/full"_s))
+        GTEST_SKIP() << "no /dev/full";
+    const ArgumentCase& c = GetParam();
+    const TRunResult r = RunCli(WithLog(c.Args), {.OutputFile = u"/dev/full"_s});
+    EXPECT_EQ(r.ExitCode, c.ExitCode);
+    EXPECT_TRUE(r.Err.contains(c.Err + ": cannot write standard output")) << r.Err.toStdString();
+    EXPECT_EQ(r.Err.count("cannot write"), 1) << r.Err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(ToAFullDevice, LostOutput, testing::Values(
+    ArgumentCase{"Parse", {u"parse"_s, Log}, 1, "", "kestrun-cli parse"},
+    ArgumentCase{"ParseCount", {u"parse"_s, u"--count"_s, Log}, 1, "", "kestrun-cli parse"},
+    ArgumentCase{"List", {u"list"_s, Log}, 1, "", "kestrun-cli list"},
+    ArgumentCase{"ListJson", {u"list"_s, u"--json"_s, Log}, 1, "", "kestrun-cli list"},
+    ArgumentCase{"Details", {u"details"_s, Log, u"3"_s}, 1, "", "kestrun-cli details"},
+    ArgumentCase{"FindError", {u"find-error"_s, Log}, 1, "", "kestrun-cli find-error"},
+    ArgumentCase{"Search", {u"search"_s, Log, u"Продажа"_s}, 1, "", "kestrun-cli search"},
+    ArgumentCase{"SaveToStandardOutput", {u"save"_s, Log, u"-"_s}, 1, "", "kestrun-cli save"},
+    ArgumentCase{"Decode", {u"decode"_s, u"10 1E 00 00 00"_s}, 1, "", "kestrun-cli decode"},
+    ArgumentCase{"Name", {u"name"_s, u"FF 45"_s}, 1, "", "kestrun-cli name"},
+    ArgumentCase{"Error", {u"error"_s, u"0"_s}, 1, "", "kestrun-cli error"},
+    ArgumentCase{"Tlv", {u"tlv"_s, u"1E 04 01 00 01"_s}, 1, "", "kestrun-cli tlv"},
+    ArgumentCase{"HelpOfACommand", {u"list"_s, u"--help"_s}, 1, "", "kestrun-cli list"},
+    ArgumentCase{"Help", {u"--help"_s}, 1, "", "kestrun-cli"},
+    ArgumentCase{"Version", {u"--version"_s}, 1, "", "kestrun-cli"}
+), CaseName());
+
+// `save` never writes its listing over the log it reads, by whatever name OUT gives it.
+enum class TOutName { tnOtherFile, tnSamePath, tnOtherSpelling, tnSymbolicLink, tnHardLink, tnLogOnInput };
+
+struct SaveCase
+{
+    const char* Name;
+    TOutName Out;
+    int ExitCode;
+};
+
+void PrintTo(const SaveCase& c, std::ostream* out) { *out << c.Name; }
+
+class SaveOverTheLog : public testing::TestWithParam<SaveCase>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        ASSERT_TRUE(QFile::copy(DemoLog, LogPath()));
+        QFile original(DemoLog);
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        FLogText = original.readAll();
+    }
+
+    QString LogPath() const { return FDir.filePath(u"k.log"_s); }
+
+    // The OUT argument of a row, making the link it names.
+    QString OutArgument(TOutName name) const
+    {
+        switch (name) {
+        case TOutName::tnOtherFile: return FDir.filePath(u"listing.txt"_s);
+        case TOutName::tnSamePath:
+        case TOutName::tnLogOnInput: return LogPath();
+        case TOutName::tnOtherSpelling: return u"../"_s + QDir(FDir.path()).dirName() + u"/./k.log"_s;
+        case TOutName::tnSymbolicLink:
+            EXPECT_TRUE(QFile::link(LogPath(), FDir.filePath(u"soft.log"_s)));
+            return FDir.filePath(u"soft.log"_s);
+        case TOutName::tnHardLink:
+            EXPECT_EQ(::link(QFile::encodeName(LogPath()).constData(),
+                             QFile::encodeName(FDir.filePath(u"hard.log"_s)).constData()), 0);
+            return FDir.filePath(u"hard.log"_s);
+        }
+        return {};
+    }
+
+    QByteArray LogText() const
+    {
+        QFile log(LogPath());
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
+
+    QTemporaryDir FDir;
+    QByteArray FLogText;
+};
+
+TEST_P(SaveOverTheLog, IsRefusedAndTheLogKept)
+{
+    const SaveCase& c = GetParam();
+    const bool onInput = c.Out == TOutName::tnLogOnInput;
+    const TRunResult r = RunCli({u"save"_s, onInput ? u"-"_s : LogPath(), OutArgument(c.Out)},
+                                {.InputFile = onInput ? LogPath() : QString(), .WorkingDirectory = FDir.path()});
+    EXPECT_EQ(r.ExitCode, c.ExitCode) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.startsWith(c.ExitCode ? "kestrun-cli save: OUT " : "")) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(c.ExitCode ? "is the log being read" : "")) << r.Err.toStdString();
+    EXPECT_EQ(LogText(), FLogText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SaveOverTheLog, testing::Values(
+    SaveCase{"OtherFileIsWritten", TOutName::tnOtherFile, 0},
+    SaveCase{"SamePath", TOutName::tnSamePath, 2},
+    SaveCase{"OtherSpellingOfThePath", TOutName::tnOtherSpelling, 2},
+    SaveCase{"SymbolicLink", TOutName::tnSymbolicLink, 2},
+    SaveCase{"HardLink", TOutName::tnHardLink, 2},
+    SaveCase{"LogOnStandardInput", TOutName::tnLogOnInput, 2}
+), CaseName());
+
+// The README's command-line section is the reference: --help word for word.
+TEST(Reference, ReadmeShowsTheHelp)
+{
+    QFile readme(QStringLiteral(KESTRUN_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QByteArray text = readme.readAll();
+    const qsizetype section = text.indexOf("\n## Command line\n");
+    ASSERT_GE(section, 0);
+    const QByteArray fence = "```text\n";
+    const qsizetype start = text.indexOf(fence, section) + fence.size();
+    const qsizetype end = text.indexOf("```", start);
+    ASSERT_GE(start, fence.size());
+    ASSERT_GT(end, start);
+    const TRunResult help = RunCli({u"--help"_s});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_EQ(text.mid(start, end - start).toStdString(), help.Out.toStdString());
+}
+
+} // namespace
+} // namespace kestrun::test

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace kestrun::test {
+
+// Names the rows of a parameterised table after their `Name` field.
+struct CaseName
+{
+    template <class Param>
+    std::string operator()(const testing::TestParamInfo<Param>& info) const
+    {
+        return info.param.Name;
+    }
+};
+
+} // namespace kestrun::test
