@@ -149,6 +149,16 @@ INSTANTIATE_TEST_SUITE_P(Rows, CurrentRowDetailsTest, ::testing::Values(
                     TCurrentRowCase::tSearchSale, 3}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// Taking a row out of the selection leaves the pane on a row that is still selected.
+TEST_F(SearchTest, RowTakenOutOfTheSelectionIsNotShown)
+{
+    ClickRow(2);
+    ClickRow(5, Qt::ShiftModifier);
+    ClickRow(4, Qt::ControlModifier);
+    EXPECT_EQ(Selected(), (QList<int>{2, 3, 5}));
+    EXPECT_TRUE(Info().startsWith(u"[12.03.2024 10:15:05.123]"_s)) << Info().section(u'\n', 0, 0).toStdString();
+}
+
 TEST_F(SearchTest, SaveWritesTheListing)
 {
     Load({{"10 1E 00 00 00", "10 00 1E 04 00 00 00 00 00 00 00 00 00 00 00 00"}, {"41 1E 00 00 00", nullptr}});
