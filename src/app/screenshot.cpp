@@ -1,5 +1,6 @@
 // Takes the picture of the window for the documentation: loads a log, selects a row,
 // and saves what the window shows.
+#include "Application.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: kestrun-screenshot LOG ROW OUT.png\n");
         return 2;
     }
-    QApplication::setApplicationDisplayName(QStringLiteral("Kestrun"));
+    kestrun::SetUpApplication(app);
     kestrun::TfmMain window;
     window.show();
     window.LoadLogFile(QString::fromLocal8Bit(argv[1]));

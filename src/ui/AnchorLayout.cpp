@@ -4,6 +4,13 @@
 
 namespace kestrun {
 
+namespace {
+
+// The design keeps controls this far from the window's and the pages' edges.
+constexpr int EdgeMargin = 8;
+
+} // namespace
+
 TAnchorLayout::TAnchorLayout(QWidget* parent, QSize designSize) : QLayout(parent), FDesignSize(designSize)
 {
     setContentsMargins(0, 0, 0, 0);
@@ -43,7 +50,32 @@ int TAnchorLayout::count() const { return int(FItems.size()); }
 
 QSize TAnchorLayout::sizeHint() const { return FDesignSize; }
 
-QSize TAnchorLayout::minimumSize() const { return {0, 0}; }
+QSize TAnchorLayout::minimumSize() const
+{
+    // The smallest parent that still holds every control whole: fixed controls with the design's
+    // margin beyond them, stretching ones at their own minimum size.
+    QSize least(0, 0);
+    for (const TPlaced& placed : FItems) {
+        const QRect& r = placed.Place;
+        const QSize own = placed.Item->minimumSize();
+        QSize needed(r.right() + 1 + EdgeMargin, r.bottom() + 1 + EdgeMargin);
+        switch (placed.Anchor) {
+        case TAnchor::aFixed:
+            break;
+        case TAnchor::aStretchBoth:
+            needed.setHeight(FDesignSize.height() - r.height() + own.height());
+            [[fallthrough]];
+        case TAnchor::aStretchRight:
+            needed.setWidth(FDesignSize.width() - r.width() + own.width());
+            break;
+        case TAnchor::aKeepRight:
+            needed.setWidth(FDesignSize.width() - r.left());
+            break;
+        }
+        least = least.expandedTo(needed);
+    }
+    return least;
+}
 
 void TAnchorLayout::setGeometry(const QRect& rect)
 {

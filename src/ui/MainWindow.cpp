@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -33,7 +34,8 @@ namespace {
 
 const QSize ClientSize(814, 584);
 const QSize PageSize(793, 429);
-constexpr int MinimumWidth = 694;
+// The list and the details pane never shrink below this many lines.
+constexpr int LeastLines = 3;
 constexpr int InfoPaneHeight = 189;
 constexpr int SplitterHandle = 8;
 
@@ -64,6 +66,12 @@ QString FileVersionText()
     return numbers.join(u'.');
 }
 
+// Height a scroll area spends besides its lines: its frame and the horizontal scroll bar.
+int ScrollAreaChrome(const QAbstractScrollArea& area)
+{
+    return 2 * area.frameWidth() + area.horizontalScrollBar()->sizeHint().height();
+}
+
 const char* const MemoHint = "Коды команд, которые не будут выполняться\r\nКаждый код команды на отдельной строке";
 
 } // namespace
@@ -86,7 +94,6 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     setFont(WindowFont());
     CreateControls();
     resize(ClientSize);
-    setMinimumWidth(MinimumWidth);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -102,6 +109,11 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     header->resizeSection(colTime, qMax(160, timeWidth));
     header->resizeSection(colThread, 70);
     header->resizeSection(colCommand, 240);
+    // The window's minimum size follows from these, so that neither can be squeezed away.
+    const int rowHeight = qMax(lvCommands->fontMetrics().height(), lvCommands->iconSize().height()) + 4;
+    lvCommands->setMinimumHeight(header->sizeHint().height() + ScrollAreaChrome(*lvCommands) + LeastLines * rowHeight);
+    memInfo->setMinimumHeight(ScrollAreaChrome(*memInfo) + 2 * int(memInfo->document()->documentMargin())
+                              + LeastLines * memInfo->fontMetrics().lineSpacing());
 
     FRowsTimer = new QTimer(this);
     FRowsTimer->setInterval(0);
@@ -175,10 +187,10 @@ void TfmMain::CreateControls()
     btnStop->setEnabled(false);
     SetDefaultButton(btnOpen);
 
-    lblFileName = new QLabel(
-        QStringLiteral("Откройте файл лога, либо перетащите файл в это окно, либо вставьте текст лога из буфера обмена"),
-        this);
+    lblFileName = new QLabel(OpenLogPrompt(), this);
     lblFileName->setObjectName(QStringLiteral("lblFileName"));
+    // A long path is cut at the window's edge rather than widening the window.
+    lblFileName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->Add(lblFileName, {11, 71, ClientSize.width() - 19, 16}, TAnchor::aStretchRight);
 
     edtStatus = new QLineEdit(this);
@@ -336,6 +348,9 @@ void TfmMain::ConnectHandlers()
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { SetDefaultButton(btnSearch); });
     connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfmMain::lvCommandsSelectionChanged);
+    connect(lvCommands, &QAbstractItemView::pressed, this, &TfmMain::lvCommandsPressed);
+    // Whoever else writes the pane (load, run, status query) replaces the row's details.
+    connect(memInfo, &QPlainTextEdit::textChanged, this, [this] { FDetailsRow = -1; });
     connect(lvCommands, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmMain->popup(lvCommands->viewport()->mapToGlobal(at)); });
 }

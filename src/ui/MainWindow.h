@@ -69,11 +69,14 @@ private:
     void btnOpenClick();
     void PasteLog();
     void LoadLog(const std::function<void()>& load, const QString& source);
+    static QString OpenLogPrompt();
     void StartComputingRows();
     void ComputeRowsSlice();
 
     // Details and selection.
     void lvCommandsSelectionChanged(const QItemSelection& selected);
+    void lvCommandsPressed();
+    bool ShowCurrentRow();
     void ShowDetails(int row);
     int FirstSelectedRow() const;
     QList<int> SelectedRows() const;
@@ -142,6 +145,7 @@ private:
     QTimer* FRowsTimer = nullptr;
     bool FRowsShowProgress = false;
     bool FSplitterPlaced = false;
+    int FDetailsRow = -1; // the row whose details memInfo holds; -1 when it holds anything else
     QPushButton* FDefaultButton = nullptr;
 
     TFileDialog dlgOpen;

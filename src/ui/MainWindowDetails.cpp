@@ -11,15 +11,29 @@ namespace kestrun {
 
 void TfmMain::lvCommandsSelectionChanged(const QItemSelection& selected)
 {
-    // The row that became selected: the current one when it is, else the first newly selected.
-    if (selected.isEmpty())
+    // A search or a key sets the current row before the selection changes, so the current row
+    // is known here even when it was selected before (and `selected` leaves it out).
+    if (ShowCurrentRow())
         return;
-    const QItemSelectionModel* selection = lvCommands->selectionModel();
-    const QModelIndex current = selection->currentIndex();
-    if (current.isValid() && selected.contains(current))
-        ShowDetails(current.row());
-    else
+    // A selection made without moving the current row shows the first newly selected row.
+    if (!selected.isEmpty() && !selected.contains(lvCommands->selectionModel()->currentIndex()))
         ShowDetails(selected.constFirst().top());
+}
+
+void TfmMain::lvCommandsPressed()
+{
+    // A click moves the current row before it settles the selection: decided after both.
+    ShowCurrentRow();
+}
+
+bool TfmMain::ShowCurrentRow()
+{
+    const QItemSelectionModel* selection = lvCommands->selectionModel();
+    const int row = selection->currentIndex().row();
+    if (row < 0 || !selection->isRowSelected(row) || row == FDetailsRow)
+        return false;
+    ShowDetails(row);
+    return true;
 }
 
 void TfmMain::ShowDetails(int row)
@@ -33,6 +47,7 @@ void TfmMain::ShowDetails(int row)
     memInfo->setPlainText(DisplayText(text));
     memInfo->moveCursor(QTextCursor::Start);
     memInfo->ensureCursorVisible();
+    FDetailsRow = row;
     if (!details.Error.isEmpty())
         FDialogs->ShowError(this, details.Error);
 }

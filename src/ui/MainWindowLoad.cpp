@@ -4,10 +4,12 @@
 #include "decode/CommandView.h"
 #include "log/CurrentError.h"
 #include "log/LogLoader.h"
+#include "log/LogReader.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -21,6 +23,7 @@ namespace kestrun {
 namespace {
 
 const QString Loading = QStringLiteral("Загрузка...");
+const QString NoCommands = QStringLiteral("Команды в логе не найдены");
 constexpr int ReadSteps = 1000;
 constexpr int RowsSliceMs = 25;
 constexpr int RepaintEveryMs = 100;
@@ -54,7 +57,22 @@ void TfmMain::LoadLogFile(const QString& fileName)
             sinceRepaint.restart();
         }
     };
-    LoadLog([&] { kestrun::LoadLogFile(fileName, MemoLines(memIgnoreCommand), FCommands, showProgress); }, fileName);
+    LoadLog(
+        [&] {
+            QFile file;
+            try {
+                OpenLogFile(file, fileName);
+            } catch (const Exception& e) {
+                throw Exception(QStringLiteral("Не удалось открыть файл лога %1\n%2").arg(fileName, e.Message()));
+            }
+            LoadLogDevice(file, MemoLines(memIgnoreCommand), FCommands, showProgress);
+        },
+        fileName);
+}
+
+QString TfmMain::OpenLogPrompt()
+{
+    return QStringLiteral("Откройте файл лога, либо перетащите файл в это окно, либо вставьте текст лога из буфера обмена");
 }
 
 void TfmMain::PasteLog()
@@ -99,7 +117,9 @@ void TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
     FLoading = false;
     if (!error.isNull()) {
         // The list stays empty, and so do the commands behind it, so rows and commands agree.
+        // Nothing is loaded, so the label asks for a log again instead of showing a load that ended.
         FCommands.clear();
+        lblFileName->setText(OpenLogPrompt());
         progress->setRange(0, previousMaximum);
         progress->setValue(0);
         FDialogs->ShowError(this, error);
@@ -110,6 +130,10 @@ void TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
     // A one-command list would give an equal minimum and maximum, which Qt shows as busy.
     progress->setRange(0, FCommands.isEmpty() ? previousMaximum : qMax(1, int(FCommands.size()) - 1));
     progress->setValue(0);
+    if (FCommands.isEmpty()) {
+        edtStatus->setText(NoCommands);
+        return;
+    }
     edtStatus->clear();
     StartComputingRows();
 }

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyle>
 #include <variant>
 
 namespace kestrun {
@@ -35,12 +36,31 @@ std::optional<QRect> RectFromEdges(const QString& text)
     return rect.isValid() ? std::optional<QRect>(rect) : std::nullopt;
 }
 
-bool OnSomeScreen(const QRect& rect)
+// The free area of the screen that shows most of `rect`; none when no screen shows any of it.
+std::optional<QRect> ScreenAreaHolding(const QRect& rect)
 {
-    for (const QScreen* screen : QGuiApplication::screens())
-        if (screen->availableGeometry().intersects(rect))
-            return true;
-    return false;
+    std::optional<QRect> best;
+    qint64 bestShown = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shown = screen->availableGeometry().intersected(rect);
+        const qint64 size = qint64(shown.width()) * shown.height();
+        if (size > bestShown) {
+            bestShown = size;
+            best = screen->availableGeometry();
+        }
+    }
+    return best;
+}
+
+// `rect` cut to `area` and moved into it, with `titleHeight` left free above it for the title bar,
+// so that the whole window can be seen, moved and resized.
+QRect FittedInto(QRect rect, const QRect& area, int titleHeight)
+{
+    const QRect room = area.adjusted(0, titleHeight, 0, 0);
+    rect.setSize(rect.size().boundedTo(room.size()));
+    rect.moveTo(qMax(room.left(), qMin(rect.left(), room.right() + 1 - rect.width())),
+                qMax(room.top(), qMin(rect.top(), room.bottom() + 1 - rect.height())));
+    return rect;
 }
 
 int ToInt(const std::optional<QString>& text, int fallback)
@@ -88,8 +108,14 @@ void TfmMain::RestoreSettings()
                 if (usable)
                     rect->setSize(QSize(qRound(width), qRound(height)));
             }
-            if (usable && OnSomeScreen(*rect))
-                setGeometry(*rect);
+            const std::optional<QRect> area = usable ? ScreenAreaHolding(*rect) : std::nullopt;
+            if (area) {
+                // The frame is known once the window manager has framed the window; the style's
+                // title bar height stands in until then.
+                const int titleHeight = qMax(geometry().top() - frameGeometry().top(),
+                                             style()->pixelMetric(QStyle::PM_TitleBarHeight));
+                setGeometry(FittedInto(*rect, *area, titleHeight));
+            }
         }
     }
     if (ToInt(FSettings.Value(section, QStringLiteral("ShowCmd")), ShowNormal) == ShowMaximized)

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
@@ -36,35 +37,46 @@ struct TKeyContent
     QStringList Lines;
 };
 
+// The text of the current element up to `limit` characters; reads to the element's end.
+QString ReadBoundedText(QXmlStreamReader& xml, qsizetype limit)
+{
+    QString text;
+    while (xml.readNext() != QXmlStreamReader::EndElement && !xml.hasError()) {
+        if (xml.isCharacters() && text.size() < limit)
+            text += xml.text().left(limit - text.size());
+        else if (xml.isStartElement())
+            xml.skipCurrentElement();
+    }
+    return text;
+}
+
 TKeyContent ReadKey(QXmlStreamReader& xml)
 {
     TKeyContent content;
     QString count;
-    QList<std::pair<int, QString>> items;
+    QMap<int, QString> items; // a repeated item replaces the earlier one instead of piling up
     while (xml.readNext() != QXmlStreamReader::EndElement && !xml.hasError()) {
-        if (xml.isCharacters())
-            content.Value += xml.text();
+        if (xml.isCharacters() && content.Value.size() < TSettingsFile::MaxValueLength)
+            content.Value += xml.text().left(TSettingsFile::MaxValueLength - content.Value.size());
         if (!xml.isStartElement())
             continue;
         content.IsList = true;
         const QString name = xml.name().toString();
-        const QString text = xml.readElementText();
-        if (name == CountName) {
-            count = text;
-        } else if (name.startsWith(ItemPrefix)) {
-            bool ok = false;
-            const int index = name.mid(ItemPrefix.size()).toInt(&ok);
-            if (ok && index >= 0)
-                items.append({index, text});
-        }
+        bool ok = false;
+        const int index = name.startsWith(ItemPrefix) ? name.mid(ItemPrefix.size()).toInt(&ok) : -1;
+        if (name == CountName)
+            count = ReadBoundedText(xml, TSettingsFile::MaxLineLength);
+        else if (ok && index >= 0 && index < TSettingsFile::MaxLines)
+            items.insert(index, ReadBoundedText(xml, TSettingsFile::MaxLineLength));
+        else
+            xml.skipCurrentElement();
     }
     if (content.IsList) {
         bool ok = false;
         const int n = count.toInt(&ok);
-        content.Lines = QStringList(ok && n > 0 ? qMin(n, 100000) : 0);
-        for (const auto& [index, text] : items)
-            if (index < content.Lines.size())
-                content.Lines[index] = text;
+        content.Lines = QStringList(ok && n > 0 ? qMin(n, TSettingsFile::MaxLines) : 0);
+        for (auto item = items.cbegin(); item != items.cend() && item.key() < content.Lines.size(); ++item)
+            content.Lines[item.key()] = item.value();
     }
     return content;
 }
@@ -98,6 +110,10 @@ void TSettingsFile::Load()
     while (!xml.hasError() && xml.readNextStartElement()) {
         const QString section = xml.name().toString();
         while (!xml.hasError() && xml.readNextStartElement()) {
+            if (entries.size() >= MaxEntries) {
+                xml.skipCurrentElement();
+                continue;
+            }
             TEntry entry;
             entry.Section = section;
             entry.Key = xml.name().toString();

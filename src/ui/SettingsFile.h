@@ -18,6 +18,13 @@ public:
     // KELMAR/Kestrun/settings.xml below the user's roaming configuration folder.
     static QString DefaultFileName();
 
+    // What a file can make the window remember: keys beyond the first MaxEntries are dropped,
+    // longer lists and texts are cut, and the rest of the file still loads.
+    static constexpr int MaxEntries = 100;
+    static constexpr int MaxLines = 10000;
+    static constexpr int MaxLineLength = 1000;
+    static constexpr int MaxValueLength = 4096;
+
     // A missing file reads as an empty configuration. Throws kestrun::Exception on a file that
     // cannot be read or holds malformed XML; the values read so far are dropped then.
     void Load();

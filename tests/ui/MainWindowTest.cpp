@@ -1,3 +1,4 @@
+#include "Application.h"
 #include "CaseName.h"
 #include "TestLogs.h"
 #include "UiTestSupport.h"
@@ -6,7 +7,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QUrl>
 
@@ -23,6 +27,9 @@ namespace kestrun::test {
 namespace {
 
 using namespace Qt::StringLiterals;
+
+const QString OpenPrompt =
+    u"Откройте файл лога, либо перетащите файл в это окно, либо вставьте текст лога из буфера обмена"_s;
 
 struct TControlText
 {
@@ -80,7 +87,7 @@ TEST_F(TWindowTest, StartsWithCaptionSizeAndIdleControls)
                     .hasMatch())
         << Window->windowTitle().toStdString();
     EXPECT_EQ(Window->size(), QSize(814, 584));
-    EXPECT_EQ(Window->minimumWidth(), 694);
+    EXPECT_GE(Window->minimumWidth(), 694);
     EXPECT_FALSE(Child<QPushButton>("btnStop")->isEnabled());
     EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
     EXPECT_TRUE(Child<QPushButton>("btnOpen")->isDefault());
@@ -104,6 +111,54 @@ TEST_F(TWindowTest, StartsWithCaptionSizeAndIdleControls)
         header << Model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     EXPECT_EQ(header, (QStringList{u"Time"_s, u"Thread"_s, u"Command"_s, u"Data"_s}));
     EXPECT_EQ(List()->selectionMode(), QAbstractItemView::ExtendedSelection);
+}
+
+// The platform appends a display name that the program sets to every caption; one that is not set
+// only follows the application's name and adds nothing, so the caption stands alone.
+TEST(ApplicationTest, CaptionStandsAlone)
+{
+    const QString savedName = QCoreApplication::applicationName();
+    SetUpApplication(*qApp);
+    EXPECT_EQ(QCoreApplication::applicationName(), u"Kestrun"_s);
+    QCoreApplication::setApplicationName(u"probe"_s);
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), u"probe"_s);
+    QCoreApplication::setApplicationName(savedName);
+}
+
+// At its minimum size the window still shows every control whole, and the list and the details
+// pane keep a few lines however the splitter is dragged.
+TEST_F(TWindowTest, MinimumSizeKeepsEveryControlWhole)
+{
+    Load(MixedLog());
+    Window->resize(1, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Window->size(), Window->minimumSize());
+    const char* const controls[][2] = {
+        {"btnOpen", "0"}, {"btnSettings", "0"}, {"btnGetStatus", "0"}, {"btnPasteFromClipboard", "0"},
+        {"btnFindError", "0"}, {"btnStart", "0"}, {"btnStartFromPosition", "0"}, {"btnStartCurrentLine", "0"},
+        {"btnStartSelected", "0"}, {"btnStop", "0"}, {"edtStatus", "0"}, {"progress", "0"}, {"pgcLog", "0"},
+        {"edtSearch", "0"}, {"btnSearch", "0"}, {"splitter", "0"}, {"chkIngoreKKTErrors", "1"},
+        {"chkInfinitePlay", "1"}, {"memCommandExceptions", "1"}, {"memIgnoreCommand", "1"}};
+    for (const auto& [name, page] : controls) {
+        Child<QTabWidget>("pgcLog")->setCurrentIndex(QByteArray(page).toInt());
+        QCoreApplication::processEvents();
+        const QWidget* control = Child<QWidget>(name);
+        EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry())) << name;
+        EXPECT_FALSE(control->geometry().isEmpty()) << name;
+    }
+    EXPECT_LE(Child<QLineEdit>("edtStatus")->geometry().right(), Child<QProgressBar>("progress")->geometry().left());
+    Child<QTabWidget>("pgcLog")->setCurrentIndex(0);
+
+    auto* splitter = Child<QSplitter>("splitter");
+    auto* memo = Child<QPlainTextEdit>("memInfo");
+    const int rowHeight = List()->visualRect(Model()->index(0, 0)).height();
+    ASSERT_GT(rowHeight, 0);
+    for (const QList<int>& sizes : {QList<int>{0, 10000}, QList<int>{10000, 0}}) {
+        splitter->setSizes(sizes);
+        QCoreApplication::processEvents();
+        EXPECT_GE(List()->viewport()->height(), 3 * rowHeight) << sizes[0];
+        EXPECT_GE(memo->viewport()->height(), 3 * memo->fontMetrics().lineSpacing()) << sizes[0];
+    }
 }
 
 TEST_F(TWindowTest, ContextMenuKeepsItsOrder)
@@ -293,7 +348,7 @@ TEST_F(TWindowTest, FailedLoadShowsTheErrorAndLeavesTheWindowUsable)
     ASSERT_EQ(Dialogs.Errors.size(), 1);
     EXPECT_EQ(Model()->rowCount(), 0);
     EXPECT_TRUE(Window->Commands().isEmpty());
-    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), u"Загрузка..."_s);
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), OpenPrompt);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     Load(MixedLog());
     EXPECT_EQ(Model()->rowCount(), 7);
@@ -336,6 +391,75 @@ TEST_F(TWindowTest, DropLoadsTheFirstFileOnly)
     QCoreApplication::sendEvent(Window.get(), &drop);
     EXPECT_EQ(Model()->rowCount(), 1);
     EXPECT_EQ(Child<QLabel>("lblFileName")->text(), Path(u"drop1.log"_s));
+}
+
+// A drop that loads nothing says so in Russian, and the label above the list tells the truth:
+// the prompt when nothing could be read, the file when it was read and held no command.
+struct TDropCase
+{
+    const char* Name;
+    const char* Content;  // written to the dropped file; null drops a folder
+    const char* Error;    // how the error box begins; null: no error box
+    const char* Status;   // the status line afterwards
+    bool LabelIsFile;     // the label shows the file, else the prompt
+};
+
+void PrintTo(const TDropCase& c, std::ostream* os) { *os << c.Name; }
+
+class DropFeedbackTest : public TWindowTest, public ::testing::WithParamInterface<TDropCase> {};
+
+TEST_P(DropFeedbackTest, SaysWhatHappened)
+{
+    const TDropCase& c = GetParam();
+    Load(MixedLog());
+    const QString dropped = Path(u"dropped"_s);
+    if (c.Content) {
+        QFile file(dropped);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.Content);
+    } else {
+        ASSERT_TRUE(QDir().mkpath(dropped));
+    }
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(dropped)});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Window.get(), &enter);
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Window.get(), &drop);
+
+    EXPECT_EQ(Model()->rowCount(), 0);
+    if (c.Error) {
+        ASSERT_EQ(Dialogs.Errors.size(), 1);
+        EXPECT_TRUE(Dialogs.Errors[0].startsWith(QString::fromUtf8(c.Error))) << Dialogs.Errors[0].toStdString();
+    } else {
+        EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    }
+    EXPECT_TRUE(WaitUntil([&] { return Status() == QString::fromUtf8(c.Status); })) << Status().toStdString();
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), c.LabelIsFile ? dropped : OpenPrompt);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drops, DropFeedbackTest, ::testing::Values(
+    TDropCase{"Folder", nullptr, "Не удалось открыть файл лога", "", false},
+    TDropCase{"TextWithoutCommands", "just some text\r\nand more\r\n", nullptr, "Команды в логе не найдены", true},
+    TDropCase{"EmptyFile", "", nullptr, "Команды в логе не найдены", true}),
+    CaseName());
+
+TEST_F(TWindowTest, MissingFileSaysItCannotBeOpened)
+{
+    Window->LoadLogFile(Path(u"missing.log"_s));
+    ASSERT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_TRUE(Dialogs.Errors[0].startsWith(u"Не удалось открыть файл лога"_s)) << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(Dialogs.Errors[0].contains(Path(u"missing.log"_s)));
+}
+
+TEST_F(TWindowTest, PastedTextWithoutCommandsSaysSo)
+{
+    QGuiApplication::clipboard()->setText(u"no log here"_s);
+    Click("btnPasteFromClipboard");
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), u"Clipboard"_s);
+    EXPECT_TRUE(WaitUntil([&] { return Status() == u"Команды в логе не найдены"_s; })) << Status().toStdString();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 
 TEST_F(TWindowTest, ReadExclusionListDropsCommandsWhileLoading)

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "TestLogs.h"
 #include "UiTestSupport.h"
 #include "log/Codepages.h"
@@ -103,6 +104,60 @@ TEST_F(SearchTest, FindErrorStopsAtFailedAndUnansweredCommands)
     EXPECT_EQ(Current(), 4);
     Click("btnFindError");
     EXPECT_EQ(Selected(), QList<int>{6});
+}
+
+// The details pane follows the row that a click, a search or find-error makes current, also
+// when that row already belonged to the selection.
+struct TCurrentRowCase
+{
+    const char* Name;
+    std::vector<std::pair<int, Qt::KeyboardModifiers>> Clicks;
+    enum { tNothing, tFindError, tSearchSale } Then;
+    int Shown; // the row whose details the pane must show
+};
+
+void PrintTo(const TCurrentRowCase& c, std::ostream* os) { *os << c.Name; }
+
+class CurrentRowDetailsTest : public SearchTest, public ::testing::WithParamInterface<TCurrentRowCase> {};
+
+TEST_P(CurrentRowDetailsTest, PaneShowsTheCurrentRow)
+{
+    const TCurrentRowCase& c = GetParam();
+    for (const auto& [row, keys] : c.Clicks)
+        ClickRow(row, keys);
+    if (c.Then == TCurrentRowCase::tFindError)
+        Click("btnFindError");
+    else if (c.Then == TCurrentRowCase::tSearchSale)
+        Search(u"продажа"_s);
+    EXPECT_EQ(Current(), c.Shown);
+    EXPECT_TRUE(Selected().contains(c.Shown));
+    // Rows are one second apart in the log, so the time names the row.
+    const QString firstLine = Info().section(u'\n', 0, 0);
+    EXPECT_TRUE(firstLine.startsWith(u"[12.03.2024 10:15:%1.123]"_s.arg(c.Shown, 2, 10, QLatin1Char('0'))))
+        << firstLine.toStdString();
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CurrentRowDetailsTest, ::testing::Values(
+    TCurrentRowCase{"Click", {{2, Qt::NoModifier}}, TCurrentRowCase::tNothing, 2},
+    TCurrentRowCase{"ShiftClick", {{2, Qt::NoModifier}, {5, Qt::ShiftModifier}}, TCurrentRowCase::tNothing, 5},
+    TCurrentRowCase{"ControlClick", {{2, Qt::NoModifier}, {5, Qt::ControlModifier}}, TCurrentRowCase::tNothing, 5},
+    TCurrentRowCase{"ClickInsideSelection", {{2, Qt::NoModifier}, {5, Qt::ShiftModifier}, {3, Qt::NoModifier}},
+                    TCurrentRowCase::tNothing, 3},
+    TCurrentRowCase{"FindErrorInsideSelection", {{3, Qt::NoModifier}, {5, Qt::ShiftModifier}},
+                    TCurrentRowCase::tFindError, 4},
+    TCurrentRowCase{"SearchInsideSelection", {{2, Qt::NoModifier}, {4, Qt::ShiftModifier}},
+                    TCurrentRowCase::tSearchSale, 3}),
+    CaseName());
+
+// Taking a row out of the selection leaves the pane on a row that is still selected.
+TEST_F(SearchTest, RowTakenOutOfTheSelectionIsNotShown)
+{
+    ClickRow(2);
+    ClickRow(5, Qt::ShiftModifier);
+    ClickRow(4, Qt::ControlModifier);
+    EXPECT_EQ(Selected(), (QList<int>{2, 3, 5}));
+    EXPECT_TRUE(Info().startsWith(u"[12.03.2024 10:15:05.123]"_s)) << Info().section(u'\n', 0, 0).toStdString();
 }
 
 TEST_F(SearchTest, SaveWritesTheListing)

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
@@ -103,6 +104,18 @@ void TWindowTest::SelectRows(const QList<int>& rows) const
     for (int row : rows)
         List()->selectionModel()->select(Model()->index(row, 0),
                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void TWindowTest::ClickRow(int row, Qt::KeyboardModifiers keys) const
+{
+    QWidget* viewport = List()->viewport();
+    const QPointF at = List()->visualRect(Model()->index(row, 2)).center();
+    ASSERT_TRUE(viewport->rect().contains(at.toPoint())) << "row " << row << " is not in view";
+    const QPointF global = viewport->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, keys);
+    QCoreApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, keys);
+    QCoreApplication::sendEvent(viewport, &release);
 }
 
 QString TWindowTest::Status() const { return Child<QLineEdit>("edtStatus")->text(); }

@@ -74,6 +74,8 @@ protected:
     void Click(const char* button) const;
     void Trigger(const char* action) const;
     void SelectRows(const QList<int>& rows) const;
+    // A mouse click on the row, as the user gives it, with the keys held.
+    void ClickRow(int row, Qt::KeyboardModifiers keys = Qt::NoModifier) const;
     QString Path(const QString& name) const { return Folder.filePath(name); }
     QString Status() const;
     QString Info() const;
