@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth
   python3 time
+  help2man dpkg-dev desktop-file-utils appstream shared-mime-info
 )
 
 missing=()

@@ -71,6 +71,7 @@ void PrintHelp()
     QString text = QStringLiteral(
         "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n\n"
         "Global options:\n"
+        "  --version       print the program's version\n"
         "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C)\n\n"
         "Commands:\n");
     for (const Command& c : Commands)
@@ -90,6 +91,10 @@ int main(int argc, char** argv)
         if (global.HasValue(QStringLiteral("--locale")))
             QLocale::setDefault(QLocale(global.TakeValue(QStringLiteral("--locale"))));
         const QStringList rest = global.Rest();
+        if (!rest.isEmpty() && rest[0] == QLatin1String("--version")) {
+            WriteOut(QStringLiteral("kestrun-cli " KESTRUN_VERSION "\n"));
+            return ExitOk;
+        }
         if (rest.isEmpty() || rest[0] == QLatin1String("--help") || rest[0] == QLatin1String("-h")) {
             PrintHelp();
             return rest.isEmpty() ? ExitUsage : ExitOk;
