@@ -73,6 +73,7 @@ if [ "$gui" = 1 ]; then
   desktop=$usr/share/applications/ru.kelmar.Kestrun.desktop
   check "desktop entry valid" "" "$(desktop-file-validate "$desktop" 2>&1)"
   check "desktop entry offers the log type" 1 "$(grep -c '^MimeType=.*text/x-kestrun-log;' "$desktop")"
+  check "desktop entry offers compressed logs" 1 "$(grep -c '^MimeType=.*application/gzip;.*application/zip;' "$desktop")"
   appstreamcli validate --no-net "$usr/share/metainfo/ru.kelmar.Kestrun.metainfo.xml" > "$tmp/appstream.log" 2>&1
   check "metainfo valid" 0 $?
   check "icon" 1 "$(grep -c '<svg' "$usr/share/icons/hicolor/scalable/apps/ru.kelmar.Kestrun.svg")"
