@@ -29,7 +29,7 @@ check "package name" "kestrun_${version}_$(dpkg --print-architecture).deb" "$(ba
 
 # Debian's package names, without their version constraints.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
-required=(libc6 libstdc++6 libqt6core6 libqt6network6 libqt6serialport6)
+required=(libc6 libstdc++6 libqt6core6 libqt6network6 libqt6serialport6 libarchive13)
 [ "$gui" = 1 ] && required+=(libqt6widgets6 qt6-qpa-plugins)
 for package in "${required[@]}"; do
   check "depends on $package" "$package" "$(grep -x -F "$package" <<< "$depends")"
