@@ -58,6 +58,15 @@ const TSignature& RequireSignature(QIODevice& device, const QString& name)
     return *signature;
 }
 
+// Only the formats a log comes in: a broader set would take some plain texts for archives of
+// their own (one entry per line) and read them whole.
+using TSupport = int (*)(archive*);
+const TSupport Supported[] = {
+    archive_read_support_filter_gzip, archive_read_support_filter_bzip2, archive_read_support_filter_xz,
+    archive_read_support_filter_zstd, archive_read_support_format_zip,   archive_read_support_format_7zip,
+    archive_read_support_format_tar,  archive_read_support_format_raw,
+};
+
 struct TArchiveFree
 {
     void operator()(archive* a) const { archive_read_free(a); }
@@ -98,25 +107,17 @@ class TArchiveReader
 {
 public:
     TArchiveReader(QIODevice& source, const QString& name)
-        : FSource(source), FName(name), FKind(RequireSignature(source, name).Kind), FOwner(archive_read_new()),
-          FArchive(FOwner.get()), FBuffer(PackedChunk, Qt::Uninitialized)
+        : FSource(source), FName(name), FKind(RequireSignature(source, name).Kind), FArchive(archive_read_new()),
+          FBuffer(PackedChunk, Qt::Uninitialized)
     {
-        // Only the formats a log comes in: a broader set would take some plain texts for
-        // archives of their own (one entry per line) and read them whole.
-        archive_read_support_filter_gzip(FArchive);
-        archive_read_support_filter_bzip2(FArchive);
-        archive_read_support_filter_xz(FArchive);
-        archive_read_support_filter_zstd(FArchive);
-        archive_read_support_format_zip(FArchive);
-        archive_read_support_format_7zip(FArchive);
-        archive_read_support_format_tar(FArchive);
-        archive_read_support_format_raw(FArchive);
-        archive_read_set_callback_data(FArchive, this);
-        archive_read_set_read_callback(FArchive, &TArchiveReader::Read);
+        for (const TSupport support : Supported)
+            support(FArchive.get());
+        archive_read_set_callback_data(FArchive.get(), this);
+        archive_read_set_read_callback(FArchive.get(), &TArchiveReader::Read);
         // 7z keeps its index at the end, so a file is read with seeks; a pipe in one pass.
         if (!source.isSequential())
-            archive_read_set_seek_callback(FArchive, &TArchiveReader::Seek);
-        if (archive_read_open1(FArchive) != ARCHIVE_OK)
+            archive_read_set_seek_callback(FArchive.get(), &TArchiveReader::Seek);
+        if (archive_read_open1(FArchive.get()) != ARCHIVE_OK)
             throw Damaged(FName, ErrorText());
     }
     TArchiveReader(const TArchiveReader&) = delete;
@@ -127,14 +128,14 @@ public:
     {
         for (;;) {
             archive_entry* entry = nullptr;
-            const int result = archive_read_next_header(FArchive, &entry);
+            const int result = archive_read_next_header(FArchive.get(), &entry);
             if (result == ARCHIVE_EOF)
                 return false;
             if (result < ARCHIVE_WARN)
                 throw Damaged(FName, ErrorText());
             // What libarchive cannot take for what its first bytes promise (a gzip header cut
             // short, a zip without its directory) would otherwise be read as raw bytes.
-            const bool unpacks = archive_filter_count(FArchive) > 1;
+            const bool unpacks = archive_filter_count(FArchive.get()) > 1;
             if (FKind == TPackedKind::pkArchive ? IsSingleStream() : !unpacks)
                 throw Damaged(FName, QStringLiteral("формат не распознан"));
             if (archive_entry_filetype(entry) == AE_IFREG) {
@@ -146,22 +147,21 @@ public:
 
     void SkipData()
     {
-        if (archive_read_data_skip(FArchive) < ARCHIVE_WARN)
+        if (archive_read_data_skip(FArchive.get()) < ARCHIVE_WARN)
             throw Damaged(FName, ErrorText());
     }
 
     // Negative on a fault, 0 at the end of the current file.
-    qint64 ReadData(char* data, qint64 size) { return archive_read_data(FArchive, data, size_t(size)); }
+    qint64 ReadData(char* data, qint64 size) { return archive_read_data(FArchive.get(), data, size_t(size)); }
 
     // A compressed file without an archive inside has one unnamed member.
-    bool IsSingleStream() const { return archive_format(FArchive) == ARCHIVE_FORMAT_RAW; }
-    qint64 PackedRead() const { return archive_filter_bytes(FArchive, -1); }
+    bool IsSingleStream() const { return archive_format(FArchive.get()) == ARCHIVE_FORMAT_RAW; }
+    qint64 PackedRead() const { return archive_filter_bytes(FArchive.get(), -1); }
     QString ErrorText() const
     {
-        const char* text = archive_error_string(FArchive);
+        const char* text = archive_error_string(FArchive.get());
         return text ? QString::fromLocal8Bit(text) : QStringLiteral("данные оборваны или испорчены");
     }
-    const QString& Name() const { return FName; }
 
 private:
     static la_ssize_t Read(archive* a, void* client, const void** buffer)
@@ -186,8 +186,7 @@ private:
     QIODevice& FSource;
     QString FName;
     TPackedKind FKind;
-    std::unique_ptr<archive, TArchiveFree> FOwner;
-    archive* FArchive;
+    std::unique_ptr<archive, TArchiveFree> FArchive;
     QByteArray FBuffer;
 };
 
