@@ -67,9 +67,11 @@ complete_line() { # WORD...
 }
 check "completes a command" "list" "$(complete_line kestrun-cli li)"
 check "completes an option" "--json" "$(complete_line kestrun-cli list --j)"
+check "completes a device" "emulator emulator:" "$(complete_line kestrun-cli replay --device em)"
 
 if [ "$gui" = 1 ]; then
   check "window version" "kestrun $version" "$("$usr/bin/kestrun" --version)"
+  check "window help without a display" "usage: kestrun [FILE]" "$(DISPLAY= WAYLAND_DISPLAY= "$usr/bin/kestrun" --help | head -1)"
   desktop=$usr/share/applications/ru.kelmar.Kestrun.desktop
   check "desktop entry valid" "" "$(desktop-file-validate "$desktop" 2>&1)"
   check "desktop entry offers the log type" 1 "$(grep -c '^MimeType=.*text/x-kestrun-log;' "$desktop")"
