@@ -36,6 +36,10 @@ public:
     }
     bool ExecuteSave(QWidget*, kestrun::TFileDialog&) override { return false; }
     std::optional<QString> ChooseDevice(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseArchiveMember(QWidget*, const QString&, const QStringList&) override
+    {
+        return std::nullopt;
+    }
 
 private:
     QString FFileName;

@@ -1,6 +1,7 @@
 #include "LogLoader.h"
 
 #include "Exception.h"
+#include "LogArchive.h"
 #include "LogParser.h"
 #include "LogReader.h"
 #include "LogText.h"
@@ -53,10 +54,8 @@ private:
     std::optional<Exception> FFault;
 };
 
-} // namespace
-
-void LoadLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands& commands,
-                   const TLoadProgress& progress)
+void ParseLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands& commands,
+                    const TLoadProgress& progress)
 {
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
     TParseUntilFault sink(parser);
@@ -71,13 +70,27 @@ void LoadLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands&
     sink.Finish();
 }
 
+} // namespace
+
+void LoadLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands& commands,
+                   const TLoadProgress& progress)
+{
+    commands.clear();
+    // A compressed stream (standard input) is unpacked on the way.
+    if (!IsPackedLog(device)) {
+        ParseLogDevice(device, ignoreLines, commands, progress);
+        return;
+    }
+    TUnpackedLog unpacked(device);
+    ParseLogDevice(unpacked, ignoreLines, commands, progress);
+}
+
 void LoadLogFile(const QString& fileName, const QStringList& ignoreLines, TCommands& commands,
                  const TLoadProgress& progress)
 {
     commands.clear();
-    QFile file;
-    OpenLogFile(file, fileName);
-    LoadLogDevice(file, ignoreLines, commands, progress);
+    const std::unique_ptr<QIODevice> device = OpenLogSource(fileName);
+    ParseLogDevice(*device, ignoreLines, commands, progress);
 }
 
 namespace {
@@ -90,9 +103,9 @@ public:
     void AddLine(QStringView) override {}
 };
 
-bool StartsWithUtf8Mark(QFile& file)
+bool StartsWithUtf8Mark(QIODevice& device)
 {
-    const bool marked = file.peek(3) == QByteArrayView("\xEF\xBB\xBF");
+    const bool marked = device.peek(3) == QByteArrayView("\xEF\xBB\xBF");
     return marked;
 }
 
@@ -100,14 +113,18 @@ bool StartsWithUtf8Mark(QFile& file)
 
 void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled)
 {
-    QFile file;
-    OpenLogFile(file, fileName);
-    // Only UTF-8 can fail to decode; such a file is read twice so that a fault near its end
-    // still means nothing was handed over, as with a whole load.
-    if (StartsWithUtf8Mark(file)) {
+    std::unique_ptr<QIODevice> device = OpenLogSource(fileName);
+    // Only UTF-8 can fail to decode, and only an archive can turn out damaged or too big late;
+    // such a log is read twice so that a fault near its end still means nothing was handed
+    // over, as with a whole load.
+    const bool unpacked = dynamic_cast<TUnpackedLog*>(device.get()) != nullptr;
+    if (unpacked || StartsWithUtf8Mark(*device)) {
         TDecodeCheck check;
-        ReadLogStream(file, TTextEncoding::teWindows1251, check);
-        file.seek(0);
+        ReadLogStream(*device, TTextEncoding::teWindows1251, check);
+        if (unpacked)
+            device = OpenLogSource(fileName);
+        else
+            device->seek(0);
     }
     TCommands commands;
     // The parser only ever changes the last command, so everything before it is settled.
@@ -120,7 +137,7 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     };
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
     try {
-        ReadLogStream(file, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
+        ReadLogStream(*device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
         parser.Finish();
     } catch (const Exception&) {
         handOver(0);

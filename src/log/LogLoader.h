@@ -17,6 +17,8 @@ namespace kestrun {
 // Every load empties `commands` first, so after a file that cannot be opened or decoded it is
 // empty, like the list view.
 // `progress` (optional) is called now and then with a fraction 0..1 of the input consumed.
+// A file name may name a compressed log, an archive holding one log, or "ARCHIVE:MEMBER"
+// (OpenLogSource); a compressed device is unpacked too.
 using TLoadProgress = std::function<void(double fraction)>;
 
 void LoadLogFile(const QString& fileName, const QStringList& ignoreLines, TCommands& commands,

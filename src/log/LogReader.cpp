@@ -187,6 +187,7 @@ void ReadLogStream(QIODevice& ADevice, TTextEncoding AEncoding, ILogLineSink& AS
 {
     QByteArray buffer(ChunkSize, Qt::Uninitialized);
     const qint64 total = ADevice.isSequential() ? 0 : ADevice.size() - ADevice.pos();
+    const auto* known = dynamic_cast<const IReadProgress*>(&ADevice);
     qint64 consumed = 0;
     qsizetype size = Fill(ADevice, buffer.data(), ChunkSize);
 
@@ -204,7 +205,9 @@ void ReadLogStream(QIODevice& ADevice, TTextEncoding AEncoding, ILogLineSink& AS
     while (size > 0) {
         decoder.Feed(buffer.constData() + start, size_t(size - start));
         consumed += size;
-        if (AProgress && total > 0)
+        if (AProgress && known)
+            AProgress(known->ReadFraction());
+        else if (AProgress && total > 0)
             AProgress(std::min(1.0, double(consumed) / double(total)));
         start = 0;
         size = Fill(ADevice, buffer.data(), ChunkSize);

@@ -19,6 +19,15 @@ enum class TTextEncoding : uint8_t {
 
 using TReadProgress = std::function<void(double fraction)>;
 
+// A device whose own size says nothing of the work left (unpacked bytes of an archive) tells how
+// far it has read.
+class IReadProgress
+{
+public:
+    virtual ~IReadProgress() = default;
+    virtual double ReadFraction() const = 0;
+};
+
 // Opens a log read-only (a driver may still be writing it). Throws Exception
 // "Cannot open file "NAME". REASON" with the system's reason.
 void OpenLogFile(QFile& AFile, const QString& AFileName);
@@ -26,7 +35,7 @@ void OpenLogFile(QFile& AFile, const QString& AFileName);
 // Streams a log into ASink: a byte-order mark (UTF-8, UTF-16LE, UTF-16BE) chooses the encoding,
 // otherwise AEncoding. Invalid UTF-8 after a UTF-8 mark throws Exception "No mapping for the
 // Unicode character exists in the target multi-byte code page" once the lines before it are
-// delivered. AProgress gets the fraction of the device read, when its size is known.
+// delivered. AProgress gets the fraction of the device read, when its size or IReadProgress tells it.
 void ReadLogStream(QIODevice& ADevice, TTextEncoding AEncoding, ILogLineSink& ASink,
                    const TReadProgress& AProgress = {});
 

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include "ArchiveMemberDialog.h"
 #include "DeviceDialog.h"
 
 #include <QApplication>
@@ -85,6 +86,15 @@ std::optional<QString> TQtDialogs::ChooseDevice(QWidget* parent, const QString& 
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.DeviceText();
+}
+
+std::optional<QString> TQtDialogs::ChooseArchiveMember(QWidget* parent, const QString& archiveName,
+                                                       const QStringList& members)
+{
+    TArchiveMemberDialog dialog(archiveName, members, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Member();
 }
 
 } // namespace kestrun

@@ -37,6 +37,9 @@ public:
     virtual bool ExecuteSave(QWidget* parent, TFileDialog& dialog) = 0;
     // The driver's settings: the chosen device text, nothing on cancel.
     virtual std::optional<QString> ChooseDevice(QWidget* parent, const QString& deviceText) = 0;
+    // One of an archive's several files, nothing on cancel.
+    virtual std::optional<QString> ChooseArchiveMember(QWidget* parent, const QString& archiveName,
+                                                       const QStringList& members) = 0;
 };
 
 // The Qt message boxes and file dialogs.
@@ -49,6 +52,8 @@ public:
     bool ExecuteOpen(QWidget* parent, TFileDialog& dialog) override;
     bool ExecuteSave(QWidget* parent, TFileDialog& dialog) override;
     std::optional<QString> ChooseDevice(QWidget* parent, const QString& deviceText) override;
+    std::optional<QString> ChooseArchiveMember(QWidget* parent, const QString& archiveName,
+                                               const QStringList& members) override;
 };
 
 } // namespace kestrun

@@ -1,3 +1,4 @@
+#include "ArchiveMemberDialog.h"
 #include "CommandListModel.h"
 #include "MainWindow.h"
 #include "MemoLines.h"
@@ -46,8 +47,12 @@ void TfmMain::btnOpenClick()
         LoadLogFile(dlgOpen.FileName);
 }
 
-void TfmMain::LoadLogFile(const QString& fileName)
+void TfmMain::LoadLogFile(const QString& chosenName)
 {
+    const std::optional<QString> source = ChooseLogMember(*FDialogs, this, chosenName);
+    if (!source)
+        return;
+    const QString& fileName = *source;
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
     const auto showProgress = [this, &sinceRepaint](double fraction) {

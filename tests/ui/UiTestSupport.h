@@ -32,6 +32,8 @@ public:
     QString SaveFileName;       // empty: the save dialog is cancelled
     int OpenFilterIndex = 1;
     std::optional<QString> Device; // the device dialog's answer
+    std::optional<QString> Member; // the archive member dialog's answer
+    QStringList OfferedMembers;    // what it was last offered
     std::function<void()> OnQuestion; // runs while a question is open
 
     void ShowError(QWidget*, const QString& message) override { Errors.append(message); }
@@ -40,6 +42,11 @@ public:
     bool ExecuteOpen(QWidget*, TFileDialog& dialog) override;
     bool ExecuteSave(QWidget*, TFileDialog& dialog) override;
     std::optional<QString> ChooseDevice(QWidget*, const QString&) override { return Device; }
+    std::optional<QString> ChooseArchiveMember(QWidget*, const QString&, const QStringList& members) override
+    {
+        OfferedMembers = members;
+        return Member;
+    }
 
 private:
     bool Answer(const QString& title, const QString& text);

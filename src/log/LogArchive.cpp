@@ -1,0 +1,340 @@
+#include "LogArchive.h"
+
+#include "Exception.h"
+#include "LogReader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <archive.h>
+#include <archive_entry.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+namespace kestrun {
+
+namespace {
+
+constexpr qsizetype PackedChunk = qsizetype(64) << 10;
+
+enum class TPackedKind : uint8_t { pkStream, pkArchive };
+
+struct TSignature
+{
+    qsizetype Offset;
+    QByteArrayView Bytes;
+    TPackedKind Kind;
+    bool NeedsSeek; // the index is at the end
+};
+
+// A compressed stream may hold a tar; an archive format is never read as a raw stream.
+const TSignature Signatures[] = {
+    {0, QByteArrayView("\x1F\x8B", 2), TPackedKind::pkStream, false},               // gzip
+    {0, QByteArrayView("BZh", 3), TPackedKind::pkStream, false},                    // bzip2
+    {0, QByteArrayView("\xFD" "7zXZ\x00", 6), TPackedKind::pkStream, false},        // xz
+    {0, QByteArrayView("\x28\xB5\x2F\xFD", 4), TPackedKind::pkStream, false},       // zstd
+    {0, QByteArrayView("PK\x03\x04", 4), TPackedKind::pkArchive, false},            // zip
+    {0, QByteArrayView("PK\x05\x06", 4), TPackedKind::pkArchive, false},            // empty zip
+    {0, QByteArrayView("7z\xBC\xAF\x27\x1C", 6), TPackedKind::pkArchive, true},     // 7z
+    {257, QByteArrayView("ustar", 5), TPackedKind::pkArchive, false},               // tar
+};
+
+const TSignature* FindSignature(QIODevice& device)
+{
+    const QByteArray head = device.peek(512);
+    for (const TSignature& s : Signatures)
+        if (QByteArrayView(head).sliced(std::min(s.Offset, head.size())).startsWith(s.Bytes))
+            return &s;
+    return nullptr;
+}
+
+const TSignature& RequireSignature(QIODevice& device, const QString& name)
+{
+    const TSignature* signature = FindSignature(device);
+    if (!signature)
+        throw Exception(QStringLiteral("Файл \"%1\" не является архивом").arg(name));
+    if (signature->NeedsSeek && device.isSequential())
+        throw Exception(QStringLiteral("Архив \"%1\" читается только из файла: его оглавление в конце").arg(name));
+    return *signature;
+}
+
+// Only the formats a log comes in: a broader set would take some plain texts for archives of
+// their own (one entry per line) and read them whole.
+using TSupport = int (*)(archive*);
+const TSupport Supported[] = {
+    archive_read_support_filter_gzip, archive_read_support_filter_bzip2, archive_read_support_filter_xz,
+    archive_read_support_filter_zstd, archive_read_support_format_zip,   archive_read_support_format_7zip,
+    archive_read_support_format_tar,  archive_read_support_format_raw,
+};
+
+struct TArchiveFree
+{
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+
+Exception Damaged(const QString& name, const QString& reason)
+{
+    return Exception(QStringLiteral("Архив \"%1\" повреждён: %2").arg(name, reason));
+}
+
+Exception NoSuchMember(const QString& name, const QString& member)
+{
+    return Exception(QStringLiteral("В архиве \"%1\" нет файла \"%2\"").arg(name, member));
+}
+
+QString SeveralMembers(const QString& name, const QStringList& members)
+{
+    // An archive of thousands of files is named by its first ones.
+    constexpr qsizetype Shown = 20;
+    QString list = members.mid(0, Shown).join(QStringLiteral(", "));
+    if (members.size() > Shown)
+        list += QStringLiteral(" и ещё %1").arg(members.size() - Shown);
+    return QStringLiteral("В архиве \"%1\" несколько файлов, укажите нужный как АРХИВ:ФАЙЛ: %2").arg(name, list);
+}
+
+QString EntryName(archive_entry* entry)
+{
+    if (const char* utf8 = archive_entry_pathname_utf8(entry))
+        return QString::fromUtf8(utf8);
+    const char* local = archive_entry_pathname(entry);
+    return local ? QString::fromLocal8Bit(local) : QString();
+}
+
+} // namespace
+
+// One libarchive reader over a device: walks the regular files and reads their data.
+class TArchiveReader
+{
+public:
+    TArchiveReader(QIODevice& source, const QString& name)
+        : FSource(source), FName(name), FKind(RequireSignature(source, name).Kind), FArchive(archive_read_new()),
+          FBuffer(PackedChunk, Qt::Uninitialized)
+    {
+        for (const TSupport support : Supported)
+            support(FArchive.get());
+        archive_read_set_callback_data(FArchive.get(), this);
+        archive_read_set_read_callback(FArchive.get(), &TArchiveReader::Read);
+        // 7z keeps its index at the end, so a file is read with seeks; a pipe in one pass.
+        if (!source.isSequential())
+            archive_read_set_seek_callback(FArchive.get(), &TArchiveReader::Seek);
+        if (archive_read_open1(FArchive.get()) != ARCHIVE_OK)
+            throw Damaged(FName, ErrorText());
+    }
+    TArchiveReader(const TArchiveReader&) = delete;
+    TArchiveReader& operator=(const TArchiveReader&) = delete;
+
+    // Moves to the next regular file; false at the archive's end. Throws when it is damaged.
+    bool NextFile(QString& name)
+    {
+        for (;;) {
+            archive_entry* entry = nullptr;
+            const int result = archive_read_next_header(FArchive.get(), &entry);
+            if (result == ARCHIVE_EOF)
+                return false;
+            if (result < ARCHIVE_WARN)
+                throw Damaged(FName, ErrorText());
+            // What libarchive cannot take for what its first bytes promise (a gzip header cut
+            // short, a zip without its directory) would otherwise be read as raw bytes.
+            const bool unpacks = archive_filter_count(FArchive.get()) > 1;
+            if (FKind == TPackedKind::pkArchive ? IsSingleStream() : !unpacks)
+                throw Damaged(FName, QStringLiteral("формат не распознан"));
+            if (archive_entry_filetype(entry) == AE_IFREG) {
+                name = EntryName(entry);
+                return true;
+            }
+        }
+    }
+
+    void SkipData()
+    {
+        if (archive_read_data_skip(FArchive.get()) < ARCHIVE_WARN)
+            throw Damaged(FName, ErrorText());
+    }
+
+    // Negative on a fault, 0 at the end of the current file.
+    qint64 ReadData(char* data, qint64 size) { return archive_read_data(FArchive.get(), data, size_t(size)); }
+
+    // A compressed file without an archive inside has one unnamed member.
+    bool IsSingleStream() const { return archive_format(FArchive.get()) == ARCHIVE_FORMAT_RAW; }
+    qint64 PackedRead() const { return archive_filter_bytes(FArchive.get(), -1); }
+    QString ErrorText() const
+    {
+        const char* text = archive_error_string(FArchive.get());
+        return text ? QString::fromLocal8Bit(text) : QStringLiteral("данные оборваны или испорчены");
+    }
+
+private:
+    static la_ssize_t Read(archive* a, void* client, const void** buffer)
+    {
+        auto* self = static_cast<TArchiveReader*>(client);
+        const qint64 n = self->FSource.read(self->FBuffer.data(), self->FBuffer.size());
+        if (n < 0) {
+            archive_set_error(a, EIO, "%s", self->FSource.errorString().toLocal8Bit().constData());
+            return ARCHIVE_FATAL;
+        }
+        *buffer = self->FBuffer.constData();
+        return la_ssize_t(n);
+    }
+
+    static la_int64_t Seek(archive*, void* client, la_int64_t offset, int whence)
+    {
+        QIODevice& device = static_cast<TArchiveReader*>(client)->FSource;
+        const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? device.pos() : device.size();
+        return device.seek(base + offset) ? la_int64_t(device.pos()) : la_int64_t(ARCHIVE_FATAL);
+    }
+
+    QIODevice& FSource;
+    QString FName;
+    TPackedKind FKind;
+    std::unique_ptr<archive, TArchiveFree> FArchive;
+    QByteArray FBuffer;
+};
+
+bool IsPackedLog(QIODevice& ADevice)
+{
+    return FindSignature(ADevice) != nullptr;
+}
+
+QStringList ListArchiveMembers(const QString& AFileName)
+{
+    QFile file;
+    OpenLogFile(file, AFileName);
+    if (!IsPackedLog(file))
+        return {};
+    TArchiveReader reader(file, AFileName);
+    QStringList members;
+    QString name;
+    while (reader.NextFile(name)) {
+        if (reader.IsSingleStream())
+            return {};
+        members << name;
+        reader.SkipData();
+    }
+    return members;
+}
+
+TUnpackedLog::TUnpackedLog(const QString& AFileName, const QString& AMember) : FName(AFileName)
+{
+    auto file = std::make_unique<QFile>();
+    OpenLogFile(*file, AFileName);
+    FPackedSize = file->size();
+    FOwnedSource = std::move(file);
+    // Listed first, so that a choice to make is reported before any unpacking.
+    if (AMember.isEmpty()) {
+        const QStringList members = ListArchiveMembers(AFileName);
+        if (members.size() > 1)
+            throw Exception(SeveralMembers(AFileName, members));
+    }
+    Open(*FOwnedSource, AMember);
+}
+
+TUnpackedLog::TUnpackedLog(QIODevice& ASource) : FName(QStringLiteral("-"))
+{
+    Open(ASource, {});
+}
+
+TUnpackedLog::~TUnpackedLog() = default;
+
+void TUnpackedLog::Open(QIODevice& ASource, const QString& AMember)
+{
+    FReader = std::make_unique<TArchiveReader>(ASource, FName);
+    QString name;
+    if (!FReader->NextFile(name))
+        throw Exception(QStringLiteral("В архиве \"%1\" нет файлов").arg(FName));
+    FSingleStream = FReader->IsSingleStream();
+    FNamedMember = !AMember.isEmpty();
+    if (FNamedMember) {
+        if (FSingleStream)
+            throw NoSuchMember(FName, AMember);
+        while (name != AMember) {
+            FReader->SkipData();
+            if (!FReader->NextFile(name))
+                throw NoSuchMember(FName, AMember);
+        }
+    }
+    FMember = name;
+    QIODevice::open(QIODevice::ReadOnly);
+}
+
+double TUnpackedLog::ReadFraction() const
+{
+    return FPackedSize > 0 ? std::min(1.0, double(FReader->PackedRead()) / double(FPackedSize)) : 0.0;
+}
+
+qint64 TUnpackedLog::Fail(const QString& AMessage)
+{
+    FFailed = true;
+    setErrorString(AMessage);
+    return -1;
+}
+
+qint64 TUnpackedLog::readData(char* AData, qint64 AMaxSize)
+{
+    if (FFailed)
+        return -1;
+    if (FEnded)
+        return 0;
+    const qint64 n = FReader->ReadData(AData, AMaxSize);
+    if (n < 0)
+        return Fail(Damaged(FName, FReader->ErrorText()).Message());
+    if (n == 0) {
+        FEnded = true;
+        return CheckNoOtherMember() ? 0 : -1;
+    }
+    FUnpacked += n;
+    if (FUnpacked > UnpackFloor + MaxUnpackRatio * FReader->PackedRead())
+        return Fail(QStringLiteral("Архив \"%1\" распаковывается в слишком большой объём: чтение остановлено после %2 МБ")
+                        .arg(FName)
+                        .arg(FUnpacked >> 20));
+    return n;
+}
+
+bool TUnpackedLog::CheckNoOtherMember()
+{
+    if (FNamedMember || FSingleStream)
+        return true;
+    // Read in one pass, a second file shows up only after the first one.
+    QStringList members{FMember};
+    QString name;
+    try {
+        while (FReader->NextFile(name)) {
+            members << name;
+            FReader->SkipData();
+        }
+    } catch (const Exception& e) {
+        Fail(e.Message());
+        return false;
+    }
+    if (members.size() == 1)
+        return true;
+    Fail(SeveralMembers(FName, members));
+    return false;
+}
+
+TLogSource ParseLogSource(const QString& AName)
+{
+    if (QFileInfo::exists(AName))
+        return {AName, {}};
+    for (qsizetype colon = AName.indexOf(QLatin1Char(':')); colon > 0;
+         colon = AName.indexOf(QLatin1Char(':'), colon + 1)) {
+        const QString file = AName.left(colon);
+        if (QFileInfo(file).isFile())
+            return {file, AName.mid(colon + 1)};
+    }
+    return {AName, {}};
+}
+
+std::unique_ptr<QIODevice> OpenLogSource(const QString& AName)
+{
+    const TLogSource source = ParseLogSource(AName);
+    if (!source.Member.isEmpty())
+        return std::make_unique<TUnpackedLog>(source.File, source.Member);
+    auto file = std::make_unique<QFile>();
+    OpenLogFile(*file, source.File);
+    if (!IsPackedLog(*file))
+        return file;
+    file.reset();
+    return std::make_unique<TUnpackedLog>(source.File);
+}
+
+} // namespace kestrun
