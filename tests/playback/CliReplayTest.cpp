@@ -98,7 +98,7 @@ TEST_F(CliReplay, AllCommandsOnce)
 
 TEST_F(CliReplay, FromPositionAndCurrentLine)
 {
-    // The last command of the range fails: the run goes on by design, but the command line says so.
+    // Without a terminal to ask, a failure ends the run.
     TRun run = Run({"replay", "--from", "4", LogFile(), "--device", "emulator:shift=open"});
     EXPECT_EQ(run.Out, QStringList({R"({"Index":4,"Data":" 85 1E 00 00 00 10 27 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00","PlayedAnswerData":"85 55"})"}));
     EXPECT_EQ(run.Err.mid(0, 2), QStringList({"(5/6) Закрытие чека",
@@ -108,6 +108,16 @@ TEST_F(CliReplay, FromPositionAndCurrentLine)
     EXPECT_EQ(run.Err, QStringList({"(4/6) Найти фискальный документ по номеру"}));
     EXPECT_EQ(run.Out, QStringList({R"({"Index":3,"Data":" FF 0A 01","PlayedAnswerData":"FF 0A 37"})"}));
     EXPECT_EQ(run.Status, 0);
+}
+
+// The player passes over a failure of the last command of the range; the command line says so.
+TEST_F(CliReplay, FailureOfTheLastCommandOfTheRangeIsReported)
+{
+    const TRun run = Run({"replay", "--from", "4", "--count", "1", LogFile(), "--device", "emulator:shift=open"});
+    EXPECT_EQ(run.Err, QStringList({"(5/6) Закрытие чека", "(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна",
+                                    "kestrun-cli replay: 1 of the played commands failed"}));
+    EXPECT_EQ(run.Out.size(), 1);
+    EXPECT_EQ(run.Status, 1);
 }
 
 TEST_F(CliReplay, SelectedWithErrorsAnsweredEachWay)
@@ -216,6 +226,17 @@ TEST_F(CliReplay, Status)
     run = Run({"status", "--device", "emulator:error=11:05"});
     EXPECT_EQ(run.Out, QStringList({"Запрос состояния: Ошибка: 5, Параметры команды не соответствуют сроку жизни ФН"}));
     EXPECT_EQ(run.Status, 1);
+}
+
+TEST_F(CliReplay, HelpListsEveryDeviceKindAndOption)
+{
+    const TRun run = Run({"--help"});
+    EXPECT_EQ(run.Status, 0);
+    const QString help = run.Out.join(QLatin1Char('\n'));
+    for (const char* item : {"emulator[:OPTION,...]", "serial:PORT[:BAUD][,OPTION,...]", "tcp:HOST:PORT[,OPTION,...]",
+                             "busy=N[:CODE]", "error=CMD:ERR", "driver=CMD[:-N[:TEXT]]", "throw=CMD[:TEXT]", "print=MS",
+                             "shift=open|closed", "timeout=MS", "printwait=MS", "password=N", "log=FILE"})
+        EXPECT_TRUE(help.contains(QLatin1String(item))) << item;
 }
 
 struct TUsageCase
