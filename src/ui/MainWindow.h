@@ -98,7 +98,7 @@ private:
     enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
     void StartRun(TStartRange range);
     void SetPlaying(bool playing);
-    void PlayFinished(const TReplayResult& result);
+    void PlayFinished(TReplayResult result);
     void StopPlay();
     void OnUiThread(const std::function<void()>& body);
     void OnCommandRun(const TCommandStart& start);

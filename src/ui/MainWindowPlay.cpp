@@ -37,7 +37,7 @@ void TfmMain::RunFailed(const TRunNotice& notice)
     OnUiThread([&] { OnError(notice); });
 }
 
-void TfmMain::RunFinished(TReplayResult result) { PlayFinished(result); }
+void TfmMain::RunFinished(TReplayResult result) { PlayFinished(std::move(result)); }
 
 void TfmMain::OnUiThread(const std::function<void()>& body)
 {
@@ -99,9 +99,9 @@ void TfmMain::SetPlaying(bool playing)
     memInfo->clear();
 }
 
-void TfmMain::PlayFinished(const TReplayResult& result)
+void TfmMain::PlayFinished(TReplayResult result)
 {
-    FCommands = result.Commands;
+    FCommands = std::move(result.Commands);
     SetPlaying(false);
     FFinished = true;
     if (!result.ThreadError.isEmpty())

@@ -2,6 +2,7 @@
 #include "log/Exception.h"
 #include "playback/BackgroundQuery.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>

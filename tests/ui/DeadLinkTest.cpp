@@ -18,7 +18,7 @@ class TSilentRegister
 {
 public:
     TSilentRegister() { EXPECT_TRUE(FServer.listen(QHostAddress::LocalHost)); }
-    QString DeviceText() const { return u"tcp:127.0.0.1:%1,timeout=2000"_s.arg(FServer.serverPort()); }
+    QString DeviceText() const { return u"tcp:127.0.0.1:%1,timeout=1000"_s.arg(FServer.serverPort()); }
 
 private:
     QTcpServer FServer;
