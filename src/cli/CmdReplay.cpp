@@ -4,9 +4,10 @@
 #include "log/Exception.h"
 #include "log/LogLoader.h"
 #include "playback/DeviceDriver.h"
+#include "playback/DeviceLink.h"
 #include "playback/Notifications.h"
-#include "playback/NotifyThread.h"
 #include "playback/Player.h"
+#include "playback/ReplaySession.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -19,20 +20,12 @@ namespace kestrun::cli {
 
 namespace {
 
-enum class TOnError { Ask, Continue, Stop };
-
 struct TReplayOptions
 {
     QString File;
     QString Device;
-    int32_t First = 0;
-    int32_t Count = 0;
-    std::optional<QList<int32_t>> Selected; // nothing: every command
-    bool Loop = false;
-    int Cycles = 0;                         // 0: until stopped
-    QStringList Except;
-    bool IgnoreDeviceErrors = false;
-    TOnError OnError = TOnError::Stop;
+    QStringList IgnoreLines;
+    TReplayPlan Plan;
 };
 
 int NonNegative(const QString& text, const QString& what)
@@ -43,42 +36,55 @@ int NonNegative(const QString& text, const QString& what)
     return value;
 }
 
+TErrorAction OnErrorAction(const QString& text)
+{
+    if (text.isEmpty())
+        return isatty(STDIN_FILENO) ? TErrorAction::eaAsk : TErrorAction::eaStop;
+    if (text == QLatin1String("ask"))
+        return TErrorAction::eaAsk;
+    if (text == QLatin1String("continue"))
+        return TErrorAction::eaContinue;
+    if (text == QLatin1String("stop"))
+        return TErrorAction::eaStop;
+    throw UsageError{QStringLiteral("--on-error takes ask, continue or stop")};
+}
+
 TReplayOptions ReadOptions(const QStringList& args)
 {
     ArgReader reader(args);
     TReplayOptions o;
     o.Device = reader.TakeValue(QStringLiteral("--device"), QString::fromLatin1(DefaultDeviceText));
-    o.First = NonNegative(reader.TakeValue(QStringLiteral("--from"), QStringLiteral("0")), QStringLiteral("--from"));
-    o.Count = NonNegative(reader.TakeValue(QStringLiteral("--count"), QStringLiteral("0")), QStringLiteral("--count"));
-    if (reader.HasValue(QStringLiteral("--selected"))) {
-        o.Selected.emplace();
-        for (const QString& index : reader.TakeValue(QStringLiteral("--selected")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-            *o.Selected << NonNegative(index.trimmed(), QStringLiteral("--selected"));
+    try {
+        CheckDeviceText(o.Device);
+    } catch (const Exception& e) {
+        throw UsageError{e.Message()};
     }
-    o.Loop = reader.TakeFlag(QStringLiteral("--loop"));
+    o.IgnoreLines = reader.TakeValues(QStringLiteral("--ignore"));
+    TReplayRange& range = o.Plan.Range;
+    range.First = NonNegative(reader.TakeValue(QStringLiteral("--from"), QStringLiteral("0")), QStringLiteral("--from"));
+    range.Count = NonNegative(reader.TakeValue(QStringLiteral("--count"), QStringLiteral("0")), QStringLiteral("--count"));
+    if (reader.HasValue(QStringLiteral("--selected"))) {
+        range.Rows.emplace();
+        for (const QString& index : reader.TakeValue(QStringLiteral("--selected")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            *range.Rows << NonNegative(index.trimmed(), QStringLiteral("--selected"));
+    }
+    range.Loop = reader.TakeFlag(QStringLiteral("--loop"));
     if (reader.HasValue(QStringLiteral("--cycles"))) {
-        o.Cycles = ToInt(reader.TakeValue(QStringLiteral("--cycles")), QStringLiteral("--cycles"));
-        if (o.Cycles < 1 || !o.Loop)
+        range.Cycles = ToInt(reader.TakeValue(QStringLiteral("--cycles")), QStringLiteral("--cycles"));
+        if (range.Cycles < 1 || !range.Loop)
             throw UsageError{QStringLiteral("--cycles needs --loop and a count of 1 or more")};
     }
     // The exception list starts as the window's and is replaced as a whole, line by line.
-    o.Except = reader.HasValue(QStringLiteral("--except")) ? reader.TakeValues(QStringLiteral("--except"))
-                                                           : QStringList{QStringLiteral("FF 0A")};
-    o.IgnoreDeviceErrors = reader.TakeFlag(QStringLiteral("--ignore-device-errors"));
-    const QString onError = reader.TakeValue(QStringLiteral("--on-error"));
-    if (onError.isEmpty())
-        o.OnError = isatty(STDIN_FILENO) ? TOnError::Ask : TOnError::Stop;
-    else if (onError == QLatin1String("ask"))
-        o.OnError = TOnError::Ask;
-    else if (onError == QLatin1String("continue"))
-        o.OnError = TOnError::Continue;
-    else if (onError == QLatin1String("stop"))
-        o.OnError = TOnError::Stop;
-    else
-        throw UsageError{QStringLiteral("--on-error takes ask, continue or stop")};
+    if (reader.HasValue(QStringLiteral("--except")))
+        o.Plan.ExceptList = reader.TakeValues(QStringLiteral("--except"));
+    o.Plan.Policy.IgnoreDeviceErrors = reader.TakeFlag(QStringLiteral("--ignore-device-errors"));
+    o.Plan.Policy.OnError = OnErrorAction(reader.TakeValue(QStringLiteral("--on-error")));
     o.File = reader.Positionals(1, 1).first();
     return o;
 }
+
+// Exit status after Ctrl+C, as a shell reports a process ended by SIGINT.
+constexpr int ExitInterrupted = 130;
 
 // The first Ctrl+C asks the replay to stop after the current command, a second one quits.
 int InterruptPipe[2] = {-1, -1};
@@ -95,16 +101,16 @@ extern "C" void OnInterrupt(int)
 class TInterruptWatch
 {
 public:
-    explicit TInterruptWatch(TKestrun& player)
+    explicit TInterruptWatch(TReplaySession& session)
     {
         if (pipe(InterruptPipe) != 0)
             throw Exception(QStringLiteral("cannot watch for Ctrl+C"));
         FNotifier.emplace(InterruptPipe[0], QSocketNotifier::Read);
-        QObject::connect(&*FNotifier, &QSocketNotifier::activated, [&player] {
+        QObject::connect(&*FNotifier, &QSocketNotifier::activated, [&session] {
             char byte;
             [[maybe_unused]] const ssize_t read = ::read(InterruptPipe[0], &byte, 1);
             WriteErr(QStringLiteral("kestrun-cli replay: stopping after the current command (Ctrl+C again quits)"));
-            player.StopPlaying();
+            session.Stop();
         });
         struct sigaction action = {};
         action.sa_handler = OnInterrupt;
@@ -126,70 +132,29 @@ private:
     std::optional<QSocketNotifier> FNotifier;
 };
 
-// The window's side of a replay, on the terminal. The handlers run on the replay thread.
-class TTerminalSide final : public ISubscriber
+// The window's side of a replay, on the terminal: status lines, failures and the question go to
+// standard error, so that standard output holds the JSON alone.
+class TTerminalSide final : public IReplayListener
 {
 public:
-    TTerminalSide(TKestrun& player, const TCommands& commands, const TReplayOptions& options, int32_t lastToSend)
-        : FPlayer(player), FCommands(commands), FOptions(options), FLastToSend(lastToSend)
+    TTerminalSide(const TCommands& commands, QEventLoop& loop) : FCommands(commands), FLoop(loop) {}
+
+    const TReplayResult& Result() const { return FResult; }
+
+    void CommandStarted(const TCommandStart& start) override
     {
+        WriteErr(CommandStatusText(start.Index, start.Cycle, FCommands.size(), NameOf(start.Index)));
     }
 
-    QList<TSubscription> ChannelHandlers() override
+    void CommandFailed(const TCommandFailure& failure) override
     {
-        return {
-            {QString::fromLatin1(ChannelCommandRun), [this](const QString& m) { OnCommandRun(m); }},
-            {QString::fromLatin1(ChannelErrorQuery), [this](const QString& m) { OnErrorQuery(m); }},
-            {QString::fromLatin1(ChannelError), [this](const QString& m) { OnError(m); }},
-        };
+        WriteErr(ErrorStatusText(failure.Index, failure.Cycle, FCommands.size(), NameOf(failure.Index), failure.Text));
     }
 
-    bool Failed() const { return FFailed; }
-
-private:
-    QString NameOf(int32_t index) const
-    {
-        return index < FCommands.size() ? GetCommandName(FCommands.at(index)) : QString();
-    }
-
-    void OnCommandRun(const QString& AMsg)
-    {
-        const std::optional<TRunNotice> notice = ParseCommandRunMessage(AMsg);
-        if (!notice)
-            return;
-        WriteOut(CommandStatusText(notice->Index, notice->Cycle, FCommands.size(), NameOf(notice->Index)) + '\n');
-        std::fflush(stdout);
-        // The stop flag is read after the pass, so the last pass ends in full.
-        if (FOptions.Cycles > 0 && notice->Cycle >= FOptions.Cycles && notice->Index == FLastToSend)
-            FPlayer.StopPlaying();
-    }
-
-    void OnErrorQuery(const QString& AMsg)
-    {
-        bool proceed = false;
-        if (FOptions.IgnoreDeviceErrors && GetResultCode(AMsg) > 0)
-            proceed = true;
-        else if (FOptions.OnError == TOnError::Ask)
-            proceed = Ask(AMsg);
-        else
-            proceed = FOptions.OnError == TOnError::Continue;
-        FPlayer.SetPlayMode(proceed ? TPlayMode::pmContinue : TPlayMode::pmStop);
-    }
-
-    void OnError(const QString& AMsg)
-    {
-        FFailed = true;
-        const std::optional<TRunNotice> notice = ParseErrorMessage(AMsg);
-        if (!notice)
-            return;
-        WriteOut(ErrorStatusText(notice->Index, notice->Cycle, FCommands.size(), NameOf(notice->Index), notice->Text)
-                 + '\n');
-    }
-
-    static bool Ask(const QString& AMsg)
+    bool ContinueAfterError(const TErrorQuestion& question) override
     {
         for (;;) {
-            WriteErr(QStringLiteral("Ошибка: %1\nПродолжить? [y/n]").arg(AMsg));
+            WriteErr(QStringLiteral("Ошибка: %1\nПродолжить? [y/n]").arg(question.Message));
             char line[256];
             if (!std::fgets(line, sizeof line, stdin))
                 return false;
@@ -203,21 +168,25 @@ private:
         }
     }
 
-    TKestrun& FPlayer;
-    const TCommands& FCommands;
-    const TReplayOptions& FOptions;
-    int32_t FLastToSend;
-    bool FFailed = false;
-};
+    // The failure that ended the run has had its line already.
+    void RunFailed(const TRunNotice&) override {}
 
-// The index of the last command a pass sends, -1 when it sends none.
-int32_t LastToSend(const TCommands& commands, const TReplayOptions& o)
-{
-    for (int32_t j = TKestrun::LastIndexOfRange(commands.size(), o.First, o.Count); j >= o.First; --j)
-        if (commands.at(j).Selected && TKestrun::IsCommandAllowed(commands.at(j), o.Except))
-            return j;
-    return -1;
-}
+    void RunFinished(TReplayResult result) override
+    {
+        FResult = std::move(result);
+        FLoop.quit();
+    }
+
+private:
+    QString NameOf(int32_t index) const
+    {
+        return index < FCommands.size() ? GetCommandName(FCommands.at(index)) : QString();
+    }
+
+    const TCommands& FCommands;
+    QEventLoop& FLoop;
+    TReplayResult FResult;
+};
 
 void PrintPlayed(const TCommands& commands)
 {
@@ -242,49 +211,35 @@ int RunReplay(const QStringList& args)
     TCommands commands;
     std::unique_ptr<TUlvex> driver;
     try {
-        LoadLog(options.File, {}, commands);
+        LoadLog(options.File, options.IgnoreLines, commands);
         driver = CreateDriver(options.Device);
     } catch (const Exception& e) {
-        WriteErr(e.Message());
-        return ExitFailure;
+        return ReportFailure("replay", e.Message());
     }
-    if (options.Selected) {
-        for (int32_t index : *options.Selected) {
+    if (options.Plan.Range.Rows)
+        for (int32_t index : *options.Plan.Range.Rows)
             if (index >= commands.size())
                 throw UsageError{QStringLiteral("--selected: the log has no command %1").arg(index)};
-            commands[index].Selected = true;
-        }
-    } else {
-        for (TCommand& c : commands)
-            c.Selected = true;
-    }
-    const int32_t lastToSend = LastToSend(commands, options);
-    // A counted loop with nothing to send has nothing to count.
-    if (options.Cycles > 0 && lastToSend < 0)
-        return ExitOk;
+    if (TReplaySession::PlaysNothing(commands, options.Plan))
+        return ReportFailure("replay", QStringLiteral("the range holds no command to play"));
 
     TKestrun player;
-    TTerminalSide terminal(player, commands, options, lastToSend);
-    const TBusRegistration registration = RegisterSubscriberForChannels(terminal);
-    TInterruptWatch interrupt(player);
     QEventLoop loop;
-    QString threadError;
-    RunInThread(
-        [&](TNotifyThread& thread) {
-            threadError = thread.ErrorMessage();
-            loop.quit();
-        },
-        [&](TNotifyThread&) {
-            player.PlayLog(*driver, commands, options.Except, options.First, options.Count, options.Loop);
-        });
+    TTerminalSide terminal(commands, loop);
+    TReplaySession session(player, terminal);
+    TInterruptWatch interrupt(session);
+    session.Start(*driver, commands, options.Plan);
     loop.exec();
 
-    PrintPlayed(commands);
-    if (!threadError.isEmpty()) {
-        WriteErr(threadError);
-        return ExitFailure;
-    }
-    return terminal.Failed() ? ExitFailure : ExitOk;
+    const TReplayResult& result = terminal.Result();
+    PrintPlayed(result.Commands);
+    if (!result.ThreadError.isEmpty())
+        return ReportFailure("replay", result.ThreadError);
+    if (result.Interrupted)
+        return ExitInterrupted;
+    if (result.Failed > 0)
+        return ReportFailure("replay", QStringLiteral("%1 of the played commands failed").arg(result.Failed));
+    return ExitOk;
 }
 
 } // namespace kestrun::cli

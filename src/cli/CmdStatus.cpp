@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "log/Exception.h"
 #include "playback/DeviceDriver.h"
+#include "playback/DeviceLink.h"
 #include "playback/StatusQuery.h"
 
 namespace kestrun::cli {
@@ -11,6 +12,11 @@ int RunStatus(const QStringList& args)
     ArgReader reader(args);
     const QString device = reader.TakeValue(QStringLiteral("--device"), QString::fromLatin1(DefaultDeviceText));
     reader.Positionals(0, 0);
+    try {
+        CheckDeviceText(device);
+    } catch (const Exception& e) {
+        throw UsageError{e.Message()};
+    }
     try {
         const std::unique_ptr<TUlvex> driver = CreateDriver(device);
         const QStringList lines = QueryStatus(*driver);

@@ -1,6 +1,7 @@
 // kestrun-cli: the analysis and replay functions of Kestrun for scripts and terminals.
 #include "CliSupport.h"
 #include "Commands.h"
+#include "DeviceHelp.h"
 #include "log/Exception.h"
 
 #include <QCoreApplication>
@@ -34,28 +35,18 @@ const Command Commands[] = {
      "print the index of the next command after INDEX (default 0) matching TEXT in time, name or data\n"
      "      (exit 1 when none)", RunSearch},
     {"replay",
-     "[--device TEXT] [--from INDEX] [--count N] [--selected I,J,...] [--loop] [--cycles N] [--except CODE]... "
-     "[--ignore-device-errors] [--on-error ask|continue|stop] FILE",
-     "replay the log's commands to a register; prints the status line of every command sent, then one JSON\n"
-     "      line per played command (Index, Data, PlayedAnswerData). Ctrl+C stops after the current command.\n"
+     "[--device TEXT] [--ignore CODE]... [--from INDEX] [--count N] [--selected I,J,...] [--loop] [--cycles N] "
+     "[--except CODE]... [--ignore-device-errors] [--on-error ask|continue|stop] FILE",
+     "replay the log's commands to a register; standard output gets one JSON line per played command\n"
+     "      (Index, Data, PlayedAnswerData); the status line of every command sent, the line of every failed\n"
+     "      command and the question go to standard error. Exit 0 when every played command succeeded,\n"
+     "      1 when any failed or the range plays nothing, 130 after Ctrl+C (it stops after the current command).\n"
+     "      --ignore CODE leaves the command out of the list as list --ignore does, so the indexes match.\n"
      "      --on-error: without it the question is asked when standard input is a terminal, else the run stops.\n"
-     "      --except replaces the exception list (default FF 0A); --except \"\" is one empty line (code 0).\n"
-     "      Device TEXT: emulator (default), or emulator:OPTION,... with the options\n"
-     "        busy=N[:CODE]          the next N exchanges answer CODE, 50 (default) or 4B\n"
-     "        error=CMD:ERR          every request CMD answers the device error ERR (both hex)\n"
-     "        driver=CMD[:-N[:TEXT]] every request CMD fails with driver error -N (default -1)\n"
-     "        throw=CMD[:TEXT]       every request CMD fails as a call of the driver\n"
-     "        print=MS               a print takes MS milliseconds to finish (default 0)\n"
-     "        shift=open|closed      the shift at power-on (default closed)\n"
-     "      or a register in protocol 1: serial:PORT[:BAUD][,OPTION,...] (e.g. serial:/dev/ttyACM0:115200),\n"
-     "      tcp:HOST:PORT[,OPTION,...], with the options\n"
-     "        timeout=MS             longest wait for a byte of the register (default 1000)\n"
-     "        printwait=MS           longest wait for a print to finish (default 60000)\n"
-     "        password=N             the system administrator's password (default 30)\n"
-     "        log=FILE               append every byte exchanged to FILE as a protocol-1 driver log",
+     "      --except replaces the exception list (default FF 0A); --except \"\" is one empty line (code 0).",
      RunReplay},
     {"status", "[--device TEXT]",
-     "query the register's state: outcome, mode and sub-mode (device TEXT as for replay)", RunStatus},
+     "query the register's state: outcome, mode and sub-mode", RunStatus},
 };
 
 const Command* FindCommand(const QString& name)
@@ -91,6 +82,7 @@ void PrintHelp()
     for (const Command& c : Commands)
         text += QStringLiteral("  %1 %2\n      %3\n")
                     .arg(QString::fromUtf8(c.Name), QString::fromUtf8(c.Usage), QString::fromUtf8(c.Summary));
+    text += QLatin1Char('\n') + DeviceTextHelp();
     text += QStringLiteral(
         "\nExit status:\n"
         "  0  done\n"

@@ -3,6 +3,7 @@
 #include "TcpEndpoint.h"
 #include "WireDevice.h"
 #include "log/Exception.h"
+#include "playback/DeviceOptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,6 +25,16 @@ void Print(FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
+// The emulator options from the device-option table; driver faults and failed calls have no
+// form on the wire.
+QString EmulatorOptionsHelp()
+{
+    QStringList options;
+    for (const TDeviceOption* option : {&OptBusy, &OptError, &OptPrint, &OptShift})
+        options << QStringLiteral("%1=%2").arg(QLatin1String(option->Name), QLatin1String(option->Value));
+    return options.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -43,8 +54,9 @@ int main(int argc, char* argv[])
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Serve on a new pseudo-terminal."));
     const QCommandLineOption options(
         QStringLiteral("options"),
-        QStringLiteral("Comma-separated emulator options (busy, error, print, shift) and wire faults: "
-                       "badlrc=CMD, drop=CMD, noanswer=CMD, close=CMD (TCP only), stray=BYTE, slow=MS."),
+        QStringLiteral("Comma-separated emulator options (%1) and wire faults: "
+                       "badlrc=CMD, drop=CMD, noanswer=CMD, close=CMD (TCP only), stray=BYTE, slow=MS.")
+            .arg(EmulatorOptionsHelp()),
         QStringLiteral("LIST"));
     const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),
                                         QStringLiteral("End when standard input closes (for a parent process)."));

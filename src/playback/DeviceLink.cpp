@@ -1,5 +1,6 @@
 #include "DeviceLink.h"
 
+#include "DeviceOptions.h"
 #include "Emulator.h"
 #include "WireLink.h"
 #include "log/Exception.h"
@@ -8,34 +9,37 @@ namespace kestrun {
 
 namespace {
 
-std::unique_ptr<IDeviceLink> CreateEmulator(const QString& options)
+const TDeviceKindInfo& KindOf(const QString& deviceText, QString& options)
 {
-    return std::make_unique<TRegisterEmulator>(ParseEmulatorOptions(options));
+    const TDeviceText text = SplitDeviceText(deviceText);
+    const TDeviceKindInfo* kind = FindDeviceKind(text.Kind);
+    if (!kind)
+        throw Exception(QStringLiteral("Неизвестное устройство: %1").arg(deviceText));
+    options = text.Options;
+    return *kind;
 }
-
-struct TDeviceKind
-{
-    const char* Name;
-    std::unique_ptr<IDeviceLink> (*Create)(const QString& options);
-};
-
-constexpr TDeviceKind DeviceKinds[] = {
-    {"emulator", CreateEmulator},
-    {"serial", CreateSerialLink},
-    {"tcp", CreateTcpLink},
-};
 
 } // namespace
 
+void CheckDeviceText(const QString& deviceText)
+{
+    QString options;
+    switch (KindOf(deviceText, options).Kind) {
+    case TDeviceKind::dkEmulator: ParseEmulatorOptions(options); break;
+    case TDeviceKind::dkSerial: ParseSerialSettings(options); break;
+    case TDeviceKind::dkTcp: ParseTcpSettings(options); break;
+    }
+}
+
 std::unique_ptr<IDeviceLink> CreateDeviceLink(const QString& deviceText)
 {
-    const QString text = deviceText.trimmed();
-    const qsizetype colon = text.indexOf(QLatin1Char(':'));
-    const QString kind = colon < 0 ? text : text.left(colon);
-    for (const TDeviceKind& k : DeviceKinds)
-        if (kind == QLatin1String(k.Name))
-            return k.Create(colon < 0 ? QString() : text.mid(colon + 1));
-    throw Exception(QStringLiteral("Неизвестное устройство: %1").arg(deviceText));
+    QString options;
+    switch (KindOf(deviceText, options).Kind) {
+    case TDeviceKind::dkEmulator: return std::make_unique<TRegisterEmulator>(ParseEmulatorOptions(options));
+    case TDeviceKind::dkSerial: return CreateSerialLink(options);
+    case TDeviceKind::dkTcp: return CreateTcpLink(options);
+    }
+    return nullptr;
 }
 
 } // namespace kestrun

@@ -29,7 +29,10 @@ public:
     virtual int32_t SysAdminPassword() const { return 30; }
 };
 
-// A link from a device text, "KIND" or "KIND:OPTIONS"; kinds: emulator, serial, tcp.
+// Throws kestrun::Exception for an unknown kind or bad options; opens nothing.
+void CheckDeviceText(const QString& deviceText);
+
+// A link from a device text, "KIND" or "KIND:OPTIONS", of a kind of the device-option table.
 // Throws kestrun::Exception for an unknown kind or bad options.
 std::unique_ptr<IDeviceLink> CreateDeviceLink(const QString& deviceText);
 

@@ -1,9 +1,9 @@
 #include "EmulatorOptions.h"
 
+#include "DeviceOptions.h"
 #include "log/Exception.h"
 
 #include <QRegularExpression>
-#include <limits>
 
 namespace kestrun {
 
@@ -23,8 +23,6 @@ uint16_t EmulatorCommandCode(const QString& text, const QString& option)
 
 namespace {
 
-constexpr int MaxPrintMilliseconds = 600000;
-
 uint8_t ErrorByte(const QString& text, const QString& option)
 {
     bool ok = false;
@@ -34,14 +32,12 @@ uint8_t ErrorByte(const QString& text, const QString& option)
     return static_cast<uint8_t>(value);
 }
 
-int Number(const QString& text, int min, int max, const QString& option)
+int32_t Number(const TDeviceOption& row, const QString& text, const QString& option)
 {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < min || value > max)
-        BadEmulatorOption(option);
-    return value;
+    return OptionNumber(row, text, [&] { BadEmulatorOption(option); });
 }
+
+bool Is(const QString& name, const TDeviceOption& row) { return name == QLatin1String(row.Name); }
 
 void ApplyOption(TEmulatorOptions& result, const QString& option)
 {
@@ -54,32 +50,32 @@ void ApplyOption(TEmulatorOptions& result, const QString& option)
     const QStringList parts = value.split(QLatin1Char(':'));
     const auto tail = [&parts](qsizetype from) { return parts.mid(from).join(QLatin1Char(':')); };
 
-    if (name == QLatin1String("busy")) {
+    if (Is(name, OptBusy)) {
         if (parts.size() > 2)
             BadEmulatorOption(option);
-        result.BusyCount = Number(parts[0], 0, 1000000, option);
+        result.BusyCount = Number(OptBusy, parts[0], option);
         if (parts.size() == 2) {
             result.BusyError = ErrorByte(parts[1], option);
             if (result.BusyError != 0x50 && result.BusyError != 0x4B)
                 BadEmulatorOption(option);
         }
-    } else if (name == QLatin1String("error")) {
+    } else if (Is(name, OptError)) {
         if (parts.size() != 2)
             BadEmulatorOption(option);
         result.DeviceErrors.insert(EmulatorCommandCode(parts[0], option), ErrorByte(parts[1], option));
-    } else if (name == QLatin1String("driver")) {
+    } else if (Is(name, OptDriver)) {
         TEmulatorOptions::TDriverFault fault;
         if (parts.size() >= 2)
-            fault.Code = Number(parts[1], std::numeric_limits<int>::min(), -1, option);
+            fault.Code = Number(OptDriver, parts[1], option);
         if (parts.size() >= 3)
             fault.Text = tail(2);
         result.DriverErrors.insert(EmulatorCommandCode(parts[0], option), fault);
-    } else if (name == QLatin1String("throw")) {
+    } else if (Is(name, OptThrow)) {
         const QString text = parts.size() >= 2 ? tail(1) : QStringLiteral("Сбой вызова драйвера");
         result.CallFailures.insert(EmulatorCommandCode(parts[0], option), text);
-    } else if (name == QLatin1String("print")) {
-        result.PrintMilliseconds = Number(value, 0, MaxPrintMilliseconds, option);
-    } else if (name == QLatin1String("shift")) {
+    } else if (Is(name, OptPrint)) {
+        result.PrintMilliseconds = Number(OptPrint, value, option);
+    } else if (Is(name, OptShift)) {
         if (value != QLatin1String("open") && value != QLatin1String("closed"))
             BadEmulatorOption(option);
         result.ShiftOpen = value == QLatin1String("open");

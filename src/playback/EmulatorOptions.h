@@ -7,15 +7,9 @@
 namespace kestrun {
 
 // Faults and settings of the built-in emulator, from the options of the device text
-// "emulator:OPTION,OPTION,...":
-//   busy=N[:CODE]           the next N exchanges answer CODE, 50 (default) or 4B
-//   error=CMD:ERR           every request CMD answers the device error ERR (both hex)
-//   driver=CMD[:-N[:TEXT]]  every request CMD fails with driver error -N (default -1), its
-//                           own text or TEXT
-//   throw=CMD[:TEXT]        every request CMD fails as a call, with TEXT as the message
-//   print=MS                a print takes MS milliseconds to finish (default 0); the status
-//                           shows sub-mode 5 meanwhile
-//   shift=open|closed       the shift at power-on (default closed)
+// "emulator:OPTION,OPTION,..." (the emulator options of the device-option table). A driver
+// fault without TEXT has the driver's own text; a call failure without it a text of its own;
+// during a print the status shows sub-mode 5.
 // CMD is a command code in hex as the log writes it, e.g. 41, FF45. TEXT holds no comma.
 struct TEmulatorOptions
 {

@@ -10,6 +10,11 @@ int32_t Decimal(const QString& field) { return field.toInt(); }
 
 } // namespace
 
+QString ResultErrorText(int32_t code, const QString& description)
+{
+    return QStringLiteral("%1, %2").arg(code).arg(description);
+}
+
 QString CommandRunMessage(int32_t index, int32_t cycle)
 {
     return cycle < 0 ? QString::number(index) : QStringLiteral("%1 %2").arg(index).arg(cycle);
@@ -34,6 +39,18 @@ std::optional<TRunNotice> ParseCommandRunMessage(const QString& AMsg)
     notice.Index = Decimal(fields[0]);
     if (fields.size() >= 2)
         notice.Cycle = Decimal(fields[1]);
+    return notice;
+}
+
+std::optional<TRunNotice> ParseErrorQueryMessage(const QString& AMsg)
+{
+    if (AMsg.isEmpty())
+        return std::nullopt;
+    const qsizetype blank = AMsg.indexOf(QLatin1Char(' '));
+    TRunNotice notice;
+    notice.Index = Decimal(AMsg.left(blank));
+    if (blank >= 0)
+        notice.Text = AMsg.mid(blank + 1);
     return notice;
 }
 

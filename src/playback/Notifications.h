@@ -12,6 +12,9 @@ inline constexpr char ChannelErrorQuery[] = "ErrorQuery"; // index error-text
 inline constexpr char ChannelError[] = "Error";           // index cycle error-text
 inline constexpr char ChannelStopPlay[] = "StopPlay";     // anything
 
+// The text of a failed driver call: "%d, %s" of the result code and its description.
+QString ResultErrorText(int32_t code, const QString& description);
+
 // cycle < 0 outside loop mode, where the message has no cycle field.
 QString CommandRunMessage(int32_t index, int32_t cycle);
 QString ErrorQueryMessage(int32_t index, const QString& errorText);
@@ -27,6 +30,8 @@ struct TRunNotice
 
 // Nothing for a message without fields.
 std::optional<TRunNotice> ParseCommandRunMessage(const QString& AMsg);
+// Index and error text of an "ErrorQuery" message; nothing for a message without fields.
+std::optional<TRunNotice> ParseErrorQueryMessage(const QString& AMsg);
 // The index is never negative; Text is the whole error text behind the cycle, so a
 // description of several words is shown in full.
 std::optional<TRunNotice> ParseErrorMessage(const QString& AMsg);

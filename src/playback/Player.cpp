@@ -108,7 +108,7 @@ bool TKestrun::PlayCommand(TUlvex& Drv, TCommands& Commands, int32_t j, int32_t 
         played.Played = true;
         Commands[j] = played;
         if (result != 0)
-            throw Exception(QStringLiteral("%1, %2").arg(Drv.ResultCode()).arg(Drv.ResultCodeDescription()));
+            throw Exception(ResultErrorText(Drv.ResultCode(), Drv.ResultCodeDescription()));
         if (IsPrintingCommand(command.Data))
             Drv.WaitForPrinting();
     } catch (...) {

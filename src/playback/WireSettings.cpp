@@ -35,13 +35,13 @@ TWireSettings ReadOptions(const QString& text)
         const QString value = option.mid(eq + 1);
         if (eq < 0)
             BadPart(option);
-        else if (name == QLatin1String("timeout"))
-            settings.TimeoutMs = Number(value, 10, 600000, option);
-        else if (name == QLatin1String("printwait"))
-            settings.PrintWaitMs = Number(value, 0, 3600000, option);
-        else if (name == QLatin1String("password"))
-            settings.Password = Number(value, 0, 99999999, option);
-        else if (name == QLatin1String("log") && !value.isEmpty())
+        else if (name == QLatin1String(OptTimeout.Name))
+            settings.TimeoutMs = OptionNumber(OptTimeout, value, [&] { BadPart(option); });
+        else if (name == QLatin1String(OptPrintWait.Name))
+            settings.PrintWaitMs = OptionNumber(OptPrintWait, value, [&] { BadPart(option); });
+        else if (name == QLatin1String(OptPassword.Name))
+            settings.Password = OptionNumber(OptPassword, value, [&] { BadPart(option); });
+        else if (name == QLatin1String(OptLog.Name) && !value.isEmpty())
             settings.LogFile = value;
         else
             BadPart(option);
@@ -73,18 +73,23 @@ QString Unsplit(const QString& value)
     return value;
 }
 
+QString Option(const TDeviceOption& row, const QString& value)
+{
+    return QStringLiteral(",%1=%2").arg(QLatin1String(row.Name), value);
+}
+
 QString FormatOptions(const QString& address, const TWireSettings& settings)
 {
     const TWireSettings defaults;
     QString text = Unsplit(address);
     if (settings.TimeoutMs != defaults.TimeoutMs)
-        text += QStringLiteral(",timeout=%1").arg(settings.TimeoutMs);
+        text += Option(OptTimeout, QString::number(settings.TimeoutMs));
     if (settings.PrintWaitMs != defaults.PrintWaitMs)
-        text += QStringLiteral(",printwait=%1").arg(settings.PrintWaitMs);
+        text += Option(OptPrintWait, QString::number(settings.PrintWaitMs));
     if (settings.Password != defaults.Password)
-        text += QStringLiteral(",password=%1").arg(settings.Password);
+        text += Option(OptPassword, QString::number(settings.Password));
     if (!settings.LogFile.isEmpty())
-        text += QStringLiteral(",log=") + Unsplit(settings.LogFile);
+        text += Option(OptLog, Unsplit(settings.LogFile));
     return text;
 }
 

@@ -1,23 +1,21 @@
 #pragma once
 
+#include "DeviceOptions.h"
+
 #include <QString>
 #include <cstdint>
 
 namespace kestrun {
 
 // A register on the wire, from the device text "serial:PORT[:BAUD][,OPTION...]" or
-// "tcp:HOST:PORT[,OPTION...]", with the options
-//   timeout=MS     longest wait for any byte of the device (default 1000)
-//   printwait=MS   longest wait for a print to finish (default 60000)
-//   password=N     the system administrator's password (default 30)
-//   log=FILE       append every byte exchanged to FILE as a protocol-1 driver log
+// "tcp:HOST:PORT[,OPTION...]", with the wire options of the device-option table.
 struct TWireSettings
 {
     QString Address;      // the port name or the host
     int32_t Number = 0;   // the baud rate or the TCP port
-    int TimeoutMs = 1000;
-    int PrintWaitMs = 60000;
-    int32_t Password = 30;
+    int TimeoutMs = OptTimeout.Default;
+    int PrintWaitMs = OptPrintWait.Default;
+    int32_t Password = OptPassword.Default;
     QString LogFile;
 };
 

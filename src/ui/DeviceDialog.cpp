@@ -3,10 +3,10 @@
 #include "log/Exception.h"
 #include "playback/DeviceDriver.h"
 #include "playback/DeviceLink.h"
+#include "playback/DeviceOptions.h"
 #include "playback/StatusQuery.h"
 #include "playback/WireSettings.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -25,28 +24,32 @@ namespace kestrun {
 
 namespace {
 
-// One page of the stack per kind, in this order.
-struct TDeviceKind
+// How the dialog reads and writes the options of each kind of the core's table, in its order;
+// null: the options stay free-form text.
+struct TKindForm
 {
-    const char* Kind;
-    const char* Caption;
-    TWireSettings (*Parse)(const QString& options); // null: the options stay free-form text
+    TWireSettings (*Parse)(const QString& options);
     QString (*Format)(const TWireSettings& settings);
 };
 
-const TDeviceKind Kinds[] = {
-    {"emulator", "Встроенный эмулятор ККТ", nullptr, nullptr},
-    {"serial", "ККТ на последовательном порту (COM, USB)", ParseSerialSettings, FormatSerialSettings},
-    {"tcp", "ККТ по сети (TCP)", ParseTcpSettings, FormatTcpSettings},
-};
+TKindForm FormOf(TDeviceKind kind)
+{
+    switch (kind) {
+    case TDeviceKind::dkSerial: return {ParseSerialSettings, FormatSerialSettings};
+    case TDeviceKind::dkTcp: return {ParseTcpSettings, FormatTcpSettings};
+    case TDeviceKind::dkEmulator: break;
+    }
+    return {nullptr, nullptr};
+}
 
-const char EmulatorHelp[] = "Параметры через запятую:\n"
-                            "busy=N[:КОД] - N обменов подряд отвечают КОД (50 или 4B)\n"
-                            "error=КОМАНДА:ОШИБКА - команда получает ошибку ККТ (hex)\n"
-                            "driver=КОМАНДА[:-N[:ТЕКСТ]] - команда получает ошибку драйвера\n"
-                            "throw=КОМАНДА[:ТЕКСТ] - вызов команды завершается сбоем\n"
-                            "print=МС - печать длится МС миллисекунд\n"
-                            "shift=open|closed - смена при включении";
+QString OptionsHelp(TOptionGroup group)
+{
+    QString help = QStringLiteral("Параметры через запятую:");
+    for (const TDeviceOption* option : OptionsOfGroup(group))
+        help += QStringLiteral("\n%1=%2 - %3")
+                    .arg(QLatin1String(option->Name), QString::fromUtf8(option->ValueRu), QString::fromUtf8(option->HelpRu));
+    return help;
+}
 
 const int32_t BaudRates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 
@@ -61,15 +64,15 @@ QSpinBox* NumberBox(QWidget* parent, const char* name, int min, int max, int val
     return box;
 }
 
-// Kind and options of "KIND" or "KIND:OPTIONS".
-std::pair<QString, QString> SplitDeviceText(const QString& deviceText)
+// The ranges and the help of the device text's own option.
+QSpinBox* OptionBox(QWidget* parent, const char* name, const TDeviceOption& option)
 {
-    const QString text = deviceText.trimmed();
-    const qsizetype colon = text.indexOf(u':');
-    if (colon < 0)
-        return {text, QString()};
-    return {text.left(colon), text.mid(colon + 1)};
+    QSpinBox* box = NumberBox(parent, name, option.Min, option.Max, option.Default);
+    box->setToolTip(QString::fromUtf8(option.HelpRu));
+    return box;
 }
+
+const TDeviceKindInfo& KindAt(int index) { return DeviceKinds[qBound(0, index, int(std::size(DeviceKinds)) - 1)]; }
 
 } // namespace
 
@@ -81,8 +84,8 @@ TDeviceDialog::TDeviceDialog(const QString& deviceText, QWidget* parent, IDialog
 
     cbxKind = new QComboBox(this);
     cbxKind->setObjectName(QStringLiteral("cbxKind"));
-    for (const TDeviceKind& k : Kinds)
-        cbxKind->addItem(QString::fromUtf8(k.Caption), QString::fromLatin1(k.Kind));
+    for (const TDeviceKindInfo& k : DeviceKinds)
+        cbxKind->addItem(QString::fromUtf8(k.Caption), QString::fromLatin1(k.Name));
 
     stkKind = new QStackedWidget(this);
     stkKind->setObjectName(QStringLiteral("stkKind"));
@@ -114,8 +117,8 @@ TDeviceDialog::TDeviceDialog(const QString& deviceText, QWidget* parent, IDialog
     layout->addWidget(memCheck);
     layout->addWidget(buttons);
 
-    const auto [kind, options] = SplitDeviceText(deviceText);
-    Fill(kind, options);
+    const TDeviceText text = SplitDeviceText(deviceText);
+    Fill(text.Kind, text.Options);
     connect(cbxKind, &QComboBox::currentIndexChanged, this, &TDeviceDialog::cbxKindChange);
 }
 
@@ -125,7 +128,7 @@ QWidget* TDeviceDialog::CreateEmulatorPage()
     edtOptions = new QLineEdit(page);
     edtOptions->setObjectName(QStringLiteral("edtOptions"));
     edtOptions->setMinimumWidth(320);
-    auto* help = new QLabel(QString::fromUtf8(EmulatorHelp), page);
+    auto* help = new QLabel(OptionsHelp(TOptionGroup::ogEmulator), page);
     help->setObjectName(QStringLiteral("lblOptionsHelp"));
     auto* form = new QFormLayout(page);
     form->setContentsMargins(0, 0, 0, 0);
@@ -169,15 +172,14 @@ QWidget* TDeviceDialog::CreateTcpPage()
     return page;
 }
 
-// The ranges are those the device text accepts.
 QWidget* TDeviceDialog::CreateWireOptions()
 {
-    const TWireSettings defaults;
     auto* panel = new QWidget(this);
-    edtTimeout = NumberBox(panel, "edtTimeout", 10, 600000, defaults.TimeoutMs);
-    edtPrintWait = NumberBox(panel, "edtPrintWait", 0, 3600000, defaults.PrintWaitMs);
-    edtPassword = NumberBox(panel, "edtPassword", 0, 99999999, defaults.Password);
+    edtTimeout = OptionBox(panel, "edtTimeout", OptTimeout);
+    edtPrintWait = OptionBox(panel, "edtPrintWait", OptPrintWait);
+    edtPassword = OptionBox(panel, "edtPassword", OptPassword);
     edtLogFile = new QLineEdit(panel);
+    edtLogFile->setToolTip(QString::fromUtf8(OptLog.HelpRu));
     edtLogFile->setObjectName(QStringLiteral("edtLogFile"));
     edtLogFile->setPlaceholderText(QStringLiteral("не вести"));
     auto* btnLogFile = new QPushButton(QStringLiteral("..."), panel);
@@ -200,12 +202,13 @@ void TDeviceDialog::Fill(const QString& kind, const QString& options)
     const int index = qMax(0, cbxKind->findData(kind));
     cbxKind->setCurrentIndex(index);
     cbxKindChange();
-    if (!Kinds[index].Parse) {
+    const TKindForm form = FormOf(KindAt(index).Kind);
+    if (!form.Parse) {
         edtOptions->setText(options);
         return;
     }
     try {
-        FillWire(Kinds[index].Parse(options));
+        FillWire(form.Parse(options));
     } catch (const Exception& e) {
         // A text that no longer reads leaves the defaults, and says why.
         memCheck->setPlainText(e.Message());
@@ -248,16 +251,17 @@ TWireSettings TDeviceDialog::WireSettings() const
 
 QString TDeviceDialog::DeviceText() const
 {
-    const TDeviceKind& kind = Kinds[qMax(0, cbxKind->currentIndex())];
-    const QString options = kind.Format ? kind.Format(WireSettings()) : edtOptions->text().trimmed();
-    return options.isEmpty() ? QString::fromLatin1(kind.Kind) : QString::fromLatin1(kind.Kind) + u':' + options;
+    const TDeviceKindInfo& kind = KindAt(cbxKind->currentIndex());
+    const TKindForm form = FormOf(kind.Kind);
+    return JoinDeviceText(QString::fromLatin1(kind.Name),
+                          form.Format ? form.Format(WireSettings()) : edtOptions->text().trimmed());
 }
 
 // A text the driver would refuse keeps the dialog open with the reason.
 void TDeviceDialog::accept()
 {
     try {
-        CreateDeviceLink(DeviceText());
+        CheckDeviceText(DeviceText());
     } catch (const Exception& e) {
         memCheck->setPlainText(e.Message());
         return;
@@ -272,7 +276,7 @@ void TDeviceDialog::cbxKindChange()
     // Only the shown page counts for the dialog's height, so no gap is left below a short one.
     for (int i = 0; i < stkKind->count(); ++i)
         stkKind->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    pnlWire->setVisible(Kinds[index].Parse != nullptr);
+    pnlWire->setVisible(KindAt(index).Options == TOptionGroup::ogWire);
     adjustSize();
 }
 
@@ -286,19 +290,24 @@ void TDeviceDialog::btnLogFileClick()
         edtLogFile->setText(dialog.FileName);
 }
 
-// A fresh driver: the window's own may be replaying.
+// A fresh driver, off the UI thread: the window's own may be replaying, and a register that
+// does not answer takes the link's whole timeout.
 void TDeviceDialog::btnCheckClick()
 {
+    if (FCheck.Pending())
+        return;
     memCheck->clear();
-    memCheck->repaint();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    QString deviceText;
     try {
-        const std::unique_ptr<TUlvex> driver = CreateDriver(DeviceText());
-        memCheck->setPlainText(QueryStatus(*driver).join(u'\n'));
+        deviceText = DeviceText();
     } catch (const Exception& e) {
         memCheck->setPlainText(e.Message());
+        return;
     }
+    FCheck.Start([deviceText] { return QueryStatus(*CreateDriver(deviceText)); },
+                 [this](const TQueryAnswer& answer) {
+                     memCheck->setPlainText(answer.Error.isEmpty() ? answer.Lines.join(u'\n') : answer.Error);
+                 });
 }
 
 } // namespace kestrun

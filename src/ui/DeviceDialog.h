@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BusyQuery.h"
 #include "Dialogs.h"
 
 #include <QDialog>
@@ -42,6 +43,7 @@ private:
     void btnCheckClick();
 
     TQtDialogs FQtDialogs;
+    TBusyQuery FCheck;
     IDialogs* FDialogs;
     QComboBox* cbxKind;
     QStackedWidget* stkKind;

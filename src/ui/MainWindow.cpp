@@ -129,9 +129,9 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     }
     SetPropertiesDialog([this](const QString& deviceText) { return FDialogs->ChooseDevice(this, deviceText); });
     setAcceptDrops(true);
-    FRegistration = RegisterSubscriberForChannels(*this);
     FFinished = true;
     FPlayer = std::make_unique<TKestrun>();
+    FSession = std::make_unique<TReplaySession>(*FPlayer, *this);
     FLastStateIndex = -1;
     FLastIndex = 0;
 }
@@ -144,10 +144,10 @@ TfmMain::~TfmMain()
     StopPlay();
     setAcceptDrops(false);
     SetPropertiesDialog({});
-    FRegistration = TBusRegistration();
     FModel->Clear();
     FCommands.clear();
     FDriver.reset();
+    FSession.reset();
     FPlayer.reset();
 }
 
@@ -291,7 +291,7 @@ QWidget* TfmMain::CreateOptionsPage()
         return memo;
     };
     placeAt(new QLabel(Shown("Команды-исключения\r\n(на запуск):\r\nОдна строка - \r\nодин код команды"), page), {205, 11});
-    memCommandExceptions = makeMemo("memCommandExceptions", QStringLiteral("FF 0A"));
+    memCommandExceptions = makeMemo("memCommandExceptions", DefaultExceptList().join(u'\n'));
     layout->Add(memCommandExceptions, {206, 72, 107, 185});
 
     placeAt(new QLabel(Shown("Команды-исключения\r\n(на чтение из лога):\r\nОдна строка -\r\nодин код команды"), page), {381, 11});

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "BusyQuery.h"
 #include "Dialogs.h"
 #include "SettingsFile.h"
 #include "log/Command.h"
-#include "playback/EventBus.h"
 #include "playback/Player.h"
+#include "playback/ReplaySession.h"
 #include "playback/Ulvex.h"
 
 #include <QWidget>
@@ -30,11 +31,10 @@ class QTreeView;
 namespace kestrun {
 
 class TCommandListModel;
-class TNotifyThread;
 
 // The main window: loads a log, lists its commands, shows their details, searches, saves the
 // listing and replays commands to the register.
-class TfmMain : public QWidget, public ISubscriber
+class TfmMain : public QWidget, public IReplayListener
 {
     Q_OBJECT
 public:
@@ -46,8 +46,12 @@ public:
     const TCommands& Commands() const { return FCommands; }
     bool Finished() const { return FFinished; }
 
-    // "CommandRun", "ErrorQuery" and "Error"; called on the posting (worker) thread.
-    QList<TSubscription> ChannelHandlers() override;
+    // The replay's events; all but RunFinished are called on the replay thread.
+    void CommandStarted(const TCommandStart& start) override;
+    void CommandFailed(const TCommandFailure& failure) override;
+    bool ContinueAfterError(const TErrorQuestion& question) override;
+    void RunFailed(const TRunNotice& notice) override;
+    void RunFinished(TReplayResult result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -97,13 +101,12 @@ private:
     enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
     void StartRun(TStartRange range);
     void SetPlaying(bool playing);
-    void PlayExecute();
-    void PlayFinished(const TNotifyThread& sender);
+    void PlayFinished(TReplayResult result);
     void StopPlay();
     void OnUiThread(const std::function<void()>& body);
-    void OnCommandRun(const QString& AMsg);
-    void OnErrorQuery(const QString& AMsg);
-    void OnError(const QString& AMsg);
+    void OnCommandRun(const TCommandStart& start);
+    bool OnErrorQuery(const TErrorQuestion& question);
+    void OnError(const TRunNotice& notice);
     void ShowCurrentCommand(int Index, int Cycle);
     void SetRowSelected(int row, bool selected);
 
@@ -127,21 +130,17 @@ private:
     bool FSettingsSaved = false;
 
     TCommands FCommands;
-    std::unique_ptr<TUlvex> FDriver;
+    // Shared with a status query under way, which may outlive the window's use of it.
+    std::shared_ptr<TUlvex> FDriver;
     std::unique_ptr<TKestrun> FPlayer;
-    TBusRegistration FRegistration;
+    std::unique_ptr<TReplaySession> FSession;
+    TBusyQuery FStatusQuery;
     TCommandListModel* FModel = nullptr;
-    int FFirstCommandIndex = 0;
-    int FPlayCommandCount = 0;
     bool FFinished = true;
     int FLastStateIndex = -1;
     int FLastIndex = 0;
     bool FLoading = false;
     bool FClosing = false;
-    // What the worker of the current run uses, taken on the UI thread when the run starts.
-    TCommands FPlayCommands;
-    QStringList FPlayExceptions;
-    bool FPlayInfinite = false;
     QTimer* FRowsTimer = nullptr;
     bool FRowsShowProgress = false;
     bool FSplitterPlaced = false;

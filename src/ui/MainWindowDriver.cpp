@@ -5,15 +5,26 @@
 
 namespace kestrun {
 
+// A register that does not answer takes the link's whole timeout: the query runs off the UI thread.
 void TfmMain::btnGetStatusClick()
 {
+    if (FStatusQuery.Pending())
+        return;
     memInfo->clear();
-    RepaintNow();
-    RunGuarded([this] { memInfo->setPlainText(QueryStatus(*FDriver).join(u'\n')); });
+    FStatusQuery.Start([driver = FDriver] { return QueryStatus(*driver); },
+                       [this](const TQueryAnswer& answer) {
+                           if (answer.Error.isEmpty())
+                               memInfo->setPlainText(answer.Lines.join(u'\n'));
+                           else
+                               FDialogs->ShowError(this, answer.Error);
+                       });
 }
 
 void TfmMain::btnSettingsClick()
 {
+    // The dialog may replace the link the pending query is using.
+    if (FStatusQuery.Pending())
+        return;
     RunGuarded([this] { FDriver->ShowProperties(); });
 }
 

@@ -3,7 +3,6 @@
 #include "MemoLines.h"
 #include "decode/CommandCatalogue.h"
 #include "playback/Notifications.h"
-#include "playback/NotifyThread.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,19 +13,31 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
-#include <QTimer>
 #include <QTreeView>
 
 namespace kestrun {
 
-QList<TSubscription> TfmMain::ChannelHandlers()
+void TfmMain::CommandStarted(const TCommandStart& start)
 {
-    return {
-        {QString::fromLatin1(ChannelCommandRun), [this](const QString& AMsg) { OnUiThread([&] { OnCommandRun(AMsg); }); }},
-        {QString::fromLatin1(ChannelErrorQuery), [this](const QString& AMsg) { OnUiThread([&] { OnErrorQuery(AMsg); }); }},
-        {QString::fromLatin1(ChannelError), [this](const QString& AMsg) { OnUiThread([&] { OnError(AMsg); }); }},
-    };
+    OnUiThread([&] { OnCommandRun(start); });
 }
+
+// The window passes a failure over unless it ends the run or the user is asked about it.
+void TfmMain::CommandFailed(const TCommandFailure&) {}
+
+bool TfmMain::ContinueAfterError(const TErrorQuestion& question)
+{
+    bool goOn = false;
+    OnUiThread([&] { goOn = OnErrorQuery(question); });
+    return goOn;
+}
+
+void TfmMain::RunFailed(const TRunNotice& notice)
+{
+    OnUiThread([&] { OnError(notice); });
+}
+
+void TfmMain::RunFinished(TReplayResult result) { PlayFinished(std::move(result)); }
 
 void TfmMain::OnUiThread(const std::function<void()>& body)
 {
@@ -40,29 +51,25 @@ void TfmMain::OnUiThread(const std::function<void()>& body)
 
 void TfmMain::StartRun(TStartRange range)
 {
-    // One run at a time, and never over a load.
-    if (!FFinished || FLoading)
+    // One run at a time, never over a load, and the driver serves one thread at a time.
+    if (!FFinished || FLoading || FStatusQuery.Pending())
         return;
     SetPlaying(true);
     const int first = FirstSelectedRow();
-    FFirstCommandIndex = range == TStartRange::srFromCurrent || range == TStartRange::srCurrentLine ? qMax(0, first) : 0;
-    FPlayCommandCount = range == TStartRange::srCurrentLine ? 1 : 0;
-    if (range == TStartRange::srSelected) {
-        for (TCommand& command : FCommands)
-            command.Selected = false;
-        for (int row : SelectedRows())
-            FCommands[row].Selected = true;
-    } else {
-        for (TCommand& command : FCommands)
-            command.Selected = true;
+    TReplayPlan plan;
+    switch (range) {
+    case TStartRange::srAll: plan.Range = TReplayRange::All(); break;
+    case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(first); break;
+    case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(first); break;
+    case TStartRange::srSelected: plan.Range = TReplayRange::SelectedRows(SelectedRows()); break;
     }
+    plan.Range.Loop = chkInfinitePlay->isChecked();
+    plan.ExceptList = MemoLines(memCommandExceptions);
+    plan.Policy = {chkIngoreKKTErrors->isChecked(), TErrorAction::eaAsk};
     FFinished = false;
-    // The player writes the played answers into its own copy of the list, taken over when the
-    // run ends; the window meanwhile reads the list without racing the worker.
-    FPlayCommands = FCommands;
-    FPlayExceptions = MemoLines(memCommandExceptions);
-    FPlayInfinite = chkInfinitePlay->isChecked();
-    RunInThread([this](TNotifyThread& sender) { PlayFinished(sender); }, [this](TNotifyThread&) { PlayExecute(); });
+    // The session plays its own copy of the list, handed back when the run ends; the window
+    // meanwhile reads the list without racing the worker.
+    FSession->Start(*FDriver, FCommands, plan);
 }
 
 void TfmMain::SetPlaying(bool playing)
@@ -92,29 +99,19 @@ void TfmMain::SetPlaying(bool playing)
     memInfo->clear();
 }
 
-void TfmMain::PlayExecute()
+void TfmMain::PlayFinished(TReplayResult result)
 {
-    for (TCommand& command : FPlayCommands) {
-        command.PlayedAnswerData.clear();
-        command.Played = false;
-    }
-    FPlayer->PlayLog(*FDriver, FPlayCommands, FPlayExceptions, FFirstCommandIndex, FPlayCommandCount, FPlayInfinite);
-}
-
-void TfmMain::PlayFinished(const TNotifyThread& sender)
-{
-    FCommands = std::move(FPlayCommands);
-    FPlayCommands = TCommands();
+    FCommands = std::move(result.Commands);
     SetPlaying(false);
     FFinished = true;
-    if (!sender.ErrorMessage().isEmpty())
-        FDialogs->ShowError(this, sender.ErrorMessage());
+    if (!result.ThreadError.isEmpty())
+        FDialogs->ShowError(this, result.ThreadError);
     ShowDetails(FirstSelectedRow());
 }
 
 void TfmMain::StopPlay()
 {
-    FPlayer->StopPlaying();
+    FSession->Stop();
     if (FFinished) {
         QCoreApplication::processEvents();
         return;
@@ -124,14 +121,11 @@ void TfmMain::StopPlay()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void TfmMain::OnCommandRun(const QString& AMsg)
+void TfmMain::OnCommandRun(const TCommandStart& start)
 {
-    const std::optional<TRunNotice> notice = ParseCommandRunMessage(AMsg);
-    if (!notice)
-        return;
-    if (notice->Index > 0)
-        SetRowSelected(notice->Index - 1, false);
-    ShowCurrentCommand(notice->Index, notice->Cycle);
+    if (start.Index > 0)
+        SetRowSelected(start.Index - 1, false);
+    ShowCurrentCommand(start.Index, start.Cycle);
 }
 
 void TfmMain::ShowCurrentCommand(int Index, int Cycle)
@@ -154,37 +148,31 @@ void TfmMain::ShowCurrentCommand(int Index, int Cycle)
     edtStatus->setText(CommandStatusText(Index, Cycle, FCommands.size(), GetCommandName(FCommands.at(Index))));
 }
 
-void TfmMain::OnErrorQuery(const QString& AMsg)
+// Asked only for what the policy leaves to the user: device errors while they are ignored are not.
+bool TfmMain::OnErrorQuery(const TErrorQuestion& question)
 {
     // While the window closes nobody is asked: the run is being stopped anyway.
-    bool goOn = false;
     if (FClosing)
-        goOn = false;
-    else if (chkIngoreKKTErrors->isChecked() && GetResultCode(AMsg) > 0)
-        goOn = true;
-    else
-        goOn = FDialogs->AskErrorYesNo(this, QStringLiteral("Ошибка"),
-                                       QStringLiteral("Ошибка: ") + AMsg + QStringLiteral("\r\n") + QStringLiteral("Продолжить?"));
-    FPlayer->SetPlayMode(goOn ? TPlayMode::pmContinue : TPlayMode::pmStop);
+        return false;
+    return FDialogs->AskErrorYesNo(this, QStringLiteral("Ошибка"),
+                                   QStringLiteral("Ошибка: ") + question.Message + QStringLiteral("\r\n")
+                                       + QStringLiteral("Продолжить?"));
 }
 
-void TfmMain::OnError(const QString& AMsg)
+void TfmMain::OnError(const TRunNotice& notice)
 {
     const int rows = FModel->rowCount();
     if (rows == 0)
         return;
-    const std::optional<TRunNotice> notice = ParseErrorMessage(AMsg);
-    if (!notice)
-        return;
-    ShowCurrentCommand(notice->Index, -1);
-    if (notice->Index >= rows)
+    ShowCurrentCommand(notice.Index, -1);
+    if (notice.Index >= rows)
         return;
     lvCommands->setUpdatesEnabled(false);
-    FModel->SetStateImage(notice->Index, siClose);
+    FModel->SetStateImage(notice.Index, siClose);
     lvCommands->setUpdatesEnabled(true);
     lvCommands->setFocus();
-    edtStatus->setText(ErrorStatusText(notice->Index, notice->Cycle, FCommands.size(),
-                                       GetCommandName(FCommands.at(notice->Index)), notice->Text));
+    edtStatus->setText(ErrorStatusText(notice.Index, notice.Cycle, FCommands.size(),
+                                       GetCommandName(FCommands.at(notice.Index)), notice.Text));
 }
 
 void TfmMain::SetRowSelected(int row, bool selected)

@@ -2,8 +2,15 @@
 #include "LogBuilder.h"
 #include "QtPrint.h"
 
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace kestrun::test {
@@ -20,6 +27,26 @@ const std::vector<TExchange> LogRequests = {
     {"05 41 1E 00 00 00", "03 41 00"},
 };
 
+QStringList Lines(const QByteArray& text) { return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+
+// What a run of kestrun-cli gave.
+struct TRun
+{
+    QStringList Out; // standard output, in lines
+    QStringList Err; // standard error, in lines
+    int Status = -1;
+};
+
+// A port on 127.0.0.1 where nobody listens: taken from the system, then given back.
+quint16 ClosedPort()
+{
+    QTcpServer server;
+    EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
 class CliReplay : public ::testing::Test
 {
 protected:
@@ -31,92 +58,226 @@ protected:
 
     QString LogFile() const { return FDir.filePath(QStringLiteral("shift.log")); }
 
-    // Standard output split into lines; the exit status in `status`.
-    static QStringList Run(const QStringList& args, int& status, const QByteArray& input = {})
+    static TRun Run(const QStringList& args, const QByteArray& input = {})
     {
         const TRunResult r = RunCli(args, {.Input = input});
-        status = r.ExitCode;
-        return r.OutLines();
+        return {Lines(r.Out), Lines(r.Err), r.ExitCode};
     }
 
     QTemporaryDir FDir;
 };
 
+// Every line of standard output is one JSON object: the output can be piped to a JSON reader.
+void ExpectJsonOnly(const QStringList& out)
+{
+    for (const QString& line : out) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_TRUE(document.isObject()) << line.toStdString();
+    }
+}
+
 TEST_F(CliReplay, AllCommandsOnce)
 {
-    int status = -1;
-    const QStringList out = Run({"replay", LogFile()}, status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(out.mid(0, 5), QStringList({"(1/6) Запрос состояния", "(2/6) Открытие смены", "(3/6) Продажа",
-                                          "(5/6) Закрытие чека", "(6/6) Суточный отчет с гашением"}));
-    ASSERT_EQ(out.size(), 10);
-    EXPECT_EQ(out[6], R"({"Index":1,"Data":" E0 1E 00 00 00","PlayedAnswerData":"E0 00"})");
-    EXPECT_EQ(out[9], R"({"Index":5,"Data":" 41 1E 00 00 00","PlayedAnswerData":"41 00"})");
+    const TRun run = Run({"replay", LogFile()});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, QStringList({"(1/6) Запрос состояния", "(2/6) Открытие смены", "(3/6) Продажа",
+                                    "(5/6) Закрытие чека", "(6/6) Суточный отчет с гашением"}));
+    ExpectJsonOnly(run.Out);
+    ASSERT_EQ(run.Out.size(), 5);
+    EXPECT_EQ(run.Out[1], R"({"Index":1,"Data":" E0 1E 00 00 00","PlayedAnswerData":"E0 00"})");
+    EXPECT_EQ(run.Out[4], R"({"Index":5,"Data":" 41 1E 00 00 00","PlayedAnswerData":"41 00"})");
 }
 
 TEST_F(CliReplay, FromPositionAndCurrentLine)
 {
-    int status = -1;
-    EXPECT_EQ(Run({"replay", "--from", "4", LogFile(), "--device", "emulator:shift=open"}, status),
-              QStringList({"(5/6) Закрытие чека", "(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна",
-                           R"({"Index":4,"Data":" 85 1E 00 00 00 10 27 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00","PlayedAnswerData":"85 55"})"}));
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(Run({"replay", "--from", "3", "--count", "1", "--except", "", LogFile()}, status),
-              QStringList({"(4/6) Найти фискальный документ по номеру",
-                           R"({"Index":3,"Data":" FF 0A 01","PlayedAnswerData":"FF 0A 37"})"}));
-    EXPECT_EQ(status, 0);
+    // Without a terminal to ask, a failure ends the run.
+    TRun run = Run({"replay", "--from", "4", LogFile(), "--device", "emulator:shift=open"});
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":4,"Data":" 85 1E 00 00 00 10 27 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00","PlayedAnswerData":"85 55"})"}));
+    EXPECT_EQ(run.Err.mid(0, 2), QStringList({"(5/6) Закрытие чека",
+                                              "(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна"}));
+    EXPECT_EQ(run.Status, 1);
+    // The emulator does not know the command: the last (and only) command of the range fails.
+    run = Run({"replay", "--from", "3", "--count", "1", "--except", "", LogFile()});
+    EXPECT_EQ(run.Err.mid(0, 2), QStringList({"(4/6) Найти фискальный документ по номеру",
+                                              "(4/6) Найти фискальный документ по номеру: Ошибка: 55, "
+                                              "Команда не поддерживается в данной реализации"}));
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":3,"Data":" FF 0A 01","PlayedAnswerData":"FF 0A 37"})"}));
+    EXPECT_EQ(run.Status, 1);
+    run = Run({"replay", "--from", "1", "--count", "1", LogFile()});
+    EXPECT_EQ(run.Err, QStringList({"(2/6) Открытие смены"}));
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":1,"Data":" E0 1E 00 00 00","PlayedAnswerData":"E0 00"})"}));
+    EXPECT_EQ(run.Status, 0);
+}
+
+// The player passes over a failure of the last command of the range; the command line says so.
+TEST_F(CliReplay, FailureOfTheLastCommandOfTheRangeIsReported)
+{
+    const TRun run = Run({"replay", "--from", "4", "--count", "1", LogFile(), "--device", "emulator:shift=open"});
+    EXPECT_EQ(run.Err, QStringList({"(5/6) Закрытие чека", "(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна",
+                                    "kestrun-cli replay: 1 of the played commands failed"}));
+    EXPECT_EQ(run.Out.size(), 1);
+    EXPECT_EQ(run.Status, 1);
 }
 
 TEST_F(CliReplay, SelectedWithErrorsAnsweredEachWay)
 {
-    int status = -1;
-    const QStringList stopped = Run({"replay", "--selected", "2,5", LogFile()}, status);
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(stopped.mid(0, 2), QStringList({"(3/6) Продажа", "(3/6) Продажа: Ошибка: 61, Смена не открыта - операция невозможна"}));
-    const QStringList continued = Run({"replay", "--selected", "2,5", "--on-error", "continue", LogFile()}, status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(continued.mid(0, 2), QStringList({"(3/6) Продажа", "(6/6) Суточный отчет с гашением"}));
-    const QStringList ignored = Run({"replay", "--selected", "2,5", "--ignore-device-errors", LogFile()}, status);
-    EXPECT_EQ(ignored, continued);
-    const QStringList asked = Run({"replay", "--selected", "2,4,5", "--on-error", "ask", LogFile()}, status, "x\ny\nn\n");
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(asked.mid(0, 3), QStringList({"(3/6) Продажа", "(5/6) Закрытие чека",
-                                            "(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна"}));
+    const QString saleFailed = QStringLiteral("(3/6) Продажа: Ошибка: 61, Смена не открыта - операция невозможна");
+    const TRun stopped = Run({"replay", "--selected", "2,5", LogFile()});
+    EXPECT_EQ(stopped.Status, 1);
+    EXPECT_EQ(stopped.Err.mid(0, 2), QStringList({"(3/6) Продажа", saleFailed}));
+    EXPECT_EQ(stopped.Out.size(), 1);
+
+    // Going on after a failure still reports it and still fails the run.
+    const TRun continued = Run({"replay", "--selected", "2,5", "--on-error", "continue", LogFile()});
+    EXPECT_EQ(continued.Status, 1);
+    EXPECT_EQ(continued.Err.mid(0, 3), QStringList({"(3/6) Продажа", saleFailed, "(6/6) Суточный отчет с гашением"}));
+    EXPECT_EQ(continued.Out.size(), 2);
+    const TRun ignored = Run({"replay", "--selected", "2,5", "--ignore-device-errors", LogFile()});
+    EXPECT_EQ(ignored.Err, continued.Err);
+    EXPECT_EQ(ignored.Status, 1);
+
+    const TRun asked = Run({"replay", "--selected", "2,4,5", "--on-error", "ask", LogFile()}, "x\ny\nn\n");
+    EXPECT_EQ(asked.Status, 1);
+    ExpectJsonOnly(asked.Out);
+    EXPECT_EQ(asked.Out.size(), 2);
+    EXPECT_EQ(asked.Err.first(), "(3/6) Продажа");
+    EXPECT_TRUE(asked.Err.contains("Продолжить? [y/n]"));
+    EXPECT_TRUE(asked.Err.contains("(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна"));
 }
 
 TEST_F(CliReplay, LoopForCountedCycles)
 {
-    int status = -1;
-    const QStringList out = Run({"replay", "--loop", "--cycles", "2", "--from", "1", "--count", "2", "--on-error",
-                                 "continue", LogFile()},
-                                status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(out.mid(0, 4), QStringList({"Цикл 1 (2/6) Открытие смены", "Цикл 1 (3/6) Продажа",
-                                          "Цикл 2 (2/6) Открытие смены", "Цикл 2 (3/6) Продажа"}));
-    EXPECT_EQ(out.size(), 6);
+    const TRun run = Run({"replay", "--loop", "--cycles", "2", "--from", "1", "--count", "2", "--on-error", "continue",
+                          LogFile()});
+    // The second pass finds the shift open.
+    EXPECT_EQ(run.Err.mid(0, 5), QStringList({"Цикл 1 (2/6) Открытие смены", "Цикл 1 (3/6) Продажа",
+                                              "Цикл 2 (2/6) Открытие смены",
+                                              "Цикл 2 (2/6) Открытие смены: Ошибка: 74, Открыт чек - операция невозможна",
+                                              "Цикл 2 (3/6) Продажа"}));
+    EXPECT_EQ(run.Out.size(), 2);
+    EXPECT_EQ(run.Status, 1);
+}
+
+// A run against a port where nobody listens fails every command with a driver error.
+TEST_F(CliReplay, EveryFailedCommandHasItsLineAndFailsTheRun)
+{
+    const QString device = QStringLiteral("tcp:127.0.0.1:%1,timeout=200").arg(ClosedPort());
+    const TRun run = Run({"replay", "--on-error", "continue", "--device", device, LogFile()});
+    EXPECT_EQ(run.Status, 1);
+    ExpectJsonOnly(run.Out);
+    EXPECT_EQ(run.Out.size(), 5);
+    QStringList failures;
+    for (const QString& line : run.Err)
+        if (line.contains(QStringLiteral(": Ошибка: -")))
+            failures << line.section(QLatin1Char(':'), 0, 0);
+    EXPECT_EQ(failures, QStringList({"(1/6) Запрос состояния", "(2/6) Открытие смены", "(3/6) Продажа",
+                                     "(5/6) Закрытие чека", "(6/6) Суточный отчет с гашением"}));
+}
+
+TEST_F(CliReplay, RangeThatPlaysNothingSaysSo)
+{
+    for (const QStringList& args : {QStringList{"replay", "--except", "11", "--from", "0", "--count", "1"},
+                                    QStringList{"replay", "--from", "3", "--count", "1"},
+                                    QStringList{"replay", "--from", "3", "--count", "1", "--loop"}}) {
+        const TRun run = Run(args + QStringList{LogFile()});
+        EXPECT_EQ(run.Status, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.Out.isEmpty());
+        EXPECT_EQ(run.Err, QStringList({"kestrun-cli replay: the range holds no command to play"}));
+    }
+}
+
+// --ignore leaves commands out of the list as list --ignore does: the same index means the same command.
+TEST_F(CliReplay, IgnoredCommandsShiftIndexesAsInTheList)
+{
+    const TRun list = Run({"list", "--json", "--ignore", "11", "--ignore", "E0", LogFile()});
+    ASSERT_EQ(list.Status, 0);
+    ASSERT_FALSE(list.Out.isEmpty());
+    const QString firstListed
+        = QJsonDocument::fromJson(list.Out.first().toUtf8()).object()[QStringLiteral("Command")].toString();
+    EXPECT_EQ(firstListed, "Продажа");
+    const TRun run = Run({"replay", "--ignore", "11", "--ignore", "E0", "--selected", "0", "--device",
+                          "emulator:shift=open", LogFile()});
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":0,"Data":" 80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00","PlayedAnswerData":"80 00"})"}));
+    EXPECT_EQ(run.Err, QStringList({"(1/4) " + firstListed}));
+    EXPECT_EQ(run.Status, 0);
+}
+
+TEST_F(CliReplay, CtrlCStopsAfterTheCurrentCommand)
+{
+    QProcess cli;
+    cli.setReadChannel(QProcess::StandardError);
+    cli.start(QStringLiteral(KESTRUN_CLI), {"replay", "--device", "emulator:print=2000", LogFile()});
+    cli.closeWriteChannel();
+    // The second command opens the shift and prints.
+    QByteArray err;
+    while (!err.contains("Открытие смены") && cli.waitForReadyRead(30000))
+        err += cli.readAllStandardError();
+    ASSERT_TRUE(err.contains("Открытие смены")) << err.toStdString();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 130);
+    const QStringList out = Lines(cli.readAllStandardOutput());
+    ExpectJsonOnly(out);
+    EXPECT_EQ(out.size(), 2);
 }
 
 TEST_F(CliReplay, Status)
 {
-    int status = -1;
-    EXPECT_EQ(Run({"status"}, status),
-              QStringList({"Запрос состояния: Успешно", "Режим   : 4, Закрытая смена", "Подрежим: 0, бумага есть"}));
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(Run({"status", "--device", "emulator:error=11:05"}, status),
-              QStringList({"Запрос состояния: Ошибка: 5, Параметры команды не соответствуют сроку жизни ФН"}));
-    EXPECT_EQ(status, 1);
+    TRun run = Run({"status"});
+    EXPECT_EQ(run.Out, QStringList({"Запрос состояния: Успешно", "Режим   : 4, Закрытая смена", "Подрежим: 0, бумага есть"}));
+    EXPECT_EQ(run.Status, 0);
+    run = Run({"status", "--device", "emulator:error=11:05"});
+    EXPECT_EQ(run.Out, QStringList({"Запрос состояния: Ошибка: 5, Параметры команды не соответствуют сроку жизни ФН"}));
+    EXPECT_EQ(run.Status, 1);
 }
 
-TEST_F(CliReplay, UsageErrors)
+TEST_F(CliReplay, HelpListsEveryDeviceKindAndOption)
 {
-    int status = -1;
-    Run({"replay", "--cycles", "2", LogFile()}, status);
-    EXPECT_EQ(status, 2);
-    Run({"replay", "--selected", "9", LogFile()}, status);
-    EXPECT_EQ(status, 2);
-    Run({"replay", "--on-error", "maybe", LogFile()}, status);
-    EXPECT_EQ(status, 2);
+    const TRun run = Run({"--help"});
+    EXPECT_EQ(run.Status, 0);
+    const QString help = run.Out.join(QLatin1Char('\n'));
+    for (const char* item : {"emulator[:OPTION,...]", "serial:PORT[:BAUD][,OPTION,...]", "tcp:HOST:PORT[,OPTION,...]",
+                             "busy=N[:CODE]", "error=CMD:ERR", "driver=CMD[:-N[:TEXT]]", "throw=CMD[:TEXT]", "print=MS",
+                             "shift=open|closed", "timeout=MS", "printwait=MS", "password=N", "log=FILE"})
+        EXPECT_TRUE(help.contains(QLatin1String(item))) << item;
 }
+
+struct TUsageCase
+{
+    const char* Name;
+    QStringList Args; // the log file is appended to those of replay
+};
+
+void PrintTo(const TUsageCase& c, std::ostream* os) { *os << c.Name; }
+
+class CliReplayUsage : public CliReplay, public ::testing::WithParamInterface<TUsageCase> {};
+
+TEST_P(CliReplayUsage, RefusedWithExit2)
+{
+    QStringList args = GetParam().Args;
+    if (args.first() == QLatin1String("replay"))
+        args << LogFile();
+    const TRun run = Run(args);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_TRUE(run.Out.isEmpty());
+    ASSERT_FALSE(run.Err.isEmpty());
+    EXPECT_TRUE(run.Err.first().startsWith(QStringLiteral("kestrun-cli %1: ").arg(args.first()))) << run.Err.first().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Args, CliReplayUsage,
+    ::testing::Values(TUsageCase{"CyclesWithoutLoop", {"replay", "--cycles", "2"}},
+                      TUsageCase{"SelectedBeyondTheLog", {"replay", "--selected", "9"}},
+                      TUsageCase{"UnknownErrorAction", {"replay", "--on-error", "maybe"}},
+                      TUsageCase{"UnknownDeviceKind", {"replay", "--device", "modem"}},
+                      TUsageCase{"BadEmulatorOption", {"replay", "--device", "emulator:busy=many"}},
+                      TUsageCase{"TcpWithoutPort", {"replay", "--device", "tcp:127.0.0.1"}},
+                      TUsageCase{"StatusOfAnUnknownKind", {"status", "--device", "modem"}},
+                      TUsageCase{"StatusWithABadOption", {"status", "--device", "serial:COM1,timeout=1"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace kestrun::test

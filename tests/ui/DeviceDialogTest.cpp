@@ -27,6 +27,14 @@ T* Control(const TDeviceDialog& dialog, const char* name)
 
 QString CheckText(const TDeviceDialog& dialog) { return Control<QPlainTextEdit>(dialog, "memCheck")->toPlainText(); }
 
+// The check runs off the UI thread: its answer shows when it comes.
+QString CheckAnswer(const TDeviceDialog& dialog)
+{
+    Control<QPushButton>(dialog, "btnCheck")->click();
+    EXPECT_TRUE(WaitUntil([&] { return !CheckText(dialog).isEmpty(); }));
+    return CheckText(dialog);
+}
+
 // A device text in the form the dialog writes, and the controls that stand for it.
 struct TDeviceCase
 {
@@ -171,31 +179,27 @@ TEST(DeviceDialog, SavedTextThatNoLongerReadsSaysWhy)
 TEST(DeviceDialog, CheckShowsTheStatusOfTheEmulator)
 {
     const TDeviceDialog dialog(u"emulator"_s);
-    Control<QPushButton>(dialog, "btnCheck")->click();
-    EXPECT_EQ(CheckText(dialog), u"Запрос состояния: Успешно\nРежим   : 4, Закрытая смена\nПодрежим: 0, бумага есть"_s);
+    EXPECT_EQ(CheckAnswer(dialog), u"Запрос состояния: Успешно\nРежим   : 4, Закрытая смена\nПодрежим: 0, бумага есть"_s);
 }
 
 TEST(DeviceDialog, CheckShowsTheDeviceErrorLine)
 {
     const TDeviceDialog dialog(u"emulator:error=11:05"_s);
-    Control<QPushButton>(dialog, "btnCheck")->click();
-    EXPECT_TRUE(CheckText(dialog).startsWith(u"Запрос состояния: Ошибка: 5, "_s)) << CheckText(dialog).toStdString();
+    EXPECT_TRUE(CheckAnswer(dialog).startsWith(u"Запрос состояния: Ошибка: 5, "_s)) << CheckText(dialog).toStdString();
     EXPECT_FALSE(CheckText(dialog).contains(u'\n'));
 }
 
 TEST(DeviceDialog, CheckOfABadTextShowsTheMessage)
 {
     const TDeviceDialog dialog(u"emulator:nonsense"_s);
-    Control<QPushButton>(dialog, "btnCheck")->click();
-    EXPECT_EQ(CheckText(dialog), u"Неверный параметр эмулятора: nonsense"_s);
+    EXPECT_EQ(CheckAnswer(dialog), u"Неверный параметр эмулятора: nonsense"_s);
 }
 
 TEST(DeviceDialog, CheckWithoutAHostShowsTheMessage)
 {
     const TDeviceDialog dialog(u"tcp:192.0.2.10:5000"_s);
     Control<QLineEdit>(dialog, "edtHost")->clear();
-    Control<QPushButton>(dialog, "btnCheck")->click();
-    EXPECT_EQ(CheckText(dialog), u"Не указан адрес устройства"_s);
+    EXPECT_EQ(CheckAnswer(dialog), u"Не указан адрес устройства"_s);
 }
 
 TEST(DeviceDialog, OkWithATextTheDriverRefusesKeepsTheDialogOpen)

@@ -186,6 +186,7 @@ TEST_F(SearchTest, SaveIntoAMissingFolderShowsTheError)
 TEST_F(SearchTest, StatusQueryShowsModeLines)
 {
     Click("btnGetStatus");
+    ASSERT_TRUE(WaitUntil([&] { return !Info().isEmpty(); }));
     const QStringList lines = Info().split(u'\n');
     ASSERT_EQ(lines.size(), 3) << Info().toStdString();
     EXPECT_EQ(lines[0], u"Запрос состояния: Успешно"_s);
@@ -199,6 +200,7 @@ TEST_F(SearchTest, StatusQueryWithDeviceErrorShowsOneLine)
     Click("btnSettings");
     EXPECT_TRUE(QFile::exists(Path(u"config/KELMAR/Kestrun/device.xml"_s)));
     Click("btnGetStatus");
+    ASSERT_TRUE(WaitUntil([&] { return !Info().isEmpty(); }));
     EXPECT_TRUE(Info().startsWith(u"Запрос состояния: Ошибка: 5, "_s)) << Info().toStdString();
     EXPECT_FALSE(Info().contains(u'\n'));
 }
@@ -209,6 +211,7 @@ TEST_F(SearchTest, BadDeviceOptionsAreReportedAndTheDriverStays)
     Click("btnSettings");
     EXPECT_EQ(Dialogs.Errors.size(), 1);
     Click("btnGetStatus");
+    ASSERT_TRUE(WaitUntil([&] { return !Info().isEmpty(); }));
     EXPECT_TRUE(Info().startsWith(u"Запрос состояния: Успешно"_s));
 }
 

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrun::cli {
+
+// The device texts of --device with their options, for --help; written from the core's table.
+QString DeviceTextHelp();
+
+} // namespace kestrun::cli

@@ -1,0 +1,64 @@
+#include "ReplayPlan.h"
+
+#include "Player.h"
+
+namespace kestrun {
+
+TReplayRange TReplayRange::All() { return {}; }
+
+TReplayRange TReplayRange::FromRow(int32_t row)
+{
+    TReplayRange range;
+    range.First = qMax(0, row);
+    return range;
+}
+
+TReplayRange TReplayRange::OneRow(int32_t row)
+{
+    TReplayRange range = FromRow(row);
+    range.Count = 1;
+    return range;
+}
+
+TReplayRange TReplayRange::SelectedRows(QList<int32_t> rows)
+{
+    TReplayRange range;
+    range.Rows = std::move(rows);
+    return range;
+}
+
+QStringList DefaultExceptList() { return {QStringLiteral("FF 0A")}; }
+
+void MarkRange(TCommands& commands, const TReplayRange& range)
+{
+    for (TCommand& command : commands)
+        command.Selected = !range.Rows;
+    if (!range.Rows)
+        return;
+    for (const int32_t row : *range.Rows)
+        if (row >= 0 && row < commands.size())
+            commands[row].Selected = true;
+}
+
+int32_t LastToSend(const TCommands& commands, const TReplayPlan& plan)
+{
+    const int32_t first = qMax(0, plan.Range.First);
+    for (int32_t j = TKestrun::LastIndexOfRange(commands.size(), first, plan.Range.Count); j >= first; --j)
+        if (commands.at(j).Selected && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList))
+            return j;
+    return -1;
+}
+
+std::optional<bool> PolicyDecision(const TErrorPolicy& policy, int32_t resultCode)
+{
+    if (policy.IgnoreDeviceErrors && resultCode > 0)
+        return true;
+    switch (policy.OnError) {
+    case TErrorAction::eaContinue: return true;
+    case TErrorAction::eaStop: return false;
+    case TErrorAction::eaAsk: break;
+    }
+    return std::nullopt;
+}
+
+} // namespace kestrun

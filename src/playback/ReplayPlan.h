@@ -1,0 +1,57 @@
+#pragma once
+
+#include "log/Command.h"
+
+#include <QList>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+namespace kestrun {
+
+// What happens after a failed command that is not the last of its range.
+enum class TErrorAction : uint8_t { eaAsk, eaContinue, eaStop };
+
+struct TErrorPolicy
+{
+    // Device errors (positive codes) go on without asking; driver errors and failed calls do not.
+    bool IgnoreDeviceErrors = false;
+    TErrorAction OnError = TErrorAction::eaAsk;
+};
+
+// The commands a run sends: a span of the list, optionally only some of its rows, once or in a loop.
+struct TReplayRange
+{
+    int32_t First = 0;
+    int32_t Count = 0;                   // 0: up to the last command
+    std::optional<QList<int32_t>> Rows;  // nothing: every command
+    bool Loop = false;
+    int Cycles = 0;                      // with Loop: passes before the run ends, 0 until stopped
+
+    static TReplayRange All();
+    // From the row on to the end; a negative row (none chosen) starts at the first command.
+    static TReplayRange FromRow(int32_t row);
+    // The row alone; a negative row stands for the first command.
+    static TReplayRange OneRow(int32_t row);
+    static TReplayRange SelectedRows(QList<int32_t> rows);
+};
+
+// The replay exception list a run starts with: the command that searches a fiscal document.
+QStringList DefaultExceptList();
+
+struct TReplayPlan
+{
+    TReplayRange Range;
+    QStringList ExceptList = DefaultExceptList();
+    TErrorPolicy Policy;
+};
+
+// Sets the Selected flag of every command as the range says; rows beyond the list are left out.
+void MarkRange(TCommands& commands, const TReplayRange& range);
+// The index of the last command a pass of the plan sends over marked commands, -1 when it sends none.
+int32_t LastToSend(const TCommands& commands, const TReplayPlan& plan);
+// The decision the policy takes by itself for a failed command with this result code; nothing
+// when the user is to be asked.
+std::optional<bool> PolicyDecision(const TErrorPolicy& policy, int32_t resultCode);
+
+} // namespace kestrun
