@@ -1,6 +1,6 @@
 #include "BackgroundQuery.h"
 
-#include "CurrentError.h"
+#include "log/CurrentError.h"
 
 #include <QThread>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "WatchedDriver.h"
 
-#include "CurrentError.h"
+#include "log/CurrentError.h"
 #include "Notifications.h"
 
 #include <utility>
