@@ -92,7 +92,7 @@ bool TProtocol1Host::AwaitReady()
         ++owed;
         bool heard = false;
         bool answerAnnounced = false; // the device's ACK says it holds an answer
-        TEntry lateNak = NoEntry;     // a NAK that came while the reply to an earlier ENQ was owed
+        std::optional<TEntry> lateNak; // a NAK that came while the reply to an earlier ENQ was owed
         QDeadlineTimer deadline = NextWait();
         for (TIncoming in; (in = ReadIncoming(deadline, answerAnnounced)).Kind != TIncoming::inNothing;
              deadline = NextWait()) {
@@ -115,7 +115,7 @@ bool TProtocol1Host::AwaitReady()
             owed = qMax(0, owed - 1);
             if (in.Control == ctlACK) {
                 answerAnnounced = true;
-                lateNak = NoEntry;
+                lateNak.reset();
                 continue;
             }
             if (owed == 0) {
@@ -125,11 +125,11 @@ bool TProtocol1Host::AwaitReady()
             }
             lateNak = in.Entries.front();
         }
-        if (lateNak != NoEntry) {
+        if (lateNak) {
             // The reply owed never came within a timeout: lost, or so late that it may still come.
             Unclean();
             FExchange.ReadyEnq = enq;
-            FExchange.ReadyNak = lateNak;
+            FExchange.ReadyNak = *lateNak;
             return true;
         }
         if (heard) {
