@@ -1,5 +1,6 @@
 // Random device bytes and timings against the protocol-1 host: every exchange ends, and a request
-// frame goes out again only when the first byte the device sent after it was a NAK.
+// frame goes out again only after the device's NAK to it: a NAK alone as the first thing the
+// device sent after the frame, and then nothing until a wait timed out.
 #include "playback/ByteLink.h"
 #include "playback/DriverErrors.h"
 #include "playback/Frames.h"
@@ -37,7 +38,7 @@ public:
         FFrame = Protocol1Frame(request);
         FRequest = request;
         FFrameSent = false;
-        FFirstByteAfterFrame = -1;
+        FAfterFrame = TAfterFrame::Nothing;
     }
 
     void Open(int) override {}
@@ -52,21 +53,39 @@ public:
         if (bytes != FFrame)
             return;
         // The rule under test: a frame again only after the device's NAK to it.
-        if (FFrameSent && FFirstByteAfterFrame != ctlNAK)
+        if (FFrameSent && FAfterFrame != TAfterFrame::NakThenQuiet)
             std::abort();
         FFrameSent = true;
-        FFirstByteAfterFrame = -1;
+        FAfterFrame = TAfterFrame::Nothing;
     }
 
     QByteArray Read(int) override
     {
         const QByteArray chunk = NextChunk();
-        if (FFrameSent && FFirstByteAfterFrame < 0 && !chunk.isEmpty())
-            FFirstByteAfterFrame = static_cast<uint8_t>(chunk.front());
+        if (FFrameSent)
+            FAfterFrame = Next(FAfterFrame, chunk);
         return chunk;
     }
 
 private:
+    // What the device has sent since the frame went out.
+    enum class TAfterFrame { Nothing, Nak, NakThenQuiet, More };
+
+    static TAfterFrame Next(TAfterFrame state, const QByteArray& chunk)
+    {
+        switch (state) {
+        case TAfterFrame::Nothing:
+            return chunk.isEmpty() ? state : chunk == QByteArray(1, char(ctlNAK)) ? TAfterFrame::Nak : TAfterFrame::More;
+        case TAfterFrame::Nak:
+            return chunk.isEmpty() ? TAfterFrame::NakThenQuiet : TAfterFrame::More;
+        case TAfterFrame::NakThenQuiet:
+            return chunk.isEmpty() ? state : TAfterFrame::More;
+        case TAfterFrame::More:
+            break;
+        }
+        return TAfterFrame::More;
+    }
+
     int Peek() const { return FPos < FSize ? FData[FPos] : -1; }
 
     QByteArray Take(size_t count)
@@ -102,7 +121,7 @@ private:
     QByteArray FRequest;
     QByteArray FFrame;
     bool FFrameSent = false;
-    int FFirstByteAfterFrame = -1;
+    TAfterFrame FAfterFrame = TAfterFrame::Nothing;
 };
 
 } // namespace
