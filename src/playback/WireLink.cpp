@@ -8,6 +8,7 @@
 #include "log/Bytes.h"
 
 #include <QDeadlineTimer>
+#include <QThread>
 
 namespace kestrun {
 

@@ -10,6 +10,7 @@
 #include "playback/Player.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace kestrun::test {
 namespace {
