@@ -10,10 +10,21 @@ namespace {
 
 constexpr int InterByteMilliseconds = 500;
 
+// Chances in percent of each random fault.
+constexpr int StrayChance = 15;
+constexpr int BadLrcChance = 10;
+constexpr int DropChance = 10;
+constexpr int RejectChance = 10;
+constexpr int NoAnswerChance = 5;
+constexpr int HoldChance = 10;
+constexpr int CloseChance = 3;
+// Stray bytes: the control bytes a host could mistake for a reply, and line noise.
+constexpr uint8_t StrayKinds[] = {ctlNAK, ctlACK, ctlSTX, 0xFF};
+
 } // namespace
 
 TWireDevice::TWireDevice(TWireEmulatorSetup setup)
-    : FEmulator(std::move(setup.Emulator)), FFaults(std::move(setup.Wire))
+    : FEmulator(std::move(setup.Emulator)), FFaults(std::move(setup.Wire)), FRandom(FFaults.RandomSeed.value_or(0))
 {
     FSlowTimer.setInterval(FFaults.SlowMilliseconds);
     connect(&FSlowTimer, &QTimer::timeout, this, &TWireDevice::SendNextSlowByte);
@@ -57,10 +68,10 @@ void TWireDevice::OnByte(uint8_t byte)
     case TState::Idle:
         if (byte == ctlENQ) {
             if (FPending) {
-                Send(QByteArray(1, char(ctlACK)));
+                SendReply(ctlACK);
                 SendAnswer(false, 0);
             } else {
-                Send(QByteArray(1, char(ctlNAK)));
+                SendReply(ctlNAK);
             }
         } else if (byte == ctlACK) {
             FPending.reset();
@@ -86,7 +97,7 @@ void TWireDevice::OnByte(uint8_t byte)
         if (byte == FrameLrc(request))
             OnRequest(request);
         else
-            Send(QByteArray(1, char(ctlNAK)));
+            SendReply(ctlNAK);
         return;
     }
     }
@@ -96,39 +107,66 @@ void TWireDevice::OnByte(uint8_t byte)
 void TWireDevice::OnRequest(const QByteArray& request)
 {
     const uint16_t code = GetCommandCodeOfData(StrToHex(request));
-    if (FFaults.Close.contains(code)) {
-        if (FClose)
-            FClose();
+    if (FClose && (FFaults.Close.contains(code) || Roll(CloseChance))) {
+        FClose();
         return;
     }
-    Send(QByteArray(1, char(ctlACK)));
+    if ((FFaults.Reject.contains(code) && request != FRejected) || Roll(RejectChance)) {
+        FRejected = request;
+        SendReply(ctlNAK);
+        return;
+    }
+    FRejected.clear();
+    SendReply(ctlACK);
     // A new request replaces the answer that waited for its acknowledgement.
     FPending.reset();
-    if (FFaults.NoAnswer.contains(code))
+    if (FFaults.NoAnswer.contains(code) || Roll(NoAnswerChance))
         return;
     const TLinkAnswer answer = FEmulator.Exchange(request);
     Q_ASSERT(answer.Code == 0); // driver faults are refused on the wire
+    {
+        std::lock_guard lock(FTallyLock);
+        FTally.Executed.append({request, answer.Frame});
+        FTally.Documents = FEmulator.DocumentNumber();
+    }
     FPending = answer.Frame;
-    SendAnswer(true, code);
+    // A held answer goes out only when the host asks for it.
+    if (!Roll(HoldChance))
+        SendAnswer(true, code);
 }
 
 void TWireDevice::SendAnswer(bool first, uint16_t code)
 {
     QByteArray frame = Protocol1Frame(*FPending);
-    if (first && FFaults.BadLrc.contains(code))
+    if ((first && FFaults.BadLrc.contains(code)) || Roll(BadLrcChance))
         frame.back() = char(~frame.back());
     if (first && FFaults.Drop.contains(code))
         frame.remove(frame.size() - 2, 1);
+    else if (Roll(DropChance))
+        frame.remove(static_cast<qsizetype>(FRandom() % static_cast<uint32_t>(frame.size())), 1);
     SendSlowly(frame);
 }
 
-void TWireDevice::Send(const QByteArray& bytes)
+void TWireDevice::SendReply(uint8_t control)
 {
+    QByteArray bytes(1, char(control));
     // A NAK's stray byte, as some registers send one before it.
-    if (FFaults.Stray && bytes == QByteArray(1, char(ctlNAK)))
-        SendSlowly(QByteArray(1, char(*FFaults.Stray)) + bytes);
-    else
-        SendSlowly(bytes);
+    if (FFaults.Stray && control == ctlNAK)
+        bytes.prepend(char(*FFaults.Stray));
+    if (Roll(StrayChance))
+        bytes.prepend(char(StrayKinds[FRandom() % std::size(StrayKinds)]));
+    SendSlowly(bytes);
+}
+
+bool TWireDevice::Roll(int percent)
+{
+    return FFaults.RandomSeed && static_cast<int>(FRandom() % 100) < percent;
+}
+
+TDeviceTally TWireDevice::Tally() const
+{
+    std::lock_guard lock(FTallyLock);
+    return FTally;
 }
 
 void TWireDevice::SendSlowly(const QByteArray& bytes)

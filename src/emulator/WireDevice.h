@@ -7,9 +7,25 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <random>
 
 namespace kestrun {
+
+// A request the emulator ran and the answer it gave.
+struct TExecution
+{
+    QByteArray Request;
+    QByteArray Answer;
+};
+
+// What the device has done so far.
+struct TDeviceTally
+{
+    QList<TExecution> Executed; // in order
+    uint32_t Documents = 0;     // the documents the emulator has made
+};
 
 // The device side of protocol 1 around the emulator: answers ENQ with NAK, or with ACK and
 // the answer the host has not acknowledged yet; takes a request frame, acknowledges it and
@@ -29,16 +45,22 @@ public:
     void Disconnect();
     void Receive(QByteArrayView bytes);
 
+    // From any thread.
+    TDeviceTally Tally() const;
+
 private:
     enum class TState { Idle, Length, Data, Lrc };
 
     void OnByte(uint8_t byte);
     void OnRequest(const QByteArray& request);
     void SendAnswer(bool first, uint16_t code);
-    void Send(const QByteArray& bytes);
+    // ACK or NAK, with the stray bytes the faults put before it.
+    void SendReply(uint8_t control);
     void SendSlowly(const QByteArray& bytes);
     void SendNextSlowByte();
     void ResetReceiving();
+    // True in `percent` cases out of a hundred under random faults; never without them.
+    bool Roll(int percent);
 
     TRegisterEmulator FEmulator;
     TWireFaults FFaults;
@@ -48,6 +70,10 @@ private:
     uint8_t FLength = 0;
     QByteArray FData;
     std::optional<QByteArray> FPending; // the answer not yet acknowledged
+    QByteArray FRejected;               // the request refused last, taken when it comes again
+    std::mt19937 FRandom;
+    mutable std::mutex FTallyLock;
+    TDeviceTally FTally;
     QByteArray FSlowQueue;
     QTimer FSlowTimer;
     QTimer FByteTimer; // a frame whose bytes stop coming is forgotten

@@ -19,6 +19,7 @@ constexpr TCommandFault CommandFaults[] = {
     {"drop", &TWireFaults::Drop},
     {"noanswer", &TWireFaults::NoAnswer},
     {"close", &TWireFaults::Close},
+    {"reject", &TWireFaults::Reject},
 };
 
 // True when the option is a wire fault, which it then adds.
@@ -44,6 +45,12 @@ bool TakeWireFault(TWireFaults& faults, const QString& option)
     if (name == QLatin1String("slow")) {
         faults.SlowMilliseconds = value.toInt(&ok);
         if (!ok || faults.SlowMilliseconds < 1 || faults.SlowMilliseconds > 10000)
+            BadEmulatorOption(option);
+        return true;
+    }
+    if (name == QLatin1String("random")) {
+        faults.RandomSeed = value.toUInt(&ok);
+        if (!ok)
             BadEmulatorOption(option);
         return true;
     }

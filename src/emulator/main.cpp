@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -18,6 +19,15 @@ namespace {
 
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
+
+// SIGINT and SIGTERM reach the event loop through a pipe, so the exit line is still printed.
+int SignalPipe[2] = {-1, -1};
+
+void OnStopSignal(int)
+{
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t n = ::write(SignalPipe[1], &byte, 1);
+}
 
 void Print(FILE* stream, const QString& text)
 {
@@ -46,7 +56,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Puts the register emulator on the wire: protocol 1 over TCP on 127.0.0.1 or over a pseudo-terminal.\n"
-        "Prints the device text to give kestrun-cli --device, then serves until stopped."));
+        "Prints the device text to give kestrun-cli --device, then serves until stopped.\n"
+        "On a clean exit (standard input closed under --exit-with-stdin, or SIGINT / SIGTERM) prints\n"
+        "one more line: executed=N documents=M, the commands it ran and the documents it made."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on 127.0.0.1:PORT (0: a free port)."),
@@ -55,7 +67,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption options(
         QStringLiteral("options"),
         QStringLiteral("Comma-separated emulator options (%1) and wire faults: "
-                       "badlrc=CMD, drop=CMD, noanswer=CMD, close=CMD (TCP only), stray=BYTE, slow=MS.")
+                       "badlrc=CMD, drop=CMD, noanswer=CMD, close=CMD (TCP only), reject=CMD, stray=BYTE, "
+                       "slow=MS, random=SEED.")
             .arg(EmulatorOptionsHelp()),
         QStringLiteral("LIST"));
     const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),
@@ -88,6 +101,13 @@ int main(int argc, char* argv[])
             ptyEndpoint = std::make_unique<TPtyEndpoint>(device);
             Print(stdout, QStringLiteral("serial:%1").arg(ptyEndpoint->Path()));
         }
+        std::unique_ptr<QSocketNotifier> signalNotifier;
+        if (::pipe(SignalPipe) == 0) {
+            signalNotifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
+            QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+            std::signal(SIGINT, OnStopSignal);
+            std::signal(SIGTERM, OnStopSignal);
+        }
         std::unique_ptr<QSocketNotifier> stdinNotifier;
         if (parser.isSet(stdinWatch)) {
             stdinNotifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
@@ -99,7 +119,10 @@ int main(int argc, char* argv[])
                 }
             });
         }
-        return QCoreApplication::exec();
+        const int status = QCoreApplication::exec();
+        const TDeviceTally tally = device.Tally();
+        Print(stdout, QStringLiteral("executed=%1 documents=%2").arg(tally.Executed.size()).arg(tally.Documents));
+        return status;
     } catch (const Exception& e) {
         Print(stderr, e.Message());
         return ExitFailure;

@@ -26,8 +26,6 @@ public:
     virtual void Write(QByteArrayView bytes, int timeoutMs) = 0;
     // What arrives within timeoutMs; empty when nothing did.
     virtual QByteArray Read(int timeoutMs) = 0;
-    // Drops whatever has arrived and not been read.
-    virtual void DiscardInput() = 0;
 };
 
 } // namespace kestrun

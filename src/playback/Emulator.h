@@ -23,6 +23,8 @@ public:
     uint8_t Mode() const;
     // The sub-mode byte: a print under way, or paper present.
     uint8_t SubMode() const;
+    // The number of the last document made: shift openings, reports and receipts.
+    uint32_t DocumentNumber() const { return FDocumentNumber; }
 
 private:
     struct TReply

@@ -1,12 +1,11 @@
 #include "LinkThread.h"
 
+#include <QEventLoop>
+#include <QThread>
+
 namespace kestrun {
 
-TLinkThread::TLinkThread()
-{
-    setObjectName(QStringLiteral("KestrunLink"));
-    start();
-}
+TLinkThread::TLinkThread() : FThread(&TLinkThread::Run, this) {}
 
 TLinkThread::~TLinkThread()
 {
@@ -15,13 +14,7 @@ TLinkThread::~TLinkThread()
         FStopping = true;
     }
     FWake.notify_all();
-    // The thread's last touch of the lock and the condition is seen here, before they go;
-    // joining the thread alone does not show that to the thread sanitizer.
-    {
-        std::unique_lock lock(FLock);
-        FWake.wait(lock, [this] { return FStopped; });
-    }
-    wait();
+    FThread.join();
 }
 
 void TLinkThread::Post(std::function<void()> job)
@@ -33,18 +26,19 @@ void TLinkThread::Post(std::function<void()> job)
     FWake.notify_all();
 }
 
-void TLinkThread::run()
+void TLinkThread::Run()
 {
+    QThread::currentThread()->setObjectName(QStringLiteral("KestrunLink"));
+    // Made first, it gives this thread the event dispatcher that Qt's sockets and serial ports
+    // register with, even though only their waiting calls are used here.
+    const QEventLoop dispatcher;
     for (;;) {
         std::function<void()> job;
         {
             std::unique_lock lock(FLock);
             FWake.wait(lock, [this] { return FStopping || !FJobs.empty(); });
-            if (FJobs.empty()) {
-                FStopped = true;
-                FWake.notify_all();
+            if (FJobs.empty())
                 return;
-            }
             job = std::move(FJobs.front());
             FJobs.pop_front();
         }

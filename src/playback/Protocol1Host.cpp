@@ -1,20 +1,29 @@
 #include "Protocol1Host.h"
 
 #include "DriverErrors.h"
+#include "Frames.h"
 #include "Protocol1Frames.h"
-
-#include <QDeadlineTimer>
 
 namespace kestrun {
 
 namespace {
 
-// Rounds of ENQ before giving up; a long command answers ENQ with ACK until its answer is ready.
+// Rounds of ENQ before the device counts as not ready.
 constexpr int MaxRounds = 10;
-// Rounds in a row without any reply mean the device is not there.
+// Rounds in a row without any byte mean the device is not there.
 constexpr int MaxSilentRounds = 3;
-// Answer frames with a bad LRC asked for again before the exchange fails.
+// Sendings of one request frame, each after the device refused the one before.
+constexpr int MaxFrameSendings = 3;
+// ENQs asking for an answer that has not come.
+constexpr int MaxAnswerProbes = 3;
+// Broken answer frames asked for again with NAK.
 constexpr int MaxFrameRepeats = 3;
+// Waits of one exchange, whatever the device sends.
+constexpr int MaxWaits = 60;
+// Reads of one drain, against a device that never stops sending.
+constexpr int MaxDrainReads = 16;
+
+bool IsControl(uint8_t byte) { return byte == ctlACK || byte == ctlNAK; }
 
 } // namespace
 
@@ -29,131 +38,316 @@ TLinkAnswer TProtocol1Host::Exchange(const QByteArray& request, uint32_t thread)
         return {deFrameTooLong, {}, {}};
     if (FLog)
         FLog->SetThread(thread);
+    FExchange = {};
+    TLinkAnswer answer;
     try {
-        return Transfer(request);
+        answer.Frame = Transfer(request);
     } catch (const TWireError& e) {
-        FInput.clear();
-        return {e.Code, {}, e.Description};
+        answer = {e.Code, {}, e.Description};
+    }
+    WriteLog(answer);
+    return answer;
+}
+
+QByteArray TProtocol1Host::Transfer(const QByteArray& request)
+{
+    OpenLink();
+    if (!AwaitReady())
+        throw TWireError{FExchange.Heard ? deBadFrame : deNoLink, {}};
+    // Bytes that came with the NAK make the exchange unclean: they show a late or stray reply.
+    Drain();
+    const QByteArray frame = Protocol1Frame(request);
+    for (int sending = 1;; ++sending) {
+        FExchange.Frame = LogSent(frame);
+        FExchange.FrameAck = NoEntry;
+        FExchange.FrameSent = true;
+        FLink->Write(frame, FTimeout);
+        if (AwaitFrameReply() != TFrameReply::Refused)
+            return AwaitAnswer(request);
+        if (sending == MaxFrameSendings)
+            throw TWireError{deBadFrame, {}};
     }
 }
 
-TLinkAnswer TProtocol1Host::Transfer(const QByteArray& request)
+void TProtocol1Host::OpenLink()
 {
-    FInput.clear();
-    FLink->DiscardInput();
     FLink->Open(FTimeout);
-    const QByteArray frame = Protocol1Frame(request);
-    bool sent = false;     // the request went out at least once
-    bool accepted = false; // the device acknowledged it
-    bool replied = false;  // the device said anything at all
+    try {
+        Drain();
+    } catch (const TWireError& e) {
+        // A connection the device closed between exchanges is made again.
+        if (e.Code != deConnectionClosed)
+            throw;
+        FLink->Open(FTimeout);
+    }
+}
+
+bool TProtocol1Host::AwaitReady()
+{
+    int owed = 0; // ENQs whose reply has not come
     int silent = 0;
     for (int round = 0; round < MaxRounds && silent < MaxSilentRounds; ++round) {
-        Send(QByteArray(1, char(ctlENQ)));
-        const std::optional<uint8_t> control = ReadControl();
-        if (!control) {
+        owed = qMax(0, owed - Drain());
+        const TEntry enq = SendControl(ctlENQ);
+        ++owed;
+        bool heard = false;
+        bool answerAnnounced = false; // the device's ACK says it holds an answer
+        std::optional<TEntry> lateNak; // a NAK that came while the reply to an earlier ENQ was owed
+        QDeadlineTimer deadline = NextWait();
+        for (TIncoming in; (in = ReadIncoming(deadline, answerAnnounced)).Kind != TIncoming::inNothing;
+             deadline = NextWait()) {
+            heard = true;
+            answerAnnounced = false;
+            if (in.Kind == TIncoming::inFrame) {
+                // An answer the device still holds is an old one, as this request has not gone
+                // out: acknowledged, it is forgotten.
+                SendControl(ctlACK);
+                if (owed == 0)
+                    break;
+                continue;
+            }
+            if (in.Kind == TIncoming::inBrokenFrame) {
+                Unclean();
+                continue;
+            }
+            if (owed == 0)
+                Unclean(); // more replies than ENQs
+            owed = qMax(0, owed - 1);
+            if (in.Control == ctlACK) {
+                answerAnnounced = true;
+                lateNak.reset();
+                continue;
+            }
+            if (owed == 0) {
+                FExchange.ReadyEnq = enq;
+                FExchange.ReadyNak = in.Entries.front();
+                return true;
+            }
+            lateNak = in.Entries.front();
+        }
+        if (lateNak) {
+            // The reply owed never came within a timeout: lost, or so late that it may still come.
+            Unclean();
+            FExchange.ReadyEnq = enq;
+            FExchange.ReadyNak = *lateNak;
+            return true;
+        }
+        if (heard) {
+            silent = 0;
+        } else {
             ++silent;
-            continue;
-        }
-        silent = 0;
-        replied = true;
-        if (*control == ctlACK) {
-            // Before the request went out a waiting answer is an old one: read and drop it.
-            // After that the device keeps only the answer to this request.
-            const std::optional<QByteArray> answer = ReadAnswer(FTimeout);
-            if (answer && sent)
-                return {0, *answer, {}};
-            continue;
-        }
-        // NAK: the device holds no answer. Once it took the request, sending it again could
-        // run a fiscal operation twice.
-        if (accepted)
-            throw TWireError{deNoAnswer, {}};
-        Send(frame);
-        sent = true;
-        if (ReadControl() == std::optional<uint8_t>(ctlACK)) {
-            accepted = true;
-            if (const std::optional<QByteArray> answer = ReadAnswer(FTimeout))
-                return {0, *answer, {}};
+            Unclean(); // its reply may still come
         }
     }
-    throw TWireError{accepted ? deNoAnswer : replied ? deBadFrame : deNoLink, {}};
+    return false;
 }
 
-void TProtocol1Host::Send(QByteArrayView bytes)
+TProtocol1Host::TFrameReply TProtocol1Host::AwaitFrameReply()
 {
-    if (FLog)
-        FLog->Sent(bytes);
-    FLink->Write(bytes, FTimeout);
+    const QDeadlineTimer deadline = NextWait();
+    while (const std::optional<uint8_t> byte = ReadByte(deadline)) {
+        if (*byte == ctlACK) {
+            FExchange.FrameAck = LogReceived(QByteArray(1, char(*byte)));
+            return TFrameReply::Taken;
+        }
+        if (*byte == ctlSTX) {
+            // The line between the frame and the answer keeps the log reader from taking the
+            // answer's first line as the end of the request.
+            if (FLog)
+                FLog->Note("no ACK before the answer frame");
+            FInput.prepend(char(*byte));
+            return TFrameReply::AnswerComing;
+        }
+        LogReceived(QByteArray(1, char(*byte)));
+        if (*byte == ctlNAK)
+            return AfterNak();
+        Unclean();
+    }
+    Unclean();
+    return TFrameReply::Silent;
 }
 
-std::optional<uint8_t> TProtocol1Host::ReadByte(int timeoutMs)
+TProtocol1Host::TFrameReply TProtocol1Host::AfterNak()
+{
+    // Whatever follows the NAK shows that it was not the device's refusal of the frame.
+    const QDeadlineTimer quiet = NextWait();
+    while (const std::optional<uint8_t> byte = ReadByte(quiet)) {
+        Unclean();
+        if (*byte == ctlSTX) {
+            FInput.prepend(char(*byte));
+            return TFrameReply::AnswerComing;
+        }
+        const TEntry entry = LogReceived(QByteArray(1, char(*byte)));
+        if (*byte == ctlACK) {
+            FExchange.FrameAck = entry;
+            return TFrameReply::Taken;
+        }
+    }
+    if (!FExchange.Clean)
+        throw TWireError{deNoAnswer, {}};
+    return TFrameReply::Refused;
+}
+
+QByteArray TProtocol1Host::AwaitAnswer(const QByteArray& request)
+{
+    const QByteArray prefix = AnswerPrefix(request);
+    int probes = 0;
+    int repeats = 0;
+    bool asked = false;   // an ENQ of ours waits for its reply
+    bool refused = false; // the device answered that ENQ with NAK: it holds no answer
+    QDeadlineTimer deadline = NextWait();
+    for (;;) {
+        TIncoming in = ReadIncoming(deadline, true);
+        switch (in.Kind) {
+        case TIncoming::inNothing:
+            // The request may have run: its answer is asked for, the request never sent again.
+            if (refused || probes == MaxAnswerProbes)
+                throw TWireError{deNoAnswer, {}};
+            Drain();
+            SendControl(ctlENQ);
+            ++probes;
+            asked = true;
+            break;
+        case TIncoming::inControl:
+            if (in.Control == ctlACK) {
+                refused = false;
+                if (FExchange.FrameAck == NoEntry && !asked)
+                    FExchange.FrameAck = in.Entries.front();
+            } else if (asked) {
+                refused = true; // unless the answer still follows within the timeout
+            } else {
+                Unclean();
+            }
+            asked = false;
+            break;
+        case TIncoming::inBrokenFrame:
+            if (++repeats > MaxFrameRepeats)
+                throw TWireError{deBadFrame, {}};
+            SendControl(ctlNAK);
+            break;
+        case TIncoming::inFrame:
+            // Another command's answer is not this one's: left unacknowledged, it is not taken.
+            if (!in.Data.startsWith(prefix)) {
+                Unclean();
+                break;
+            }
+            FExchange.Answer = in.Entries;
+            FExchange.Answer << SendControl(ctlACK);
+            return in.Data;
+        }
+        deadline = NextWait();
+    }
+}
+
+TProtocol1Host::TIncoming TProtocol1Host::ReadIncoming(const QDeadlineTimer& deadline, bool frameExpected)
+{
+    TIncoming in;
+    while (const std::optional<uint8_t> byte = ReadByte(deadline)) {
+        const TEntry entry = LogReceived(QByteArray(1, char(*byte)));
+        if (IsControl(*byte)) {
+            in.Kind = TIncoming::inControl;
+            in.Control = *byte;
+            in.Entries << entry;
+            return in;
+        }
+        if (*byte == ctlSTX && frameExpected) {
+            in.Entries << entry;
+            ReadFrameRest(in);
+            return in;
+        }
+        Unclean();
+    }
+    return in;
+}
+
+void TProtocol1Host::ReadFrameRest(TIncoming& in)
+{
+    in.Kind = TIncoming::inBrokenFrame;
+    const std::optional<uint8_t> length = ReadByte(QDeadlineTimer(FTimeout));
+    if (!length)
+        return;
+    in.Entries << LogReceived(QByteArray(1, char(*length)));
+    QByteArray data;
+    std::optional<uint8_t> byte;
+    while (data.size() < *length && (byte = ReadByte(QDeadlineTimer(FTimeout))))
+        data += char(*byte);
+    if (!data.isEmpty())
+        in.Entries << LogReceived(data);
+    if (data.size() < *length)
+        return;
+    const std::optional<uint8_t> lrc = ReadByte(QDeadlineTimer(FTimeout));
+    if (!lrc)
+        return;
+    in.Entries << LogReceived(QByteArray(1, char(*lrc)));
+    if (*lrc == FrameLrc(data)) {
+        in.Kind = TIncoming::inFrame;
+        in.Data = data;
+    }
+}
+
+std::optional<uint8_t> TProtocol1Host::ReadByte(const QDeadlineTimer& deadline)
 {
     if (FInput.isEmpty())
-        FInput = FLink->Read(qMax(0, timeoutMs));
+        FInput = FLink->Read(static_cast<int>(qMax<qint64>(0, deadline.remainingTime())));
     if (FInput.isEmpty())
         return std::nullopt;
+    FExchange.Heard = true;
     const auto byte = static_cast<uint8_t>(FInput.front());
     FInput.remove(0, 1);
     return byte;
 }
 
-void TProtocol1Host::LogReceived(QByteArrayView bytes)
+int TProtocol1Host::Drain()
 {
-    if (FLog)
-        FLog->Received(bytes);
-}
-
-std::optional<uint8_t> TProtocol1Host::ReadControl()
-{
-    const QDeadlineTimer deadline(FTimeout);
-    while (const std::optional<uint8_t> byte = ReadByte(deadline.remainingTime())) {
-        LogReceived(QByteArray(1, char(*byte)));
-        if (*byte == ctlACK || *byte == ctlNAK)
-            return byte;
-        if (deadline.hasExpired())
+    int controls = 0;
+    for (int i = 0; i < MaxDrainReads; ++i) {
+        const QByteArray stale = FInput.isEmpty() ? FLink->Read(0) : std::exchange(FInput, {});
+        if (stale.isEmpty())
             break;
+        FExchange.Heard = true;
+        Unclean();
+        LogReceived(stale);
+        controls += static_cast<int>(std::count_if(stale.begin(), stale.end(), [](char c) { return IsControl(uint8_t(c)); }));
     }
-    return std::nullopt;
+    return controls;
 }
 
-std::optional<QByteArray> TProtocol1Host::ReadAnswer(int firstByteMs)
+QDeadlineTimer TProtocol1Host::NextWait()
 {
-    for (int repeat = 0; repeat <= MaxFrameRepeats; ++repeat) {
-        const QDeadlineTimer start(repeat == 0 ? firstByteMs : FTimeout);
-        std::optional<uint8_t> byte;
-        while ((byte = ReadByte(start.remainingTime())) && *byte != ctlSTX) {
-            LogReceived(QByteArray(1, char(*byte)));
-            if (start.hasExpired())
-                return std::nullopt;
-        }
-        if (!byte)
-            return std::nullopt;
-        LogReceived(QByteArray(1, char(ctlSTX)));
-        const std::optional<uint8_t> length = ReadByte(FTimeout);
-        if (!length)
-            return std::nullopt;
-        LogReceived(QByteArray(1, char(*length)));
-        QByteArray data;
-        while (data.size() < *length) {
-            const std::optional<uint8_t> b = ReadByte(FTimeout);
-            if (!b) {
-                LogReceived(data);
-                return std::nullopt;
-            }
-            data += char(*b);
-        }
-        LogReceived(data);
-        const std::optional<uint8_t> lrc = ReadByte(FTimeout);
-        if (!lrc)
-            return std::nullopt;
-        LogReceived(QByteArray(1, char(*lrc)));
-        if (*lrc == FrameLrc(data)) {
-            Send(QByteArray(1, char(ctlACK)));
-            return data;
-        }
-        Send(QByteArray(1, char(ctlNAK)));
+    if (++FExchange.Waits > MaxWaits)
+        throw TWireError{FExchange.FrameSent ? deNoAnswer : deBadFrame, {}};
+    return QDeadlineTimer(FTimeout);
+}
+
+TProtocol1Host::TEntry TProtocol1Host::SendControl(uint8_t control)
+{
+    const QByteArray byte(1, char(control));
+    const TEntry entry = LogSent(byte);
+    FLink->Write(byte, FTimeout);
+    return entry;
+}
+
+TProtocol1Host::TEntry TProtocol1Host::LogSent(QByteArrayView bytes) { return FLog ? FLog->Sent(bytes) : NoEntry; }
+
+TProtocol1Host::TEntry TProtocol1Host::LogReceived(QByteArrayView bytes)
+{
+    return FLog ? FLog->Received(bytes) : NoEntry;
+}
+
+void TProtocol1Host::WriteLog(const TLinkAnswer& answer)
+{
+    if (!FLog)
+        return;
+    // The reader follows the request that went out and, when one was accepted, its answer.
+    if (FExchange.Frame != NoEntry) {
+        for (const TEntry entry : {FExchange.ReadyEnq, FExchange.ReadyNak, FExchange.Frame, FExchange.FrameAck})
+            if (entry != NoEntry)
+                FLog->Follow(entry);
+        if (answer.Code == 0)
+            for (const TEntry entry : FExchange.Answer)
+                FLog->Follow(entry);
     }
-    throw TWireError{deBadFrame, {}};
+    FLog->Flush(answer.Code, answer.Description.isEmpty() ? DriverErrorDescription(answer.Code) : answer.Description);
 }
 
 } // namespace kestrun

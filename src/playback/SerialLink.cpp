@@ -74,12 +74,4 @@ QByteArray TSerialLink::Read(int timeoutMs)
     return {};
 }
 
-void TSerialLink::DiscardInput()
-{
-    if (!FPort)
-        return;
-    FPort->clear(QSerialPort::Input);
-    FPort->readAll();
-}
-
 } // namespace kestrun

@@ -19,7 +19,6 @@ public:
     void Close() override;
     void Write(QByteArrayView bytes, int timeoutMs) override;
     QByteArray Read(int timeoutMs) override;
-    void DiscardInput() override;
 
 private:
     [[noreturn]] void Fail();

@@ -52,16 +52,4 @@ QByteArray TTcpLink::Read(int timeoutMs)
     return {};
 }
 
-void TTcpLink::DiscardInput()
-{
-    if (!FSocket)
-        return;
-    do
-        FSocket->readAll();
-    while (FSocket->state() == QAbstractSocket::ConnectedState && FSocket->waitForReadyRead(0));
-    // A connection the device closed between exchanges is made again by the next Open.
-    if (FSocket->state() != QAbstractSocket::ConnectedState)
-        FSocket.reset();
-}
-
 } // namespace kestrun

@@ -1,9 +1,9 @@
 #include "TrafficLog.h"
 
 #include "log/Bytes.h"
+#include "log/Codepages.h"
 #include "log/Exception.h"
 
-#include <QDateTime>
 #include <QThread>
 
 #ifdef Q_OS_LINUX
@@ -18,20 +18,37 @@ TTrafficLog::TTrafficLog(const QString& fileName) : FFile(fileName)
         throw Exception(QStringLiteral("Не удалось открыть журнал обмена %1: %2").arg(fileName, FFile.errorString()));
 }
 
-void TTrafficLog::Sent(QByteArrayView bytes) { Write("->", bytes); }
+TTrafficLog::TEntry TTrafficLog::Sent(QByteArrayView bytes) { return Add("TRACE", "TPrinterProtocol -> " + StrToHex(bytes)); }
 
-void TTrafficLog::Received(QByteArrayView bytes) { Write("<-", bytes); }
-
-void TTrafficLog::Write(const char* arrow, QByteArrayView bytes)
+TTrafficLog::TEntry TTrafficLog::Received(QByteArrayView bytes)
 {
-    if (bytes.isEmpty())
-        return;
-    // The time and thread take the 36 characters a record keeps as its attributes.
-    const QByteArray line = '[' + QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz")).toLatin1()
-                            + "] [" + QByteArray::number(FThread, 16).toUpper().rightJustified(8, '0')
-                            + "] [DEBUG] TPrinterProtocol " + arrow + ' ' + StrToHex(bytes) + "\r\n";
+    return Add("TRACE", "TPrinterProtocol <- " + StrToHex(bytes));
+}
+
+void TTrafficLog::Note(const QByteArray& text) { Add("TRACE", "TPrinterProtocol: " + text); }
+
+TTrafficLog::TEntry TTrafficLog::Add(const char* level, const QByteArray& text)
+{
+    FLines.append({QDateTime::currentDateTime(), level, text});
+    return FLines.size() - 1;
+}
+
+void TTrafficLog::Follow(TEntry entry) { FLines[entry].Level = "DEBUG"; }
+
+void TTrafficLog::Flush(int32_t result, const QString& description)
+{
+    if (result != 0)
+        Add("ERROR", "TPrinterProtocol: " + QByteArray::number(result) + ", " + UnicodeToCp1251(description));
+    const QByteArray thread = QByteArray::number(FThread, 16).toUpper().rightJustified(8, '0');
+    QByteArray text;
+    for (const TLine& line : FLines) {
+        // The time and thread take the 36 characters a record keeps as its attributes.
+        text += '[' + line.Time.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz")).toLatin1() + "] [" + thread
+                + "] [" + line.Level + "] " + line.Text + "\r\n";
+    }
+    FLines.clear();
     // The log is a diagnostic aid: a full disk must not fail the exchange it records.
-    FFile.write(line);
+    FFile.write(text);
     FFile.flush();
 }
 

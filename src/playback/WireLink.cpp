@@ -8,6 +8,7 @@
 #include "log/Frames.h"
 
 #include <QDeadlineTimer>
+#include <QThread>
 
 namespace kestrun {
 

@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, FailedRows, testing::Values(
     FailedRowCase{"DriverError", DriverErrorRecord({}), true},
     FailedRowCase{"UndecodableSummary", Command(BrokenTLV, "FF 0C 00"), true},
     FailedRowCase{"ErrorTextRequestRedInDataOnly", Command("6B 01", "6B 00 41"), false}
-), [](const testing::TestParamInfo<FailedRowCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(CommandRow, PrintedCellsAreOneLineWithoutControlBytes)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "log/Bytes.h"
 #include "log/Frames.h"
 
@@ -37,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(Frames, FrameFacts, testing::Values(
     FrameCase{"PrefixFFWithoutErrorByte", "FF 45", 0xFF45, 2, 2, -1},
     // FE makes a two-byte code of a request, but an answer echoes only the FE.
     FrameCase{"PrefixFE", "FE F3 00", 0xFEF3, 2, 1, 0xF3}
-), [](const testing::TestParamInfo<FrameCase>& info) { return std::string(info.param.Name); });
+), kestrun::test::CaseName());
 
 TEST(FrameFacts, ErrorAnswerEchoesThePrefix)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "ArchiveWriter.h"
 #include "log/Codepages.h"
 #include "log/Exception.h"
@@ -132,7 +133,7 @@ TEST_P(EveryFormat, ATruncatedArchiveLoadsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Packed, EveryFormat, testing::ValuesIn(Packings),
-                         [](const testing::TestParamInfo<TPacking>& info) { return std::string(info.param.Name); });
+                         kestrun::test::CaseName());
 
 // --- archives of several files --------------------------------------------------------------
 

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "CliRun.h"
 #include "LogBuilder.h"
 #include "QtPrint.h"
@@ -277,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TUsageCase{"TcpWithoutPort", {"replay", "--device", "tcp:127.0.0.1"}},
                       TUsageCase{"StatusOfAnUnknownKind", {"status", "--device", "modem"}},
                       TUsageCase{"StatusWithABadOption", {"status", "--device", "serial:COM1,timeout=1"}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun::test

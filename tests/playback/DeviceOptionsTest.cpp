@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "QtPrint.h"
 #include "log/Exception.h"
 #include "playback/DeviceLink.h"
@@ -40,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TSplitCase{"UnknownKind", "modem:COM1", "modem", "COM1", false},
                       TSplitCase{"KindIsCaseSensitive", "Serial:COM1", "Serial", "COM1", false},
                       TSplitCase{"Empty", "", "", "", false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 // The bounds every reader of the table shares: the parsers, the dialog's boxes and --help.
 struct TBoundCase
@@ -87,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TBoundCase{"WireOptionOnTheEmulator", "emulator:timeout=100", false},
                       TBoundCase{"EmulatorOptionOnTheWire", "serial:COM1,busy=1", false},
                       TBoundCase{"UnknownKind", "modem", false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 // Every option has its help in both languages, and a number only where it has bounds.
 TEST(DeviceOptions, TableRowsAreComplete)

@@ -28,13 +28,18 @@ public:
         EXPECT_FALSE(FDeviceText.isEmpty()) << FProcess.readAllStandardError().toStdString();
     }
 
-    ~TEmulatorProcess()
+    ~TEmulatorProcess() { Finish(); }
+
+    // Ends the program by closing its standard input; returns what it printed after the device
+    // text, such as its exit line "executed=N documents=M".
+    QString Finish()
     {
         FProcess.closeWriteChannel();
         if (!FProcess.waitForFinished(5000)) {
             FProcess.kill();
             FProcess.waitForFinished(5000);
         }
+        return QString::fromLocal8Bit(FProcess.readAllStandardOutput()).trimmed();
     }
 
     // The device text the emulator printed, e.g. tcp:127.0.0.1:41234 or serial:/dev/pts/3.

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "FakeDriver.h"
 #include "QtPrint.h"
 #include "playback/Player.h"
@@ -144,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TRangeCase{"OneExcludedRowSendsNothing", TReplayRange::OneRow(2), {}},
                       TRangeCase{"SelectedRows", TReplayRange::SelectedRows({1, 4, 9}), {1, 4}},
                       TRangeCase{"NoSelectedRows", TReplayRange::SelectedRows({}), {}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST_F(ReplaySessionTest, PlaysNothingWhenNoCommandOfTheRangeIsSent)
 {
@@ -239,7 +240,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"failed 0 -1 -3 -3, Неподдерживаемый формат данных",
                      "ended 0 -1 -3, Неподдерживаемый формат данных"},
                     {0}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    kestrun::test::CaseName());
 
 TEST_F(ReplaySessionTest, LoopEndsAfterItsCountedCycles)
 {

@@ -144,8 +144,28 @@ TEST_P(WireCli, DriverErrorOfTheWireGoesThroughTheErrorQuery)
     EXPECT_EQ(played[2][QStringLiteral("PlayedAnswerData")].toString(), "80 3D");
 }
 
+// The exit line tells what the register ran: the status query is one command, no document.
+TEST_P(WireCli, EmulatorCountsTheCommandsItRanOnExit)
+{
+    TEmulatorProcess emulator(GetParam());
+    int status = -1;
+    Run({"status", "--device", emulator.DeviceText()}, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(emulator.Finish(), "executed=1 documents=0");
+}
+
 INSTANTIATE_TEST_SUITE_P(Wire, WireCli, ::testing::Values("--tcp", "--pty"),
                          [](const auto& info) { return std::string(info.param + 2); });
+
+TEST(WireEmulator, DriverFaultsOfTheBuiltInEmulatorAreRefused)
+{
+    QProcess emulator;
+    emulator.start(QStringLiteral(KESTRUN_EMULATOR), {"--tcp", "0", "--options", "driver=10"});
+    ASSERT_TRUE(emulator.waitForFinished(10000));
+    EXPECT_EQ(emulator.exitCode(), 1);
+    EXPECT_EQ(QString::fromLocal8Bit(emulator.readAllStandardError()).trimmed(),
+              "Параметр действует только во встроенном эмуляторе: driver=10");
+}
 
 } // namespace
 } // namespace kestrun::test

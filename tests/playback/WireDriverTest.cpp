@@ -1,5 +1,5 @@
 #include "CaseName.h"
-#include "EmulatorProcess.h"
+#include "EmulatorThread.h"
 #include "QtPrint.h"
 #include "log/Bytes.h"
 #include "playback/DeviceDriver.h"
@@ -76,7 +76,7 @@ class WireTransportTest : public ::testing::TestWithParam<const char*>
 // The wire must answer exactly as the emulator in the driver's own process does.
 TEST_P(WireTransportTest, EveryCommandAnswersAsTheBuiltInEmulator)
 {
-    const TEmulatorProcess emulator(GetParam());
+    const TEmulatorThread emulator(GetParam());
     const std::unique_ptr<TUlvex> wire = CreateDriver(emulator.DeviceText());
     const std::unique_ptr<TUlvex> local = CreateDriver(QStringLiteral("emulator"));
     for (const TRequest& r : Requests) {
@@ -92,7 +92,7 @@ TEST_P(WireTransportTest, EveryCommandAnswersAsTheBuiltInEmulator)
 
 TEST_P(WireTransportTest, StatusQueryFillsModeAndSubMode)
 {
-    const TEmulatorProcess emulator(GetParam(), QStringLiteral("shift=open"));
+    const TEmulatorThread emulator(GetParam(), QStringLiteral("shift=open"));
     const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText());
     driver->SetPassword(driver->SysAdminPassword());
     ASSERT_EQ(driver->GetECRStatus(), 0);
@@ -104,7 +104,7 @@ TEST_P(WireTransportTest, StatusQueryFillsModeAndSubMode)
 
 TEST_P(WireTransportTest, WaitForPrintingPollsUntilThePrintHasFinished)
 {
-    const TEmulatorProcess emulator(GetParam(), QStringLiteral("print=300"));
+    const TEmulatorThread emulator(GetParam(), QStringLiteral("print=300"));
     const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText());
     ASSERT_EQ(Send(*driver, QStringLiteral("40 1E 00 00 00")).Result, 0);
     ASSERT_EQ(driver->GetECRStatus(), 0);
@@ -117,7 +117,7 @@ TEST_P(WireTransportTest, WaitForPrintingPollsUntilThePrintHasFinished)
 // The player asks a busy device again without writing the request anew.
 TEST_P(WireTransportTest, RepeatedExchangeSendsTheRequestAgain)
 {
-    const TEmulatorProcess emulator(GetParam(), QStringLiteral("busy=1"));
+    const TEmulatorThread emulator(GetParam(), QStringLiteral("busy=1"));
     for (const QString& device : {emulator.DeviceText(), QStringLiteral("emulator:busy=1")}) {
         const std::unique_ptr<TUlvex> driver = CreateDriver(device);
         EXPECT_EQ(Send(*driver, QStringLiteral("10 1E 00 00 00")).Answer, "10 50") << device.toStdString();
@@ -146,7 +146,7 @@ class WireFaultTest : public ::testing::TestWithParam<TFaultCase>
 // next exchange works again.
 TEST_P(WireFaultTest, RecoversOrFailsWithinItsTimeout)
 {
-    const TEmulatorProcess emulator(GetParam().Transport, QString::fromLatin1(GetParam().Options));
+    const TEmulatorThread emulator(GetParam().Transport, QString::fromLatin1(GetParam().Options));
     const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText() + QStringLiteral(",timeout=300"));
     QElapsedTimer clock;
     clock.start();
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Wire, OldAnswerIsReadAndDropped)
 {
-    const TEmulatorProcess emulator("--tcp");
+    const TEmulatorThread emulator("--tcp");
     const QString device = emulator.DeviceText();
     {
         // A host that sends a request and goes away without acknowledging the answer.
@@ -240,7 +240,7 @@ TEST(Wire, RequestLongerThanAFrameIsNotSent)
 
 TEST(Wire, PrintThatDoesNotEndInTimeIsReported)
 {
-    const TEmulatorProcess emulator("--tcp", QStringLiteral("print=60000"));
+    const TEmulatorThread emulator("--tcp", QStringLiteral("print=60000"));
     const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText() + QStringLiteral(",printwait=200"));
     ASSERT_EQ(Send(*driver, QStringLiteral("40 1E 00 00 00")).Result, 0);
     EXPECT_EQ(driver->WaitForPrinting(), dePrintTimeout);
@@ -248,20 +248,10 @@ TEST(Wire, PrintThatDoesNotEndInTimeIsReported)
 
 TEST(Wire, PrintWaitEndsWhenTheStatusIsRefused)
 {
-    const TEmulatorProcess emulator("--tcp", QStringLiteral("print=60000,error=10:4F"));
+    const TEmulatorThread emulator("--tcp", QStringLiteral("print=60000,error=10:4F"));
     const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText());
     ASSERT_EQ(Send(*driver, QStringLiteral("40 1E 00 00 00")).Result, 0);
     EXPECT_EQ(driver->WaitForPrinting(), 0x4F);
-}
-
-TEST(Wire, DriverFaultsOfTheBuiltInEmulatorAreRefused)
-{
-    QProcess emulator;
-    emulator.start(QStringLiteral(KESTRUN_EMULATOR), {"--tcp", "0", "--options", "driver=10"});
-    ASSERT_TRUE(emulator.waitForFinished(10000));
-    EXPECT_EQ(emulator.exitCode(), 1);
-    EXPECT_EQ(QString::fromLocal8Bit(emulator.readAllStandardError()).trimmed(),
-              "Параметр действует только во встроенном эмуляторе: driver=10");
 }
 
 } // namespace

@@ -1,0 +1,104 @@
+#include "CaseName.h"
+// The protocol-1 host against scripted device bytes: each read takes the next step of the script,
+// so every timing the wire can show is played exactly, without waiting.
+#include "QtPrint.h"
+#include "log/Bytes.h"
+#include "playback/ByteLink.h"
+#include "playback/DriverErrors.h"
+#include "playback/Protocol1Frames.h"
+#include "playback/Protocol1Host.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace kestrun::test {
+namespace {
+
+const QByteArray Sale = QByteArray::fromHex("801E000000E8030000001027000000010000000000");
+const QByteArray SaleAnswer = QByteArray::fromHex("80001E");
+
+// Hex of what arrives at each read that waits; "-" for one that times out. A read that does not
+// wait, as when stale bytes are drained, finds nothing.
+class TScriptedLink final : public IByteLink
+{
+public:
+    explicit TScriptedLink(QStringList script, QStringList& written) : FScript(std::move(script)), FWritten(written) {}
+
+    void Open(int) override {}
+    void Close() override {}
+    void Write(QByteArrayView bytes, int) override { FWritten << QString::fromLatin1(StrToHex(bytes)); }
+    QByteArray Read(int timeoutMs) override
+    {
+        if (timeoutMs == 0 || FScript.isEmpty())
+            return {};
+        const QString step = FScript.takeFirst();
+        return step == QLatin1String("-") ? QByteArray() : QByteArray::fromHex(step.toLatin1());
+    }
+
+private:
+    QStringList FScript;
+    QStringList& FWritten;
+};
+
+QString Hex(const QByteArray& bytes) { return QString::fromLatin1(StrToHex(bytes)); }
+
+const QString Enq = QStringLiteral("05");
+const QString Ack = QStringLiteral("06");
+const QString Nak = QStringLiteral("15");
+const QString Frame = Hex(Protocol1Frame(Sale));
+const QString Answer = Hex(Protocol1Frame(SaleAnswer));
+
+struct THostCase
+{
+    const char* Name;
+    QStringList Script;    // what the device sends, read by read
+    int32_t Result;
+    QStringList Written;   // what the host sends
+};
+
+void PrintTo(const THostCase& c, std::ostream* os) { *os << c.Name; }
+
+class Protocol1HostTest : public ::testing::TestWithParam<THostCase>
+{
+};
+
+TEST_P(Protocol1HostTest, SendsTheFrameAgainOnlyAfterTheDevicesOwnNak)
+{
+    QStringList written;
+    TProtocol1Host host(std::make_unique<TScriptedLink>(GetParam().Script, written), 1000, nullptr);
+    const TLinkAnswer answer = host.Exchange(Sale, 1);
+    EXPECT_EQ(answer.Code, GetParam().Result);
+    EXPECT_EQ(Hex(answer.Frame), GetParam().Result == 0 ? Hex(SaleAnswer) : QString());
+    EXPECT_EQ(written, GetParam().Written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wire, Protocol1HostTest,
+    ::testing::Values(
+        THostCase{"Clean", {Nak, Ack, Answer}, 0, {Enq, Frame, Ack}},
+        THostCase{"AnswerInPieces", {Nak, Ack + " 02", "03 80", "00 1E", "9D"}, 0, {Enq, Frame, Ack}},
+        // The first ENQ times out; its NAK comes late, and the second ENQ's NAK after the frame.
+        THostCase{"LateNakIsNotARefusal", {"-", Nak, "-", Nak, "-"}, deNoAnswer, {Enq, Enq, Frame}},
+        THostCase{"LateNakThenTheFramesAck", {"-", Nak, Nak, Ack, Answer}, 0, {Enq, Enq, Frame, Ack}},
+        THostCase{"RefusedFrameGoesOutAgain", {Nak, Nak, "-", Ack, Answer}, 0, {Enq, Frame, Frame, Ack}},
+        THostCase{"RefusedEveryTime", {Nak, Nak, "-", Nak, "-", Nak, "-"}, deBadFrame, {Enq, Frame, Frame, Frame}},
+        THostCase{"NakFollowedByAckWasStray", {Nak, Nak, Ack, Answer}, 0, {Enq, Frame, Ack}},
+        THostCase{"StrayNakWithTheReply", {Nak + " " + Nak, Nak, "-"}, deNoAnswer, {Enq, Frame}},
+        THostCase{"StrayByteMakesANakDoubtful", {"FF", Nak, Nak, "-"}, deNoAnswer, {Enq, Frame}},
+        THostCase{"StrayAckBeforeTheReply", {Ack + " " + Nak, Ack, Answer}, 0, {Enq, Frame, Ack}},
+        THostCase{"SilenceAfterTheFrameAsksWithEnq", {Nak, "-", "-", Ack, Answer}, 0, {Enq, Frame, Enq, Ack}},
+        THostCase{"LostAnswer", {Nak, Ack, "-", Nak, "-"}, deNoAnswer, {Enq, Frame, Enq}},
+        THostCase{"LostAnswerAfterEveryProbe", {Nak, Ack, "-", "-", "-", "-"}, deNoAnswer, {Enq, Frame, Enq, Enq, Enq}},
+        THostCase{"BrokenAnswerAskedAgain", {Nak, Ack, "02 03 80 00 1E 00", Answer}, 0, {Enq, Frame, Nak, Ack}},
+        THostCase{"DroppedByteAskedAgain", {Nak, Ack, "02 03 80 00 9D", "-", Answer}, 0, {Enq, Frame, Nak, Ack}},
+        THostCase{"AnswerOfAnotherCommandIsNotTaken", {Nak, Ack, Hex(Protocol1Frame(QByteArray::fromHex("1000"))), "-", Ack, Answer},
+                  0, {Enq, Frame, Enq, Ack}},
+        THostCase{"OldAnswerDroppedBeforeTheRequest", {Ack, Hex(Protocol1Frame(QByteArray::fromHex("1000"))), Nak, Ack, Answer},
+                  0, {Enq, Ack, Enq, Frame, Ack}},
+        THostCase{"AnswerWithoutAck", {Nak, Answer}, 0, {Enq, Frame, Ack}},
+        THostCase{"SilentDevice", {}, deNoLink, {Enq, Enq, Enq}},
+        THostCase{"BytesButNeverAReply", QStringList(40, QStringLiteral("FF")), deBadFrame, QStringList(3, Enq)}),
+    kestrun::test::CaseName());
+
+} // namespace
+} // namespace kestrun::test
