@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang into build-fuzz/ (or $KESTRUN_FUZZ_DIR) and runs each
 # for SECONDS (default 60) from its seed corpus fuzz/corpus/NAME. A finding fails the run; its
-# input is kept in the build folder and named in the output.
+# input and the fuzzer's output are kept in build-fuzz/fuzz/run/NAME/.
 #
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
@@ -29,11 +29,15 @@ while read -r name arguments; do
   mkdir -p "$work/corpus"
   [ -d "$seeds" ] || echo "$name: no seed corpus in fuzz/corpus/$name, starting empty"
   echo "== $name: ${seconds} s"
-  # New inputs go to the work corpus; the seeds in the source tree stay as they are.
+  # New inputs go to the work corpus; the seeds in the source tree stay as they are. The
+  # fuzzer's own output is long: its closing statistics are shown, or its end after a finding.
   # shellcheck disable=SC2086 # the arguments are split as written in the list
-  if ! "$build/fuzz/$name" $arguments -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
-    -artifact_prefix="$work/" "$work/corpus" $([ -d "$seeds" ] && echo "$seeds") </dev/null; then
-    echo "$name: FINDING, input kept in $work/"
+  if "$build/fuzz/$name" $arguments -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
+    -artifact_prefix="$work/" "$work/corpus" $([ -d "$seeds" ] && echo "$seeds") >"$work/output.txt" 2>&1 </dev/null; then
+    grep -E '^(#[0-9]+[[:space:]]+DONE|stat::)' "$work/output.txt" || true
+  else
+    tail -n 60 "$work/output.txt"
+    echo "$name: FINDING, input and output kept in $work/"
     failed+=("$name")
   fi
 done <"$build/fuzz/fuzzers.txt"
