@@ -6,7 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config git
   qt6-base-dev qt6-serialport-dev libgl-dev qt6-translations-l10n libarchive-dev
   libgtest-dev googletest
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm
   xvfb xauth
   python3 time
   help2man dpkg-dev desktop-file-utils appstream shared-mime-info

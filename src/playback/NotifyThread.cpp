@@ -48,12 +48,3 @@ TNotifyThread* RunInThread(TNotifyThread::TThreadEvent AOnTerminate, TNotifyThre
 }
 
 } // namespace kestrun
-
-#if defined(__SANITIZE_THREAD__)
-// Qt's mutexes are futexes the thread sanitizer cannot see, so it takes the waker inside
-// QThread's end for a race with the waiter that frees the thread.
-extern "C" const char* __tsan_default_suppressions()
-{
-    return "race:QWaitCondition::~QWaitCondition\n";
-}
-#endif
