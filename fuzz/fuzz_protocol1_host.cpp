@@ -3,7 +3,7 @@
 // device sent after the frame, and then nothing until a wait timed out.
 #include "playback/ByteLink.h"
 #include "playback/DriverErrors.h"
-#include "playback/Frames.h"
+#include "log/Frames.h"
 #include "playback/Protocol1Frames.h"
 #include "playback/Protocol1Host.h"
 

@@ -1,7 +1,7 @@
 #include "Protocol1Host.h"
 
 #include "DriverErrors.h"
-#include "Frames.h"
+#include "log/Frames.h"
 #include "Protocol1Frames.h"
 
 namespace kestrun {
