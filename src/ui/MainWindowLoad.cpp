@@ -4,6 +4,8 @@
 #include "MemoLines.h"
 #include "decode/CommandView.h"
 #include "log/CurrentError.h"
+#include "log/Exception.h"
+#include "log/LogArchive.h"
 #include "log/LogLoader.h"
 #include "log/LogReader.h"
 
@@ -64,13 +66,13 @@ void TfmMain::LoadLogFile(const QString& chosenName)
     };
     LoadLog(
         [&] {
-            QFile file;
+            std::unique_ptr<QIODevice> source;
             try {
-                OpenLogFile(file, fileName);
+                source = OpenLogSource(fileName);
             } catch (const Exception& e) {
                 throw Exception(QStringLiteral("Не удалось открыть файл лога %1\n%2").arg(fileName, e.Message()));
             }
-            LoadLogDevice(file, MemoLines(memIgnoreCommand), FCommands, showProgress);
+            LoadLogDevice(*source, MemoLines(memIgnoreCommand), FCommands, showProgress);
         },
         fileName);
 }
