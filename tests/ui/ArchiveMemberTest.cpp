@@ -83,10 +83,13 @@ TEST_F(ArchiveLoad, ADamagedArchiveIsReportedAndLoadsNothing)
     Window->LoadLogFile(file.fileName());
     EXPECT_TRUE(Dialogs.OfferedMembers.isEmpty());
     ASSERT_EQ(Dialogs.Errors.size(), 1);
-    EXPECT_TRUE(Dialogs.Errors[0].startsWith(u"Архив \""_s + file.fileName() + u"\" повреждён: "_s))
-        << Dialogs.Errors[0].toStdString();
+    // The window's own first line, then the reason.
+    const QStringList lines = Dialogs.Errors[0].split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << Dialogs.Errors[0].toStdString();
+    EXPECT_EQ(lines[0], u"Не удалось открыть файл лога "_s + file.fileName());
+    EXPECT_TRUE(lines[1].startsWith(u"Архив \""_s + file.fileName() + u"\" повреждён: "_s)) << lines[1].toStdString();
     EXPECT_EQ(Model()->rowCount(), 0);
-    EXPECT_EQ(FileLabel(), u"Загрузка..."_s);
+    EXPECT_EQ(FileLabel(), OpenPrompt);
 }
 
 TEST(ArchiveMemberDialog, ListsTheFilesWithTheFirstChosen)

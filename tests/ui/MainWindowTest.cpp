@@ -28,9 +28,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-const QString OpenPrompt =
-    u"Откройте файл лога, либо перетащите файл в это окно, либо вставьте текст лога из буфера обмена"_s;
-
 struct TControlText
 {
     const char* Name;

@@ -15,6 +15,10 @@
 
 namespace kestrun::test {
 
+// The file label of a window with no log: the designed invitation.
+inline const QString OpenPrompt =
+    QStringLiteral("Откройте файл лога, либо перетащите файл в это окно, либо вставьте текст лога из буфера обмена");
+
 // Answers the window's questions from a script and records what it was asked.
 class TScriptedDialogs : public IDialogs
 {
