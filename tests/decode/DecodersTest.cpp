@@ -1,3 +1,4 @@
+#include "FlagTexts.h"
 #include "CaseName.h"
 #include "decode/FieldTexts.h"
 #include "decode/ParserCommandClasses.h"
@@ -128,17 +129,7 @@ const QByteArray Sale = "1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 0
 const QByteArray StatusAnswer = "1E 03 00 02 00 05 FF D8 00 00 00 1A 04";
 const QByteArray FullStatusAnswer = "1E 41 32 10 00 1F 0C 18 01 07 00 03 00 04 01 01 41 31 02 00 01 02 18 "
                                     "1F 0C 18 17 3B 05 00 78 56 34 12 0A 00 00 00 01 0F 39 30 00 00 00 00";
-// The flags 0x0003 as the field shows them: both rolls in, everything else at rest.
-const QString RollsFlags = u"0x0003"
-    u"\r\n    Рулон контр. ленты        : есть"
-    u"\r\n    Рулон чековой ленты       : есть"
-    u"\r\n    Опт. датчик контр. ленты  : бумаги нет"
-    u"\r\n    Опт датчик чеков. ленты   : бумаги нет"
-    u"\r\n    Рычаг термог. контр. ленты: поднят"
-    u"\r\n    Рычаг термог. чеков. ленты: поднят"
-    u"\r\n    Крышка корпуса ККТ        : опущена"
-    u"\r\n    Денежный ящик             : закрыт"
-    u"\r\n    Крышка контр. ленты       : опущена"_s;
+using test::RollsFlags;
 
 const QString StatusSummary = u"2 [Открытая смена; 24 часа не кончились] 0 [бумага есть]"_s;
 const QByteArray CloseAnswer = "10 27 00 00 00 2A 00 00 00 15 CD 5B 07";

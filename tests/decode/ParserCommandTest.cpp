@@ -1,3 +1,4 @@
+#include "FlagTexts.h"
 #include "CaseName.h"
 #include "decode/FieldTexts.h"
 #include "decode/ParserCommand.h"
@@ -54,17 +55,7 @@ protected:
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 };
 
-// The flags 0x0003 as the field shows them: both rolls in, everything else at rest.
-const QString RollsFlags = u"0x0003"
-    u"\r\n    Рулон контр. ленты        : есть"
-    u"\r\n    Рулон чековой ленты       : есть"
-    u"\r\n    Опт. датчик контр. ленты  : бумаги нет"
-    u"\r\n    Опт датчик чеков. ленты   : бумаги нет"
-    u"\r\n    Рычаг термог. контр. ленты: поднят"
-    u"\r\n    Рычаг термог. чеков. ленты: поднят"
-    u"\r\n    Крышка корпуса ККТ        : опущена"
-    u"\r\n    Денежный ящик             : закрыт"
-    u"\r\n    Крышка контр. ленты       : опущена"_s;
+using test::RollsFlags;
 
 struct FieldCase
 {
