@@ -88,4 +88,14 @@ private:
     int32_t FResultCode = 0;
 };
 
+// Fails every request that starts with `prefix` with `result`; answers the rest with success.
+inline std::function<TFakeStep(const QString&)> FailOn(const QString& prefix, int32_t result)
+{
+    return [prefix, result](const QString& request) {
+        if (request.startsWith(prefix))
+            return TFakeStep{result, {}, {}};
+        return TFakeStep{0, request.left(2) + QStringLiteral(" 00"), {}};
+    };
+}
+
 } // namespace kestrun::test

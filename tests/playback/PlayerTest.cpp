@@ -28,16 +28,6 @@ TCommands Selected(std::initializer_list<const char*> requests)
     return commands;
 }
 
-// Fails every request that starts with `prefix` with `result`; answers the rest with success.
-std::function<TFakeStep(const QString&)> FailOn(const QString& prefix, int32_t result)
-{
-    return [prefix, result](const QString& request) {
-        if (request.startsWith(prefix))
-            return TFakeStep{result, {}, {}};
-        return TFakeStep{0, request.left(2) + QStringLiteral(" 00"), {}};
-    };
-}
-
 class PlayerTest : public ::testing::Test
 {
 protected:

@@ -23,16 +23,6 @@ TCommands Commands(std::initializer_list<const char*> requests)
     return commands;
 }
 
-// Fails every request that starts with `prefix` with `result`; answers the rest with success.
-std::function<TFakeStep(const QString&)> FailOn(const QString& prefix, int32_t result)
-{
-    return [prefix, result](const QString& request) {
-        if (request.startsWith(prefix))
-            return TFakeStep{result, {}, {}};
-        return TFakeStep{0, request.left(2) + QStringLiteral(" 00"), {}};
-    };
-}
-
 // Writes every event as a line; answers questions from a script (No beyond it).
 class TEventLog final : public IReplayListener
 {
