@@ -1,3 +1,4 @@
+#include "FlagTexts.h"
 #include "CaseName.h"
 #include "decode/FieldTexts.h"
 
@@ -134,17 +135,7 @@ TEST_P(FlagsText, AlignsOneLinePerShownBit)
 }
 
 INSTANTIATE_TEST_SUITE_P(Flags, FlagsText, testing::Values(
-    FlagsCase{"Rolls", 0x0003, QStringLiteral(
-        "0x0003"
-        "\r\n    Рулон контр. ленты        : есть"
-        "\r\n    Рулон чековой ленты       : есть"
-        "\r\n    Опт. датчик контр. ленты  : бумаги нет"
-        "\r\n    Опт датчик чеков. ленты   : бумаги нет"
-        "\r\n    Рычаг термог. контр. ленты: поднят"
-        "\r\n    Рычаг термог. чеков. ленты: поднят"
-        "\r\n    Крышка корпуса ККТ        : опущена"
-        "\r\n    Денежный ящик             : закрыт"
-        "\r\n    Крышка контр. ленты       : опущена")},
+    FlagsCase{"Rolls", 0x0003, test::RollsFlags},
     FlagsCase{"UpperCaseHexHiddenBits", 0xE03C, QStringLiteral(
         "0xE03C"
         "\r\n    Рулон контр. ленты        : нет"
