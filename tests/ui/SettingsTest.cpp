@@ -51,10 +51,7 @@ TEST(SettingsFileTest, MalformedFileIsAnError)
 {
     QTemporaryDir folder;
     const QString fileName = folder.filePath(u"settings.xml"_s);
-    QFile file(fileName);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<Configuration><fmMain><ShowCmd>1</fmMain>");
-    file.close();
+    WriteFile(fileName, "<Configuration><fmMain><ShowCmd>1</fmMain>");
     TSettingsFile settings(fileName);
     EXPECT_THROW(settings.Load(), Exception);
 }
@@ -155,10 +152,7 @@ TEST_F(WindowSettingsTest, ClosingSavesAndTheNextStartRestores)
 TEST_F(WindowSettingsTest, MalformedFileIsReportedAndDefaultsStay)
 {
     CloseWindow();
-    QFile file(SettingsPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("<Configuration><fmMain><memIgnoreCommand_Lines><Count>1</Count><Item0>10</Item0>");
-    file.close();
+    WriteFile(SettingsPath(), "<Configuration><fmMain><memIgnoreCommand_Lines><Count>1</Count><Item0>10</Item0>");
     Dialogs.Errors.clear();
     OpenWindow();
     EXPECT_EQ(Dialogs.Errors.size(), 1);
@@ -183,11 +177,9 @@ TEST_F(WindowSettingsTest, OutlandishPlacementIsIgnored)
         {"0,0,10000000,10000000", "1"},
     };
     for (const auto& c : cases) {
-        QFile file(SettingsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QByteArray("<Configuration><fmMain><ShowCmd>1</ShowCmd><PixelsPerInch>") + c.PixelsPerInch
-                   + "</PixelsPerInch><NormPos>" + c.NormPos + "</NormPos></fmMain></Configuration>");
-        file.close();
+        WriteFile(SettingsPath(), QByteArray("<Configuration><fmMain><ShowCmd>1</ShowCmd><PixelsPerInch>")
+                                      + c.PixelsPerInch + "</PixelsPerInch><NormPos>" + c.NormPos
+                                      + "</NormPos></fmMain></Configuration>");
         Dialogs.Errors.clear();
         OpenWindow();
         EXPECT_EQ(Window->geometry(), firstRun) << c.NormPos;
