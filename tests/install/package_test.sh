@@ -6,16 +6,8 @@ build=$1
 src=$2
 version=$3
 gui=$4
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-
-check() { # NAME EXPECTED ACTUAL
-  if [ "$2" != "$3" ]; then
-    echo "FAIL $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=../common/check.sh
+source "$src/tests/common/check.sh"
 
 if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" > "$tmp/cpack.log" 2>&1; then
   cat "$tmp/cpack.log"

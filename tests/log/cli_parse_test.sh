@@ -4,16 +4,8 @@
 set -uo pipefail
 cli=$1
 src=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-
-check() { # NAME EXPECTED ACTUAL
-  if [ "$2" != "$3" ]; then
-    echo "FAIL $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=../common/check.sh
+source "$src/tests/common/check.sh"
 
 "$cli" parse "$src/samples/demo.log" > "$tmp/out" 2> "$tmp/err"
 check "demo exit" 0 $?
