@@ -12,6 +12,14 @@ TTcpEndpoint::TTcpEndpoint(TWireDevice& device, uint16_t port) : FDevice(device)
     connect(&FServer, &QTcpServer::newConnection, this, &TTcpEndpoint::OnNewConnection);
 }
 
+TTcpEndpoint::~TTcpEndpoint()
+{
+    // The server deletes its sockets after our members are gone; a socket closing then must not
+    // call back into this half-destroyed endpoint.
+    for (QTcpSocket* socket : FServer.findChildren<QTcpSocket*>())
+        socket->disconnect(this);
+}
+
 void TTcpEndpoint::OnNewConnection()
 {
     while (QTcpSocket* client = FServer.nextPendingConnection()) {

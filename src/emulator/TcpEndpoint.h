@@ -16,6 +16,7 @@ class TTcpEndpoint final : public QObject
 public:
     // Port 0 takes a free port. Throws kestrun::Exception when it cannot listen.
     TTcpEndpoint(TWireDevice& device, uint16_t port);
+    ~TTcpEndpoint() override;
 
     uint16_t Port() const { return FServer.serverPort(); }
 

@@ -20,14 +20,17 @@ void TBackgroundQuery::Start(TWork work, TDone done)
 {
     if (FThread)
         return;
-    FAnswer = std::make_shared<TQueryAnswer>();
+    FAnswer = std::make_shared<TSharedAnswer>();
     FDone = std::move(done);
-    FThread = QThread::create([answer = FAnswer, work = std::move(work)] {
+    FThread = QThread::create([shared = FAnswer, work = std::move(work)] {
+        TQueryAnswer answer;
         try {
-            answer->Lines = work();
+            answer.Lines = work();
         } catch (...) {
-            answer->Error = CurrentErrorMessage();
+            answer.Error = CurrentErrorMessage();
         }
+        const std::lock_guard lock(shared->Lock);
+        shared->Answer = std::move(answer);
     });
     // Queued to the receiver: `finished` is emitted on the query's thread.
     QObject::connect(FThread, &QThread::finished, &FReceiver, [this] { Finish(); }, Qt::QueuedConnection);
@@ -39,7 +42,11 @@ void TBackgroundQuery::Finish()
     FThread->wait();
     delete FThread;
     FThread = nullptr;
-    const TQueryAnswer answer = *FAnswer;
+    TQueryAnswer answer;
+    {
+        const std::lock_guard lock(FAnswer->Lock);
+        answer = std::move(FAnswer->Answer);
+    }
     const TDone done = std::exchange(FDone, {});
     done(answer);
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QThread;
 
@@ -39,9 +40,17 @@ public:
 private:
     void Finish();
 
+    // Handed over under a lock of its own: the thread's end, seen through Qt, is no ordering
+    // the race checkers can see.
+    struct TSharedAnswer
+    {
+        std::mutex Lock;
+        TQueryAnswer Answer;
+    };
+
     QObject FReceiver; // lives on the starting thread: the queued end of the query goes to it
     QThread* FThread = nullptr;
-    std::shared_ptr<TQueryAnswer> FAnswer;
+    std::shared_ptr<TSharedAnswer> FAnswer;
     TDone FDone;
 };
 
