@@ -247,9 +247,10 @@ TEST_F(ReplaySessionTest, StopEndsAnEndlessLoopAsInterrupted)
 {
     TReplayPlan plan;
     plan.Range.Loop = true;
+    // Stop only sets flags, so the replay thread may ask for it itself, mid-run.
     FListener.OnStart = [this](const TCommandStart& start) {
         if (start.Cycle == 3)
-            QMetaObject::invokeMethod(qApp, [this] { FSession.Stop(); }, Qt::QueuedConnection);
+            FSession.Stop();
     };
     const TReplayResult& result = Play(Commands({"10", "11"}), plan);
     EXPECT_TRUE(result.Interrupted);
