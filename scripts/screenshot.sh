@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the window with samples/demo.log loaded and one row selected,
-# drawn on a virtual X display (Xvfb) and saved by the window itself.
+# drawn on a virtual X display (Xvfb) and saved by the window itself; and docs/timeline.png, the
+# timeline of the same log as kestrun-cli stats --plot draws it.
 #
 #   scripts/screenshot.sh [ROW]        (default 6)
 set -euo pipefail
@@ -9,7 +10,7 @@ build=${KESTRUN_BUILD_DIR:-$root/build}
 row=${1:-6}
 "$root/scripts/bootstrap.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} >/dev/null
-cmake --build "$build" --target kestrun-screenshot
+cmake --build "$build" --target kestrun-screenshot kestrun-cli
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 mkdir -p "$root/docs"
@@ -18,3 +19,5 @@ XDG_CONFIG_HOME=$config LANG=${SCREENSHOT_LANG:-ru_RU.UTF-8} \
   xvfb-run -a -s "-screen 0 1280x800x24" \
   "$build/src/app/kestrun-screenshot" "$root/samples/demo.log" "$row" "$root/docs/screenshot.png"
 echo "wrote $root/docs/screenshot.png"
+"$build/src/cli/kestrun-cli" stats --plot "$root/docs/timeline.png" "$root/samples/demo.log" > /dev/null
+echo "wrote $root/docs/timeline.png"

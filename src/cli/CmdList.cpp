@@ -28,6 +28,8 @@ void AppendJsonRow(QByteArray& out, const TCommandRow& row)
     AppendJsonString(out, row.Command);
     out += ",\"Data\":";
     AppendJsonString(out, row.Data);
+    out += ",\"DurationMs\":";
+    out += row.Duration.isEmpty() ? QByteArray("null") : row.Duration.toLatin1();
     out += ",\"State\":";
     out += QByteArray::number(IsFailedRow(row) ? siError : siNone);
     out += "}\n";
@@ -114,7 +116,10 @@ void PrintTable(const QList<TPrintedRow>& rows)
         QString text = index.rightJustified(indexWidth) + u' ' + mark + u' ';
         for (int column = 0; column < colData; ++column)
             text += cell(column).leftJustified(widths[column]) + gap;
-        return text + cell(colData);
+        text += cell(colData);
+        // The duration follows the data, whose width varies too much to pad; a row without one ends there.
+        const QString duration = cell(colDuration);
+        return duration.isEmpty() ? text : text + gap + duration;
     };
     QString out = line(QStringLiteral("#"), u' ', ColumnTitle).trimmed() + u'\n';
     for (qsizetype i = 0; i < rows.size(); ++i) {

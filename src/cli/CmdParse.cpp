@@ -75,6 +75,8 @@ void AppendRecord(QByteArray& out, const TCommand& command)
     out += QByteArray::number(command.LineNumber);
     out += ",\"DriverError\":";
     AppendJsonString(out, command.DriverError);
+    out += ",\"DurationMs\":";
+    out += command.DurationMs == NoDuration ? QByteArray("null") : QByteArray::number(command.DurationMs);
     out += "}\n";
 }
 

@@ -28,5 +28,6 @@ int RunFindError(const QStringList& args);
 int RunSearch(const QStringList& args);
 int RunReplay(const QStringList& args);
 int RunStatus(const QStringList& args);
+int RunStats(const QStringList& args);
 
 } // namespace kestrun::cli

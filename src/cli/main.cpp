@@ -2,6 +2,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "DeviceHelp.h"
+#include "Picture.h"
 #include "log/Exception.h"
 
 #include <QCoreApplication>
@@ -47,6 +48,12 @@ const Command Commands[] = {
      RunReplay},
     {"status", "[--device TEXT]",
      "query the register's state: outcome, mode and sub-mode", RunStatus},
+    {"stats", "[--ignore CODE]... [--json] [--plot OUT] FILE",
+     "per command code: name, count, errors and the minimum, median, 95th percentile and maximum duration\n"
+     "      in ms (percentiles by nearest rank); the totals; the 20 slowest commands with their indexes.\n"
+     "      A duration runs from the request's first line to the line completing the exchange; commands\n"
+     "      without an answer or a readable time stamp have none. --plot writes the timeline to OUT (PNG)",
+     RunStats},
 };
 
 const Command* FindCommand(const QString& name)
@@ -128,7 +135,7 @@ int RunCommand(const Command& command, const QStringList& args)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = CreateApplication(argc, argv);
     try {
         // Global options may stand anywhere before "--".
         ArgReader global(QCoreApplication::arguments().mid(1));

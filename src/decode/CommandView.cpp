@@ -22,6 +22,7 @@ const QString ColumnTitles[] = {
     u"Thread"_s,
     u"Command"_s,
     u"Data"_s,
+    u"Длительность, мс"_s,
 };
 static_assert(std::size(ColumnTitles) == colCount);
 
@@ -83,7 +84,7 @@ QString ColumnTitle(int column) { return ColumnTitles[column]; }
 
 const QString& TCommandRow::Cell(int column) const
 {
-    const QString* cells[] = {&Time, &Thread, &Command, &Data};
+    const QString* cells[] = {&Time, &Thread, &Command, &Data, &Duration};
     static_assert(std::size(cells) == colCount);
     return *cells[column];
 }
@@ -101,8 +102,16 @@ TCommandRow MakeCommandRow(const TCommand& command)
         row.DecodeError = e.Message();
         row.Data = u" [ERROR] "_s + row.DecodeError;
     }
-    row.StateImage = HasAnswerError(command) || driverError ? siError : siNone;
+    row.Duration = DurationText(command);
+    row.StateImage = IsFailedCommand(command) ? siError : siNone;
     return row;
+}
+
+bool IsFailedCommand(const TCommand& command) { return HasAnswerError(command) || !command.DriverError.isEmpty(); }
+
+QString DurationText(const TCommand& command)
+{
+    return command.DurationMs == NoDuration ? QString() : QString::number(command.DurationMs);
 }
 
 TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QString& dataCell, int column)
@@ -145,8 +154,12 @@ TCommandDetails GetCommandDetails(const TCommand& command)
 {
     TCommandDetails details;
     QStringList& lines = details.Lines;
-    AddLines(lines, Cp1251ToUnicode(command.Attributes) + u' ' + ProtocolCaption(command.Protocol) + u" (Line "_s
-                        + QString::number(command.LineNumber) + u')');
+    QString heading = Cp1251ToUnicode(command.Attributes) + u' ' + ProtocolCaption(command.Protocol) + u" (Line "_s
+                    + QString::number(command.LineNumber) + u')';
+    // The duration joins the heading only when there is one, so a line without it stays as it was.
+    if (command.DurationMs != NoDuration)
+        heading += u" Длительность: "_s + DurationText(command) + u" мс"_s;
+    AddLines(lines, heading);
     AddLines(lines, GetCommandName(command));
     AddLines(lines, u"Передано     : "_s + Cp1251ToUnicode(command.Data));
     AddLines(lines, command.AnswerData.isEmpty() ? u"Принято (лог): НЕТ ОТВЕТА"_s

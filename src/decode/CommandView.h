@@ -16,8 +16,8 @@ namespace kestrun {
 enum TStateImage { siNone = -1, siPlay = 0, siError = 1, siClose = 2 };
 
 // Columns of the command list, in the order shown.
-enum TColumn { colTime, colThread, colCommand, colData, colCount };
-// "Time", "Thread", "Command", "Data".
+enum TColumn { colTime, colThread, colCommand, colData, colDuration, colCount };
+// "Time", "Thread", "Command", "Data", "Длительность, мс".
 QString ColumnTitle(int column);
 
 struct TCommandRow
@@ -26,6 +26,7 @@ struct TCommandRow
     QString Thread;
     QString Command;
     QString Data;
+    QString Duration; // milliseconds; empty without a duration
     int StateImage = siNone;
     // Why the summary could not be decoded; empty when it could.
     QString DecodeError;
@@ -37,6 +38,12 @@ struct TCommandRow
 // decoded still gives a row, its "Data" cell carrying " [ERROR] " and the decoder's message,
 // so one damaged record does not hide the commands after it.
 TCommandRow MakeCommandRow(const TCommand& command);
+
+// Whether a command counts as failed: an answer that reports an error or is missing, or a
+// driver error. It decides the row's state image and the error counts of the statistics.
+bool IsFailedCommand(const TCommand& command);
+// The duration as its cell shows it: milliseconds, or empty.
+QString DurationText(const TCommand& command);
 
 // Red and Purple never both hold; without either the list's normal colour applies.
 struct TCellStyle

@@ -24,6 +24,9 @@ const char* ProtocolName(TProtocol protocol);
 // The caption the details pane shows, e.g. "[Protocol v1]"; empty for pNone and pProtocolNg2.
 QString ProtocolCaption(TProtocol protocol);
 
+// The duration of an exchange without one: no answer, or stamps that give none.
+constexpr int32_t NoDuration = -1;
+
 // One request/answer exchange taken from a log. Hex texts are 8-bit strings as the log wrote them.
 struct TCommand
 {
@@ -36,6 +39,9 @@ struct TCommand
     TProtocol Protocol = TProtocol::pNone;
     int32_t LineNumber = 0;
     QString DriverError;
+    // Milliseconds from the stamp of the request's first line (the one Attributes comes from) to
+    // that of the line completing the exchange; NoDuration when there is none.
+    int32_t DurationMs = NoDuration;
 
     bool operator==(const TCommand&) const = default;
 };

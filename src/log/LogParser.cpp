@@ -2,6 +2,7 @@
 
 #include "Codepages.h"
 #include "Frames.h"
+#include "LogStamp.h"
 #include "Protocol2Frame.h"
 
 #include <algorithm>
@@ -80,6 +81,16 @@ void ToSingleByte(QStringView line, std::string& out)
     }
     const QByteArray bytes = UnicodeToCp1251(folded);
     out.assign(bytes.constData(), size_t(bytes.size()));
+}
+
+// An exchange lasts from its request's first line, whose prefix the record keeps, to the line
+// that completes it; one without an answer has no duration.
+void SetDuration(TCommand& command, const std::string& completingLine)
+{
+    command.DurationMs = command.AnswerData.isEmpty()
+                             ? NoDuration
+                             : StampDistanceMs(command.Attributes,
+                                               QByteArrayView(completingLine.data(), qsizetype(completingLine.size())));
 }
 
 } // namespace
@@ -363,6 +374,8 @@ void TLogParser::ProcessAnswer(const TLine& L)
         TCommand& last = FCommands.last();
         last.AnswerData = Cut(FAnswer, 0, HexDigits);
         last.Protocol = FKind;
+        // The host's ACK completes it.
+        SetDuration(last, L.Text);
     }
     FAnswer.clear();
     FState = TScanState::ssIdle;
@@ -381,6 +394,7 @@ void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
     command.Attributes = FPrefix;
     command.Protocol = TProtocol::pProtocol2;
     command.LineNumber = FLineNumber;
+    SetDuration(command, L.Text);
     AddCommand(std::move(command));
     ResetExchange();
 }
@@ -396,6 +410,7 @@ void TLogParser::ProcessPlainAnswer(const TLine& L, const TLine& Next)
         TCommand& last = FCommands.last();
         last.AnswerData = Cut(FAnswer, LeadingBlank, 0);
         last.Protocol = TProtocol::pPlain;
+        SetDuration(last, L.Text);
     }
     ResetExchange();
 }
@@ -420,6 +435,7 @@ void TLogParser::ProcessNgAnswer(const TLine& L)
     command.Attributes = FPrefix;
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
+    SetDuration(command, L.Text);
     AddCommand(std::move(command));
     ResetExchange();
 }

@@ -109,6 +109,7 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     header->resizeSection(colTime, qMax(160, timeWidth));
     header->resizeSection(colThread, 70);
     header->resizeSection(colCommand, 240);
+    CreateDurationColumn();
     // The window's minimum size follows from these, so that neither can be squeezed away.
     const int rowHeight = qMax(lvCommands->fontMetrics().height(), lvCommands->iconSize().height()) + 4;
     lvCommands->setMinimumHeight(header->sizeHint().height() + ScrollAreaChrome(*lvCommands) + LeastLines * rowHeight);
@@ -297,6 +298,10 @@ QWidget* TfmMain::CreateOptionsPage()
     placeAt(new QLabel(Shown("Команды-исключения\r\n(на чтение из лога):\r\nОдна строка -\r\nодин код команды"), page), {381, 11});
     memIgnoreCommand = makeMemo("memIgnoreCommand", QString());
     layout->Add(memIgnoreCommand, {379, 73, 102, 184});
+
+    btnStatistics = new QPushButton(QStringLiteral("Статистика"), page);
+    btnStatistics->setObjectName(QStringLiteral("btnStatistics"));
+    placeAt(btnStatistics, {500, 9});
     return page;
 }
 
@@ -344,6 +349,7 @@ void TfmMain::ConnectHandlers()
     connect(N5, &QAction::triggered, this, &TfmMain::PasteLog);
     connect(btnSearch, &QPushButton::clicked, this, &TfmMain::btnSearchClick);
     connect(btnFindError, &QPushButton::clicked, this, &TfmMain::btnFindErrorClick);
+    connect(btnStatistics, &QPushButton::clicked, this, &TfmMain::btnStatisticsClick);
     connect(N2, &QAction::triggered, this, &TfmMain::N2Click);
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { SetDefaultButton(btnSearch); });
     connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -8,6 +8,7 @@
 #include "playback/ReplaySession.h"
 #include "playback/Ulvex.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -31,6 +32,7 @@ class QTreeView;
 namespace kestrun {
 
 class TCommandListModel;
+class TStatisticsDialog;
 
 // The main window: loads a log, lists its commands, shows their details, searches, saves the
 // listing and replays commands to the register.
@@ -110,6 +112,12 @@ private:
     void ShowCurrentCommand(int Index, int Cycle);
     void SetRowSelected(int row, bool selected);
 
+    // Timing: the duration column and the statistics.
+    void CreateDurationColumn();
+    void ShowDurationColumn(bool shown);
+    void btnStatisticsClick();
+    void ShowRow(int row);
+
     // Settings.
     struct TStoredProperty
     {
@@ -146,6 +154,8 @@ private:
     bool FSplitterPlaced = false;
     int FDetailsRow = -1; // the row whose details memInfo holds; -1 when it holds anything else
     QPushButton* FDefaultButton = nullptr;
+    int FDurationColumn = 0; // 1 while the duration column is shown; kept in the settings
+    QPointer<TStatisticsDialog> FStatisticsDialog;
 
     TFileDialog dlgOpen;
     TFileDialog dlgSave;
@@ -179,6 +189,9 @@ private:
     QAction* N3 = nullptr;
     QAction* N2 = nullptr;
     QAction* N5 = nullptr;
+    QPushButton* btnStatistics = nullptr;
+    QMenu* pmColumns = nullptr;
+    QAction* actDurationColumn = nullptr;
 };
 
 } // namespace kestrun

@@ -72,7 +72,7 @@ int ToInt(const std::optional<QString>& text, int fallback)
 
 } // namespace
 
-// The seven stored properties, in the order they are configured, and where each one lives.
+// The stored properties, in the order they are configured, and where each one lives.
 std::vector<TfmMain::TStoredProperty> TfmMain::StoredProperties()
 {
     return {
@@ -83,6 +83,7 @@ std::vector<TfmMain::TStoredProperty> TfmMain::StoredProperties()
         {"dlgOpen.FilterIndex", &dlgOpen.FilterIndex},
         {"memCommandExceptions.Lines", memCommandExceptions},
         {"memIgnoreCommand.Lines", memIgnoreCommand},
+        {"lvCommands.DurationColumn", &FDurationColumn},
     };
 }
 
@@ -132,6 +133,7 @@ void TfmMain::RestoreSettings()
             SetMemoLines(std::get<QPlainTextEdit*>(stored.Place), *lines);
         }
     }
+    ShowDurationColumn(FDurationColumn != 0);
     updateGeometry();
     update();
 }

@@ -61,8 +61,8 @@ TEST_F(Cli, ListJsonGivesTheCellsAndStateOfEveryRow)
     EXPECT_EQ(r.Err, u"kestrun-cli list: Неверная длина FVLN\n"_s);
     const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
-    EXPECT_EQ(lines[1], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","State":-1})"_s);
-    EXPECT_EQ(lines[3], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки","State":1})"_s);
+    EXPECT_EQ(lines[1], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":0,"State":-1})"_s);
+    EXPECT_EQ(lines[3], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки","DurationMs":null,"State":1})"_s);
 }
 
 TEST_F(Cli, ListIgnoresCodesAndHonoursTheLocale)
@@ -72,7 +72,7 @@ TEST_F(Cli, ListIgnoresCodesAndHonoursTheLocale)
     const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[1].startsWith(u"0   12.03.2024"_s)) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].endsWith(u"ПРОДАЖА 100,00X1,000 Milk"_s)) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(u"ПРОДАЖА 100,00X1,000 Milk  0"_s)) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith(u"1 ! "_s)) << lines[2].toStdString();
 }
 
@@ -165,7 +165,7 @@ TEST_F(Cli, TextOutputShowsControlBytesAsTheWindowDoes)
     const Result list = Run({u"list"_s, LogPath()});
     EXPECT_EQ(list.ExitCode, 0) << list.Err.toStdString();
     EXPECT_FALSE(HasControlCharacters(list.Out)) << list.Out.toStdString();
-    EXPECT_TRUE(list.Out.endsWith(u"ПРОДАЖА 100.00X1.000 Хлеб <0x1B>[31m\n"_s)) << list.Out.toStdString();
+    EXPECT_TRUE(list.Out.endsWith(u"ПРОДАЖА 100.00X1.000 Хлеб <0x1B>[31m  0\n"_s)) << list.Out.toStdString();
 
     const Result details = Run({u"details"_s, LogPath(), u"0"_s});
     EXPECT_EQ(details.ExitCode, 0) << details.Err.toStdString();

@@ -3,6 +3,7 @@
 #include "log/Codepages.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -18,24 +19,58 @@ struct TExchange
     const char* Answer;
 };
 
+// The length byte of a protocol-1 frame holding the hex text's bytes.
+inline QByteArray FrameLengthText(const QByteArray& hex)
+{
+    return QByteArray::number(hex.simplified().count(' ') + 1, 16).rightJustified(2, '0').toUpper();
+}
+
+// One protocol-1 exchange with the driver's handshake; the request's lines carry `requestPrefix`,
+// the answer's `answerPrefix`.
+inline QByteArray Protocol1ExchangeText(const TExchange& exchange, const QByteArray& requestPrefix,
+                                    const QByteArray& answerPrefix)
+{
+    const QByteArray request = exchange.Request;
+    QByteArray text = requestPrefix + "-> 05\r\n" + requestPrefix + "<- 15\r\n" + requestPrefix + "-> 02 "
+                    + FrameLengthText(request) + ' ' + request + " 00\r\n" + requestPrefix + "<- 06\r\n";
+    if (exchange.Answer) {
+        const QByteArray answer = exchange.Answer;
+        text += answerPrefix + "<- 02\r\n" + answerPrefix + "<- " + FrameLengthText(answer) + "\r\n" + answerPrefix
+              + "<- " + answer + "\r\n" + answerPrefix + "<- 05\r\n" + answerPrefix + "-> 06\r\n";
+    }
+    return text;
+}
+
 // Protocol 1 with the driver's handshake around every frame, all lines at one time stamp.
 inline QByteArray Protocol1Log(const std::vector<TExchange>& exchanges)
 {
     const QByteArray prefix = "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol ";
-    const auto length = [](const QByteArray& hex) {
-        return QByteArray::number(hex.simplified().count(' ') + 1, 16).rightJustified(2, '0').toUpper();
+    QByteArray text;
+    for (const TExchange& exchange : exchanges)
+        text += Protocol1ExchangeText(exchange, prefix, prefix);
+    return text;
+}
+
+// A protocol-1 exchange that starts `StartMs` after 12.03.2024 23:59:00.000 and whose answer is
+// logged `DurationMs` after that.
+struct TTimedExchange
+{
+    TExchange Exchange;
+    qint64 StartMs;
+    int DurationMs;
+};
+
+// Protocol 1 with a stamp per exchange: its request's lines at the start, its answer's at the end.
+inline QByteArray TimedProtocol1Log(const std::vector<TTimedExchange>& exchanges)
+{
+    const QDateTime origin(QDate(2024, 3, 12), QTime(23, 59), Qt::UTC);
+    const auto prefix = [&origin](qint64 ms) {
+        return '[' + origin.addMSecs(ms).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz")).toLatin1()
+             + "] [00001A2C] [DEBUG] TPrinterProtocol ";
     };
     QByteArray text;
-    for (const TExchange& exchange : exchanges) {
-        const QByteArray request = exchange.Request;
-        text += prefix + "-> 05\r\n" + prefix + "<- 15\r\n" + prefix + "-> 02 " + length(request) + ' ' + request
-              + " 00\r\n" + prefix + "<- 06\r\n";
-        if (exchange.Answer) {
-            const QByteArray answer = exchange.Answer;
-            text += prefix + "<- 02\r\n" + prefix + "<- " + length(answer) + "\r\n" + prefix + "<- " + answer + "\r\n"
-                  + prefix + "<- 05\r\n" + prefix + "-> 06\r\n";
-        }
-    }
+    for (const TTimedExchange& timed : exchanges)
+        text += Protocol1ExchangeText(timed.Exchange, prefix(timed.StartMs), prefix(timed.StartMs + timed.DurationMs));
     return text;
 }
 

@@ -56,6 +56,13 @@ TCommand Record(const char* data, const char* answer, const QString& attributes,
     return c;
 }
 
+// The lines of these logs share one stamp, so every answered exchange took 0 ms.
+TCommand Timed(TCommand c, int32_t durationMs)
+{
+    c.DurationMs = durationMs;
+    return c;
+}
+
 struct ParseCase
 {
     const char* Name;
@@ -73,7 +80,8 @@ std::string Describe(const TCommands& commands)
     for (const TCommand& c : commands)
         text += "{Data=\"" + c.Data.toStdString() + "\" Answer=\"" + c.AnswerData.toStdString() + "\" Attributes=\"" +
                 Cp1251ToUnicode(c.Attributes).toStdString() + "\" " + ProtocolName(c.Protocol) +
-                " Line=" + std::to_string(c.LineNumber) + " Error=\"" + c.DriverError.toStdString() + "\"}\n";
+                " Line=" + std::to_string(c.LineNumber) + " Error=\"" + c.DriverError.toStdString() + "\" Ms=" +
+                std::to_string(c.DurationMs) + "}\n";
     return text;
 }
 
@@ -118,19 +126,19 @@ const QString BadFrame = QStringLiteral("Некорректный формат �
 
 INSTANTIATE_TEST_SUITE_P(WorkedExamples, ParseLogTest, ::testing::Values(
     ParseCase{"Protocol1", Protocol1Exchange, {},
-              {Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3)}, {}},
+              {Timed(Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3), 0)}, {}},
     ParseCase{"Protocol2",
               {P2("-> 8F 06 00 01 00 10 9F 81 BB 12 34"), P2("<- 06"), P2("<- 8F 07 00 01 00 10 00 CC DD 56 78"), Other()},
-              {}, {Record("10 8F BB", "10 00 CC DD", T, TProtocol::pProtocol2, 1)}, {}},
+              {}, {Timed(Record("10 8F BB", "10 00 CC DD", T, TProtocol::pProtocol2, 1), 0)}, {}},
     ParseCase{"NgWithControlBytes",
               {Ng("-> 05"), Ng("<- 06"), Ng("-> 02 03 10 AA BB 02"), Ng("<- 06"), Ng("<- 02 04 10 00 CC DD 05")},
-              {}, {Record("10 AA BB", "10 00 CC DD", Q + "]", TProtocol::pProtocolNg1, 3)}, {}},
+              {}, {Timed(Record("10 AA BB", "10 00 CC DD", Q + "]", TProtocol::pProtocolNg1, 3), 0)}, {}},
     ParseCase{"NgWithoutControlBytes", {Ng("-> 03 10 AA BB"), Ng("<- 04 10 00 CC DD")},
-              {}, {Record(" 10 AA BB", " 10 00 CC DD", Q + "]", TProtocol::pProtocolNg1Plain, 1)}, {}},
+              {}, {Timed(Record(" 10 AA BB", " 10 00 CC DD", Q + "]", TProtocol::pProtocolNg1Plain, 1), 0)}, {}},
     ParseCase{"PlainProtocol1", {P1("-> 03 10 AA BB"), P1("<- 06"), P1("<- 04"), P1("<- 10 00 CC DD"), Other()},
-              {}, {Record("10 AA BB", "10 00 CC DD", T, TProtocol::pPlain, 1)}, {}},
+              {}, {Timed(Record("10 AA BB", "10 00 CC DD", T, TProtocol::pPlain, 1), 0)}, {}},
     ParseCase{"Jpos", Jposed(Protocol1Exchange), {},
-              {Record("10 AA BB", "10 00 CC DD ", "[12.03.2024 10:15:30.123] Thread-7 D", TProtocol::pProtocolJpos1, 3)}, {}},
+              {Timed(Record("10 AA BB", "10 00 CC DD ", "[12.03.2024 10:15:30.123] Thread-7 D", TProtocol::pProtocolJpos1, 3), 0)}, {}},
     ParseCase{"DriverError", {T + " [ERROR] TFiscalPrinter - sample text"},
               {}, {Record("", "", {}, TProtocol::pNone, -1, "- sample text")}, {}}),
     kestrun::test::CaseName());
@@ -140,55 +148,55 @@ INSTANTIATE_TEST_SUITE_P(EdgeCases, ParseLogTest, ::testing::Values(
     ParseCase{"NoMarkers", {Other(), {}, QStringLiteral("Запуск драйвера")}, {}, {}, {}},
     ParseCase{"IgnoredRequestLosesItsAnswer",
               Protocol1Exchange + Replaced(Protocol1Exchange, 2, P1("-> 02 03 11 AA BB 02")), {QStringLiteral("11")},
-              {Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3)}, {}},
+              {Timed(Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3), 0)}, {}},
     ParseCase{"IgnoreCodeWrittenWithBlank",
               {P2("-> 8F 06 00 01 00 FF 0A 12 34"), P2("<- 8F 07 00 01 00 FF 0A 00 56 78"), Other()}, {QStringLiteral("FF 0A")},
               {}, {}},
     ParseCase{"MissingAnswerAfterAnsweredRequest", Protocol1Exchange + Protocol1Exchange.mid(0, 4), {},
-              {Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3),
+              {Timed(Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3), 0),
                Record("10 AA BB", "", T, TProtocol::pProtocol1, 12)}, {}},
     ParseCase{"EndsInsideProtocol1Request", Protocol1Exchange.mid(0, 3), {},
               {Record("10 AA BB", "", T, TProtocol::pProtocol1, 3)}, {}},
     ParseCase{"EndsInsidePlainRequestCutLikeProtocol1", {P1("-> 03 10 AA BB")}, {},
               {Record("AA", "", T, TProtocol::pPlain, 1)}, {}},
     ParseCase{"EnqWithTrailingBlankIsNoEnq", Replaced(Protocol1Exchange, 0, P1("-> 05 ")), {},
-              {Record("03 10 AA BB 02", "04 10 00 CC DD 05", T, TProtocol::pPlain, 3)}, {}},
+              {Timed(Record("03 10 AA BB 02", "04 10 00 CC DD 05", T, TProtocol::pPlain, 3), 0)}, {}},
     ParseCase{"Protocol2HeaderAndTrailerOnlyIsSync",
               {P2("-> 8F 06 00 01 00 12 34"), P2("<- 8F 07 00 01 00 10 00 56 78"), Other()}, {},
-              {Record("", "10 00", T, TProtocol::pProtocol2, 1)}, {}},
+              {Timed(Record("", "10 00", T, TProtocol::pProtocol2, 1), 0)}, {}},
     ParseCase{"Protocol2TrailingEscapeDropped",
               {P2("-> 8F 06 00 01 00 10 AA 12 34 9F"), P2("<- 8F 07 00 01 00 10 00 56 78")}, {},
-              {Record("10 AA", "10 00", T, TProtocol::pProtocol2, 1)}, {}},
+              {Timed(Record("10 AA", "10 00", T, TProtocol::pProtocol2, 1), 0)}, {}},
     ParseCase{"Protocol2EscapedEscape",
               {P2("-> 8F 06 00 01 00 10 9F 83 81 12 34"), P2("<- 8F 07 00 01 00 10 00 56 78")}, {},
-              {Record("10 9F 81", "10 00", T, TProtocol::pProtocol2, 1)}, {}},
+              {Timed(Record("10 9F 81", "10 00", T, TProtocol::pProtocol2, 1), 0)}, {}},
     ParseCase{"Protocol2BadEscapeStopsRun",
               {P2("-> 8F 06 00 01 00 10 AA 12 34"), P2("<- 8F 07 00 01 00 10 00 56 78"), Other(),
                P2("-> 8F 06 00 01 00 10 9F 82 12 34"), P2("<- 8F 07 00 01 00 10 00 56 78"), Other(),
                P2("-> 8F 06 00 01 00 11 AA 12 34"), P2("<- 8F 07 00 01 00 11 00 56 78")}, {},
-              {Record("10 AA", "10 00", T, TProtocol::pProtocol2, 1)}, BadFrame},
+              {Timed(Record("10 AA", "10 00", T, TProtocol::pProtocol2, 1), 0)}, BadFrame},
     ParseCase{"Protocol2RequestOverSeveralLines",
               {P2("-> 8F 08 00 01 00"), P2("-> 10 AA BB 12 34"), P2("<- 8F 07 00 01 00 10 00 56 78"), Other()}, {},
-              {Record("10 AA BB", "10 00", T, TProtocol::pProtocol2, 1)}, {}},
+              {Timed(Record("10 AA BB", "10 00", T, TProtocol::pProtocol2, 1), 0)}, {}},
     ParseCase{"DriverErrorWhileJoiningRequest",
               {P1("-> 05"), P1("-> 02 03 10 AA BB 02"), T + " [ERROR] TFiscalPrinter - Нет связи"}, {},
               {Record("10 AA BB", "", T, TProtocol::pProtocol1, 2, QStringLiteral("- Нет связи")),
                Record("", "", T, TProtocol::pProtocol1, 2)}, {}},
     ParseCase{"DriverErrorAfterExchangeKeepsDialect",
               Protocol1Exchange + QStringList{T + " [ERROR] TFiscalPrinter -"}, {},
-              {Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3),
+              {Timed(Record("10 AA BB", "10 00 CC DD ", T, TProtocol::pProtocol1, 3), 0),
                Record("", "", T, TProtocol::pProtocol1, -1, QStringLiteral("-"))}, {}},
     ParseCase{"MarkerSearchIsCaseSensitive",
               {T + " [debug] TPrinterProtocol -> 05", T + " [debug] TPrinterProtocol -> 02 03 10 AA BB 02",
                T + " [debug] TPrinterProtocol <- 06"}, {}, {}, {}},
     ParseCase{"NgFFAnswerKeepsWaiting", {Ng("-> 03 10 AA BB"), Ng("<- FF"), Ng("<- 02 04 10 00 CC DD 05")}, {},
-              {Record("AA", "10 00 CC DD", Q + "]", TProtocol::pProtocolNg1, 1)}, {}},
+              {Timed(Record("AA", "10 00 CC DD", Q + "]", TProtocol::pProtocolNg1, 1), 0)}, {}},
     ParseCase{"MarkerTwiceTakesFirst", {P1("-> 03 10 [DEBUG] TPrinterProtocol -> AA"), P1("<- 06")}, {},
               {Record("10 [DEBUG] TPrinterProtocol -> AA", "", T, TProtocol::pPlain, 1)}, {}},
     ParseCase{"CyrillicPrefix",
               Replaced(Protocol1Exchange, 0, QStringLiteral("[12.03.2024 10:15:30.123] [Поток 7]  [DEBUG] TPrinterProtocol -> 05")),
-              {}, {Record("10 AA BB", "10 00 CC DD ", QStringLiteral("[12.03.2024 10:15:30.123] [Поток 7] "),
-                          TProtocol::pProtocol1, 3)}, {}},
+              {}, {Timed(Record("10 AA BB", "10 00 CC DD ", QStringLiteral("[12.03.2024 10:15:30.123] [Поток 7] "),
+                          TProtocol::pProtocol1, 3), 0)}, {}},
     ParseCase{"GarbagePayloads",
               {P1("-> 05"), P1("-> 02 zz"), P1("<- 06"), P2("-> xx yy"), P2("<- 8F 9F"), Ng("-> 1"), Ng("<- 2")}, {},
               {Record("", "", T, TProtocol::pProtocol1, 2), Record("", "", T, TProtocol::pProtocol2, 4),

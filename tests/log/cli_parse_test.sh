@@ -35,7 +35,7 @@ printf '%s -> 8F 06 00 01 00 10 AA 12 34\r\n%s <- 8F 07 00 01 00 10 00 56 78\r\n
 check "bad frame exit" 1 $?
 check "bad frame message" "kestrun-cli parse: Некорректный формат пакета" "$(cat "$tmp/err")"
 check "records before bad frame" \
-  '{"Data":"10 AA","Attributes":"[12.03.2024 10:15:30.123] [00001A2C]","AnswerData":"10 00","Protocol":"pProtocol2","LineNumber":1,"DriverError":""}' \
+  '{"Data":"10 AA","Attributes":"[12.03.2024 10:15:30.123] [00001A2C]","AnswerData":"10 00","Protocol":"pProtocol2","LineNumber":1,"DriverError":"","DurationMs":0}' \
   "$(cat "$tmp/out")"
 
 "$cli" parse > /dev/null 2>&1

@@ -1,0 +1,18 @@
+// A build without the window's libraries draws no pictures.
+#include "Picture.h"
+
+#include "log/Exception.h"
+
+namespace kestrun::cli {
+
+std::unique_ptr<QCoreApplication> CreateApplication(int& argc, char** argv)
+{
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+void WriteTimelinePicture(const std::vector<TTimelinePoint>&, const QList<TSlowCommand>&, const QString&)
+{
+    throw Exception(QStringLiteral("this kestrun-cli was built without the window libraries and draws no pictures"));
+}
+
+} // namespace kestrun::cli

@@ -1,0 +1,40 @@
+// The picture drawn with the window's timeline chart.
+#include "Picture.h"
+
+#include "TimelineView.h"
+
+#include <QApplication>
+#include <cstring>
+
+namespace kestrun::cli {
+
+namespace {
+
+constexpr QSize PictureSize(1200, 600);
+
+// Whether --plot stands among the options (before "--").
+bool AsksForPicture(int argc, char** argv)
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strcmp(argv[i], "--plot") == 0 || std::strncmp(argv[i], "--plot=", 7) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<QCoreApplication> CreateApplication(int& argc, char** argv)
+{
+    if (!AsksForPicture(argc, argv))
+        return std::make_unique<QCoreApplication>(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+void WriteTimelinePicture(const std::vector<TTimelinePoint>& points, const QList<TSlowCommand>& slowest,
+                          const QString& fileName)
+{
+    SaveTimelinePicture(points, slowest, fileName, PictureSize);
+}
+
+} // namespace kestrun::cli

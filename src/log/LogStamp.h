@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QtGlobal>
+#include <cstdint>
+#include <optional>
+
+namespace kestrun {
+
+// The moment a log line's time stamp names, "[DD.MM.YYYY HH:MM:SS.mmm]" at the line's start, in
+// milliseconds since 1 January 1970 (the stamp's own clock; it carries no time zone). nullopt for a
+// line without a stamp or with one that does not read as a real date and time.
+std::optional<qint64> LogStampMs(QByteArrayView line);
+
+// Milliseconds from the stamp of `fromLine` to that of `toLine`; NoDuration (Command.h) when either
+// stamp cannot be read, the second lies before the first, or the distance does not fit.
+int32_t StampDistanceMs(QByteArrayView fromLine, QByteArrayView toLine);
+
+} // namespace kestrun
