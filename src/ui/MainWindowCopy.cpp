@@ -29,12 +29,12 @@ void TfmMain::CreateCopyActions()
     // After the designed items, so those keep their places.
     pmMain->addSeparator();
     for (const TItem& item : items) {
+        if (item.Member == &TfmMain::actExportCsv)
+            pmMain->addSeparator();
         QAction* action = pmMain->addAction(QString::fromUtf8(item.Caption));
         action->setObjectName(QLatin1String(item.Name));
         connect(action, &QAction::triggered, this, [this, run = item.Run] { run(this); });
         this->*item.Member = action;
-        if (item.Member == &TfmMain::actExportCsv)
-            pmMain->addSeparator();
     }
     dlgExport.Filter = QStringLiteral("*.csv|*.csv|*.jsonl|*.jsonl|*.*|*.*");
     dlgExport.FileName = QStringLiteral("Log");
