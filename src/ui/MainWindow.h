@@ -49,6 +49,8 @@ public:
     void LoadLogFile(const QString& fileName);
     const TCommands& Commands() const { return FCommands; }
     bool Finished() const { return FFinished; }
+    // A filter change is still being worked through.
+    bool Filtering() const { return FFilterPass != nullptr; }
 
     // The replay's events; all but RunFinished are called on the replay thread.
     void CommandStarted(const TCommandStart& start) override;

@@ -217,6 +217,18 @@ TEST_F(FilterTest, KeysReachSearchFilterGoToAndErrors)
     EXPECT_EQ(CurrentCommand(), 1);
 }
 
+TEST_F(FilterTest, CtrlEndReachesTheEndOfTheDetails)
+{
+    Load(MixedLog());
+    SelectRows({4});
+    auto* info = Child<QPlainTextEdit>("memInfo");
+    ASSERT_FALSE(info->toPlainText().isEmpty());
+    info->setFocus();
+    Key(info, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(info->textCursor().atEnd());
+    EXPECT_TRUE(info->isReadOnly());
+}
+
 TEST_F(FilterTest, EnterOnAListRowOpensNoFile)
 {
     Load({ShortStatus, OpenShift});
