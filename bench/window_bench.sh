@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Opens a synthetic driver log in the window (offscreen) and reports the time to a usable list,
-# to all row texts, of a full search and of "Найти ошибку", and the peak memory.
+# to all row texts, of a full search and of "Найти ошибку", of each filter change (limit 150 ms),
+# and the peak memory.
 #
 #   bench/window_bench.sh [SIZE_MB]        (default 200)
 #

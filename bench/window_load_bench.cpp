@@ -1,6 +1,7 @@
 // Opens a log in the real window (offscreen) the way a user does and reports how long the list
 // takes to become usable, how long until every row's texts are made, how long a search and
-// "Найти ошибку" over all rows take, and the peak memory.
+// "Найти ошибку" over all rows take, how long each filter change takes to show its rows (and the
+// longest the event loop waited meanwhile), and the peak memory.
 //
 //   kestrun-window-bench LOG
 #include "CommandListModel.h"
@@ -8,6 +9,7 @@
 #include "MainWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -15,7 +17,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <vector>
 #include <sys/resource.h>
 
 namespace {
@@ -46,6 +51,39 @@ private:
 };
 
 double Seconds(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e9; }
+
+double Milliseconds(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
+
+// A filter change must show its rows within this time.
+constexpr double FilterLimitMs = 150;
+
+struct TFilterTiming
+{
+    double ShownMs = 0;
+    double LongestPauseMs = 0; // the longest the event loop was held at a time
+    int Rows = 0;
+};
+
+// Makes one filter change and runs the event loop until the list shows its result.
+template <class Change>
+TFilterTiming TimeFilter(kestrun::TfmMain& window, const kestrun::TCommandListModel& model, Change change)
+{
+    TFilterTiming timing;
+    QElapsedTimer timer;
+    QElapsedTimer pause;
+    timer.start();
+    pause.start();
+    change();
+    timing.LongestPauseMs = Milliseconds(pause);
+    while (window.Filtering()) {
+        pause.restart();
+        QCoreApplication::processEvents();
+        timing.LongestPauseMs = std::max(timing.LongestPauseMs, Milliseconds(pause));
+    }
+    timing.ShownMs = Milliseconds(timer);
+    timing.Rows = model.rowCount();
+    return timing;
+}
 
 long PeakMegabytes()
 {
@@ -98,11 +136,41 @@ int main(int argc, char** argv)
     window.findChild<QPushButton*>(QStringLiteral("btnSearch"))->click();
     const double search = Seconds(timer);
 
+    auto* errorsOnly = window.findChild<QCheckBox*>(QStringLiteral("chkFilterErrors"));
+    auto* hidePolls = window.findChild<QCheckBox*>(QStringLiteral("chkHidePolls"));
+    auto* commands = window.findChild<QLineEdit*>(QStringLiteral("edtFilterCommands"));
+    auto* text = window.findChild<QLineEdit*>(QStringLiteral("edtFilter"));
+    const std::pair<const char*, std::function<void()>> filters[] = {
+        {"only errors", [&] { errorsOnly->setChecked(true); }},
+        {"errors off", [&] { errorsOnly->setChecked(false); }},
+        {"hide status polls", [&] { hidePolls->setChecked(true); }},
+        {"command 80 (polls hidden)", [&] { commands->setText(QStringLiteral("80")); }},
+        {"command name and text", [&] {
+             commands->setText(QStringLiteral("продажа"));
+             text->setText(QStringLiteral("нет такого текста"));
+         }},
+        {"text off", [&] { text->clear(); }},
+        {"clear all", [&] {
+             commands->clear();
+             hidePolls->setChecked(false);
+         }},
+    };
+    std::vector<std::pair<const char*, TFilterTiming>> filterTimings;
+    for (const auto& [name, change] : filters)
+        filterTimings.emplace_back(name, TimeFilter(window, *model, change));
+
     std::printf("log: %s (%.1f MB, %d rows)\n", qPrintable(fileName), double(QFileInfo(fileName).size()) / 1048576.0, rows);
     std::printf("choosing the file to a usable list:   %6.2f s\n", usable);
     std::printf("every row's texts made (background):  %6.2f s\n", allTexts);
     std::printf("\"Найти ошибку\" from the first row:     %6.3f s\n", findError);
     std::printf("search without a match (all rows):    %6.3f s\n", search);
+    bool withinLimit = true;
+    for (const auto& [name, timing] : filterTimings) {
+        std::printf("filter %-27s %7.1f ms to %7d rows (limit %.0f ms), longest pause %5.1f ms\n", name,
+                    timing.ShownMs, timing.Rows, FilterLimitMs, timing.LongestPauseMs);
+        withinLimit = withinLimit && timing.ShownMs <= FilterLimitMs;
+    }
+    std::printf("filter changes within %.0f ms:         %s\n", FilterLimitMs, withinLimit ? "yes" : "NO");
     std::printf("peak memory:                          %6ld MB\n", PeakMegabytes());
     return 0;
 }

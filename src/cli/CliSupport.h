@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decode/RowFormats.h"
 #include "log/Command.h"
 #include "log/LogLoader.h"
 
@@ -78,8 +79,5 @@ void FinishOutput();
 void WriteErr(const QString& text);   // UTF-8 to standard error, a line end appended
 // Reports a failed command as "kestrun-cli NAME: message"; returns ExitFailure.
 int ReportFailure(const char* command, const QString& message);
-
-// A JSON string literal, quotes included.
-void AppendJsonString(QByteArray& out, const QString& value);
 
 } // namespace kestrun::cli

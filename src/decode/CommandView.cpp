@@ -203,6 +203,14 @@ TSearchResult ForwardSearch(int count, int firstSelected, const std::function<bo
     return {TSearchOutcome::soNotFound};
 }
 
+int BackwardSearch(int before, const std::function<bool(int)>& test)
+{
+    for (int j = before - 1; j >= 0; --j)
+        if (test(j))
+            return j;
+    return -1;
+}
+
 QByteArray ListingText(const TCommands& commands)
 {
     QByteArray out;

@@ -86,6 +86,9 @@ struct TSearchResult
 };
 TSearchResult ForwardSearch(int count, int firstSelected, const std::function<bool(int)>& test);
 
+// The last row before `before` that passes, -1 when none; none is selected (-1) searches nothing.
+int BackwardSearch(int before, const std::function<bool(int)>& test);
+
 // The saved listing: Windows-1251, CR LF lines.
 QByteArray ListingText(const TCommands& commands);
 // Throws kestrun::Exception when the file cannot be created or written.

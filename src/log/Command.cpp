@@ -57,6 +57,13 @@ bool HasAnswerError(const TCommand& command)
     return ErrorByteOf(command.AnswerData) > 0;
 }
 
+bool HasPlayedAnswerError(const TCommand& command)
+{
+    if (!command.Played)
+        return false;
+    return command.PlayedAnswerData.isEmpty() || ErrorByteOf(command.PlayedAnswerData) > 0;
+}
+
 QByteArray GetCommandTime(const TCommand& command)
 {
     if (command.Attributes.size() < 2)

@@ -62,6 +62,8 @@ uint16_t GetCommandCodeOfData(const QByteArray& data);
 uint16_t GetCommandCode(const TCommand& command);
 int GetAnswerErrorCode(const TCommand& command);
 bool HasAnswerError(const TCommand& command);
+// A replayed command whose answer is missing or reports an error.
+bool HasPlayedAnswerError(const TCommand& command);
 QByteArray GetCommandTime(const TCommand& command);
 QByteArray GetCommandThread(const TCommand& command);
 

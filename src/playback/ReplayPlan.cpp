@@ -2,6 +2,8 @@
 
 #include "Player.h"
 
+#include <QSet>
+
 namespace kestrun {
 
 TReplayRange TReplayRange::All() { return {}; }
@@ -24,6 +26,22 @@ TReplayRange TReplayRange::SelectedRows(QList<int32_t> rows)
 {
     TReplayRange range;
     range.Rows = std::move(rows);
+    return range;
+}
+
+TReplayRange TReplayRange::Within(const QList<int32_t>& shown) const
+{
+    const int32_t first = qMax(0, First);
+    const QSet<int32_t> chosen = Rows ? QSet<int32_t>(Rows->begin(), Rows->end()) : QSet<int32_t>();
+    QList<int32_t> rows;
+    for (const int32_t row : shown) {
+        const bool inSpan = row >= first && (Count <= 0 || row - first < Count);
+        if (inSpan && (!Rows || chosen.contains(row)))
+            rows.append(row);
+    }
+    TReplayRange range = SelectedRows(std::move(rows));
+    range.Loop = Loop;
+    range.Cycles = Cycles;
     return range;
 }
 

@@ -34,6 +34,8 @@ struct TReplayRange
     // The row alone; a negative row stands for the first command.
     static TReplayRange OneRow(int32_t row);
     static TReplayRange SelectedRows(QList<int32_t> rows);
+    // The same range narrowed to the rows a filtered list shows.
+    TReplayRange Within(const QList<int32_t>& shown) const;
 };
 
 // The replay exception list a run starts with: the command that searches a fiscal document.

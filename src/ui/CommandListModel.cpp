@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <algorithm>
+#include <numeric>
 
 namespace kestrun {
 
@@ -21,6 +23,8 @@ const char* const StateIconNames[] = {
 
 const QColor Red(255, 0, 0);
 const QColor Purple(128, 0, 128);
+const QColor PlayedErrorBackground(255, 214, 153);
+const QString PlayedErrorTip = QStringLiteral("Ошибка при воспроизведении");
 
 } // namespace
 
@@ -45,36 +49,78 @@ void TCommandListModel::Reset(const TCommands* commands)
     FStates.assign(n, StateUnknown);
     FComputed = 0;
     FAheadCursor = 0;
+    FShown.reset();
     endResetModel();
+}
+
+void TCommandListModel::SetShown(std::optional<QList<int>> shown)
+{
+    beginResetModel();
+    FShown = std::move(shown);
+    endResetModel();
+}
+
+int TCommandListModel::CommandAt(int row) const { return FShown ? FShown->at(row) : row; }
+
+int TCommandListModel::RowOf(int command) const
+{
+    const int row = RowAtOrAfter(command);
+    return row >= 0 && CommandAt(row) == command ? row : -1;
+}
+
+int TCommandListModel::RowAtOrAfter(int command) const
+{
+    if (command < 0 || command >= CommandCount())
+        return -1;
+    if (!FShown)
+        return command;
+    const auto at = std::lower_bound(FShown->begin(), FShown->end(), command);
+    return at == FShown->end() ? -1 : int(at - FShown->begin());
+}
+
+QModelIndex TCommandListModel::IndexOf(int command) const
+{
+    const int row = RowOf(command);
+    return row < 0 ? QModelIndex() : index(row, 0);
+}
+
+QList<int> TCommandListModel::ShownCommands() const
+{
+    if (FShown)
+        return *FShown;
+    QList<int> all(CommandCount());
+    std::iota(all.begin(), all.end(), 0);
+    return all;
 }
 
 void TCommandListModel::Clear() { Reset(nullptr); }
 
-const TCommandRow& TCommandListModel::Row(int row) const
+const TCommandRow& TCommandListModel::Row(int command) const
 {
-    std::unique_ptr<TCommandRow>& cached = FRows[size_t(row)];
+    std::unique_ptr<TCommandRow>& cached = FRows[size_t(command)];
     if (!cached) {
-        cached = std::make_unique<TCommandRow>(MakeCommandRow(FCommands->at(row)));
+        cached = std::make_unique<TCommandRow>(MakeCommandRow(FCommands->at(command)));
         ++FComputed;
-        if (FStates[size_t(row)] == StateUnknown)
-            FStates[size_t(row)] = int8_t(cached->StateImage);
+        if (FStates[size_t(command)] == StateUnknown)
+            FStates[size_t(command)] = int8_t(cached->StateImage);
     }
     return *cached;
 }
 
-int TCommandListModel::StateImage(int row) const
+int TCommandListModel::StateImage(int command) const
 {
-    if (FStates[size_t(row)] == StateUnknown)
-        Row(row);
-    return FStates[size_t(row)];
+    if (FStates[size_t(command)] == StateUnknown)
+        Row(command);
+    return FStates[size_t(command)];
 }
 
-void TCommandListModel::SetStateImage(int row, int image)
+void TCommandListModel::SetStateImage(int command, int image)
 {
-    if (row < 0 || row >= rowCount())
+    if (command < 0 || command >= CommandCount())
         return;
-    FStates[size_t(row)] = int8_t(image);
-    emit dataChanged(index(row, 0), index(row, colCount - 1));
+    FStates[size_t(command)] = int8_t(image);
+    if (const int row = RowOf(command); row >= 0)
+        emit dataChanged(index(row, 0), index(row, colCount - 1));
 }
 
 void TCommandListModel::SetStateImages(const std::vector<int8_t>& images)
@@ -82,14 +128,15 @@ void TCommandListModel::SetStateImages(const std::vector<int8_t>& images)
     if (images.size() != FStates.size() || images.empty())
         return;
     FStates = images;
-    emit dataChanged(index(0, 0), index(rowCount() - 1, colCount - 1));
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, colCount - 1));
 }
 
 bool TCommandListModel::ComputeAhead(int budgetMs)
 {
     QElapsedTimer timer;
     timer.start();
-    const int n = rowCount();
+    const int n = CommandCount();
     while (FAheadCursor < n) {
         Row(FAheadCursor++);
         if ((FAheadCursor & 63) == 0 && timer.elapsed() >= budgetMs)
@@ -110,15 +157,17 @@ void TCommandListModel::SetBaseFont(const QFont& font)
 
 int TCommandListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(FRows.size());
+    if (parent.isValid())
+        return 0;
+    return FShown ? int(FShown->size()) : CommandCount();
 }
 
 int TCommandListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : colCount; }
 
-TCellStyle TCommandListModel::CellStyle(const QModelIndex& index) const
+TCellStyle TCommandListModel::CellStyle(int command, int column) const
 {
-    const TCommandRow& row = Row(index.row());
-    return GetCellStyle(StateImage(index.row()), row.Command, row.Data, index.column());
+    const TCommandRow& row = Row(command);
+    return GetCellStyle(StateImage(command), row.Command, row.Data, column);
 }
 
 QVariant TCommandListModel::data(const QModelIndex& index, int role) const
@@ -126,18 +175,19 @@ QVariant TCommandListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const int column = index.column();
+    const int command = CommandAt(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return DisplayText(Row(index.row()).Cell(column));
+        return DisplayText(Row(command).Cell(column));
     case Qt::DecorationRole: {
-        const int state = StateImage(index.row());
+        const int state = StateImage(command);
         if (column != colTime)
             return {};
         // Rows without a picture keep its room, so the times stay in one column.
         return state >= 0 && state < 3 ? FStateIcons[state] : FBlankIcon;
     }
     case Qt::ForegroundRole: {
-        const TCellStyle style = CellStyle(index);
+        const TCellStyle style = CellStyle(command, column);
         if (style.Purple)
             return Purple;
         if (style.Red)
@@ -145,13 +195,18 @@ QVariant TCommandListModel::data(const QModelIndex& index, int role) const
         return {};
     }
     case Qt::FontRole: {
-        const TCellStyle style = CellStyle(index);
+        const TCellStyle style = CellStyle(command, column);
         if (style.CourierNew)
             return FCourierFont;
         if (style.Bold)
             return FBoldFont;
         return FBaseFont;
     }
+    case Qt::BackgroundRole:
+        // The state image keeps its designed meaning; a failed replay is marked besides it.
+        return HasPlayedAnswerError(FCommands->at(command)) ? QVariant(PlayedErrorBackground) : QVariant();
+    case Qt::ToolTipRole:
+        return HasPlayedAnswerError(FCommands->at(command)) ? QVariant(PlayedErrorTip) : QVariant();
     default:
         return {};
     }

@@ -7,12 +7,15 @@
 #include <QFont>
 #include <QIcon>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kestrun {
 
-// The rows of the command list: one per command, the texts of each made once, on first use
-// (drawing, search) or ahead of time by ComputeAhead, and kept.
+// The rows of the command list: one per shown command, the texts of each made once, on first use
+// (drawing, search) or ahead of time by ComputeAhead, and kept. Every command is shown until a
+// filter narrows the list; the model's own rows are then the shown ones, while Row, StateImage
+// and SetStateImage keep taking the command's index in the whole list.
 class TCommandListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,10 +27,23 @@ public:
     void Reset(const TCommands* commands);
     void Clear();
 
-    // The row's cells and the state image it got when loaded.
-    const TCommandRow& Row(int row) const;
-    int StateImage(int row) const;
-    void SetStateImage(int row, int image);
+    int CommandCount() const { return int(FRows.size()); }
+    // The commands the list shows, ascending; nothing shows them all.
+    void SetShown(std::optional<QList<int>> shown);
+    bool Filtered() const { return FShown.has_value(); }
+    // The command a list row shows, and the list row of a command (-1 when it is not shown).
+    int CommandAt(int row) const;
+    int RowOf(int command) const;
+    // The list row of the command, or of the first shown command after it; -1 when none.
+    int RowAtOrAfter(int command) const;
+    QModelIndex IndexOf(int command) const;
+    // The shown commands in list order.
+    QList<int> ShownCommands() const;
+
+    // The command's cells and the state image it got when loaded.
+    const TCommandRow& Row(int command) const;
+    int StateImage(int command) const;
+    void SetStateImage(int command, int image);
     // Gives every row the same image in one change, as the start of a run does.
     void SetStateImages(const std::vector<int8_t>& images);
 
@@ -45,9 +61,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    TCellStyle CellStyle(const QModelIndex& index) const;
+    TCellStyle CellStyle(int command, int column) const;
 
     const TCommands* FCommands = nullptr;
+    std::optional<QList<int>> FShown;
     mutable std::vector<std::unique_ptr<TCommandRow>> FRows;
     mutable std::vector<int8_t> FStates;
     mutable int FComputed = 0;

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,7 +37,6 @@ const QSize ClientSize(814, 584);
 const QSize PageSize(793, 429);
 // The list and the details pane never shrink below this many lines.
 constexpr int LeastLines = 3;
-constexpr int InfoPaneHeight = 189;
 constexpr int SplitterHandle = 8;
 
 // Texts keep their CR LF as written; widgets break lines at LF.
@@ -46,6 +46,14 @@ QFont WindowFont()
 {
     QFont font(QStringLiteral("Tahoma"), 8);
     font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+// A fixed-pitch font the system has, for when the designed one is missing.
+QFont InstalledFixedFont(int pointSize)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(pointSize);
     return font;
 }
 
@@ -116,10 +124,16 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     memInfo->setMinimumHeight(ScrollAreaChrome(*memInfo) + 2 * int(memInfo->document()->documentMargin())
                               + LeastLines * memInfo->fontMetrics().lineSpacing());
 
+    FFilterTimer = new QTimer(this);
+    FFilterTimer->setInterval(0);
+    connect(FFilterTimer, &QTimer::timeout, this, &TfmMain::FilterSlice);
+    ShowStatusInfo();
+
     FRowsTimer = new QTimer(this);
     FRowsTimer->setInterval(0);
     connect(FRowsTimer, &QTimer::timeout, this, &TfmMain::ComputeRowsSlice);
     ConnectHandlers();
+    CreateShortcuts();
 
     // A saved device that cannot be set up any more leaves the built-in default in its place.
     try {
@@ -145,6 +159,7 @@ TfmMain::~TfmMain()
     StopPlay();
     setAcceptDrops(false);
     SetPropertiesDialog({});
+    StopFilter();
     FModel->Clear();
     FCommands.clear();
     FDriver.reset();
@@ -213,6 +228,11 @@ void TfmMain::CreateControls()
     pgcLog->setObjectName(QStringLiteral("pgcLog"));
     pgcLog->addTab(CreateLogPage(), QStringLiteral("Лог"));
     pgcLog->addTab(CreateOptionsPage(), QStringLiteral("Параметры"));
+    // The free end of the tab row holds the status information, so no designed control moves.
+    lblStatusInfo = new QLabel(pgcLog);
+    lblStatusInfo->setObjectName(QStringLiteral("lblStatusInfo"));
+    lblStatusInfo->setContentsMargins(0, 0, 4, 0);
+    pgcLog->setCornerWidget(lblStatusInfo, Qt::TopRightCorner);
     layout->Add(pgcLog, {8, 120, 801, 457}, TAnchor::aStretchBoth);
 
     CreateContextMenu();
@@ -241,7 +261,7 @@ QWidget* TfmMain::CreateLogPage()
     splitter->setChildrenCollapsible(false);
     splitter->installEventFilter(this);
 
-    lvCommands = new QTreeView(splitter);
+    lvCommands = new QTreeView(CreateListPane(splitter));
     lvCommands->setObjectName(QStringLiteral("lvCommands"));
     lvCommands->setRootIsDecorated(false);
     lvCommands->setItemsExpandable(false);
@@ -253,6 +273,8 @@ QWidget* TfmMain::CreateLogPage()
     lvCommands->setContextMenuPolicy(Qt::CustomContextMenu);
     lvCommands->setIconSize(QSize(16, 16));
     lvCommands->setTextElideMode(Qt::ElideRight);
+    lvCommands->parentWidget()->layout()->addWidget(lvCommands);
+    lvCommands->installEventFilter(this);
 
     memInfo = new QPlainTextEdit(splitter);
     memInfo->setObjectName(QStringLiteral("memInfo"));
@@ -261,6 +283,10 @@ QWidget* TfmMain::CreateLogPage()
     memInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The keyboard moves through the details too (Ctrl+End), while they stay read-only.
+    memInfo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    if (!QFontInfo(memInfo->font()).fixedPitch())
+        memInfo->setFont(InstalledFixedFont(memInfo->font().pointSize()));
 
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
@@ -282,6 +308,10 @@ QWidget* TfmMain::CreateOptionsPage()
     chkInfinitePlay = new QCheckBox(QStringLiteral("Зациклить воспроизведение"), page);
     chkInfinitePlay->setObjectName(QStringLiteral("chkInfinitePlay"));
     placeAt(chkInfinitePlay, {8, 37});
+
+    chkFindPlayedErrors = new QCheckBox(QStringLiteral("\"Найти ошибку\" учитывает ошибки воспроизведения"), page);
+    chkFindPlayedErrors->setObjectName(QStringLiteral("chkFindPlayedErrors"));
+    placeAt(chkFindPlayedErrors, {8, 272});
 
     auto makeMemo = [page](const char* name, const QString& text) {
         auto* memo = new QPlainTextEdit(text, page);
@@ -321,6 +351,7 @@ void TfmMain::CreateContextMenu()
     N2 = add("N2", QStringLiteral("Сохранить в файл..."));
     pmMain->addSeparator();
     N5 = add("N5", QStringLiteral("Вставить из буфера обмена"));
+    CreateCopyActions();
 }
 
 void TfmMain::ConnectHandlers()
@@ -413,13 +444,24 @@ void TfmMain::dropEvent(QDropEvent* event)
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == lvCommands && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            CopyRows(TRowFormat::rfTabs);
+            return true;
+        }
+        // Enter on a row is no request to open a file: it stops here instead of reaching the
+        // default button.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            return true;
+    }
     if (watched == edtSearch && event->type() == QEvent::MouseButtonPress)
         SetDefaultButton(btnSearch);
     // The details pane gets its design height once the splitter has its first real size.
     if (watched == splitter && event->type() == QEvent::Resize && !FSplitterPlaced && splitter->height() > 0) {
         FSplitterPlaced = true;
         const int total = splitter->height() - splitter->handleWidth();
-        splitter->setSizes({qMax(0, total - InfoPaneHeight), InfoPaneHeight});
+        splitter->setSizes({qMax(0, total - FInfoHeight), FInfoHeight});
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -3,6 +3,8 @@
 #include "BusyQuery.h"
 #include "Dialogs.h"
 #include "SettingsFile.h"
+#include "decode/CommandFilter.h"
+#include "decode/RowFormats.h"
 #include "log/Command.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
@@ -12,6 +14,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -33,6 +36,7 @@ namespace kestrun {
 
 class TCommandListModel;
 class TStatisticsDialog;
+class TFilterBar;
 
 // The main window: loads a log, lists its commands, shows their details, searches, saves the
 // listing and replays commands to the register.
@@ -47,6 +51,8 @@ public:
     void LoadLogFile(const QString& fileName);
     const TCommands& Commands() const { return FCommands; }
     bool Finished() const { return FFinished; }
+    // A filter change is still being worked through.
+    bool Filtering() const { return FFilterPass != nullptr; }
 
     // The replay's events; all but RunFinished are called on the replay thread.
     void CommandStarted(const TCommandStart& start) override;
@@ -74,7 +80,8 @@ private:
     // Loading.
     void btnOpenClick();
     void PasteLog();
-    void LoadLog(const std::function<void()>& load, const QString& source);
+    // False when nothing was loaded.
+    bool LoadLog(const std::function<void()>& load, const QString& source);
     static QString OpenLogPrompt();
     void StartComputingRows();
     void ComputeRowsSlice();
@@ -86,14 +93,36 @@ private:
     void ShowDetails(int row);
     int FirstSelectedRow() const;
     QList<int> SelectedRows() const;
+    // The commands behind the selected rows, ascending.
+    QList<int> SelectedCommands() const;
     void SelectOnly(int row);
     void SetDefaultButton(QPushButton* button);
 
     // Search and diagnostics.
     void btnSearchClick();
     void btnFindErrorClick();
+    // `test` takes a command index; the search walks the rows shown.
     void Search(const std::function<bool(int)>& test);
+    void SearchBackward(const std::function<bool(int)>& test);
+    std::function<bool(int)> SearchTest() const;    // the search box's
+    std::function<bool(int)> FindErrorTest() const; // "Найти ошибку"'s
     void N2Click();
+
+    // Filter, status information and going to a command.
+    QWidget* CreateListPane(QWidget* parent);
+    void StartFilter();
+    void StopFilter();
+    void FilterSlice();
+    void ApplyShown(std::optional<QList<int>> shown);
+    void CountErrors();
+    void ShowStatusInfo();
+    void GoToCommand(int command);
+
+    // Copy, export and keys.
+    void CreateCopyActions();
+    void CreateShortcuts();
+    void CopyRows(TRowFormat format);
+    void ExportRows(TRowFormat format);
 
     // Status query and driver settings.
     void btnGetStatusClick();
@@ -110,7 +139,7 @@ private:
     bool OnErrorQuery(const TErrorQuestion& question);
     void OnError(const TRunNotice& notice);
     void ShowCurrentCommand(int Index, int Cycle);
-    void SetRowSelected(int row, bool selected);
+    void SetRowSelected(int command, bool selected);
 
     // Timing: the duration column and the statistics.
     void CreateDurationColumn();
@@ -152,10 +181,18 @@ private:
     QTimer* FRowsTimer = nullptr;
     bool FRowsShowProgress = false;
     bool FSplitterPlaced = false;
-    int FDetailsRow = -1; // the row whose details memInfo holds; -1 when it holds anything else
+    int FInfoHeight = 189; // the details pane's height when the splitter is first placed
+    int FDetailsRow = -1; // the command whose details memInfo holds; -1 when it holds anything else
     QPushButton* FDefaultButton = nullptr;
     int FDurationColumn = 0; // 1 while the duration column is shown; kept in the settings
     QPointer<TStatisticsDialog> FStatisticsDialog;
+    TFilterBar* FFilterBar = nullptr;
+    QTimer* FFilterTimer = nullptr;
+    std::unique_ptr<TFilterPass> FFilterPass; // reads FCommands: dropped before they change
+    int FErrorCount = 0;
+    qint64 FFileSize = -1; // -1: not loaded from a file
+    qint64 FLoadMs = -1;
+    TFileDialog dlgExport;
 
     TFileDialog dlgOpen;
     TFileDialog dlgSave;
@@ -183,6 +220,8 @@ private:
     QCheckBox* chkInfinitePlay = nullptr;
     QPlainTextEdit* memCommandExceptions = nullptr;
     QPlainTextEdit* memIgnoreCommand = nullptr;
+    QCheckBox* chkFindPlayedErrors = nullptr;
+    QLabel* lblStatusInfo = nullptr;
     QMenu* pmMain = nullptr;
     QAction* Pfdfa1 = nullptr;
     QAction* pmMain1 = nullptr;
@@ -192,6 +231,10 @@ private:
     QPushButton* btnStatistics = nullptr;
     QMenu* pmColumns = nullptr;
     QAction* actDurationColumn = nullptr;
+    QAction* actCopy = nullptr;
+    QAction* actCopyJson = nullptr;
+    QAction* actExportCsv = nullptr;
+    QAction* actExportJson = nullptr;
 };
 
 } // namespace kestrun

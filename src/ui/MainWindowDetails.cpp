@@ -17,7 +17,7 @@ void TfmMain::lvCommandsSelectionChanged(const QItemSelection& selected)
         return;
     // A selection made without moving the current row shows the first newly selected row.
     if (!selected.isEmpty() && !selected.contains(lvCommands->selectionModel()->currentIndex()))
-        ShowDetails(selected.constFirst().top());
+        ShowDetails(FModel->CommandAt(selected.constFirst().top()));
 }
 
 void TfmMain::lvCommandsPressed()
@@ -30,9 +30,9 @@ bool TfmMain::ShowCurrentRow()
 {
     const QItemSelectionModel* selection = lvCommands->selectionModel();
     const int row = selection->currentIndex().row();
-    if (row < 0 || !selection->isRowSelected(row) || row == FDetailsRow)
+    if (row < 0 || !selection->isRowSelected(row) || FModel->CommandAt(row) == FDetailsRow)
         return false;
-    ShowDetails(row);
+    ShowDetails(FModel->CommandAt(row));
     return true;
 }
 
@@ -70,6 +70,14 @@ QList<int> TfmMain::SelectedRows() const
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
+}
+
+QList<int> TfmMain::SelectedCommands() const
+{
+    QList<int> commands = SelectedRows();
+    for (int& row : commands)
+        row = FModel->CommandAt(row);
+    return commands;
 }
 
 void TfmMain::SelectOnly(int row)

@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -55,6 +56,8 @@ void TfmMain::LoadLogFile(const QString& chosenName)
     if (!source)
         return;
     const QString& fileName = *source;
+    const QFileInfo chosen(chosenName);
+    const qint64 fileSize = chosen.isFile() ? chosen.size() : -1;
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
     const auto showProgress = [this, &sinceRepaint](double fraction) {
@@ -64,7 +67,7 @@ void TfmMain::LoadLogFile(const QString& chosenName)
             sinceRepaint.restart();
         }
     };
-    LoadLog(
+    const bool loaded = LoadLog(
         [&] {
             std::unique_ptr<QIODevice> source;
             try {
@@ -75,6 +78,10 @@ void TfmMain::LoadLogFile(const QString& chosenName)
             LoadLogDevice(*source, MemoLines(memIgnoreCommand), FCommands, showProgress);
         },
         fileName);
+    if (loaded) {
+        FFileSize = fileSize;
+        ShowStatusInfo();
+    }
 }
 
 QString TfmMain::OpenLogPrompt()
@@ -92,19 +99,25 @@ void TfmMain::PasteLog()
     LoadLog([&] { LoadLogText(text, MemoLines(memIgnoreCommand), FCommands); }, QStringLiteral("Clipboard"));
 }
 
-void TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
+bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
 {
     // Loads replace the list the player works from, and a load does not nest in another.
     if (!FFinished || FLoading)
-        return;
+        return false;
     FLoading = true;
     // The row marked last belongs to the previous log; restoring its image here would mark a
     // row of the new one.
     FLastIndex = -1;
     FLastStateIndex = siNone;
     FRowsTimer->stop();
+    StopFilter();
     memInfo->clear();
     FModel->Clear();
+    FFileSize = -1;
+    FLoadMs = -1;
+    FErrorCount = 0;
+    QElapsedTimer loadTime;
+    loadTime.start();
     edtStatus->clear();
     const int previousMaximum = progress->maximum();
     QString error;
@@ -129,20 +142,26 @@ void TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
         lblFileName->setText(OpenLogPrompt());
         progress->setRange(0, previousMaximum);
         progress->setValue(0);
+        ShowStatusInfo();
         FDialogs->ShowError(this, error);
-        return;
+        return false;
     }
     FModel->Reset(&FCommands);
+    FLoadMs = loadTime.elapsed();
+    CountErrors();
+    StartFilter();
+    ShowStatusInfo();
     lblFileName->setText(source);
     // A one-command list would give an equal minimum and maximum, which Qt shows as busy.
     progress->setRange(0, FCommands.isEmpty() ? previousMaximum : qMax(1, int(FCommands.size()) - 1));
     progress->setValue(0);
     if (FCommands.isEmpty()) {
         edtStatus->setText(NoCommands);
-        return;
+        return true;
     }
     edtStatus->clear();
     StartComputingRows();
+    return true;
 }
 
 void TfmMain::StartComputingRows()

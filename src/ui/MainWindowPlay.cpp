@@ -55,14 +55,18 @@ void TfmMain::StartRun(TStartRange range)
     if (!FFinished || FLoading || FStatusQuery.Pending())
         return;
     SetPlaying(true);
-    const int first = FirstSelectedRow();
+    // With no row selected the first row shown stands in, as the first command does unfiltered.
+    const int first = FModel->rowCount() > 0 ? FModel->CommandAt(qMax(0, FirstSelectedRow())) : -1;
     TReplayPlan plan;
     switch (range) {
     case TStartRange::srAll: plan.Range = TReplayRange::All(); break;
     case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(first); break;
     case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(first); break;
-    case TStartRange::srSelected: plan.Range = TReplayRange::SelectedRows(SelectedRows()); break;
+    case TStartRange::srSelected: plan.Range = TReplayRange::SelectedRows(SelectedCommands()); break;
     }
+    // A filtered list plays what it shows.
+    if (FModel->Filtered())
+        plan.Range = plan.Range.Within(FModel->ShownCommands());
     plan.Range.Loop = chkInfinitePlay->isChecked();
     plan.ExceptList = MemoLines(memCommandExceptions);
     plan.Policy = {chkIngoreKKTErrors->isChecked(), TErrorAction::eaAsk};
@@ -78,7 +82,7 @@ void TfmMain::SetPlaying(bool playing)
         progress->setValue(0);
         // The bar now follows the run; rows still missing their texts get them quietly.
         FRowsShowProgress = false;
-        std::vector<int8_t> images(size_t(FModel->rowCount()));
+        std::vector<int8_t> images(size_t(FModel->CommandCount()));
         for (size_t i = 0; i < images.size(); ++i)
             images[i] = int8_t(HasAnswerError(FCommands.at(qsizetype(i))) ? siError : siNone);
         lvCommands->setUpdatesEnabled(false);
@@ -101,12 +105,18 @@ void TfmMain::SetPlaying(bool playing)
 
 void TfmMain::PlayFinished(TReplayResult result)
 {
+    StopFilter();
     FCommands = std::move(result.Commands);
     SetPlaying(false);
     FFinished = true;
+    // Replayed answers may add errors, which the count and an errors filter take in.
+    CountErrors();
+    StartFilter();
+    ShowStatusInfo();
     if (!result.ThreadError.isEmpty())
         FDialogs->ShowError(this, result.ThreadError);
-    ShowDetails(FirstSelectedRow());
+    const QList<int> selected = SelectedCommands();
+    ShowDetails(selected.isEmpty() ? -1 : selected.constFirst());
 }
 
 void TfmMain::StopPlay()
@@ -130,7 +140,7 @@ void TfmMain::OnCommandRun(const TCommandStart& start)
 
 void TfmMain::ShowCurrentCommand(int Index, int Cycle)
 {
-    const int rows = FModel->rowCount();
+    const int rows = FModel->CommandCount();
     if (FLastIndex >= 0 && FLastIndex < rows) {
         FModel->SetStateImage(FLastIndex, FLastStateIndex);
         SetRowSelected(FLastIndex, false);
@@ -138,7 +148,8 @@ void TfmMain::ShowCurrentCommand(int Index, int Cycle)
     if (Index < 0 || Index >= rows)
         return;
     SetRowSelected(Index, true);
-    lvCommands->scrollTo(FModel->index(Index, 0), QAbstractItemView::EnsureVisible);
+    if (const QModelIndex shown = FModel->IndexOf(Index); shown.isValid())
+        lvCommands->scrollTo(shown, QAbstractItemView::EnsureVisible);
     FLastStateIndex = FModel->StateImage(Index);
     FLastIndex = Index;
     if (FLastStateIndex < siError)
@@ -161,7 +172,7 @@ bool TfmMain::OnErrorQuery(const TErrorQuestion& question)
 
 void TfmMain::OnError(const TRunNotice& notice)
 {
-    const int rows = FModel->rowCount();
+    const int rows = FModel->CommandCount();
     if (rows == 0)
         return;
     ShowCurrentCommand(notice.Index, -1);
@@ -175,13 +186,13 @@ void TfmMain::OnError(const TRunNotice& notice)
                                        GetCommandName(FCommands.at(notice.Index)), notice.Text));
 }
 
-void TfmMain::SetRowSelected(int row, bool selected)
+void TfmMain::SetRowSelected(int command, bool selected)
 {
-    if (row < 0 || row >= FModel->rowCount())
+    const QModelIndex shown = FModel->IndexOf(command);
+    if (!shown.isValid())
         return;
-    lvCommands->selectionModel()->select(FModel->index(row, 0), (selected ? QItemSelectionModel::Select
-                                                                          : QItemSelectionModel::Deselect)
-                                                                     | QItemSelectionModel::Rows);
+    lvCommands->selectionModel()->select(shown, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
+                                                    | QItemSelectionModel::Rows);
 }
 
 } // namespace kestrun

@@ -1,20 +1,27 @@
 #include "CommandListModel.h"
 #include "MainWindow.h"
+#include "decode/CommandFilter.h"
 #include "decode/CommandView.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 
 namespace kestrun {
 
-void TfmMain::btnSearchClick()
+void TfmMain::btnSearchClick() { Search(SearchTest()); }
+
+void TfmMain::btnFindErrorClick() { Search(FindErrorTest()); }
+
+std::function<bool(int)> TfmMain::SearchTest() const
 {
-    const TSearchText text(edtSearch->text());
-    Search([this, &text](int k) { return SearchMatches(FCommands.at(k), FModel->Row(k).Data, text); });
+    return [this, text = TSearchText(edtSearch->text())](int k) {
+        return SearchMatches(FCommands.at(k), FModel->Row(k).Data, text);
+    };
 }
 
-void TfmMain::btnFindErrorClick()
+std::function<bool(int)> TfmMain::FindErrorTest() const
 {
-    Search([this](int k) { return HasAnswerError(FCommands.at(k)); });
+    return [this, withPlayed = chkFindPlayedErrors->isChecked()](int k) { return FindsError(FCommands.at(k), withPlayed); };
 }
 
 void TfmMain::Search(const std::function<bool(int)>& test)
@@ -24,7 +31,7 @@ void TfmMain::Search(const std::function<bool(int)>& test)
         return;
     int start = qMax(0, FirstSelectedRow());
     for (;;) {
-        const TSearchResult result = ForwardSearch(count, start, test);
+        const TSearchResult result = ForwardSearch(count, start, [&](int row) { return test(FModel->CommandAt(row)); });
         if (result.Outcome == TSearchOutcome::soFound) {
             SelectOnly(result.Index);
             return;
@@ -36,10 +43,28 @@ void TfmMain::Search(const std::function<bool(int)>& test)
     }
 }
 
+void TfmMain::SearchBackward(const std::function<bool(int)>& test)
+{
+    const int row = BackwardSearch(FirstSelectedRow(), [&](int k) { return test(FModel->CommandAt(k)); });
+    if (row >= 0)
+        SelectOnly(row);
+}
+
 void TfmMain::N2Click()
 {
-    if (FDialogs->ExecuteSave(this, dlgSave))
-        RunGuarded([this] { SaveListing(dlgSave.FileName, FCommands); });
+    if (!FDialogs->ExecuteSave(this, dlgSave))
+        return;
+    // The listing holds the commands the list shows.
+    RunGuarded([this] {
+        if (!FModel->Filtered()) {
+            SaveListing(dlgSave.FileName, FCommands);
+            return;
+        }
+        TCommands shown;
+        for (int k : FModel->ShownCommands())
+            shown.append(FCommands.at(k));
+        SaveListing(dlgSave.FileName, shown);
+    });
 }
 
 } // namespace kestrun

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSplitter>
 #include <QStyle>
 #include <variant>
 
@@ -16,6 +17,9 @@ namespace {
 constexpr int ShowNormal = 1;
 constexpr int ShowMinimized = 2;
 constexpr int ShowMaximized = 3;
+
+// The height the user gave the details pane.
+const QString InfoHeightKey = QStringLiteral("splitter_InfoHeight");
 
 QString RectText(int a, int b, int c, int d) { return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d); }
 
@@ -134,6 +138,11 @@ void TfmMain::RestoreSettings()
         }
     }
     ShowDurationColumn(FDurationColumn != 0);
+    if (const int height = ToInt(FSettings.Value(section, InfoHeightKey), 0); height > 0) {
+        FInfoHeight = height;
+        if (FSplitterPlaced)
+            splitter->setSizes({qMax(0, splitter->height() - splitter->handleWidth() - height), height});
+    }
     updateGeometry();
     update();
 }
@@ -159,6 +168,8 @@ void TfmMain::SaveSettings()
         else
             FSettings.SetLines(section, key, MemoLines(std::get<QPlainTextEdit*>(stored.Place)));
     }
+    FSettings.SetValue(section, InfoHeightKey,
+                       QString::number(FSplitterPlaced ? splitter->sizes().value(1) : FInfoHeight));
     try {
         FSettings.Save();
     } catch (const Exception& e) {

@@ -219,6 +219,75 @@ Marks JsonMarks(const QString& out)
     return marks;
 }
 
+struct TListFilterCase
+{
+    const char* Name;
+    QStringList Filter;
+    QList<int> Indexes; // in the whole log
+    int ExitCode;       // 1 when a listed summary cannot be decoded
+};
+
+void PrintTo(const TListFilterCase& c, std::ostream* os) { *os << c.Name; }
+
+class ListFilter : public Cli, public testing::WithParamInterface<TListFilterCase>
+{
+protected:
+    static QList<int> TableIndexes(const QString& out)
+    {
+        QList<int> indexes;
+        QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+        lines.removeFirst();
+        for (const QString& line : lines)
+            indexes << line.section(u' ', 0, 0, QString::SectionSkipEmpty).toInt();
+        return indexes;
+    }
+    static QList<int> CsvIndexes(const QString& out)
+    {
+        QList<int> indexes;
+        QStringList lines = out.split(u"\r\n"_s, Qt::SkipEmptyParts);
+        lines.removeFirst();
+        for (const QString& line : lines)
+            indexes << line.section(u',', 0, 0).toInt();
+        return indexes;
+    }
+};
+
+TEST_P(ListFilter, ListsTheMatchingCommandsUnderTheirOwnIndexes)
+{
+    const TListFilterCase& c = GetParam();
+    const Result table = Run(QStringList{u"list"_s} + c.Filter + QStringList{LogPath()});
+    EXPECT_EQ(table.ExitCode, c.ExitCode) << table.Err.toStdString();
+    EXPECT_EQ(TableIndexes(table.Out), c.Indexes) << table.Out.toStdString();
+
+    const Result csv = Run(QStringList{u"list"_s, u"--csv"_s} + c.Filter + QStringList{LogPath()});
+    EXPECT_EQ(csv.ExitCode, c.ExitCode);
+    EXPECT_EQ(CsvIndexes(csv.Out), c.Indexes) << csv.Out.toStdString();
+
+    const Result json = Run(QStringList{u"list"_s, u"--json"_s} + c.Filter + QStringList{LogPath()});
+    EXPECT_EQ(json.ExitCode, c.ExitCode);
+    EXPECT_EQ(json.Out.count(u'\n'), c.Indexes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Filters, ListFilter, testing::Values(
+    TListFilterCase{"None", {}, {0, 1, 2, 3, 4}, 1},
+    TListFilterCase{"Errors", {u"--errors"_s}, {2, 3}, 0},
+    TListFilterCase{"HidePolls", {u"--hide-polls"_s}, {1, 2, 3, 4}, 1},
+    TListFilterCase{"CommandCode", {u"--command"_s, u"80"_s}, {1, 2, 3}, 0},
+    TListFilterCase{"CommandName", {u"--command"_s, u"продажа"_s}, {1, 2, 3}, 0},
+    TListFilterCase{"SeveralCommands", {u"--command"_s, u"10"_s, u"--command=FF0C"_s}, {0, 4}, 1},
+    TListFilterCase{"Thread", {u"--thread"_s, u"00001A2C"_s}, {0, 1, 2, 3, 4}, 1},
+    TListFilterCase{"OtherThread", {u"--thread"_s, u"00000001"_s}, {}, 0},
+    TListFilterCase{"TextInData", {u"--text"_s, u"MILK"_s}, {1, 2, 3}, 0},
+    TListFilterCase{"Combined", {u"--errors"_s, u"--command"_s, u"80"_s, u"--text"_s, u"milk"_s}, {2, 3}, 0}),
+    CaseName());
+
+TEST_F(Cli, ListCsvStartsWithAByteOrderMarkAndAHeader)
+{
+    const TRunResult r = RunCli({u"list"_s, u"--csv"_s, u"--errors"_s, LogPath()});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_TRUE(r.Out.startsWith("\xEF\xBB\xBFIndex,Time,Thread,Command,Data,State\r\n2,")) << r.Out.toStdString();
+}
+
 // Longer than one read of the log, so its rows are made in several batches.
 TEST_F(Cli, ListAndJsonGiveEveryRowAndAgreeOnItsState)
 {

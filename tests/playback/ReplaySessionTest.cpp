@@ -134,7 +134,12 @@ INSTANTIATE_TEST_SUITE_P(
                       TRangeCase{"OneRowWithoutARowIsTheFirst", TReplayRange::OneRow(-1), {0}},
                       TRangeCase{"OneExcludedRowSendsNothing", TReplayRange::OneRow(2), {}},
                       TRangeCase{"SelectedRows", TReplayRange::SelectedRows({1, 4, 9}), {1, 4}},
-                      TRangeCase{"NoSelectedRows", TReplayRange::SelectedRows({}), {}}),
+                      TRangeCase{"NoSelectedRows", TReplayRange::SelectedRows({}), {}},
+                      // A filtered list shows rows 1, 2, 4 and 5.
+                      TRangeCase{"AllShown", TReplayRange::All().Within({1, 2, 4, 5}), {1, 4, 5}},
+                      TRangeCase{"FromRowShown", TReplayRange::FromRow(3).Within({1, 2, 4, 5}), {4, 5}},
+                      TRangeCase{"OneHiddenRowShownSendsNothing", TReplayRange::OneRow(3).Within({1, 2, 4, 5}), {}},
+                      TRangeCase{"SelectedShown", TReplayRange::SelectedRows({4, 0}).Within({1, 2, 4, 5}), {4}}),
     kestrun::test::CaseName());
 
 TEST_F(ReplaySessionTest, PlaysNothingWhenNoCommandOfTheRangeIsSent)

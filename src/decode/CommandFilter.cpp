@@ -1,0 +1,124 @@
+#include "CommandFilter.h"
+
+#include "CommandView.h"
+#include "log/Codepages.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <limits>
+
+namespace kestrun {
+
+namespace {
+
+// Status polls a driver sends over and over: "Короткий запрос состояния" and "Запрос состояния".
+constexpr uint16_t PollCodes[] = {0x10, 0x11};
+
+bool IsPoll(const TCommand& command)
+{
+    const uint16_t code = GetCommandCode(command);
+    return std::find(std::begin(PollCodes), std::end(PollCodes), code) != std::end(PollCodes);
+}
+
+} // namespace
+
+bool TFilterSettings::IsEmpty() const
+{
+    return !ErrorsOnly && !HidePolls && Commands.isEmpty() && Thread.trimmed().isEmpty() && Text.isEmpty();
+}
+
+bool HasAnyError(const TCommand& command)
+{
+    return HasAnswerError(command) || !command.DriverError.isEmpty() || HasPlayedAnswerError(command);
+}
+
+bool FindsError(const TCommand& command, bool withPlayedErrors)
+{
+    return HasAnswerError(command) || (withPlayedErrors && HasPlayedAnswerError(command));
+}
+
+std::optional<uint16_t> CommandCodeTerm(const QString& term)
+{
+    QString digits = term;
+    digits.remove(u' ');
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    if (digits.isEmpty() || digits.size() > 4)
+        return std::nullopt;
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, 16);
+    if (!ok)
+        return std::nullopt;
+    return uint16_t(value);
+}
+
+TCommandFilter::TCommandFilter(const TFilterSettings& settings)
+    : FActive(!settings.IsEmpty()),
+      FErrorsOnly(settings.ErrorsOnly),
+      FHidePolls(settings.HidePolls),
+      FThread(UnicodeToCp1251(settings.Thread.trimmed())),
+      FText(settings.Text)
+{
+    for (const QString& term : settings.Commands) {
+        if (term.trimmed().isEmpty())
+            continue;
+        if (const std::optional<uint16_t> code = CommandCodeTerm(term))
+            FCodes.append(*code);
+        else
+            FNames.append(TSearchText(term.trimmed()));
+    }
+}
+
+bool TCommandFilter::MatchesCommand(const TCommand& command) const
+{
+    if (FCodes.isEmpty() && FNames.isEmpty())
+        return true;
+    if (FCodes.contains(GetCommandCode(command)))
+        return true;
+    if (FNames.isEmpty())
+        return false;
+    const QString name = GetCommandName(command);
+    return std::any_of(FNames.begin(), FNames.end(), [&name](const TSearchText& text) { return text.OccursIn(name); });
+}
+
+bool TCommandFilter::Accepts(const TCommand& command, int index, const TDataCellOf& dataCell) const
+{
+    if (FErrorsOnly && !HasAnyError(command))
+        return false;
+    if (FHidePolls && IsPoll(command))
+        return false;
+    if (!FThread.isEmpty() && GetCommandThread(command) != FThread)
+        return false;
+    if (!MatchesCommand(command))
+        return false;
+    return FText.IsEmpty() || SearchMatches(command, dataCell(index), FText);
+}
+
+TFilterPass::TFilterPass(const TCommands& commands, TCommandFilter filter, TDataCellOf dataCell)
+    : FCommands(commands), FFilter(std::move(filter)), FDataCell(std::move(dataCell))
+{
+}
+
+bool TFilterPass::Advance(int budgetMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const int n = int(FCommands.size());
+    while (FNext < n) {
+        if (FFilter.Accepts(FCommands.at(FNext), FNext, FDataCell))
+            FShown.append(FNext);
+        ++FNext;
+        if ((FNext & 255) == 0 && timer.elapsed() >= budgetMs)
+            break;
+    }
+    return FNext < n;
+}
+
+QList<int> FilterCommands(const TCommands& commands, const TCommandFilter& filter, const TDataCellOf& dataCell)
+{
+    TFilterPass pass(commands, filter, dataCell);
+    pass.Advance(std::numeric_limits<int>::max());
+    return pass.Shown();
+}
+
+} // namespace kestrun

@@ -1,0 +1,169 @@
+#include "RowFormats.h"
+
+#include "log/Exception.h"
+
+#include <QFile>
+
+namespace kestrun {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The two-character JSON escape of a character, or null.
+const char* ShortEscape(char32_t c)
+{
+    switch (c) {
+    case '"': return "\\\"";
+    case '\\': return "\\\\";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: return nullptr;
+    }
+}
+
+int RowState(const TCommandRow& row) { return IsFailedRow(row) ? siError : siNone; }
+
+// A cell on one line with no tab of its own, so the columns stay apart.
+QString TabCell(const TCommandRow& row, int column) { return PrintedCell(row, column).replace(u'\t', u' '); }
+
+QString CsvField(const QString& text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    QString quoted = text;
+    quoted.replace(u"\""_s, u"\"\""_s);
+    return u'"' + quoted + u'"';
+}
+
+QString CsvLine(const QStringList& fields)
+{
+    QStringList quoted;
+    for (const QString& field : fields)
+        quoted << CsvField(field);
+    return quoted.join(u',') + u"\r\n"_s;
+}
+
+void AppendRow(QByteArray& out, TRowFormat format, int index, const TCommandRow& row)
+{
+    switch (format) {
+    case TRowFormat::rfTabs: {
+        QStringList cells;
+        for (int column = 0; column <= colData; ++column)
+            cells << TabCell(row, column);
+        out += (cells.join(u'\t') + u'\n').toUtf8();
+        break;
+    }
+    case TRowFormat::rfCsv: {
+        QStringList fields{QString::number(index)};
+        for (int column = 0; column < colCount; ++column)
+            fields << PrintedCell(row, column);
+        fields << QString::number(RowState(row));
+        out += CsvLine(fields).toUtf8();
+        break;
+    }
+    case TRowFormat::rfJsonLines:
+        AppendJsonRow(out, row);
+        break;
+    }
+}
+
+} // namespace
+
+void AppendJsonString(QByteArray& out, const QString& value)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    // Encoded straight into `out`, sized for the worst case (a \u00XX escape per character):
+    // rows of long texts are written by the hundred thousand.
+    const qsizetype start = out.size();
+    out.resize(start + value.size() * 6 + 2);
+    char* p = out.data() + start;
+    *p++ = '"';
+    const char16_t* c = reinterpret_cast<const char16_t*>(value.constData());
+    const char16_t* const end = c + value.size();
+    for (; c != end; ++c) {
+        char32_t u = *c;
+        if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
+            *p++ = static_cast<char>(u);
+            continue;
+        }
+        if (const char* escape = ShortEscape(u)) {
+            *p++ = escape[0];
+            *p++ = escape[1];
+            continue;
+        }
+        if (u < 0x20) {
+            *p++ = '\\';
+            *p++ = 'u';
+            *p++ = '0';
+            *p++ = '0';
+            *p++ = hex[u >> 4];
+            *p++ = hex[u & 0xF];
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && c + 1 != end && QChar::isLowSurrogate(c[1]))
+            u = QChar::surrogateToUcs4(static_cast<char16_t>(u), *++c);
+        else if (QChar::isSurrogate(u))
+            u = QChar::ReplacementCharacter;
+        if (u < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (u >> 6));
+        } else if (u < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (u >> 12));
+            *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (u >> 18));
+            *p++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        }
+        *p++ = static_cast<char>(0x80 | (u & 0x3F));
+    }
+    *p++ = '"';
+    out.truncate(p - out.constData());
+}
+
+void AppendJsonRow(QByteArray& out, const TCommandRow& row)
+{
+    out += "{\"Time\":";
+    AppendJsonString(out, row.Time);
+    out += ",\"Thread\":";
+    AppendJsonString(out, row.Thread);
+    out += ",\"Command\":";
+    AppendJsonString(out, row.Command);
+    out += ",\"Data\":";
+    AppendJsonString(out, row.Data);
+    out += ",\"DurationMs\":";
+    out += row.Duration.isEmpty() ? QByteArray("null") : row.Duration.toLatin1();
+    out += ",\"State\":";
+    out += QByteArray::number(RowState(row));
+    out += "}\n";
+}
+
+QByteArray RowsText(TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf)
+{
+    QByteArray out;
+    if (format == TRowFormat::rfCsv) {
+        // The byte-order mark tells spreadsheets the text is UTF-8.
+        out += "\xEF\xBB\xBF";
+        QStringList titles{u"Index"_s};
+        for (int column = 0; column < colCount; ++column)
+            titles << ColumnTitle(column);
+        titles << u"State"_s;
+        out += CsvLine(titles).toUtf8();
+    }
+    for (int index : indexes)
+        AppendRow(out, format, index, rowOf(index));
+    return out;
+}
+
+void SaveRows(const QString& fileName, TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw Exception(file.errorString());
+    const QByteArray text = RowsText(format, indexes, rowOf);
+    if (file.write(text) != text.size() || !file.flush())
+        throw Exception(file.errorString());
+}
+
+} // namespace kestrun

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "CommandView.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace kestrun {
+
+// The text forms of list rows that the window copies and exports and the command line prints.
+
+// A JSON string literal of `value`, UTF-8, appended to `out`.
+void AppendJsonString(QByteArray& out, const QString& value);
+// The object `kestrun-cli list --json` prints for a row, with its line end.
+void AppendJsonRow(QByteArray& out, const TCommandRow& row);
+
+enum class TRowFormat {
+    rfTabs,      // time, thread, command and data, tab-separated, one line per row
+    rfCsv,       // UTF-8 with a byte-order mark, a header line, CR LF lines
+    rfJsonLines, // one `list --json` object per line
+};
+
+// The row of the command at an index.
+using TRowOf = std::function<TCommandRow(int index)>;
+// The rows of the commands at `indexes`, in the format; UTF-8.
+QByteArray RowsText(TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf);
+// Throws kestrun::Exception when the file cannot be created or written.
+void SaveRows(const QString& fileName, TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf);
+
+} // namespace kestrun
