@@ -1,4 +1,5 @@
 // kestrun-cli list: the rows of the command list, as an aligned table or as JSON Lines.
+#include "CliFollow.h"
 #include "CliSupport.h"
 #include "Commands.h"
 
@@ -129,6 +130,51 @@ void PrintTable(const QList<TPrintedRow>& rows)
     WriteOut(out);
 }
 
+// Rows as the log grows, each printed once complete with its index in the whole log; a row that
+// a later line changed is printed again with its index. Table columns widen as longer cells come.
+int FollowList(const QString& fileName, const QStringList& ignoreLines, bool json)
+{
+    qsizetype next = 0;
+    qsizetype widths[colCount] = {};
+    for (int column = 0; column < colCount; ++column)
+        widths[column] = ColumnTitle(column).size();
+    if (!json)
+        WriteOut(QStringLiteral("# ") + QStringList{ColumnTitle(colTime), ColumnTitle(colThread), ColumnTitle(colCommand),
+                                                     ColumnTitle(colData)}.join(QStringLiteral("  ")) + u'\n');
+    const auto print = [&](qsizetype index, const TCommand& command) {
+        const TCommandRow row = MakeCommandRow(command);
+        if (json) {
+            QByteArray out;
+            AppendJsonRow(out, row);
+            WriteOut(out);
+            return;
+        }
+        const TPrintedRow printed = PrintedRow(row);
+        QString text = QString::number(index) + u' ' + (printed.Failed ? u'!' : u' ') + u' ';
+        for (int column = 0; column < colData; ++column) {
+            widths[column] = std::max(widths[column], printed.Cells[column].size());
+            text += printed.Cells[column].leftJustified(widths[column]) + QStringLiteral("  ");
+        }
+        WriteOut(text + printed.Cells[colData] + u'\n');
+    };
+    QString error;
+    try {
+        error = FollowLog(fileName, ignoreLines, [&](const TFollowStep& step) {
+            if (step.Restarted) {
+                WriteErr(QStringLiteral("kestrun-cli list: %1 shrank or was replaced; listing it again from its start").arg(fileName));
+                next = 0;
+            }
+            if (step.ChangedLast)
+                print(next - 1, *step.ChangedLast);
+            for (const TCommand& command : step.Added)
+                print(next++, command);
+        });
+    } catch (const Exception& e) {
+        error = e.Message();
+    }
+    return error.isEmpty() ? ExitOk : ReportFailure("list", error);
+}
+
 } // namespace
 
 int RunList(const QStringList& args)
@@ -136,7 +182,12 @@ int RunList(const QStringList& args)
     ArgReader reader(args);
     const QStringList ignoreLines = TakeIgnoreLines(reader);
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
+    const bool follow = reader.TakeFlag(QStringLiteral("--follow"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
+    if (follow && IsStandardStream(fileName))
+        throw UsageError{QStringLiteral("--follow needs a file, not standard input")};
+    if (follow)
+        return FollowList(fileName, ignoreLines, json);
 
     // Every row is listed, as in the window; the first summary that could not be decoded is
     // reported at the end.

@@ -21,8 +21,11 @@ const Command Commands[] = {
      "print the description of a device error NUMBER (decimal, or hex with 0x; negative for driver errors)", RunError},
     {"tlv", "[--numbers] [--indent N] HEX...",
      "render fiscal-data TLV elements given as hex text, one line per element", RunTlv},
-    {"list", "[--ignore CODE]... [--json] FILE",
-     "print the command list: time, thread, command, data and state of every command", RunList},
+    {"list", "[--ignore CODE]... [--json] [--follow] FILE",
+     "print the command list: time, thread, command, data and state of every command\n"
+     "      --follow: go on printing the rows the driver adds to FILE, each once its exchange is complete,\n"
+     "      until Ctrl+C (exit 0); a row a later line changes is printed again with its index; a file that\n"
+     "      shrinks or is replaced is listed again from its start", RunList},
     {"details", "[--ignore CODE]... FILE INDEX", "print the details pane of the command at 0-based INDEX", RunDetails},
     {"save", "[--ignore CODE]... FILE OUT",
      "write the text listing of the log to OUT (Windows-1251, CR LF; - is standard output); OUT must not be FILE",

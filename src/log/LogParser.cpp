@@ -95,6 +95,15 @@ TLogParser::TLogParser(TCommands& ACommands, const QList<int32_t>& AIgnoreCodes)
     }
 }
 
+TLogParser::TLogParser(const TLogParser& AOther, TCommands& ACommands)
+    : FCommands(ACommands), FIgnored(AOther.FIgnored), FIgnoreAny(AOther.FIgnoreAny),
+      FLineBuffers{*AOther.FCurrent, *AOther.FNext}, FHasCurrent(AOther.FHasCurrent), FFailed(AOther.FFailed),
+      FIndex(AOther.FIndex), FState(AOther.FState), FKind(AOther.FKind), FRequest(AOther.FRequest),
+      FAnswer(AOther.FAnswer), FPrefix(AOther.FPrefix), FLineNumber(AOther.FLineNumber), FDropped(AOther.FDropped),
+      FAwaiting(AOther.FAwaiting)
+{
+}
+
 void TLogParser::AddLine(QByteArrayView ALine)
 {
     FNext->Text.assign(ALine.data(), size_t(ALine.size()));
@@ -122,16 +131,31 @@ void TLogParser::Push()
     FHasCurrent = true;
 }
 
+void TLogParser::ActOnLastLine()
+{
+    if (!FHasCurrent)
+        return;
+    FNext->Text.clear();
+    FNext->Unicode.clear();
+    FNext->IsUnicode = false;
+    FNext->Markers.Reset();
+    Act(*FCurrent, *FNext);
+    FHasCurrent = false;
+}
+
+bool TLogParser::Preview()
+{
+    // The device's ACK comes before its answer frame, which a later write brings.
+    const bool onlyAck = FState == TScanState::ssProto2Answer && FAnswer.empty() && FHasCurrent
+                         && GetAnswerPayload(*FCurrent, TProtocol::pProtocol2) == AckText;
+    if (!onlyAck)
+        ActOnLastLine();
+    return FAwaiting;
+}
+
 void TLogParser::Finish()
 {
-    if (FHasCurrent) {
-        FNext->Text.clear();
-        FNext->Unicode.clear();
-        FNext->IsUnicode = false;
-        FNext->Markers.Reset();
-        Act(*FCurrent, *FNext);
-        FHasCurrent = false;
-    }
+    ActOnLastLine();
     if (!FRequest.empty()) {
         StoreUnfinishedRequest();
         FRequest.clear();
@@ -154,6 +178,7 @@ bool TLogParser::AddCommand(TCommand&& ACommand)
     if (FIgnoreAny && FIgnored.test(GetCommandCode(ACommand)))
         return false;
     FCommands.append(std::move(ACommand));
+    FAwaiting = false;
     return true;
 }
 
@@ -342,6 +367,7 @@ void TLogParser::ProcessRequest(const TLine& L)
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     FDropped = !AddCommand(std::move(command));
+    FAwaiting = !FDropped;
     FRequest.clear();
     FAnswer.clear();
     FLineNumber = -1;
@@ -363,6 +389,7 @@ void TLogParser::ProcessAnswer(const TLine& L)
         TCommand& last = FCommands.last();
         last.AnswerData = Cut(FAnswer, 0, HexDigits);
         last.Protocol = FKind;
+        FAwaiting = false;
     }
     FAnswer.clear();
     FState = TScanState::ssIdle;
@@ -396,6 +423,7 @@ void TLogParser::ProcessPlainAnswer(const TLine& L, const TLine& Next)
         TCommand& last = FCommands.last();
         last.AnswerData = Cut(FAnswer, LeadingBlank, 0);
         last.Protocol = TProtocol::pPlain;
+        FAwaiting = false;
     }
     ResetExchange();
 }
