@@ -50,6 +50,31 @@ void TCommandListModel::Reset(const TCommands* commands)
 
 void TCommandListModel::Clear() { Reset(nullptr); }
 
+void TCommandListModel::Append()
+{
+    const int from = rowCount();
+    const int to = FCommands ? int(FCommands->size()) : 0;
+    if (to <= from)
+        return;
+    beginInsertRows({}, from, to - 1);
+    FRows.resize(size_t(to));
+    FStates.resize(size_t(to), StateUnknown);
+    endInsertRows();
+}
+
+void TCommandListModel::RowChanged(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    if (FRows[size_t(row)]) {
+        FRows[size_t(row)].reset();
+        --FComputed;
+    }
+    FStates[size_t(row)] = StateUnknown;
+    FAheadCursor = qMin(FAheadCursor, row);
+    emit dataChanged(index(row, 0), index(row, colCount - 1));
+}
+
 const TCommandRow& TCommandListModel::Row(int row) const
 {
     std::unique_ptr<TCommandRow>& cached = FRows[size_t(row)];

@@ -23,6 +23,10 @@ public:
     // Shows `commands`, which must stay unchanged until the next Reset or Clear.
     void Reset(const TCommands* commands);
     void Clear();
+    // Shows the commands appended to the list since the last Reset or Append, as rows at the end.
+    void Append();
+    // The command of the row was replaced: its texts and state image are made again.
+    void RowChanged(int row);
 
     // The row's cells and the state image it got when loaded.
     const TCommandRow& Row(int row) const;

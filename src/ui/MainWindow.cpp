@@ -119,6 +119,7 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     FRowsTimer->setInterval(0);
     connect(FRowsTimer, &QTimer::timeout, this, &TfmMain::ComputeRowsSlice);
     ConnectHandlers();
+    CreateFollowControls();
 
     // A saved device that cannot be set up any more leaves the built-in default in its place.
     try {

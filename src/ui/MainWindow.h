@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "SettingsFile.h"
 #include "log/Command.h"
+#include "log/LogFollower.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
 #include "playback/Ulvex.h"
@@ -16,6 +17,7 @@
 
 class QAction;
 class QCheckBox;
+class QFileSystemWatcher;
 class QItemSelection;
 class QLabel;
 class QLineEdit;
@@ -43,6 +45,9 @@ public:
     ~TfmMain() override;
 
     void LoadLogFile(const QString& fileName);
+    // Loads the file and keeps adding the commands the driver writes to it.
+    void FollowLogFile(const QString& fileName);
+    bool Following() const { return FFollower != nullptr; }
     const TCommands& Commands() const { return FCommands; }
     bool Finished() const { return FFinished; }
 
@@ -72,10 +77,25 @@ private:
     // Loading.
     void btnOpenClick();
     void PasteLog();
-    void LoadLog(const std::function<void()>& load, const QString& source);
+    // False when nothing was loaded (a fault, or a run or load under way).
+    bool LoadLog(const std::function<void()>& load, const QString& source);
+    // Shows a load's progress: the fraction read, with the window repainted now and then.
+    std::function<void(double)> LoadProgress();
     static QString OpenLogPrompt();
     void StartComputingRows();
     void ComputeRowsSlice();
+
+    // Following a log, recent files and reload (MainWindowFollow.cpp).
+    void CreateFollowControls();
+    void chkFollowToggled(bool checked);
+    void SetFollowChecked(bool checked);
+    void StopFollowing();
+    void FollowStep();
+    void ShowFollowStep(const TFollowStep& step);
+    void ReloadLog();
+    void RememberLoadedFile(const QString& fileName);
+    void FillOpenMenu();
+    void OpenLineClick();
 
     // Details and selection.
     void lvCommandsSelectionChanged(const QItemSelection& selected);
@@ -147,6 +167,12 @@ private:
     int FDetailsRow = -1; // the row whose details memInfo holds; -1 when it holds anything else
     QPushButton* FDefaultButton = nullptr;
 
+    std::unique_ptr<TLogFollower> FFollower;
+    QFileSystemWatcher* FFollowWatcher = nullptr;
+    QTimer* FFollowTimer = nullptr;
+    QString FLoadedFile;       // the file of the last load, reloaded by F5; empty after a paste
+    QStringList FRecentFiles;  // latest first
+
     TFileDialog dlgOpen;
     TFileDialog dlgSave;
 
@@ -174,6 +200,8 @@ private:
     QPlainTextEdit* memCommandExceptions = nullptr;
     QPlainTextEdit* memIgnoreCommand = nullptr;
     QMenu* pmMain = nullptr;
+    QCheckBox* chkFollow = nullptr;
+    QMenu* pmOpen = nullptr;
     QAction* Pfdfa1 = nullptr;
     QAction* pmMain1 = nullptr;
     QAction* N3 = nullptr;

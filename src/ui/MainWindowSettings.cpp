@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 #include "MemoLines.h"
+#include "RecentFiles.h"
 #include "log/Exception.h"
 
 #include <QGuiApplication>
@@ -16,6 +17,9 @@ namespace {
 constexpr int ShowNormal = 1;
 constexpr int ShowMinimized = 2;
 constexpr int ShowMaximized = 3;
+
+// The recent files' list, beside the stored properties.
+const QString RecentFilesKey = QStringLiteral("RecentFiles");
 
 QString RectText(int a, int b, int c, int d) { return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d); }
 
@@ -132,6 +136,7 @@ void TfmMain::RestoreSettings()
             SetMemoLines(std::get<QPlainTextEdit*>(stored.Place), *lines);
         }
     }
+    FRecentFiles = CleanRecentFiles(FSettings.Lines(section, RecentFilesKey).value_or(QStringList()));
     updateGeometry();
     update();
 }
@@ -157,6 +162,7 @@ void TfmMain::SaveSettings()
         else
             FSettings.SetLines(section, key, MemoLines(std::get<QPlainTextEdit*>(stored.Place)));
     }
+    FSettings.SetLines(section, RecentFilesKey, FRecentFiles);
     try {
         FSettings.Save();
     } catch (const Exception& e) {
