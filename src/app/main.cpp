@@ -50,15 +50,6 @@ int main(int argc, char** argv)
     window.show();
     // A file given on the command line (the desktop entry passes the chosen log) loads once the
     // window is up, as if it had been opened.
-    QStringList files = QApplication::arguments().mid(1);
-    const bool follow = files.removeAll(QStringLiteral("--follow")) > 0;
-    if (!files.isEmpty()) {
-        QTimer::singleShot(0, &window, [&window, follow, file = files.constFirst()] {
-            if (follow)
-                window.FollowLogFile(file);
-            else
-                window.LoadLogFile(file);
-        });
-    }
+    QTimer::singleShot(0, &window, [&window] { kestrun::OpenStartFile(window, QApplication::arguments().mid(1)); });
     return app.exec();
 }

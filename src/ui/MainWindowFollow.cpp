@@ -44,6 +44,7 @@ void TfmMain::CreateFollowControls()
     FFollowWatcher = new QFileSystemWatcher(this);
     connect(FFollowWatcher, &QFileSystemWatcher::fileChanged, this, &TfmMain::FollowStep);
     FFollowTimer = new QTimer(this);
+    FFollowTimer->setObjectName(QStringLiteral("tmrFollow"));
     FFollowTimer->setInterval(FollowPollMs);
     connect(FFollowTimer, &QTimer::timeout, this, &TfmMain::FollowStep);
 
@@ -157,6 +158,9 @@ void TfmMain::ShowFollowStep(const TFollowStep& step)
         memInfo->clear();
         FCommands = step.Added;
         FModel->Reset(&FCommands);
+        // Rows of the old text still being made would clear the notice when done.
+        FRowsShowProgress = false;
+        progress->setValue(0);
         edtStatus->setText(FileStartedAgain);
     } else {
         if (step.ChangedLast && !FCommands.isEmpty()) {
