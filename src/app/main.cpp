@@ -11,11 +11,13 @@ namespace {
 
 const char HelpText[] =
     "usage: kestrun [FILE]\n"
+    "       kestrun --follow FILE\n"
     "\n"
     "The Kestrun window: lists the commands of a fiscal register driver's log with the\n"
     "device's answers, decodes them and replays them to a register.\n"
     "\n"
     "  FILE           a driver log to open at start\n"
+    "  --follow FILE  open FILE and keep adding the commands the driver writes to it\n"
     "  -h, --help     print this help\n"
     "  --version      print the program's version\n";
 
@@ -48,8 +50,6 @@ int main(int argc, char** argv)
     window.show();
     // A file given on the command line (the desktop entry passes the chosen log) loads once the
     // window is up, as if it had been opened.
-    const QStringList files = QApplication::arguments().mid(1);
-    if (!files.isEmpty())
-        QTimer::singleShot(0, &window, [&window, file = files.constFirst()] { window.LoadLogFile(file); });
+    QTimer::singleShot(0, &window, [&window] { kestrun::OpenStartFile(window, QApplication::arguments().mid(1)); });
     return app.exec();
 }

@@ -1,4 +1,5 @@
 // kestrun-cli list: the rows of the command list, as an aligned table or as JSON Lines.
+#include "CliFollow.h"
 #include "CliSupport.h"
 #include "Commands.h"
 
@@ -9,6 +10,7 @@
 #include "log/LogLoader.h"
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <optional>
 #include <future>
@@ -97,29 +99,49 @@ TPrintedRow PrintedRow(int index, const TCommandRow& row)
     return printed;
 }
 
+using TColumnWidths = std::array<qsizetype, colCount>;
+
+TColumnWidths TitleWidths()
+{
+    TColumnWidths widths{};
+    for (int column = 0; column < colCount; ++column)
+        widths[size_t(column)] = ColumnTitle(column).size();
+    return widths;
+}
+
+// Only the columns before the data are padded: the data's width varies too much.
+void Widen(TColumnWidths& widths, const TPrintedRow& row)
+{
+    for (int column = 0; column < colData; ++column)
+        widths[size_t(column)] = std::max(widths[size_t(column)], row.Cells[column].size());
+}
+
+// One line of the table: the index, the failure mark and the cells; the duration follows the data,
+// and a row without one ends there.
+template <typename TCellOf>
+QString TableLine(const QString& index, QChar mark, const TCellOf& cell, const TColumnWidths& widths,
+                  qsizetype indexWidth)
+{
+    const QString gap = QStringLiteral("  ");
+    QString text = index.rightJustified(indexWidth) + u' ' + mark + u' ';
+    for (int column = 0; column < colData; ++column)
+        text += cell(column).leftJustified(widths[size_t(column)]) + gap;
+    text += cell(colData);
+    const QString duration = cell(colDuration);
+    return duration.isEmpty() ? text : text + gap + duration;
+}
+
 void PrintTable(const QList<TPrintedRow>& rows)
 {
     const qsizetype indexWidth = QString::number(rows.isEmpty() ? 0 : rows.constLast().Index).size();
-    qsizetype widths[colCount] = {};
-    for (int column = 0; column < colCount; ++column)
-        widths[column] = ColumnTitle(column).size();
+    TColumnWidths widths = TitleWidths();
     for (const TPrintedRow& row : rows)
-        for (int column = 0; column < colData; ++column)
-            widths[column] = std::max(widths[column], row.Cells[column].size());
-    const QString gap = QStringLiteral("  ");
-    const auto line = [&](const QString& index, QChar mark, const auto& cell) {
-        QString text = index.rightJustified(indexWidth) + u' ' + mark + u' ';
-        for (int column = 0; column < colData; ++column)
-            text += cell(column).leftJustified(widths[column]) + gap;
-        text += cell(colData);
-        // The duration follows the data, whose width varies too much to pad; a row without one ends there.
-        const QString duration = cell(colDuration);
-        return duration.isEmpty() ? text : text + gap + duration;
-    };
-    QString out = line(QStringLiteral("#"), u' ', ColumnTitle).trimmed() + u'\n';
+        Widen(widths, row);
+    QString out = TableLine(QStringLiteral("#"), u' ', ColumnTitle, widths, indexWidth).trimmed() + u'\n';
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const TPrintedRow& row = rows[i];
-        out += line(QString::number(row.Index), row.Failed ? u'!' : u' ', [&row](int column) { return row.Cells[column]; });
+        out += TableLine(QString::number(row.Index), row.Failed ? u'!' : u' ',
+                         [&row](int column) { return row.Cells[column]; }, widths, indexWidth);
         out += u'\n';
         if (out.size() >= FlushSize) {
             WriteOut(out);
@@ -141,6 +163,54 @@ TFilterSettings TakeFilter(ArgReader& reader)
     return filter;
 }
 
+// Rows as the log grows, each printed once complete with its index in the whole log; a row that
+// a later line changed is printed again with its index. Table columns widen as longer cells come.
+int FollowList(const QString& fileName, const QStringList& ignoreLines, bool json, const TCommandFilter& filter)
+{
+    qsizetype next = 0;
+    TColumnWidths widths = TitleWidths();
+    if (!json)
+        WriteOut(TableLine(QStringLiteral("#"), u' ', ColumnTitle, widths, 0).trimmed() + u'\n');
+    const auto print = [&](qsizetype index, const TCommand& command) {
+        std::optional<TCommandRow> made;
+        const auto rowOf = [&](int) -> const TCommandRow& {
+            if (!made)
+                made = MakeCommandRow(command);
+            return *made;
+        };
+        if (!filter.Accepts(command, int(index), [&](int k) { return rowOf(k).Data; }))
+            return;
+        const TCommandRow& row = rowOf(int(index));
+        if (json) {
+            QByteArray out;
+            AppendJsonRow(out, row);
+            WriteOut(out);
+            return;
+        }
+        const TPrintedRow printed = PrintedRow(int(index), row);
+        Widen(widths, printed);
+        WriteOut(TableLine(QString::number(index), printed.Failed ? u'!' : u' ',
+                           [&printed](int column) { return printed.Cells[column]; }, widths, 0)
+                 + u'\n');
+    };
+    QString error;
+    try {
+        error = FollowLog(fileName, ignoreLines, [&](const TFollowStep& step) {
+            if (step.Restarted) {
+                WriteErr(QStringLiteral("kestrun-cli list: %1 shrank or was replaced; listing it again from its start").arg(fileName));
+                next = 0;
+            }
+            if (step.ChangedLast)
+                print(next - 1, *step.ChangedLast);
+            for (const TCommand& command : step.Added)
+                print(next++, command);
+        });
+    } catch (const Exception& e) {
+        error = e.Message();
+    }
+    return error.isEmpty() ? ExitOk : ReportFailure("list", error);
+}
+
 } // namespace
 
 int RunList(const QStringList& args)
@@ -149,10 +219,17 @@ int RunList(const QStringList& args)
     const QStringList ignoreLines = TakeIgnoreLines(reader);
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
     const bool csv = reader.TakeFlag(QStringLiteral("--csv"));
+    const bool follow = reader.TakeFlag(QStringLiteral("--follow"));
     const TCommandFilter filter(TakeFilter(reader));
     const QString fileName = reader.Positionals(1, 1).constFirst();
     if (json && csv)
         throw UsageError{QStringLiteral("--json and --csv exclude each other")};
+    if (follow && csv)
+        throw UsageError{QStringLiteral("--follow prints a table or JSON Lines, not CSV")};
+    if (follow && IsStandardStream(fileName))
+        throw UsageError{QStringLiteral("--follow needs a file, not standard input")};
+    if (follow)
+        return FollowList(fileName, ignoreLines, json, filter);
 
     // Every row that passes the filter is listed, as in the window; the first of their summaries
     // that could not be decoded is reported at the end.

@@ -23,13 +23,16 @@ const Command Commands[] = {
     {"tlv", "[--numbers] [--indent N] HEX...",
      "render fiscal-data TLV elements given as hex text, one line per element", RunTlv},
     {"list",
-     "[--ignore CODE]... [--json | --csv] [--errors] [--command CODE|NAME]... [--thread T] [--text TEXT] "
+     "[--ignore CODE]... [--json | --csv] [--follow] [--errors] [--command CODE|NAME]... [--thread T] [--text TEXT] "
      "[--hide-polls] FILE",
-     "print the command list: time, thread, command, data and state of every command; the number in front\n"
-     "      is the command's index in the whole log. --csv writes CSV (UTF-8 with a byte-order mark).\n"
+     "print the command list: time, thread, command, data, duration and state of every command; the number in\n"
+     "      front is the command's index in the whole log. --csv writes CSV (UTF-8 with a byte-order mark).\n"
      "      Filters combine: --errors keeps failed answers and driver errors; --command keeps a code (hex) or\n"
      "      names containing the text, repeatable; --thread keeps one thread; --text matches as search does;\n"
-     "      --hide-polls leaves out status polls (10 and 11)", RunList},
+     "      --hide-polls leaves out status polls (10 and 11)\n"
+     "      --follow: go on printing the rows the driver adds to FILE, each once its exchange is complete,\n"
+     "      until Ctrl+C (exit 0); a row a later line changes is printed again with its index; a file that\n"
+     "      shrinks or is replaced is listed again from its start", RunList},
     {"details", "[--ignore CODE]... FILE INDEX", "print the details pane of the command at 0-based INDEX", RunDetails},
     {"save", "[--ignore CODE]... FILE OUT",
      "write the text listing of the log to OUT (Windows-1251, CR LF; - is standard output); OUT must not be FILE",

@@ -106,6 +106,15 @@ TLogParser::TLogParser(TCommands& ACommands, const QList<int32_t>& AIgnoreCodes)
     }
 }
 
+TLogParser::TLogParser(const TLogParser& AOther, TCommands& ACommands)
+    : FCommands(ACommands), FIgnored(AOther.FIgnored), FIgnoreAny(AOther.FIgnoreAny),
+      FLineBuffers{*AOther.FCurrent, *AOther.FNext}, FHasCurrent(AOther.FHasCurrent), FFailed(AOther.FFailed),
+      FIndex(AOther.FIndex), FState(AOther.FState), FKind(AOther.FKind), FRequest(AOther.FRequest),
+      FAnswer(AOther.FAnswer), FPrefix(AOther.FPrefix), FLineNumber(AOther.FLineNumber), FDropped(AOther.FDropped),
+      FAwaiting(AOther.FAwaiting)
+{
+}
+
 void TLogParser::AddLine(QByteArrayView ALine)
 {
     FNext->Text.assign(ALine.data(), size_t(ALine.size()));
@@ -133,16 +142,31 @@ void TLogParser::Push()
     FHasCurrent = true;
 }
 
+void TLogParser::ActOnLastLine()
+{
+    if (!FHasCurrent)
+        return;
+    FNext->Text.clear();
+    FNext->Unicode.clear();
+    FNext->IsUnicode = false;
+    FNext->Markers.Reset();
+    Act(*FCurrent, *FNext);
+    FHasCurrent = false;
+}
+
+bool TLogParser::Preview()
+{
+    // The device's ACK comes before its answer frame, which a later write brings.
+    const bool onlyAck = FState == TScanState::ssProto2Answer && FAnswer.empty() && FHasCurrent
+                         && GetAnswerPayload(*FCurrent, TProtocol::pProtocol2) == AckText;
+    if (!onlyAck)
+        ActOnLastLine();
+    return FAwaiting;
+}
+
 void TLogParser::Finish()
 {
-    if (FHasCurrent) {
-        FNext->Text.clear();
-        FNext->Unicode.clear();
-        FNext->IsUnicode = false;
-        FNext->Markers.Reset();
-        Act(*FCurrent, *FNext);
-        FHasCurrent = false;
-    }
+    ActOnLastLine();
     if (!FRequest.empty()) {
         StoreUnfinishedRequest();
         FRequest.clear();
@@ -165,6 +189,7 @@ bool TLogParser::AddCommand(TCommand&& ACommand)
     if (FIgnoreAny && FIgnored.test(GetCommandCode(ACommand)))
         return false;
     FCommands.append(std::move(ACommand));
+    FAwaiting = false;
     return true;
 }
 
@@ -353,6 +378,7 @@ void TLogParser::ProcessRequest(const TLine& L)
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     FDropped = !AddCommand(std::move(command));
+    FAwaiting = !FDropped;
     FRequest.clear();
     FAnswer.clear();
     FLineNumber = -1;
@@ -376,6 +402,7 @@ void TLogParser::ProcessAnswer(const TLine& L)
         last.Protocol = FKind;
         // The host's ACK completes it.
         SetDuration(last, L.Text);
+        FAwaiting = false;
     }
     FAnswer.clear();
     FState = TScanState::ssIdle;
@@ -411,6 +438,7 @@ void TLogParser::ProcessPlainAnswer(const TLine& L, const TLine& Next)
         last.AnswerData = Cut(FAnswer, LeadingBlank, 0);
         last.Protocol = TProtocol::pPlain;
         SetDuration(last, L.Text);
+        FAwaiting = false;
     }
     ResetExchange();
 }

@@ -21,6 +21,11 @@ class TLogParser final : public ILogLineSink
 public:
     // Empties ACommands, which must outlive the parser.
     TLogParser(TCommands& ACommands, const QList<int32_t>& AIgnoreCodes);
+    // The run of AOther so far, going on into ACommands, which holds a copy of the commands AOther
+    // may still change (its last one) and is not emptied.
+    TLogParser(const TLogParser& AOther, TCommands& ACommands);
+    TLogParser(const TLogParser&) = delete;
+    TLogParser& operator=(const TLogParser&) = delete;
 
     void AddLine(QByteArrayView ALine) override;
     void AddLine(QStringView ALine) override;
@@ -28,6 +33,11 @@ public:
     void Finish();
     // True once a line raised the packet format error.
     bool Failed() const { return FFailed; }
+    // For a log still being written, on a copy of the run: acts on the line held back for its
+    // successor as if the log ended there, but leaves an exchange still under way unstored (a
+    // request being joined, a protocol-2 answer that has only its ACK so far). True when the
+    // last command is a request still waiting for its answer.
+    bool Preview();
 
 private:
     enum class TScanState : uint8_t {
@@ -52,6 +62,7 @@ private:
     };
 
     void Push();
+    void ActOnLastLine();
     void Act(const TLine& L, const TLine& Next);
     void Process(const TLine& L, const TLine& Next);
     void ProcessIdle(const TLine& L, const TLine& Next);
@@ -89,6 +100,7 @@ private:
     QByteArray FPrefix;
     int32_t FLineNumber = -1;
     bool FDropped = false;
+    bool FAwaiting = false; // the last command is a request whose answer has not come yet
 };
 
 // The whole run over a list of lines (pasted text, tests).

@@ -1,8 +1,10 @@
 #include "Application.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStringList>
 #include <QTranslator>
 
 namespace kestrun {
@@ -16,6 +18,18 @@ void SetUpApplication(QApplication& app)
     if (qtTexts->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(qtTexts);
+}
+
+void OpenStartFile(TfmMain& window, const QStringList& arguments)
+{
+    QStringList files = arguments;
+    const bool follow = files.removeAll(QStringLiteral("--follow")) > 0;
+    if (files.isEmpty())
+        return;
+    if (follow)
+        window.FollowLogFile(files.constFirst());
+    else
+        window.LoadLogFile(files.constFirst());
 }
 
 } // namespace kestrun

@@ -95,6 +95,43 @@ QList<int> TCommandListModel::ShownCommands() const
 
 void TCommandListModel::Clear() { Reset(nullptr); }
 
+void TCommandListModel::Append(const QList<int>& shownAdded)
+{
+    const int from = CommandCount();
+    const int to = FCommands ? int(FCommands->size()) : 0;
+    if (to <= from)
+        return;
+    if (!FShown) {
+        beginInsertRows({}, from, to - 1);
+        FRows.resize(size_t(to));
+        FStates.resize(size_t(to), StateUnknown);
+        endInsertRows();
+        return;
+    }
+    FRows.resize(size_t(to));
+    FStates.resize(size_t(to), StateUnknown);
+    if (shownAdded.isEmpty())
+        return;
+    const int first = int(FShown->size());
+    beginInsertRows({}, first, first + int(shownAdded.size()) - 1);
+    FShown->append(shownAdded);
+    endInsertRows();
+}
+
+void TCommandListModel::CommandChanged(int command)
+{
+    if (command < 0 || command >= CommandCount())
+        return;
+    if (FRows[size_t(command)]) {
+        FRows[size_t(command)].reset();
+        --FComputed;
+    }
+    FStates[size_t(command)] = StateUnknown;
+    FAheadCursor = qMin(FAheadCursor, command);
+    if (const int row = RowOf(command); row >= 0)
+        emit dataChanged(index(row, 0), index(row, colCount - 1));
+}
+
 const TCommandRow& TCommandListModel::Row(int command) const
 {
     std::unique_ptr<TCommandRow>& cached = FRows[size_t(command)];

@@ -134,6 +134,7 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     connect(FRowsTimer, &QTimer::timeout, this, &TfmMain::ComputeRowsSlice);
     ConnectHandlers();
     CreateShortcuts();
+    CreateFollowControls();
 
     // A saved device that cannot be set up any more leaves the built-in default in its place.
     try {

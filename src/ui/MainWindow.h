@@ -6,6 +6,7 @@
 #include "decode/CommandFilter.h"
 #include "decode/RowFormats.h"
 #include "log/Command.h"
+#include "log/LogFollower.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
 #include "playback/Ulvex.h"
@@ -20,6 +21,7 @@
 
 class QAction;
 class QCheckBox;
+class QFileSystemWatcher;
 class QItemSelection;
 class QLabel;
 class QLineEdit;
@@ -49,6 +51,9 @@ public:
     ~TfmMain() override;
 
     void LoadLogFile(const QString& fileName);
+    // Loads the file and keeps adding the commands the driver writes to it.
+    void FollowLogFile(const QString& fileName);
+    bool Following() const { return FFollower != nullptr; }
     const TCommands& Commands() const { return FCommands; }
     bool Finished() const { return FFinished; }
     // A filter change is still being worked through.
@@ -80,11 +85,25 @@ private:
     // Loading.
     void btnOpenClick();
     void PasteLog();
-    // False when nothing was loaded.
+    // False when nothing was loaded (a fault, or a run or load under way).
     bool LoadLog(const std::function<void()>& load, const QString& source);
+    // Shows a load's progress: the fraction read, with the window repainted now and then.
+    std::function<void(double)> LoadProgress();
     static QString OpenLogPrompt();
     void StartComputingRows();
     void ComputeRowsSlice();
+
+    // Following a log, recent files and reload (MainWindowFollow.cpp).
+    void CreateFollowControls();
+    void chkFollowToggled(bool checked);
+    void SetFollowChecked(bool checked);
+    void StopFollowing();
+    void FollowStep();
+    void ShowFollowStep(const TFollowStep& step);
+    void ReloadLog();
+    void RememberLoadedFile(const QString& fileName);
+    void FillOpenMenu();
+    void OpenLineClick();
 
     // Details and selection.
     void lvCommandsSelectionChanged(const QItemSelection& selected);
@@ -112,6 +131,8 @@ private:
     QWidget* CreateListPane(QWidget* parent);
     void StartFilter();
     void StopFilter();
+    // The commands in [from, to) the current filter shows.
+    QList<int> ShownAmong(int from, int to) const;
     void FilterSlice();
     void ApplyShown(std::optional<QList<int>> shown);
     void CountErrors();
@@ -194,6 +215,12 @@ private:
     qint64 FLoadMs = -1;
     TFileDialog dlgExport;
 
+    std::unique_ptr<TLogFollower> FFollower;
+    QFileSystemWatcher* FFollowWatcher = nullptr;
+    QTimer* FFollowTimer = nullptr;
+    QString FLoadedFile;       // the file of the last load, reloaded by F5; empty after a paste
+    QStringList FRecentFiles;  // latest first
+
     TFileDialog dlgOpen;
     TFileDialog dlgSave;
 
@@ -223,6 +250,8 @@ private:
     QCheckBox* chkFindPlayedErrors = nullptr;
     QLabel* lblStatusInfo = nullptr;
     QMenu* pmMain = nullptr;
+    QCheckBox* chkFollow = nullptr;
+    QMenu* pmOpen = nullptr;
     QAction* Pfdfa1 = nullptr;
     QAction* pmMain1 = nullptr;
     QAction* N3 = nullptr;

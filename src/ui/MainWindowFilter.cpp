@@ -49,6 +49,16 @@ void TfmMain::StartFilter()
         FFilterTimer->start();
 }
 
+QList<int> TfmMain::ShownAmong(int from, int to) const
+{
+    const TCommandFilter filter(FFilterBar->Settings());
+    QList<int> shown;
+    for (int command = from; command < to; ++command)
+        if (filter.Accepts(FCommands[command], command, [this](int k) { return FModel->Row(k).Data; }))
+            shown << command;
+    return shown;
+}
+
 void TfmMain::StopFilter()
 {
     FFilterTimer->stop();

@@ -10,6 +10,7 @@
 #include "log/LogReader.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
@@ -52,21 +53,17 @@ void TfmMain::btnOpenClick()
 
 void TfmMain::LoadLogFile(const QString& chosenName)
 {
+    // With following on, every file opened is followed.
+    if (chkFollow->isChecked()) {
+        FollowLogFile(chosenName);
+        return;
+    }
     const std::optional<QString> source = ChooseLogMember(*FDialogs, this, chosenName);
     if (!source)
         return;
     const QString& fileName = *source;
     const QFileInfo chosen(chosenName);
     const qint64 fileSize = chosen.isFile() ? chosen.size() : -1;
-    QElapsedTimer sinceRepaint;
-    sinceRepaint.start();
-    const auto showProgress = [this, &sinceRepaint](double fraction) {
-        progress->setValue(int(fraction * ReadSteps));
-        if (sinceRepaint.elapsed() >= RepaintEveryMs) {
-            RepaintNow();
-            sinceRepaint.restart();
-        }
-    };
     const bool loaded = LoadLog(
         [&] {
             std::unique_ptr<QIODevice> source;
@@ -75,13 +72,27 @@ void TfmMain::LoadLogFile(const QString& chosenName)
             } catch (const Exception& e) {
                 throw Exception(QStringLiteral("Не удалось открыть файл лога %1\n%2").arg(fileName, e.Message()));
             }
-            LoadLogDevice(*source, MemoLines(memIgnoreCommand), FCommands, showProgress);
+            LoadLogDevice(*source, MemoLines(memIgnoreCommand), FCommands, LoadProgress());
         },
         fileName);
     if (loaded) {
         FFileSize = fileSize;
         ShowStatusInfo();
+        RememberLoadedFile(fileName);
     }
+}
+
+std::function<void(double)> TfmMain::LoadProgress()
+{
+    QElapsedTimer sinceRepaint;
+    sinceRepaint.start();
+    return [this, sinceRepaint](double fraction) mutable {
+        progress->setValue(int(fraction * ReadSteps));
+        if (sinceRepaint.elapsed() >= RepaintEveryMs) {
+            RepaintNow();
+            sinceRepaint.restart();
+        }
+    };
 }
 
 QString TfmMain::OpenLogPrompt()
@@ -96,7 +107,11 @@ void TfmMain::PasteLog()
     if (!clip || !clip->hasText())
         return;
     const QString text = clip->text();
-    LoadLog([&] { LoadLogText(text, MemoLines(memIgnoreCommand), FCommands); }, QStringLiteral("Clipboard"));
+    if (LoadLog([&] { LoadLogText(text, MemoLines(memIgnoreCommand), FCommands); }, QStringLiteral("Clipboard"))) {
+        // Pasted text has no file to reload or follow.
+        FLoadedFile.clear();
+        SetFollowChecked(false);
+    }
 }
 
 bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
@@ -104,6 +119,9 @@ bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
     // Loads replace the list the player works from, and a load does not nest in another.
     if (!FFinished || FLoading)
         return false;
+    // Whatever is loaded now replaces the followed log; following goes on only when the caller
+    // starts it again.
+    StopFollowing();
     FLoading = true;
     // The row marked last belongs to the previous log; restoring its image here would mark a
     // row of the new one.

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 #include "MemoLines.h"
+#include "RecentFiles.h"
 #include "log/Exception.h"
 
 #include <QGuiApplication>
@@ -20,6 +21,8 @@ constexpr int ShowMaximized = 3;
 
 // The height the user gave the details pane.
 const QString InfoHeightKey = QStringLiteral("splitter_InfoHeight");
+// The recent files' list, beside the stored properties.
+const QString RecentFilesKey = QStringLiteral("RecentFiles");
 
 QString RectText(int a, int b, int c, int d) { return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d); }
 
@@ -143,6 +146,7 @@ void TfmMain::RestoreSettings()
         if (FSplitterPlaced)
             splitter->setSizes({qMax(0, splitter->height() - splitter->handleWidth() - height), height});
     }
+    FRecentFiles = CleanRecentFiles(FSettings.Lines(section, RecentFilesKey).value_or(QStringList()));
     updateGeometry();
     update();
 }
@@ -170,6 +174,7 @@ void TfmMain::SaveSettings()
     }
     FSettings.SetValue(section, InfoHeightKey,
                        QString::number(FSplitterPlaced ? splitter->sizes().value(1) : FInfoHeight));
+    FSettings.SetLines(section, RecentFilesKey, FRecentFiles);
     try {
         FSettings.Save();
     } catch (const Exception& e) {
