@@ -124,6 +124,9 @@ TFollowStep TLogFollower::Step(const TReadProgress& AProgress)
         HandOver(step, FParsed, FBase + FParsed.size());
         return step;
     }
+    // Nothing new: the text completes what it completed at the last step.
+    if (FPosition == start && !step.Restarted)
+        return step;
     // The parser itself goes on from here; a copy tells what the text so far completes.
     TCommands tail = FParsed;
     TLogParser preview(*FParser, tail);

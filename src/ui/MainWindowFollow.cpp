@@ -103,8 +103,9 @@ void TfmMain::FollowLogFile(const QString& fileName)
             FCommands = std::move(step.Added);
         },
         fileName);
+    // Refused during a run, the load leaves a followed log followed.
     if (!loaded) {
-        SetFollowChecked(false);
+        SetFollowChecked(Following());
         return;
     }
     FFollower = std::move(follower);
