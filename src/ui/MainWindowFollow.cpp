@@ -117,10 +117,15 @@ void TfmMain::FollowLogFile(const QString& fileName)
 
 void TfmMain::chkFollowToggled(bool checked)
 {
-    if (!checked)
-        StopFollowing();
-    else if (!FLoadedFile.isEmpty())
-        FollowLogFile(FLoadedFile);
+    if (checked) {
+        if (!FLoadedFile.isEmpty())
+            FollowLogFile(FLoadedFile);
+        return;
+    }
+    // The list ends as opening the file now gives it, with the exchange left open at its end.
+    if (FFollower && FFinished && !FLoading)
+        ShowFollowStep(FFollower->Finish());
+    StopFollowing();
 }
 
 void TfmMain::SetFollowChecked(bool checked)

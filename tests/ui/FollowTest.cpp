@@ -191,6 +191,18 @@ TEST_F(FollowTest, RowsWrittenDuringARunArriveWhenItEnds)
     EXPECT_TRUE(Window->Following());
 }
 
+// Unticked, the list shows what opening the file gives: a request still waiting for its answer too.
+TEST_F(FollowTest, StoppingShowsTheExchangeLeftOpen)
+{
+    WriteFile(LogPath(), Protocol1Log({Exchanges[0], {Exchanges[1].Request, nullptr}}));
+    Window->FollowLogFile(LogPath());
+    ASSERT_EQ(Rows(), 1);
+    FollowBox()->click();
+    EXPECT_FALSE(Window->Following());
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Model()->StateImage(1), siError);
+}
+
 TEST_F(FollowTest, PastedTextEndsFollowing)
 {
     WriteFile(LogPath(), Protocol1Log({Exchanges[0]}));
