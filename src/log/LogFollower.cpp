@@ -79,7 +79,16 @@ bool TLogFollower::Replaced()
     return ::pread(FFile.handle(), head.data(), size_t(head.size()), 0) != head.size() || head != FHead;
 }
 
-TFollowStep TLogFollower::Step(const TReadProgress& AProgress)
+TFollowStep TLogFollower::Step(const TReadProgress& AProgress) { return Look(AProgress, false); }
+
+TFollowStep TLogFollower::Finish()
+{
+    TFollowStep step = Look({}, true);
+    FFailed = true;
+    return step;
+}
+
+TFollowStep TLogFollower::Look(const TReadProgress& AProgress, bool AEnd)
 {
     TFollowStep step;
     if (FFailed)
@@ -124,6 +133,22 @@ TFollowStep TLogFollower::Step(const TReadProgress& AProgress)
         HandOver(step, FParsed, FBase + FParsed.size());
         return step;
     }
+    if (AEnd) {
+        // As a whole load ends: the last line also without its terminator, an open request stored.
+        try {
+            if (!FDecoder)
+                StartDecoding();
+            FDecoder->Finish();
+            FParser->Finish();
+        } catch (const Exception& e) {
+            step.Error = e.Message();
+        }
+        HandOver(step, FParsed, FBase + FParsed.size());
+        return step;
+    }
+    // Nothing new: the text completes what it completed at the last step.
+    if (FPosition == start && !step.Restarted)
+        return step;
     // The parser itself goes on from here; a copy tells what the text so far completes.
     TCommands tail = FParsed;
     TLogParser preview(*FParser, tail);
@@ -142,19 +167,23 @@ TFollowStep TLogFollower::Step(const TReadProgress& AProgress)
 
 void TLogFollower::Feed(const char* AData, qsizetype ASize)
 {
-    if (!FDecoder) {
-        // The encoding is chosen once the first bytes show whether a byte-order mark is there.
-        FUndecided.append(AData, ASize);
-        if (MayBeginByteOrderMark(FUndecided))
-            return;
-        const std::optional<TByteOrderMark> mark = FindByteOrderMark(FUndecided);
-        FDecoder = std::make_unique<TLogDecoder>(mark ? mark->Encoding : TTextEncoding::teWindows1251, *FParser);
-        const QByteArray first = std::exchange(FUndecided, {});
-        const qsizetype skip = mark ? mark->Bytes.size() : 0;
-        FDecoder->Feed(first.constData() + skip, size_t(first.size() - skip));
+    if (FDecoder) {
+        FDecoder->Feed(AData, size_t(ASize));
         return;
     }
-    FDecoder->Feed(AData, size_t(ASize));
+    // The encoding is chosen once the first bytes show whether a byte-order mark is there.
+    FUndecided.append(AData, ASize);
+    if (!MayBeginByteOrderMark(FUndecided))
+        StartDecoding();
+}
+
+void TLogFollower::StartDecoding()
+{
+    const std::optional<TByteOrderMark> mark = FindByteOrderMark(FUndecided);
+    FDecoder = std::make_unique<TLogDecoder>(mark ? mark->Encoding : TTextEncoding::teWindows1251, *FParser);
+    const QByteArray first = std::exchange(FUndecided, {});
+    const qsizetype skip = mark ? mark->Bytes.size() : 0;
+    FDecoder->Feed(first.constData() + skip, size_t(first.size() - skip));
 }
 
 void TLogFollower::MoveSettled()

@@ -47,6 +47,9 @@ public:
 
     // Reads what was written since the last step. AProgress gets the fraction of the new bytes read.
     TFollowStep Step(const TReadProgress& AProgress = {});
+    // Following ends: reads what was written since the last step and hands over what a whole load
+    // of the text gives, the exchange left open at its end included. Later steps find nothing.
+    TFollowStep Finish();
 
     const QString& FileName() const { return FFileName; }
     // Commands handed over since the file was last (re)started.
@@ -54,9 +57,11 @@ public:
     bool Failed() const { return FFailed; }
 
 private:
+    TFollowStep Look(const TReadProgress& AProgress, bool AEnd);
     void Open();
     bool Replaced();
     void Feed(const char* AData, qsizetype ASize);
+    void StartDecoding();
     void MoveSettled();
     void HandOver(TFollowStep& AStep, const TCommands& ATail, qsizetype AVisible);
 

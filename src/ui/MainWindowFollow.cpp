@@ -103,8 +103,9 @@ void TfmMain::FollowLogFile(const QString& fileName)
             FCommands = std::move(step.Added);
         },
         fileName);
+    // Refused during a run, the load leaves a followed log followed.
     if (!loaded) {
-        SetFollowChecked(false);
+        SetFollowChecked(Following());
         return;
     }
     FFollower = std::move(follower);
@@ -116,10 +117,15 @@ void TfmMain::FollowLogFile(const QString& fileName)
 
 void TfmMain::chkFollowToggled(bool checked)
 {
-    if (!checked)
-        StopFollowing();
-    else if (!FLoadedFile.isEmpty())
-        FollowLogFile(FLoadedFile);
+    if (checked) {
+        if (!FLoadedFile.isEmpty())
+            FollowLogFile(FLoadedFile);
+        return;
+    }
+    // The list ends as opening the file now gives it, with the exchange left open at its end.
+    if (FFollower && FFinished && !FLoading)
+        ShowFollowStep(FFollower->Finish());
+    StopFollowing();
 }
 
 void TfmMain::SetFollowChecked(bool checked)

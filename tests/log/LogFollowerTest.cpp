@@ -9,8 +9,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <random>
 
-namespace kestrun::test {
+namespace kestrun {
 
 // Names a command in failure output by what tells commands apart.
 void PrintTo(const TCommand& command, std::ostream* os)
@@ -19,6 +20,7 @@ void PrintTo(const TCommand& command, std::ostream* os)
         << command.DriverError.toStdString() << " | line " << command.LineNumber << '}';
 }
 
+namespace test {
 namespace {
 
 const QByteArray ErrorLine = "[12.03.2024 10:15:31.000] [00001A2C] [ERROR] TFiscalPrinter - ";
@@ -186,6 +188,93 @@ INSTANTIATE_TEST_SUITE_P(Points, FollowPartTest, ::testing::Values(
     TPartCase{"NgAfterRequest", NgLog({Exchanges[0], Exchanges[1]}), "-> FF 01 1E 00 00 00\r\n", 1}),
     CaseName());
 
+// Lines of every dialect and handshake step, in any order, so that the parser meets each state
+// with each kind of line, split anywhere.
+const char* const ShuffledLines[] = {
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol -> 05",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol -> 02 05 10 AA BB CC 02",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol -> 03 10 AA BB",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol -> 06",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol -> 15",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol <- 06",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol <- 02",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol <- 04",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol <- 10 00 CC DD",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol <- 05",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 -> 8F 06 00 01 00 10 9F 81 BB 12 34",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 <- 06",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 <- 8F 07 00 01 00 10 00 CC DD 56 78",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 <- EE 9F",
+    "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 -> 8F 06 00 01 00 10 9F 82 BB 12 34",
+    "[12.03.2024 10:15:30.123] [00001A2C] [D] -> 05",
+    "[12.03.2024 10:15:30.123] [00001A2C] [D] -> 02 03 10 AA BB 02",
+    "[12.03.2024 10:15:30.123] [00001A2C] [D] <- FF",
+    "[12.03.2024 10:15:30.123] [00001A2C] [D] <- 02 04 10 00 CC DD 05",
+    "[12.03.2024 10:15:30.123] Thread-7 DEBUG com.kelmar.fiscalprinter.PrinterProtocol_1 - -> 05",
+    "[12.03.2024 10:15:30.123] Thread-7 DEBUG com.kelmar.fiscalprinter.PrinterProtocol_1 - -> 02 03 10 AA BB 02",
+    "[12.03.2024 10:15:30.123] Thread-7 DEBUG com.kelmar.fiscalprinter.PrinterProtocol_1 - <- 02",
+    "[12.03.2024 10:15:30.123] Thread-7 DEBUG com.kelmar.fiscalprinter.PrinterProtocol_1 - <- 10 00 CC DD",
+    "[12.03.2024 10:15:30.123] Thread-7 DEBUG com.kelmar.fiscalprinter.PrinterProtocol_1 - -> 06",
+    "[12.03.2024 10:15:31.000] [00001A2C] [ERROR] TFiscalPrinter - \xCD\xE5\xF2 \xF1\xE2\xFF\xE7\xE8",
+    "other text",
+    "",
+};
+
+// Logs of lines drawn at random (a fixed seed), each written in three pieces cut anywhere and
+// looked at after each: what was shown, with what the end of following hands over (an exchange
+// left open), is what a whole load gives, packet format error included.
+TEST_F(LogFollowerTest, ShuffledLogsInPiecesEndLikeAWholeLoad)
+{
+    std::mt19937 random(20240312);
+    for (int round = 0; round < 250; ++round) {
+        QByteArray bytes;
+        const int lines = int(random() % 40);
+        for (int i = 0; i < lines; ++i)
+            bytes += QByteArray(ShuffledLines[random() % std::size(ShuffledLines)]) + "\r\n";
+        SCOPED_TRACE(bytes.toStdString());
+        const qsizetype cuts[] = {qsizetype(random() % (bytes.size() + 1)), qsizetype(random() % (bytes.size() + 1))};
+        const qsizetype first = std::min(cuts[0], cuts[1]);
+        const qsizetype second = std::max(cuts[0], cuts[1]);
+
+        WriteFile(Path(), bytes);
+        TCommands whole;
+        QString wholeError;
+        try {
+            LoadLogFile(Path(), {}, whole);
+        } catch (const Exception& e) {
+            wholeError = e.Message();
+        }
+
+        WriteFile(Path(), bytes.first(first));
+        TLogFollower follower(Path(), {});
+        TCommands shown;
+        QString error;
+        const auto look = [&] {
+            const TFollowStep step = follower.Step();
+            ASSERT_FALSE(step.Restarted);
+            if (step.ChangedLast) {
+                ASSERT_FALSE(shown.isEmpty());
+                shown.last() = *step.ChangedLast;
+            }
+            shown.append(step.Added);
+            if (!step.Error.isEmpty())
+                error = step.Error;
+        };
+        look();
+        Append(bytes.sliced(first, second - first));
+        look();
+        Append(bytes.sliced(second));
+        look();
+        const TFollowStep end = follower.Finish();
+        ASSERT_FALSE(end.ChangedLast.has_value());
+        shown.append(end.Added);
+        if (!end.Error.isEmpty())
+            error = end.Error;
+        ASSERT_EQ(error, wholeError);
+        ASSERT_EQ(shown, whole);
+    }
+}
+
 TEST_F(LogFollowerTest, ShrunkFileStartsAgain)
 {
     WriteFile(Path(), Protocol1Log(Exchanges));
@@ -282,4 +371,5 @@ TEST_F(LogFollowerTest, CompressedLogCannotBeFollowed)
 }
 
 } // namespace
-} // namespace kestrun::test
+} // namespace test
+} // namespace kestrun

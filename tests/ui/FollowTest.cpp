@@ -165,6 +165,44 @@ TEST_F(FollowTest, ToggleFollowsTheOpenedFileAndStops)
     EXPECT_EQ(Rows(), 2);
 }
 
+// A run plays a copy of the list and hands it back at its end: rows written meanwhile wait.
+TEST_F(FollowTest, RowsWrittenDuringARunArriveWhenItEnds)
+{
+    Dialogs.Device = u"emulator:error=11:4A"_s;
+    Click("btnSettings");
+    // The device fails the first command; the question about it holds the run.
+    WriteFile(LogPath(), Protocol1Log({Exchanges[1], Exchanges[0]}));
+    Window->FollowLogFile(LogPath());
+    ASSERT_EQ(Rows(), 2);
+    int rowsDuringRun = -1;
+    Dialogs.OnQuestion = [&] {
+        Append(Protocol1Log({Exchanges[2]}));
+        LetFollowerLook();
+        rowsDuringRun = Rows();
+    };
+    Dialogs.Answers = {false};
+    Click("btnStart");
+    ASSERT_TRUE(WaitUntil([&] { return Window->Finished(); }));
+    ASSERT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_EQ(rowsDuringRun, 2);
+    ASSERT_TRUE(WaitForRows(3));
+    EXPECT_EQ(Window->Commands().size(), 3);
+    EXPECT_EQ(Window->Commands()[0].PlayedAnswerData, QByteArray("11 4A"));
+    EXPECT_TRUE(Window->Following());
+}
+
+// Unticked, the list shows what opening the file gives: a request still waiting for its answer too.
+TEST_F(FollowTest, StoppingShowsTheExchangeLeftOpen)
+{
+    WriteFile(LogPath(), Protocol1Log({Exchanges[0], {Exchanges[1].Request, nullptr}}));
+    Window->FollowLogFile(LogPath());
+    ASSERT_EQ(Rows(), 1);
+    FollowBox()->click();
+    EXPECT_FALSE(Window->Following());
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Model()->StateImage(1), siError);
+}
+
 TEST_F(FollowTest, PastedTextEndsFollowing)
 {
     WriteFile(LogPath(), Protocol1Log({Exchanges[0]}));
