@@ -33,6 +33,7 @@ constexpr qreal PickRadius = 6;
 constexpr int DragThreshold = 4;
 constexpr qreal ZoomStep = 0.8;
 constexpr int KeyScroll = 40;
+constexpr size_t SmoothPointLimit = 20000;
 
 const QColor Normal(32, 96, 192);
 const QColor Failed(220, 0, 0);
@@ -156,7 +157,8 @@ TTimelineView::TTimelineView(const std::vector<TTimelinePoint>& points, const QL
         FIndexes.push_back(point.Index);
     }
     setChart(NewChart(FValues, points, slowest));
-    setRenderHint(QPainter::Antialiasing);
+    // Smooth points cost too much drawing time once there are many of them.
+    setRenderHint(QPainter::Antialiasing, points.size() <= SmoothPointLimit);
     setFocusPolicy(Qt::StrongFocus);
 }
 
