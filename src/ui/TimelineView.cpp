@@ -7,8 +7,8 @@
 #include <QDateTimeAxis>
 #include <QKeyEvent>
 #include <QLegendMarker>
-#include <QMouseEvent>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
@@ -21,7 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The slowest commands that carry a label; more would cover each other.
+// At most this many of the slowest commands carry a label; more would cover each other.
 constexpr qsizetype LabelledCount = 5;
 // The share of the time axis a label keeps to itself.
 constexpr qreal LabelRoom = 0.25;
