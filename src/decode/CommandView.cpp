@@ -82,10 +82,12 @@ void AppendLine(QByteArray& out, const QByteArray& time, const QByteArray& threa
 
 QString ColumnTitle(int column) { return ColumnTitles[column]; }
 
-const QString& TCommandRow::Cell(int column) const
+QString TCommandRow::Cell(int column) const
 {
-    const QString* cells[] = {&Time, &Thread, &Command, &Data, &Duration};
-    static_assert(std::size(cells) == colCount);
+    if (column == colDuration)
+        return DurationText(DurationMs);
+    const QString* cells[] = {&Time, &Thread, &Command, &Data};
+    static_assert(std::size(cells) == colDuration);
     return *cells[column];
 }
 
@@ -102,17 +104,14 @@ TCommandRow MakeCommandRow(const TCommand& command)
         row.DecodeError = e.Message();
         row.Data = u" [ERROR] "_s + row.DecodeError;
     }
-    row.Duration = DurationText(command);
+    row.DurationMs = command.DurationMs;
     row.StateImage = IsFailedCommand(command) ? siError : siNone;
     return row;
 }
 
 bool IsFailedCommand(const TCommand& command) { return HasAnswerError(command) || !command.DriverError.isEmpty(); }
 
-QString DurationText(const TCommand& command)
-{
-    return command.DurationMs == NoDuration ? QString() : QString::number(command.DurationMs);
-}
+QString DurationText(int32_t durationMs) { return durationMs == NoDuration ? QString() : QString::number(durationMs); }
 
 TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QString& dataCell, int column)
 {
@@ -158,7 +157,7 @@ TCommandDetails GetCommandDetails(const TCommand& command)
                     + QString::number(command.LineNumber) + u')';
     // The duration joins the heading only when there is one, so a line without it stays as it was.
     if (command.DurationMs != NoDuration)
-        heading += u" Длительность: "_s + DurationText(command) + u" мс"_s;
+        heading += u" Длительность: "_s + DurationText(command.DurationMs) + u" мс"_s;
     AddLines(lines, heading);
     AddLines(lines, GetCommandName(command));
     AddLines(lines, u"Передано     : "_s + Cp1251ToUnicode(command.Data));

@@ -26,12 +26,12 @@ struct TCommandRow
     QString Thread;
     QString Command;
     QString Data;
-    QString Duration; // milliseconds; empty without a duration
+    int32_t DurationMs = NoDuration; // its cell's text is made when asked for, to keep rows small
     int StateImage = siNone;
     // Why the summary could not be decoded; empty when it could.
     QString DecodeError;
 
-    const QString& Cell(int column) const;
+    QString Cell(int column) const;
 };
 
 // The four cells and the state image a freshly loaded command gets. A summary that cannot be
@@ -42,8 +42,8 @@ TCommandRow MakeCommandRow(const TCommand& command);
 // Whether a command counts as failed: an answer that reports an error or is missing, or a
 // driver error. It decides the row's state image and the error counts of the statistics.
 bool IsFailedCommand(const TCommand& command);
-// The duration as its cell shows it: milliseconds, or empty.
-QString DurationText(const TCommand& command);
+// A duration as its cell shows it: milliseconds, or empty for NoDuration.
+QString DurationText(int32_t durationMs);
 
 // Red and Purple never both hold; without either the list's normal colour applies.
 struct TCellStyle

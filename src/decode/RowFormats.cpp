@@ -133,7 +133,7 @@ void AppendJsonRow(QByteArray& out, const TCommandRow& row)
     out += ",\"Data\":";
     AppendJsonString(out, row.Data);
     out += ",\"DurationMs\":";
-    out += row.Duration.isEmpty() ? QByteArray("null") : row.Duration.toLatin1();
+    out += row.DurationMs == NoDuration ? QByteArray("null") : QByteArray::number(row.DurationMs);
     out += ",\"State\":";
     out += QByteArray::number(RowState(row));
     out += "}\n";

@@ -7,8 +7,8 @@
 #include <QDateTimeAxis>
 #include <QKeyEvent>
 #include <QLegendMarker>
+#include <QLineSeries>
 #include <QMouseEvent>
-#include <QScatterSeries>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
@@ -21,7 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The slowest commands that carry a label; more would cover each other.
+// At most this many of the slowest commands carry a label; more would cover each other.
 constexpr qsizetype LabelledCount = 5;
 // The share of the time axis a label keeps to itself.
 constexpr qreal LabelRoom = 0.25;
@@ -33,6 +33,7 @@ constexpr qreal PickRadius = 6;
 constexpr int DragThreshold = 4;
 constexpr qreal ZoomStep = 0.8;
 constexpr int KeyScroll = 40;
+constexpr size_t SmoothPointLimit = 20000;
 
 const QColor Normal(32, 96, 192);
 const QColor Failed(220, 0, 0);
@@ -45,14 +46,17 @@ qreal AxisTime(qint64 stampMs)
     return qreal(QDateTime(stamp.date(), stamp.time()).toMSecsSinceEpoch());
 }
 
-QScatterSeries* NewSeries(const QString& name, const QColor& colour, qreal size)
+// Points without lines between them. A line series draws its points in one go, where a scatter
+// series makes an item per point and takes minutes over the commands of a big log.
+QLineSeries* NewSeries(const QString& name, const QColor& colour, qreal size)
 {
-    auto* series = new QScatterSeries;
+    auto* series = new QLineSeries;
     series->setName(name);
-    series->setColor(colour);
-    series->setBorderColor(colour);
+    QPen pen(colour);
+    pen.setStyle(Qt::NoPen);
+    series->setPen(pen);
+    series->setPointsVisible(true);
     series->setMarkerSize(size);
-    series->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     return series;
 }
 
@@ -80,9 +84,9 @@ QChart* NewChart(const std::vector<QPointF>& values, const std::vector<TTimeline
     QList<QPointF> failed;
     for (size_t i = 0; i < points.size(); ++i)
         (points[i].Failed ? failed : normal).append(values[i]);
-    QScatterSeries* normalSeries = NewSeries(u"Команды"_s, Normal, 6);
+    QLineSeries* normalSeries = NewSeries(u"Команды"_s, Normal, 4);
     normalSeries->replace(normal);
-    QScatterSeries* failedSeries = NewSeries(u"Ошибки"_s, Failed, 7);
+    QLineSeries* failedSeries = NewSeries(u"Ошибки"_s, Failed, 5);
     failedSeries->replace(failed);
     Attach(chart, normalSeries, x, y);
     Attach(chart, failedSeries, x, y);
@@ -114,7 +118,7 @@ QChart* NewChart(const std::vector<QPointF>& values, const std::vector<TTimeline
             || std::any_of(labelledAt.begin(), labelledAt.end(), [&](qreal x) { return std::abs(x - at) < labelRoom; }))
             continue;
         labelledAt.push_back(at);
-        QScatterSeries* label = NewSeries(QString(), Labelled, 9);
+        QLineSeries* label = NewSeries(QString(), Labelled, 6);
         label->append(values[found->second]);
         label->setPointLabelsFormat(u"#%1 %2: %3 мс"_s.arg(slow.Index).arg(slow.Name).arg(slow.DurationMs));
         label->setPointLabelsVisible(true);
@@ -136,6 +140,7 @@ QChart* NewChart(const std::vector<QPointF>& values, const std::vector<TTimeline
     y->setRange(0, std::max<qreal>(maxY * 1.2, 10));
     y->applyNiceNumbers();
     chart->legend()->setAlignment(Qt::AlignTop);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeCircle);
     return chart;
 }
 
@@ -152,9 +157,9 @@ TTimelineView::TTimelineView(const std::vector<TTimelinePoint>& points, const QL
         FIndexes.push_back(point.Index);
     }
     setChart(NewChart(FValues, points, slowest));
-    setRenderHint(QPainter::Antialiasing);
+    // Smooth points cost too much drawing time once there are many of them.
+    setRenderHint(QPainter::Antialiasing, points.size() <= SmoothPointLimit);
     setFocusPolicy(Qt::StrongFocus);
-    setMouseTracking(false);
 }
 
 std::optional<QPoint> TTimelineView::PositionOf(qsizetype index) const
