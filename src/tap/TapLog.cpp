@@ -16,7 +16,16 @@ namespace {
 // reaches the file while the till waits; any protocol-1 timeout is far shorter.
 constexpr std::chrono::seconds QuietTime{5};
 
-bool WriteExchange(TTrafficLog& log, const TTapExchange& exchange)
+std::unique_ptr<TTrafficLog> OpenTrafficLog(const QString& fileName, uint32_t thread)
+{
+    auto log = std::make_unique<TTrafficLog>(fileName);
+    log->SetThread(thread);
+    return log;
+}
+
+} // namespace
+
+bool WriteTapExchange(TTrafficLog& log, const TTapExchange& exchange)
 {
     for (const TTapLine& line : exchange.Lines) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(line.Time);
@@ -32,13 +41,10 @@ bool WriteExchange(TTrafficLog& log, const TTapExchange& exchange)
     return log.Flush(exchange.Result, DriverErrorDescription(exchange.Result));
 }
 
-} // namespace
-
 TTapLog::TTapLog(QString fileName, uint32_t thread, TReporter report)
     : FFileName(std::move(fileName)), FThreadNumber(thread), FReport(std::move(report)),
-      FLog(std::make_unique<TTrafficLog>(FFileName)), FThread(&TTapLog::Run, this)
+      FLog(OpenTrafficLog(FFileName, thread)), FThread(&TTapLog::Run, this)
 {
-    FLog->SetThread(FThreadNumber);
 }
 
 TTapLog::~TTapLog()
@@ -100,7 +106,7 @@ void TTapLog::Write()
         return;
     bool written = true;
     for (const TTapExchange& exchange : exchanges)
-        written = WriteExchange(*FLog, exchange) && written;
+        written = WriteTapExchange(*FLog, exchange) && written;
     if (written)
         Report(false, QStringLiteral("the log %1 is written again").arg(FFileName));
     else
@@ -113,8 +119,7 @@ void TTapLog::ReopenIfRemoved()
         return;
     FLog.reset();
     try {
-        FLog = std::make_unique<TTrafficLog>(FFileName);
-        FLog->SetThread(FThreadNumber);
+        FLog = OpenTrafficLog(FFileName, FThreadNumber);
         FReport(QStringLiteral("the log %1 was removed; it is written anew").arg(FFileName));
     } catch (const Exception& e) {
         Report(true, QStringLiteral("cannot write the log %1: %2; the traffic goes on").arg(FFileName, e.Message()));

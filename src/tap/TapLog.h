@@ -69,4 +69,7 @@ private:
     std::thread FThread; // last: starts when everything it uses is there
 };
 
+// Writes the exchange's lines, the followed ones for the reader; false when the file refused them.
+bool WriteTapExchange(TTrafficLog& log, const TTapExchange& exchange);
+
 } // namespace kestrun
