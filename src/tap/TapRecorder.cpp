@@ -60,6 +60,7 @@ void TTapRecorder::OnTillByte(uint8_t byte, int64_t time)
         // The till refuses the answer frame; the register sends it again.
         AddLine(TTapLine::lkTill, byte, time);
         FAnswerStart = NoLine;
+        FAnswerAnnounced = true;
         break;
     default:
         AddStray(TTapLine::lkTill, byte, time);

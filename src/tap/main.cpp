@@ -35,6 +35,8 @@ QString DeviceKindsHelp()
     QStringList kinds;
     for (const TDeviceKindInfo& kind : DeviceKinds)
         kinds << QStringLiteral("  %1  %2").arg(QLatin1String(kind.Syntax), QLatin1String(kind.Help));
+    kinds << QStringLiteral("  (the emulator takes the --options of kestrun-emulator, wire faults included;")
+          << QStringLiteral("  of the other options only timeout= counts, for opening the register)");
     return kinds.join(QLatin1Char('\n'));
 }
 

@@ -183,6 +183,21 @@ TEST(TapSides, TheTillComesAgainAndTheRegisterIsOpenedAgain)
     EXPECT_EQ(RunCli({"list", "--json", log}).OutLines().size(), 2);
 }
 
+// A register that closes the connection is reported; the till's connection ends with it, and
+// the register is opened again for the till that comes next.
+TEST(TapSides, ARegisterThatGoesAwayIsReportedAndOpenedAgain)
+{
+    QTemporaryDir dir;
+    TEmulatorProcess emulator("--tcp", QStringLiteral("close=11"));
+    TTapProcess tap(QStringLiteral("tcp:0"), emulator.DeviceText(), dir.filePath(QStringLiteral("tap.log")));
+    EXPECT_NE(RunCli({"status", "--device", tap.DeviceText() + QStringLiteral(",timeout=300")}).ExitCode, 0);
+    EXPECT_NE(RunCli({"status", "--device", tap.DeviceText() + QStringLiteral(",timeout=300")}).ExitCode, 0);
+    const QString report = tap.Finish();
+    EXPECT_GE(report.count(QLatin1String("kestrun-tap: the register went away: the register closed the connection")), 2)
+        << report.toStdString();
+    EXPECT_GE(report.count(QLatin1String("the register is open")), 2) << report.toStdString();
+}
+
 // A register that is not there is reported, and the till sees a line that fails.
 TEST(TapSides, AMissingRegisterIsReported)
 {
