@@ -35,6 +35,8 @@ public:
                 FProcess.waitForFinished(5000);
             }
             FErr += QString::fromLocal8Bit(FProcess.readAllStandardError());
+            // A sanitizer build of the tap reports on its standard error.
+            EXPECT_FALSE(FErr.contains(QLatin1String("Sanitizer"))) << FErr.toStdString();
         }
         return FErr;
     }
