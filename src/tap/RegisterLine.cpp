@@ -8,7 +8,6 @@
 
 #include <QSerialPort>
 #include <QTcpSocket>
-#include <QTimer>
 
 namespace kestrun {
 
@@ -48,10 +47,7 @@ public:
                   const TRegisterLines::TLossHandler& lost)
         : FDevice(device)
     {
-        // Its close= fault comes from inside Write: the loss is told after the call returns.
-        FDevice.Connect(received, [lost] {
-            QTimer::singleShot(0, [lost] { lost(QStringLiteral("the emulator closed the connection")); });
-        });
+        FDevice.Connect(received, [lost] { lost(QStringLiteral("the emulator closed the connection")); });
     }
     ~TEmulatorLine() override { FDevice.Disconnect(); }
 
@@ -92,14 +88,14 @@ std::unique_ptr<IRegisterLine> TRegisterLines::Open(TReceiver received, TLossHan
     if (FKind == TDeviceKind::dkTcp) {
         std::unique_ptr<QTcpSocket> socket = ConnectToRegister(FAddress, static_cast<uint16_t>(FNumber), FTimeoutMs);
         QObject::connect(socket.get(), &QTcpSocket::disconnected, socket.get(),
-                         [lost] { lost(QStringLiteral("the register closed the connection")); }, Qt::QueuedConnection);
+                         [lost] { lost(QStringLiteral("the register closed the connection")); });
         return std::make_unique<TDeviceLine>(std::move(socket), received);
     }
     std::unique_ptr<QSerialPort> port = OpenRegisterPort(FAddress, FNumber);
     QObject::connect(port.get(), &QSerialPort::errorOccurred, port.get(), [lost, p = port.get()](QSerialPort::SerialPortError error) {
         if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
             lost(QStringLiteral("the port failed: %1").arg(p->errorString()));
-    }, Qt::QueuedConnection);
+    });
     return std::make_unique<TDeviceLine>(std::move(port), received);
 }
 

@@ -27,7 +27,7 @@ class TRegisterLines final
 {
 public:
     using TReceiver = std::function<void(const QByteArray& bytes)>;
-    // Why the line went away; called from the event loop, never from inside Write.
+    // Why the line went away; called from anywhere, even from inside Write or while the line closes.
     using TLossHandler = std::function<void(const QString& why)>;
 
     // Throws kestrun::Exception for a text it cannot take; opens nothing.

@@ -53,16 +53,16 @@ void TTap::Receive(QByteArrayView bytes)
 bool TTap::OpenRegister()
 {
     try {
+        const uint64_t opened = ++FRegisterOpened;
         FRegister = FRegisters.Open([this](const QByteArray& bytes) { FromRegister(bytes); },
-                                    [this](const QString& why) { OnRegisterLost(why); });
+                                    [this, opened](const QString& why) { OnRegisterLost(opened, why); });
         FReport(QStringLiteral("the register is open"));
         return true;
     } catch (const TWireError& e) {
         FReport(QStringLiteral("cannot open the register: %1")
                     .arg(e.Description.isEmpty() ? DriverErrorDescription(e.Code) : e.Description));
         // The till tries again by connecting again; through a pseudo-terminal, by sending again.
-        if (FTillClose)
-            FTillClose();
+        CloseTill();
         return false;
     }
 }
@@ -74,13 +74,25 @@ void TTap::FromRegister(const QByteArray& bytes)
         FTillWrite(bytes);
 }
 
-void TTap::OnRegisterLost(const QString& why)
+void TTap::OnRegisterLost(uint64_t opened, const QString& why)
 {
-    FRegister.reset();
-    FLog.SideClosed();
-    FReport(QStringLiteral("the register went away: %1").arg(why));
-    if (FTillClose)
-        FTillClose();
+    // Told from inside the line's own calls, it is acted on once they have returned; a line
+    // closed or replaced by then is no news.
+    QTimer::singleShot(0, this, [this, opened, why] {
+        if (opened != FRegisterOpened || !FRegister)
+            return;
+        FRegister.reset();
+        FLog.SideClosed();
+        FReport(QStringLiteral("the register went away: %1").arg(why));
+        CloseTill();
+    });
+}
+
+void TTap::CloseTill()
+{
+    // A copy: closing calls Disconnect, which clears the member.
+    if (const TCloser close = FTillClose)
+        close();
 }
 
 } // namespace kestrun

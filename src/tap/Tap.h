@@ -32,7 +32,8 @@ public:
 private:
     bool OpenRegister();
     void FromRegister(const QByteArray& bytes);
-    void OnRegisterLost(const QString& why);
+    void OnRegisterLost(uint64_t opened, const QString& why);
+    void CloseTill();
 
     TRegisterLines& FRegisters;
     TTapLog& FLog;
@@ -40,7 +41,8 @@ private:
     TWriter FTillWrite;
     TCloser FTillClose;
     std::unique_ptr<IRegisterLine> FRegister;
-    uint64_t FTill = 0; // counts the tills that came
+    uint64_t FTill = 0;           // counts the tills that came
+    uint64_t FRegisterOpened = 0; // counts the lines opened to the register
 };
 
 } // namespace kestrun
