@@ -13,6 +13,8 @@ namespace {
 constexpr qsizetype MaxLines = 4096;
 // Stray bytes share a line up to this many.
 constexpr qsizetype MaxStrayBytes = 64;
+// A register forgets a frame whose bytes stop coming for this long.
+constexpr int64_t FrameByteGapMs = 500;
 
 bool Is(const TTapLine& line, TTapLine::TKind kind, uint8_t control)
 {
@@ -37,6 +39,10 @@ void TTapRecorder::OnTillByte(uint8_t byte, int64_t time)
 {
     // The till speaking again means it has read all it waited for: a frame left unfinished is broken.
     FRegisterFrame = {};
+    // The register reads the till's frame to its end, whatever it sends meanwhile, unless the
+    // frame's bytes stop coming.
+    if (FTillFrame.State != TFrameReader::fsNone && time - FTillFrame.Last > FrameByteGapMs)
+        FTillFrame = {};
     if (ReadFrameByte(FTillFrame, TTapSide::tsTill, byte, time))
         return;
     switch (byte) {
@@ -52,6 +58,7 @@ void TTapRecorder::OnTillByte(uint8_t byte, int64_t time)
     case ctlSTX:
         FTillFrame.State = TFrameReader::fsLength;
         FTillFrame.Start = AddLine(TTapLine::lkTill, byte, time);
+        FTillFrame.Last = time;
         break;
     case ctlACK:
         OnTillAck(AddLine(TTapLine::lkTill, byte, time));
@@ -69,7 +76,6 @@ void TTapRecorder::OnTillByte(uint8_t byte, int64_t time)
 
 void TTapRecorder::OnRegisterByte(uint8_t byte, int64_t time)
 {
-    FTillFrame = {};
     if (ReadFrameByte(FRegisterFrame, TTapSide::tsRegister, byte, time))
         return;
     switch (byte) {
@@ -118,6 +124,7 @@ bool TTapRecorder::ReadFrameByte(TFrameReader& reader, TTapSide side, uint8_t by
     // The till's frame goes on one line; the register's takes a line for its length, one for
     // its data and one for its LRC, as the driver writes them.
     const bool till = side == TTapSide::tsTill;
+    reader.Last = time;
     if (till)
         FLines[reader.Start].Bytes += char(byte);
     else if (reader.State == TFrameReader::fsData && !reader.Data.isEmpty())

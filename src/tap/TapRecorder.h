@@ -52,6 +52,7 @@ private:
         uint8_t Length = 0;
         QByteArray Data;
         qsizetype Start = NoLine; // its first line
+        int64_t Last = 0;         // when its last byte came
     };
 
     void OnTillByte(uint8_t byte, int64_t time);
