@@ -9,6 +9,7 @@
 #include "tap/Tap.h"
 #include "tap/TapLog.h"
 
+#include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <mutex>
@@ -167,6 +168,27 @@ TEST(TapThreadLog, RemovedLogIsWrittenAnew)
     tap.Stop();
     EXPECT_EQ(ReadLog(file).size(), qsizetype(std::size(Requests)));
     EXPECT_TRUE(tap.Reports().contains(QStringLiteral("the log %1 was removed; it is written anew").arg(file)));
+}
+
+// A request the register never answers is in the file while the tap still runs, once the line
+// has been quiet a while, so that a reader following the file sees it.
+TEST(TapThreadLog, AnUnansweredRequestReachesTheFileWhenTheLineFallsQuiet)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tap.log"));
+    TTapThread tap(QStringLiteral("emulator:shift=open,noanswer=11"), file);
+    {
+        const std::unique_ptr<IDeviceLink> till = CreateDeviceLink(tap.DeviceText() + QStringLiteral(",timeout=200"));
+        EXPECT_LT(till->Exchange(HexToBytes("11 1E 00 00 00")).Code, 0);
+        // The till stays connected and says nothing more.
+        QDeadlineTimer deadline(60000);
+        while (ReadLog(file).isEmpty() && !deadline.hasExpired())
+            QThread::msleep(200);
+    }
+    const TCommands logged = ReadLog(file);
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_EQ(logged[0].Data, "11 1E 00 00 00");
+    EXPECT_TRUE(logged[0].AnswerData.isEmpty());
 }
 
 } // namespace
