@@ -3,7 +3,7 @@
 # there; a sanitizer report fails the test it occurs in. Extra arguments go to ctest.
 #
 #   scripts/sanitize.sh address,undefined   # every test, in build-asan/ (or $KESTRUN_ASAN_DIR)
-#   scripts/sanitize.sh thread              # the playback and wire tests, in build-tsan/ (or $KESTRUN_TSAN_DIR)
+#   scripts/sanitize.sh thread              # the playback, wire and tap tests, in build-tsan/ (or $KESTRUN_TSAN_DIR)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:?usage: scripts/sanitize.sh address,undefined|thread [CTEST ARGUMENTS...]}
@@ -13,12 +13,12 @@ case $mode in
   address,undefined)
     build=${KESTRUN_ASAN_DIR:-$root/build-asan}
     target=all
-    tests=$build
+    tests=("$build")
     ;;
   thread)
     build=${KESTRUN_TSAN_DIR:-$root/build-tsan}
     target=playback_tests
-    tests=$build/tests/playback
+    tests=("$build/tests/playback" "$build/tests/tap")
     ;;
   *)
     echo "unknown sanitizer set: $mode (address,undefined or thread)" >&2
@@ -35,5 +35,6 @@ fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRUN_BUILD_GUI=OFF \
   -DKESTRUN_SANITIZE="$mode" "${launcher[@]}" >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target "$target"
-cd "$tests"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" "$@"
+for folder in "${tests[@]}"; do
+  (cd "$folder" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" "$@")
+done

@@ -1,6 +1,6 @@
 #include "PtyEndpoint.h"
 
-#include "WireDevice.h"
+#include "WirePeer.h"
 #include "log/Exception.h"
 
 #include <cerrno>
@@ -22,7 +22,7 @@ namespace {
 
 } // namespace
 
-TPtyEndpoint::TPtyEndpoint(TWireDevice& device) : FDevice(device)
+TPtyEndpoint::TPtyEndpoint(IWirePeer& peer) : FPeer(peer)
 {
     FMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (FMaster < 0)
@@ -45,12 +45,12 @@ TPtyEndpoint::TPtyEndpoint(TWireDevice& device) : FDevice(device)
         Fail("tcsetattr");
     FNotifier = std::make_unique<QSocketNotifier>(FMaster, QSocketNotifier::Read);
     connect(FNotifier.get(), &QSocketNotifier::activated, this, &TPtyEndpoint::OnReadable);
-    FDevice.Connect([this](const QByteArray& bytes) { Write(bytes); }, nullptr);
+    FPeer.Connect([this](const QByteArray& bytes) { Write(bytes); }, nullptr);
 }
 
 TPtyEndpoint::~TPtyEndpoint()
 {
-    FDevice.Disconnect();
+    FPeer.Disconnect();
     FNotifier.reset();
     if (FSlave >= 0)
         ::close(FSlave);
@@ -63,7 +63,7 @@ void TPtyEndpoint::OnReadable()
     char buffer[512];
     const ssize_t n = ::read(FMaster, buffer, sizeof buffer);
     if (n > 0)
-        FDevice.Receive(QByteArrayView(buffer, n));
+        FPeer.Receive(QByteArrayView(buffer, n));
 }
 
 void TPtyEndpoint::Write(const QByteArray& bytes)

@@ -7,24 +7,26 @@
 
 namespace kestrun {
 
-class TWireDevice;
+class IWirePeer;
 
-// The device behind a pseudo-terminal: the host opens its slave side as a serial port.
+// A peer behind a pseudo-terminal: the host opens its slave side as a serial port.
 class TPtyEndpoint final : public QObject
 {
 public:
     // Throws kestrun::Exception when no pseudo-terminal can be made.
-    explicit TPtyEndpoint(TWireDevice& device);
+    explicit TPtyEndpoint(IWirePeer& peer);
     ~TPtyEndpoint() override;
 
     // The slave side, e.g. /dev/pts/3.
     QString Path() const { return FPath; }
+    // What a host gives to reach it: serial:PATH.
+    QString DeviceText() const { return QStringLiteral("serial:") + FPath; }
 
 private:
     void OnReadable();
     void Write(const QByteArray& bytes);
 
-    TWireDevice& FDevice;
+    IWirePeer& FPeer;
     int FMaster = -1;
     // Held open so that the master side never sees a hang-up between two hosts.
     int FSlave = -1;

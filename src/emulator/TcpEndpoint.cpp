@@ -1,11 +1,11 @@
 #include "TcpEndpoint.h"
 
-#include "WireDevice.h"
+#include "WirePeer.h"
 #include "log/Exception.h"
 
 namespace kestrun {
 
-TTcpEndpoint::TTcpEndpoint(TWireDevice& device, uint16_t port) : FDevice(device)
+TTcpEndpoint::TTcpEndpoint(IWirePeer& peer, uint16_t port) : FPeer(peer)
 {
     if (!FServer.listen(QHostAddress::LocalHost, port))
         throw Exception(QStringLiteral("Не удалось открыть порт %1: %2").arg(port).arg(FServer.errorString()));
@@ -30,12 +30,12 @@ void TTcpEndpoint::OnNewConnection()
         }
         FClient = client;
         client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        FDevice.Connect([client](const QByteArray& bytes) { client->write(bytes); },
+        FPeer.Connect([client](const QByteArray& bytes) { client->write(bytes); },
                         [client] { client->abort(); });
-        connect(client, &QTcpSocket::readyRead, this, [this, client] { FDevice.Receive(client->readAll()); });
+        connect(client, &QTcpSocket::readyRead, this, [this, client] { FPeer.Receive(client->readAll()); });
         connect(client, &QTcpSocket::disconnected, this, [this, client] {
             if (FClient == client)
-                FDevice.Disconnect();
+                FPeer.Disconnect();
             client->deleteLater();
         });
     }

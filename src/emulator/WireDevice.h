@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WireFaults.h"
+#include "WirePeer.h"
 #include "playback/Emulator.h"
 
 #include <QByteArray>
@@ -31,19 +32,16 @@ struct TDeviceTally
 // the answer the host has not acknowledged yet; takes a request frame, acknowledges it and
 // sends the emulator's answer, again on NAK. Injects the wire faults. Lives on the thread of
 // the event loop that feeds it.
-class TWireDevice final : public QObject
+class TWireDevice final : public QObject, public IWirePeer
 {
 public:
-    using TWriter = std::function<void(const QByteArray& bytes)>;
-    using TCloser = std::function<void()>;
-
     explicit TWireDevice(TWireEmulatorSetup setup);
 
     // The connection the device talks on. A new one drops a frame half received and what
     // was still to be sent; an answer the host has not acknowledged stays waiting.
-    void Connect(TWriter write, TCloser close);
-    void Disconnect();
-    void Receive(QByteArrayView bytes);
+    void Connect(TWriter write, TCloser close) override;
+    void Disconnect() override;
+    void Receive(QByteArrayView bytes) override;
 
     // From any thread.
     TDeviceTally Tally() const;

@@ -1,5 +1,6 @@
 // kestrun-emulator: the built-in register emulator as a device on the wire.
 #include "PtyEndpoint.h"
+#include "StopSignals.h"
 #include "TcpEndpoint.h"
 #include "WireDevice.h"
 #include "log/Exception.h"
@@ -7,11 +8,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 using namespace kestrun;
 
@@ -19,15 +17,6 @@ namespace {
 
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
-
-// SIGINT and SIGTERM reach the event loop through a pipe, so the exit line is still printed.
-int SignalPipe[2] = {-1, -1};
-
-void OnStopSignal(int)
-{
-    const char byte = 0;
-    [[maybe_unused]] const ssize_t n = ::write(SignalPipe[1], &byte, 1);
-}
 
 void Print(FILE* stream, const QString& text)
 {
@@ -96,29 +85,14 @@ int main(int argc, char* argv[])
         std::unique_ptr<TPtyEndpoint> ptyEndpoint;
         if (parser.isSet(tcp)) {
             tcpEndpoint = std::make_unique<TTcpEndpoint>(device, static_cast<uint16_t>(port));
-            Print(stdout, QStringLiteral("tcp:127.0.0.1:%1").arg(tcpEndpoint->Port()));
+            Print(stdout, tcpEndpoint->DeviceText());
         } else {
             ptyEndpoint = std::make_unique<TPtyEndpoint>(device);
-            Print(stdout, QStringLiteral("serial:%1").arg(ptyEndpoint->Path()));
+            Print(stdout, ptyEndpoint->DeviceText());
         }
-        std::unique_ptr<QSocketNotifier> signalNotifier;
-        if (::pipe(SignalPipe) == 0) {
-            signalNotifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
-            QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-            std::signal(SIGINT, OnStopSignal);
-            std::signal(SIGTERM, OnStopSignal);
-        }
-        std::unique_ptr<QSocketNotifier> stdinNotifier;
-        if (parser.isSet(stdinWatch)) {
-            stdinNotifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
-            QObject::connect(stdinNotifier.get(), &QSocketNotifier::activated, &app, [&stdinNotifier] {
-                char buffer[256];
-                if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
-                    stdinNotifier->setEnabled(false);
-                    QCoreApplication::quit();
-                }
-            });
-        }
+        QuitOnStopSignals();
+        if (parser.isSet(stdinWatch))
+            QuitWhenStdinCloses();
         const int status = QCoreApplication::exec();
         const TDeviceTally tally = device.Tally();
         Print(stdout, QStringLiteral("executed=%1 documents=%2").arg(tally.Executed.size()).arg(tally.Documents));

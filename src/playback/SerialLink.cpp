@@ -27,20 +27,24 @@ TSerialLink::TSerialLink(QString portName, int32_t baudRate) : FPortName(std::mo
 
 TSerialLink::~TSerialLink() = default;
 
-void TSerialLink::Open(int)
+std::unique_ptr<QSerialPort> OpenRegisterPort(const QString& portName, int32_t baudRate)
 {
-    if (FPort)
-        return;
     auto port = std::make_unique<QSerialPort>();
-    port->setPortName(FPortName);
-    port->setBaudRate(FBaudRate);
+    port->setPortName(portName);
+    port->setBaudRate(baudRate);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
     if (!port->open(QIODevice::ReadWrite))
         throw OpenError(*port);
-    FPort = std::move(port);
+    return port;
+}
+
+void TSerialLink::Open(int)
+{
+    if (!FPort)
+        FPort = OpenRegisterPort(FPortName, FBaudRate);
 }
 
 void TSerialLink::Close() { FPort.reset(); }

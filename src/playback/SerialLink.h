@@ -28,4 +28,7 @@ private:
     std::unique_ptr<QSerialPort> FPort;
 };
 
+// The port opened 8N1 without flow control; throws TWireError.
+std::unique_ptr<QSerialPort> OpenRegisterPort(const QString& portName, int32_t baudRate);
+
 } // namespace kestrun

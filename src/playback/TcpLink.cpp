@@ -10,18 +10,22 @@ TTcpLink::TTcpLink(QString host, uint16_t port) : FHost(std::move(host)), FPort(
 
 TTcpLink::~TTcpLink() = default;
 
+std::unique_ptr<QTcpSocket> ConnectToRegister(const QString& host, uint16_t port, int timeoutMs)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(host, port);
+    if (!socket->waitForConnected(timeoutMs))
+        throw TWireError{deNoLink, QStringLiteral("%1: %2").arg(DriverErrorDescription(deNoLink), socket->errorString())};
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    return socket;
+}
+
 void TTcpLink::Open(int timeoutMs)
 {
     if (FSocket && FSocket->state() == QAbstractSocket::ConnectedState)
         return;
-    FSocket = std::make_unique<QTcpSocket>();
-    FSocket->connectToHost(FHost, FPort);
-    if (!FSocket->waitForConnected(timeoutMs)) {
-        const QString reason = FSocket->errorString();
-        FSocket.reset();
-        throw TWireError{deNoLink, QStringLiteral("%1: %2").arg(DriverErrorDescription(deNoLink), reason)};
-    }
-    FSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    FSocket.reset();
+    FSocket = ConnectToRegister(FHost, FPort, timeoutMs);
 }
 
 void TTcpLink::Close() { FSocket.reset(); }

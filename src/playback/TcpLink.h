@@ -28,4 +28,7 @@ private:
     std::unique_ptr<QTcpSocket> FSocket;
 };
 
+// A connection to a register within timeoutMs, its bytes sent without delay; throws TWireError.
+std::unique_ptr<QTcpSocket> ConnectToRegister(const QString& host, uint16_t port, int timeoutMs);
+
 } // namespace kestrun

@@ -14,28 +14,35 @@ namespace kestrun {
 
 TTrafficLog::TTrafficLog(const QString& fileName) : FFile(fileName)
 {
-    if (!FFile.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered: a write the disk refuses is lost at once instead of piling up in memory.
+    if (!FFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw Exception(QStringLiteral("Не удалось открыть журнал обмена %1: %2").arg(fileName, FFile.errorString()));
 }
 
-TTrafficLog::TEntry TTrafficLog::Sent(QByteArrayView bytes) { return Add("TRACE", "TPrinterProtocol -> " + StrToHex(bytes)); }
-
-TTrafficLog::TEntry TTrafficLog::Received(QByteArrayView bytes)
+TTrafficLog::TEntry TTrafficLog::Sent(QByteArrayView bytes, const QDateTime& time)
 {
-    return Add("TRACE", "TPrinterProtocol <- " + StrToHex(bytes));
+    return Add("TRACE", "TPrinterProtocol -> " + StrToHex(bytes), time);
 }
 
-void TTrafficLog::Note(const QByteArray& text) { Add("TRACE", "TPrinterProtocol: " + text); }
-
-TTrafficLog::TEntry TTrafficLog::Add(const char* level, const QByteArray& text)
+TTrafficLog::TEntry TTrafficLog::Received(QByteArrayView bytes, const QDateTime& time)
 {
-    FLines.append({QDateTime::currentDateTime(), level, text});
+    return Add("TRACE", "TPrinterProtocol <- " + StrToHex(bytes), time);
+}
+
+void TTrafficLog::Note(const QByteArray& text, const QDateTime& time)
+{
+    Add("TRACE", "TPrinterProtocol: " + text, time);
+}
+
+TTrafficLog::TEntry TTrafficLog::Add(const char* level, const QByteArray& text, const QDateTime& time)
+{
+    FLines.append({time, level, text});
     return FLines.size() - 1;
 }
 
 void TTrafficLog::Follow(TEntry entry) { FLines[entry].Level = "DEBUG"; }
 
-void TTrafficLog::Flush(int32_t result, const QString& description)
+bool TTrafficLog::Flush(int32_t result, const QString& description)
 {
     if (result != 0)
         Add("ERROR", "TPrinterProtocol: " + QByteArray::number(result) + ", " + UnicodeToCp1251(description));
@@ -48,8 +55,7 @@ void TTrafficLog::Flush(int32_t result, const QString& description)
     }
     FLines.clear();
     // The log is a diagnostic aid: a full disk must not fail the exchange it records.
-    FFile.write(text);
-    FFile.flush();
+    return FFile.write(text) == text.size();
 }
 
 uint32_t CurrentThreadNumber()

@@ -31,13 +31,16 @@ public:
 
     // The thread the lines are written for: the one that called the driver.
     void SetThread(uint32_t thread) { FThread = thread; }
-    TEntry Sent(QByteArrayView bytes);
-    TEntry Received(QByteArrayView bytes);
+    // The time is when the bytes crossed the wire; by default now.
+    TEntry Sent(QByteArrayView bytes, const QDateTime& time = QDateTime::currentDateTime());
+    TEntry Received(QByteArrayView bytes, const QDateTime& time = QDateTime::currentDateTime());
     // A line without bytes that the reader passes over.
-    void Note(const QByteArray& text);
+    void Note(const QByteArray& text, const QDateTime& time = QDateTime::currentDateTime());
     void Follow(TEntry entry);
     // Writes the exchange's lines, with its result unless that is 0, and starts the next one.
-    void Flush(int32_t result, const QString& description);
+    // False when the file took them not whole; ErrorString() tells why.
+    bool Flush(int32_t result, const QString& description);
+    QString ErrorString() const { return FFile.errorString(); }
 
 private:
     struct TLine
@@ -48,7 +51,7 @@ private:
 
     };
 
-    TEntry Add(const char* level, const QByteArray& text);
+    TEntry Add(const char* level, const QByteArray& text, const QDateTime& time = QDateTime::currentDateTime());
 
     QFile FFile;
     uint32_t FThread = 0;

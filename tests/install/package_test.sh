@@ -34,6 +34,7 @@ cli=$usr/bin/kestrun-cli
 
 check "version" "kestrun-cli $version" "$("$cli" --version)"
 check "emulator version" "kestrun-emulator $version" "$("$usr/bin/kestrun-emulator" --version)"
+check "tap version" "kestrun-tap $version" "$("$usr/bin/kestrun-tap" --version)"
 demo=$usr/share/doc/kestrun/examples/demo.log
 "$cli" list "$demo" > "$tmp/installed.list"
 check "list exit" 0 $?
@@ -41,13 +42,14 @@ check "list exit" 0 $?
 check "list of the installed demo" "" "$(diff "$tmp/built.list" "$tmp/installed.list")"
 check "list not empty" 1 "$([ -s "$tmp/installed.list" ] && echo 1)"
 
-manuals=(kestrun-cli kestrun-emulator)
+manuals=(kestrun-cli kestrun-emulator kestrun-tap)
 [ "$gui" = 1 ] && manuals+=(kestrun)
 for program in "${manuals[@]}"; do
   page=$usr/share/man/man1/$program.1.gz
   check "manual of $program names it" 1 "$(zcat "$page" 2>/dev/null | grep -c '^\.SH NAME')"
 done
 check "manual lists commands" 1 "$(zcat "$usr/share/man/man1/kestrun-cli.1.gz" | grep -c -m1 'find\\-error')"
+check "tap manual tells where the till connects" 1 "$(zcat "$usr/share/man/man1/kestrun-tap.1.gz" | grep -c -m1 'listen')"
 
 # The completion, sourced as bash does, run on "kestrun-cli li<TAB>" and "kestrun-cli list --j<TAB>".
 complete_line() { # WORD...

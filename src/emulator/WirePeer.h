@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
+
+namespace kestrun {
+
+// What sits behind a listening endpoint: the emulated device, or the tap forwarding to a register.
+// The endpoint hands it the connection of the host that came and the bytes that host sends.
+class IWirePeer
+{
+public:
+    using TWriter = std::function<void(const QByteArray& bytes)>;
+    using TCloser = std::function<void()>;
+
+    virtual ~IWirePeer() = default;
+    // A host came: write sends it bytes, close (may be empty) ends its connection.
+    virtual void Connect(TWriter write, TCloser close) = 0;
+    virtual void Disconnect() = 0;
+    virtual void Receive(QByteArrayView bytes) = 0;
+};
+
+} // namespace kestrun

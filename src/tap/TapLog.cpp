@@ -1,0 +1,137 @@
+#include "TapLog.h"
+
+#include "log/Exception.h"
+#include "playback/DriverErrors.h"
+#include "playback/TrafficLog.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <chrono>
+
+namespace kestrun {
+
+namespace {
+
+// A line quiet this long ends the exchange under way, so that a request left without an answer
+// reaches the file while the till waits; any protocol-1 timeout is far shorter.
+constexpr std::chrono::seconds QuietTime{5};
+
+std::unique_ptr<TTrafficLog> OpenTrafficLog(const QString& fileName, uint32_t thread)
+{
+    auto log = std::make_unique<TTrafficLog>(fileName);
+    log->SetThread(thread);
+    return log;
+}
+
+} // namespace
+
+bool WriteTapExchange(TTrafficLog& log, const TTapExchange& exchange)
+{
+    for (const TTapLine& line : exchange.Lines) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(line.Time);
+        TTrafficLog::TEntry entry = -1;
+        switch (line.Kind) {
+        case TTapLine::lkTill: entry = log.Sent(line.Bytes, time); break;
+        case TTapLine::lkRegister: entry = log.Received(line.Bytes, time); break;
+        case TTapLine::lkNote: log.Note(line.Bytes, time); break;
+        }
+        if (line.Followed && entry >= 0)
+            log.Follow(entry);
+    }
+    return log.Flush(exchange.Result, DriverErrorDescription(exchange.Result));
+}
+
+TTapLog::TTapLog(QString fileName, uint32_t thread, TReporter report)
+    : FFileName(std::move(fileName)), FThreadNumber(thread), FReport(std::move(report)),
+      FLog(OpenTrafficLog(FFileName, thread)), FThread(&TTapLog::Run, this)
+{
+}
+
+TTapLog::~TTapLog()
+{
+    {
+        std::lock_guard lock(FLock);
+        FStopping = true;
+    }
+    FWake.notify_one();
+    FThread.join();
+}
+
+void TTapLog::Crossed(TTapSide side, QByteArray bytes)
+{
+    Post({false, side, std::move(bytes), QDateTime::currentMSecsSinceEpoch()});
+}
+
+void TTapLog::SideClosed() { Post({true, {}, {}, QDateTime::currentMSecsSinceEpoch()}); }
+
+void TTapLog::Post(TEvent event)
+{
+    {
+        std::lock_guard lock(FLock);
+        FEvents.push_back(std::move(event));
+    }
+    FWake.notify_one();
+}
+
+void TTapLog::Run()
+{
+    std::unique_lock lock(FLock);
+    for (;;) {
+        const bool woken = FWake.wait_for(lock, QuietTime, [this] { return FStopping || !FEvents.empty(); });
+        std::deque<TEvent> events = std::exchange(FEvents, {});
+        const bool stopping = FStopping;
+        lock.unlock();
+        for (const TEvent& event : events) {
+            if (event.Closed)
+                FRecorder.Close(deConnectionClosed);
+            else
+                FRecorder.Feed(event.Side, event.Bytes, event.Time);
+        }
+        if (!woken || stopping)
+            FRecorder.Close(deNoAnswer);
+        Write();
+        if (stopping)
+            return;
+        lock.lock();
+    }
+}
+
+void TTapLog::Write()
+{
+    const QList<TTapExchange> exchanges = FRecorder.TakeFinished();
+    if (exchanges.isEmpty())
+        return;
+    ReopenIfRemoved();
+    if (!FLog)
+        return;
+    bool written = true;
+    for (const TTapExchange& exchange : exchanges)
+        written = WriteTapExchange(*FLog, exchange) && written;
+    if (written)
+        Report(false, QStringLiteral("the log %1 is written again").arg(FFileName));
+    else
+        Report(true, QStringLiteral("cannot write the log %1: %2; the traffic goes on").arg(FFileName, FLog->ErrorString()));
+}
+
+void TTapLog::ReopenIfRemoved()
+{
+    if (FLog && QFileInfo::exists(FFileName))
+        return;
+    FLog.reset();
+    try {
+        FLog = OpenTrafficLog(FFileName, FThreadNumber);
+        FReport(QStringLiteral("the log %1 was removed; it is written anew").arg(FFileName));
+    } catch (const Exception& e) {
+        Report(true, QStringLiteral("cannot write the log %1: %2; the traffic goes on").arg(FFileName, e.Message()));
+    }
+}
+
+void TTapLog::Report(bool failing, const QString& message)
+{
+    // Each change is told once, not every exchange of a full disk.
+    if (failing != FFailing)
+        FReport(message);
+    FFailing = failing;
+}
+
+} // namespace kestrun

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "TapRecorder.h"
+
+#include <QByteArray>
+#include <QString>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace kestrun {
+
+class TTrafficLog;
+
+// The tap's driver log, written on a thread of its own: the forwarding only queues what crossed
+// the line, so a slow, full or vanished disk never holds back a byte of the traffic. A file that
+// cannot be written is reported, and the writing goes on when it can.
+class TTapLog final
+{
+public:
+    // Called on the log thread with a message for people.
+    using TReporter = std::function<void(const QString& message)>;
+
+    // Appends to the file; throws kestrun::Exception when it cannot be opened. `thread` is the
+    // number the lines carry.
+    TTapLog(QString fileName, uint32_t thread, TReporter report);
+    TTapLog(const TTapLog&) = delete;
+    TTapLog& operator=(const TTapLog&) = delete;
+    // Writes everything queued and the exchange under way.
+    ~TTapLog();
+
+    // From any thread, in the order the bytes crossed.
+    void Crossed(TTapSide side, QByteArray bytes);
+    // A side went away: the exchange under way ends.
+    void SideClosed();
+
+private:
+    struct TEvent
+    {
+        bool Closed = false;
+        TTapSide Side = TTapSide::tsTill;
+        QByteArray Bytes;
+        int64_t Time = 0;
+    };
+
+    void Post(TEvent event);
+    void Run();
+    void Write();
+    // A file removed while the tap writes it is made again, so that a reader finds the new lines.
+    void ReopenIfRemoved();
+    void Report(bool failing, const QString& message);
+
+    const QString FFileName;
+    const uint32_t FThreadNumber;
+    const TReporter FReport;
+    // The log thread's own.
+    TTapRecorder FRecorder;
+    std::unique_ptr<TTrafficLog> FLog;
+    bool FFailing = false;
+
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::deque<TEvent> FEvents;
+    bool FStopping = false;
+    std::thread FThread; // last: starts when everything it uses is there
+};
+
+// Writes the exchange's lines, the followed ones for the reader; false when the file refused them.
+bool WriteTapExchange(TTrafficLog& log, const TTapExchange& exchange);
+
+} // namespace kestrun

@@ -1,0 +1,107 @@
+// kestrun-tap: sits on the line between a till and a register and writes what they say as a
+// driver log that Kestrun reads, while it happens.
+#include "RegisterLine.h"
+#include "Tap.h"
+#include "TapLog.h"
+#include "emulator/PtyEndpoint.h"
+#include "emulator/StopSignals.h"
+#include "emulator/TcpEndpoint.h"
+#include "log/Exception.h"
+#include "playback/DeviceOptions.h"
+#include "playback/TrafficLog.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <memory>
+
+using namespace kestrun;
+
+namespace {
+
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+void Print(FILE* stream, const QString& text)
+{
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+void Report(const QString& message) { Print(stderr, QStringLiteral("kestrun-tap: ") + message); }
+
+QString DeviceKindsHelp()
+{
+    QStringList kinds;
+    for (const TDeviceKindInfo& kind : DeviceKinds)
+        kinds << QStringLiteral("  %1  %2").arg(QLatin1String(kind.Syntax), QLatin1String(kind.Help));
+    kinds << QStringLiteral("  (the emulator takes the --options of kestrun-emulator, wire faults included;")
+          << QStringLiteral("  of the other options only timeout= counts, for opening the register)");
+    return kinds.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrun-tap"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Sits on the line between a till and a fiscal register speaking protocol 1: forwards every byte\n"
+            "both ways unchanged and writes the traffic as a protocol-1 driver log, which kestrun-cli and\n"
+            "the window read while it grows. Prints the device text to point the till at, then serves\n"
+            "until stopped (SIGINT / SIGTERM). Connections coming and going and a log that cannot be\n"
+            "written are reported on standard error; the forwarding goes on.\n"
+            "Registers (as kestrun-cli --device):\n%1")
+            .arg(DeviceKindsHelp()));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption listen(QStringLiteral("listen"),
+                                    QStringLiteral("Where the till connects: tcp:PORT on 127.0.0.1 (0: a free port), "
+                                                   "or pty, a new pseudo-terminal."),
+                                    QStringLiteral("WHERE"));
+    const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("The register."),
+                                    QStringLiteral("DEVICE"));
+    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append the traffic to FILE as a driver log."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),
+                                        QStringLiteral("End when standard input closes (for a parent process)."));
+    parser.addOptions({listen, device, log, stdinWatch});
+    parser.process(app);
+
+    const QString where = parser.value(listen);
+    const bool pty = where == QLatin1String("pty");
+    bool portOk = false;
+    const uint port = where.startsWith(QLatin1String("tcp:")) ? where.mid(4).toUInt(&portOk) : 0;
+    if ((!pty && (!portOk || port > 65535)) || !parser.isSet(device) || !parser.isSet(log)
+        || !parser.positionalArguments().isEmpty()) {
+        Report(QStringLiteral("give --listen tcp:PORT or --listen pty, --device DEVICE and --log FILE"));
+        return ExitUsage;
+    }
+
+    try {
+        TRegisterLines registers(parser.value(device));
+        TTapLog tapLog(parser.value(log), CurrentThreadNumber(), Report);
+        TTap tap(registers, tapLog, Report);
+        std::unique_ptr<TTcpEndpoint> tcpEndpoint;
+        std::unique_ptr<TPtyEndpoint> ptyEndpoint;
+        if (pty) {
+            ptyEndpoint = std::make_unique<TPtyEndpoint>(tap);
+            Print(stdout, ptyEndpoint->DeviceText());
+        } else {
+            tcpEndpoint = std::make_unique<TTcpEndpoint>(tap, static_cast<uint16_t>(port));
+            Print(stdout, tcpEndpoint->DeviceText());
+        }
+        QuitOnStopSignals();
+        if (parser.isSet(stdinWatch))
+            QuitWhenStdinCloses();
+        return QCoreApplication::exec();
+    } catch (const Exception& e) {
+        Report(e.Message());
+        return ExitFailure;
+    }
+}

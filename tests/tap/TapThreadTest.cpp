@@ -1,0 +1,195 @@
+// The tap on a thread of this process, between the wire driver as the till and the emulator,
+// in-process or on a thread of its own: what the till got, what the emulator ran and what the
+// log reads back agree; a log the disk refuses changes nothing of the traffic.
+#include "../playback/EmulatorThread.h"
+#include "log/Bytes.h"
+#include "log/LogLoader.h"
+#include "playback/DeviceLink.h"
+#include "tap/RegisterLine.h"
+#include "tap/Tap.h"
+#include "tap/TapLog.h"
+
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <mutex>
+
+namespace kestrun::test {
+namespace {
+
+// kestrun-tap's parts on a standard thread with an event loop, stopped through an atomic flag.
+class TTapThread final
+{
+public:
+    TTapThread(QString device, QString logFile) : FDevice(std::move(device)), FLogFile(std::move(logFile))
+    {
+        std::future<QString> started = FStarted.get_future();
+        FThread = std::thread(&TTapThread::Run, this);
+        FDeviceText = started.get();
+    }
+    TTapThread(const TTapThread&) = delete;
+    TTapThread& operator=(const TTapThread&) = delete;
+
+    ~TTapThread() { Stop(); }
+
+    // Ends the tap; its log is written whole.
+    void Stop()
+    {
+        FStop = true;
+        if (FThread.joinable())
+            FThread.join();
+    }
+
+    QString DeviceText() const { return FDeviceText; }
+
+    QStringList Reports() const
+    {
+        std::lock_guard lock(FReportLock);
+        return FReports;
+    }
+
+private:
+    void Report(const QString& message)
+    {
+        std::lock_guard lock(FReportLock);
+        FReports << message;
+    }
+
+    void Run()
+    {
+        QEventLoop loop;
+        const auto report = [this](const QString& message) { Report(message); };
+        TRegisterLines registers(FDevice);
+        TTapLog log(FLogFile, 1, report);
+        TTap tap(registers, log, report);
+        TTcpEndpoint endpoint(tap, 0);
+        QTimer stopPoll;
+        QObject::connect(&stopPoll, &QTimer::timeout, &loop, [this, &loop] {
+            if (FStop)
+                loop.quit();
+        });
+        stopPoll.start(10);
+        FStarted.set_value(endpoint.DeviceText());
+        loop.exec();
+    }
+
+    const QString FDevice;
+    const QString FLogFile;
+    QString FDeviceText;
+    mutable std::mutex FReportLock;
+    QStringList FReports;
+    std::promise<QString> FStarted;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+const char* const Requests[] = {
+    "80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00",
+    "89 1E 00 00 00",
+    "85 1E 00 00 00 40 9C 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+    "11 1E 00 00 00",
+};
+
+// The requests through the tap; the answers the till took, empty for a failed exchange.
+QList<QByteArray> Play(const QString& tapDeviceText)
+{
+    const std::unique_ptr<IDeviceLink> till = CreateDeviceLink(tapDeviceText + QStringLiteral(",timeout=300"));
+    QList<QByteArray> answers;
+    for (const char* request : Requests) {
+        const TLinkAnswer answer = till->Exchange(HexToBytes(request));
+        answers << (answer.Code == 0 ? answer.Frame : QByteArray());
+    }
+    return answers;
+}
+
+TCommands ReadLog(const QString& file)
+{
+    TCommands commands;
+    LoadLogFile(file, {}, commands);
+    return commands;
+}
+
+class TapThread : public ::testing::TestWithParam<const char*>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
+    QString LogFile() const { return FDir.filePath(QStringLiteral("tap.log")); }
+    QTemporaryDir FDir;
+};
+
+TEST_P(TapThread, TillEmulatorAndLogAgree)
+{
+    const TEmulatorThread emulator("--tcp", QStringLiteral("shift=open,") + QLatin1String(GetParam()));
+    TTapThread tap(emulator.DeviceText(), LogFile());
+    const QList<QByteArray> answers = Play(tap.DeviceText());
+    QThread::msleep(100);
+    tap.Stop();
+    const QList<TExecution> executed = emulator.Tally().Executed;
+    const TCommands logged = ReadLog(LogFile());
+
+    ASSERT_EQ(logged.size(), qsizetype(std::size(Requests)));
+    qsizetype e = 0;
+    for (qsizetype i = 0; i < logged.size(); ++i) {
+        const QByteArray request = HexToBytes(Requests[i]);
+        EXPECT_EQ(logged[i].Data.toStdString(), StrToHex(request).toStdString());
+        EXPECT_EQ(logged[i].AnswerData.trimmed().toStdString(), StrToHex(answers[i]).toStdString()) << Requests[i];
+        if (answers[i].isEmpty())
+            continue;
+        ASSERT_LT(e, executed.size());
+        EXPECT_EQ(executed[e].Request, request);
+        EXPECT_EQ(executed[e].Answer, answers[i]);
+        ++e;
+    }
+    EXPECT_EQ(e, executed.size()) << "commands run that the till got no answer to";
+    EXPECT_EQ(tap.Reports().value(0), "the till is connected");
+}
+
+INSTANTIATE_TEST_SUITE_P(Tap, TapThread, ::testing::Values("", "badlrc=80,drop=89,stray=15,reject=85,noanswer=11"),
+                         [](const auto& info) { return info.index == 0 ? "Clean" : "Faults"; });
+
+TEST(TapThreadLog, RefusedLogIsReportedAndTheTrafficGoesOn)
+{
+    TTapThread tap(QStringLiteral("emulator:shift=open"), QStringLiteral("/dev/full"));
+    const QList<QByteArray> answers = Play(tap.DeviceText());
+    tap.Stop();
+    for (const QByteArray& answer : answers)
+        EXPECT_EQ(answer.mid(1, 1).toHex().toStdString(), "00") << "every request succeeds: " << answer.toHex(' ').toStdString();
+    EXPECT_TRUE(tap.Reports().contains(QStringLiteral("cannot write the log /dev/full: No space left on device; the traffic goes on")))
+        << tap.Reports().join(u'\n').toStdString();
+}
+
+TEST(TapThreadLog, RemovedLogIsWrittenAnew)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tap.log"));
+    TTapThread tap(QStringLiteral("emulator:shift=open"), file);
+    ASSERT_TRUE(QFile::remove(file));
+    Play(tap.DeviceText());
+    tap.Stop();
+    EXPECT_EQ(ReadLog(file).size(), qsizetype(std::size(Requests)));
+    EXPECT_TRUE(tap.Reports().contains(QStringLiteral("the log %1 was removed; it is written anew").arg(file)));
+}
+
+// A request the register never answers is in the file while the tap still runs, once the line
+// has been quiet a while, so that a reader following the file sees it.
+TEST(TapThreadLog, AnUnansweredRequestReachesTheFileWhenTheLineFallsQuiet)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tap.log"));
+    TTapThread tap(QStringLiteral("emulator:shift=open,noanswer=11"), file);
+    {
+        const std::unique_ptr<IDeviceLink> till = CreateDeviceLink(tap.DeviceText() + QStringLiteral(",timeout=200"));
+        EXPECT_LT(till->Exchange(HexToBytes("11 1E 00 00 00")).Code, 0);
+        // The till stays connected and says nothing more.
+        QDeadlineTimer deadline(60000);
+        while (ReadLog(file).isEmpty() && !deadline.hasExpired())
+            QThread::msleep(200);
+    }
+    const TCommands logged = ReadLog(file);
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_EQ(logged[0].Data, "11 1E 00 00 00");
+    EXPECT_TRUE(logged[0].AnswerData.isEmpty());
+}
+
+} // namespace
+} // namespace kestrun::test
