@@ -146,8 +146,9 @@ QByteArray RowsText(TRowFormat format, const QList<int>& indexes, const TRowOf& 
         // The byte-order mark tells spreadsheets the text is UTF-8.
         out += "\xEF\xBB\xBF";
         QStringList titles{u"Index"_s};
+        // Named as the JSON rows name them: the duration's window title carries a comma and a unit.
         for (int column = 0; column < colCount; ++column)
-            titles << ColumnTitle(column);
+            titles << (column == colDuration ? u"DurationMs"_s : ColumnTitle(column));
         titles << u"State"_s;
         out += CsvLine(titles).toUtf8();
     }

@@ -285,7 +285,7 @@ TEST_F(Cli, ListCsvStartsWithAByteOrderMarkAndAHeader)
 {
     const TRunResult r = RunCli({u"list"_s, u"--csv"_s, u"--errors"_s, LogPath()});
     EXPECT_EQ(r.ExitCode, 0);
-    EXPECT_TRUE(r.Out.startsWith("\xEF\xBB\xBFIndex,Time,Thread,Command,Data,State\r\n2,")) << r.Out.toStdString();
+    EXPECT_TRUE(r.Out.startsWith("\xEF\xBB\xBFIndex,Time,Thread,Command,Data,DurationMs,State\r\n2,")) << r.Out.toStdString();
 }
 
 // Longer than one read of the log, so its rows are made in several batches.

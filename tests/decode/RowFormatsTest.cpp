@@ -10,7 +10,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-TCommandRow Row(const QString& command, const QString& data, int state = siNone)
+TCommandRow Row(const QString& command, const QString& data, int state = siNone, int32_t durationMs = NoDuration)
 {
     TCommandRow row;
     row.Time = u"12.03.2024 10:15:30.123"_s;
@@ -18,12 +18,14 @@ TCommandRow Row(const QString& command, const QString& data, int state = siNone)
     row.Command = command;
     row.Data = data;
     row.StateImage = state;
+    row.DurationMs = durationMs;
     return row;
 }
 
-// Index 3: a plain row; 7: a failed row whose data holds what each format must escape.
+// Index 3: a plain row without a duration; 7: a failed row of 250 ms whose data holds what each
+// format must escape.
 const QList<TCommandRow> Rows = {Row(u"Продажа"_s, u"ПРОДАЖА 100.00X1.000 Milk"_s),
-                                 Row(u"Продажа"_s, u"a\tb, \"c\"\r\nd"_s, siError)};
+                                 Row(u"Продажа"_s, u"a\tb, \"c\"\r\nd"_s, siError, 250)};
 const QList<int> Indexes = {3, 7};
 
 TCommandRow RowOf(int index) { return Rows[index == 3 ? 0 : 1]; }
@@ -42,24 +44,24 @@ TEST(RowFormats, CsvHasAByteOrderMarkAHeaderAndQuotesWhereNeeded)
     const QByteArray csv = RowsText(TRowFormat::rfCsv, Indexes, RowOf);
     ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBF"));
     EXPECT_EQ(QString::fromUtf8(csv.mid(3)),
-              u"Index,Time,Thread,Command,Data,State\r\n"
-              u"3,12.03.2024 10:15:30.123,00001A2C,Продажа,ПРОДАЖА 100.00X1.000 Milk,-1\r\n"
-              u"7,12.03.2024 10:15:30.123,00001A2C,Продажа,\"a\tb, \"\"c\"\" d\",1\r\n"_s);
+              u"Index,Time,Thread,Command,Data,DurationMs,State\r\n"
+              u"3,12.03.2024 10:15:30.123,00001A2C,Продажа,ПРОДАЖА 100.00X1.000 Milk,,-1\r\n"
+              u"7,12.03.2024 10:15:30.123,00001A2C,Продажа,\"a\tb, \"\"c\"\" d\",250,1\r\n"_s);
 }
 
 TEST(RowFormats, JsonLinesAreTheListObjects)
 {
     EXPECT_EQ(Text(TRowFormat::rfJsonLines),
-              uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","State":-1})"
+              uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":null,"State":-1})"
               u"\n"
-              uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"a\tb, \"c\"\r\nd","State":1})"
+              uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"a\tb, \"c\"\r\nd","DurationMs":250,"State":1})"
               u"\n"_s);
 }
 
 TEST(RowFormats, NoRowsGiveOnlyTheCsvHeader)
 {
     EXPECT_EQ(RowsText(TRowFormat::rfTabs, {}, RowOf), QByteArray());
-    EXPECT_EQ(RowsText(TRowFormat::rfCsv, {}, RowOf), QByteArray("\xEF\xBB\xBFIndex,Time,Thread,Command,Data,State\r\n"));
+    EXPECT_EQ(RowsText(TRowFormat::rfCsv, {}, RowOf), QByteArray("\xEF\xBB\xBFIndex,Time,Thread,Command,Data,DurationMs,State\r\n"));
 }
 
 TEST(RowFormats, SavingToAMissingFolderFails)

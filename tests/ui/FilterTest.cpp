@@ -171,7 +171,7 @@ TEST_F(FilterTest, ExportWritesTheShownRows)
     EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(u"\r\n"_s, Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], u"Index,Time,Thread,Command,Data,State"_s);
+    EXPECT_EQ(lines[0], u"Index,Time,Thread,Command,Data,DurationMs,State"_s);
     EXPECT_TRUE(lines[1].startsWith(u"4,12.03.2024 10:15:04.123,00001A2C,Продажа,"_s)) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith(u"6,"_s));
 
