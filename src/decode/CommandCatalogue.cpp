@@ -244,7 +244,14 @@ constexpr TCodeText CommandNames[] = {
 static_assert(std::size(CommandNames) == 226);
 static_assert(IsStrictlyAscending(CommandNames));
 
+constexpr bool CodesFitTwoBytes(std::span<const TCodeText> table)
+{
+    return std::all_of(table.begin(), table.end(), [](const TCodeText& row) { return row.Code >= 0 && row.Code <= 0xFFFF; });
+}
+static_assert(CodesFitTwoBytes(CommandNames));
+
 constexpr std::u16string_view UnknownCommand = u"Неизвестная команда";
+constexpr std::u16string_view SyncCommand = u"Sync";
 
 } // namespace
 
@@ -262,11 +269,20 @@ QString GetCommandName(const TCommand& command)
 {
     // Protocol 2 logs its synchronisation exchange as a frame without bytes.
     if (command.Protocol == TProtocol::pProtocol2 && command.Data.isEmpty())
-        return QStringLiteral("Sync");
+        return StaticText(SyncCommand);
     return GetCommandNameByData(command.Data);
 }
 
-TSearchText::TSearchText(const QString& searchText) : FLowered(QLocale().toLower(searchText)) {}
+TSearchText::TSearchText(const QString& searchText) : FLowered(QLocale().toLower(searchText))
+{
+    if (FLowered.isEmpty())
+        return;
+    if (OccursIn(ViewOf(UnknownCommand)))
+        FInNames.set();
+    for (const TCodeText& row : CommandNames)
+        FInNames[size_t(row.Code)] = OccursIn(ViewOf(row.Text));
+    FInSync = OccursIn(ViewOf(SyncCommand));
+}
 
 // Every character a log can hold (Windows-1251, code page 866) folds as it lower-cases, so a
 // case-insensitive find of the lowered text equals a find in the lowered haystack, without
@@ -286,9 +302,18 @@ bool TSearchText::OccursIn1251(const QByteArray& text) const
     return OccursIn(Cp1251ToUnicode(text));
 }
 
+bool TSearchText::OccursInName(const TCommand& command) const
+{
+    if (FLowered.isEmpty())
+        return false;
+    if (command.Protocol == TProtocol::pProtocol2 && command.Data.isEmpty())
+        return FInSync;
+    return FInNames[GetCommandCode(command)];
+}
+
 bool TSearchText::Matches(const TCommand& command) const
 {
-    return OccursIn1251(command.Attributes) || OccursIn(GetCommandName(command));
+    return OccursIn1251(command.Attributes) || OccursInName(command);
 }
 
 bool CommandMatches(const TCommand& command, const QString& searchText)

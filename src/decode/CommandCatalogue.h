@@ -3,6 +3,7 @@
 #include "log/Command.h"
 
 #include <QString>
+#include <bitset>
 #include <cstdint>
 
 namespace kestrun {
@@ -25,11 +26,17 @@ public:
     // Whether the text occurs in `text`, case folded; an empty search text occurs nowhere.
     bool OccursIn(QStringView text) const;
     bool OccursIn1251(const QByteArray& text) const; // text in Windows-1251
+    // Whether the text occurs in the command's name (GetCommandName).
+    bool OccursInName(const TCommand& command) const;
     // CommandMatches with the prepared text.
     bool Matches(const TCommand& command) const;
 
 private:
     QString FLowered;
+    // Per command code, whether the text occurs in its name: the names are few and the commands
+    // many, and a case-folded find in Cyrillic costs more than reading the code.
+    std::bitset<0x10000> FInNames;
+    bool FInSync = false;
 };
 
 } // namespace kestrun

@@ -77,8 +77,8 @@ bool TCommandFilter::MatchesCommand(const TCommand& command) const
         return true;
     if (FNames.isEmpty())
         return false;
-    const QString name = GetCommandName(command);
-    return std::any_of(FNames.begin(), FNames.end(), [&name](const TSearchText& text) { return text.OccursIn(name); });
+    return std::any_of(FNames.begin(), FNames.end(),
+                       [&command](const TSearchText& text) { return text.OccursInName(command); });
 }
 
 bool TCommandFilter::Accepts(const TCommand& command, int index, const TDataCellOf& dataCell) const
@@ -87,7 +87,7 @@ bool TCommandFilter::Accepts(const TCommand& command, int index, const TDataCell
         return false;
     if (FHidePolls && IsPoll(command))
         return false;
-    if (!FThread.isEmpty() && GetCommandThread(command) != FThread)
+    if (!FThread.isEmpty() && CommandThreadView(command) != FThread)
         return false;
     if (!MatchesCommand(command))
         return false;

@@ -71,22 +71,24 @@ QByteArray GetCommandTime(const TCommand& command)
     return command.Attributes.mid(1, 23);
 }
 
-QByteArray GetCommandThread(const TCommand& command)
+QByteArrayView CommandThreadView(const TCommand& command)
 {
-    const QByteArray& attributes = command.Attributes;
-    QByteArray rest;
-    QByteArray terminator;
+    const QByteArrayView attributes = command.Attributes;
+    QByteArrayView rest;
+    char terminator = ']';
     if (command.Protocol == TProtocol::pProtocolJpos1) {
-        const qsizetype at = attributes.indexOf(" Thread");
-        rest = at < 0 ? attributes : attributes.mid(at + 1);
-        terminator = " ";
+        const qsizetype at = attributes.indexOf(QByteArrayView(" Thread"));
+        rest = at < 0 ? attributes : attributes.sliced(at + 1);
+        terminator = ' ';
     } else {
-        const qsizetype at = attributes.indexOf("] [");
-        rest = attributes.mid(at < 0 ? 2 : at + 3);
-        terminator = "]";
+        const qsizetype at = attributes.indexOf(QByteArrayView("] ["));
+        const qsizetype from = at < 0 ? 2 : at + 3;
+        rest = from < attributes.size() ? attributes.sliced(from) : QByteArrayView();
     }
     const qsizetype end = rest.indexOf(terminator);
-    return end < 0 ? QByteArray() : rest.left(end);
+    return end < 0 ? QByteArrayView() : rest.first(end);
 }
+
+QByteArray GetCommandThread(const TCommand& command) { return CommandThreadView(command).toByteArray(); }
 
 } // namespace kestrun

@@ -66,5 +66,7 @@ bool HasAnswerError(const TCommand& command);
 bool HasPlayedAnswerError(const TCommand& command);
 QByteArray GetCommandTime(const TCommand& command);
 QByteArray GetCommandThread(const TCommand& command);
+// The same without a copy: it points into the command's Attributes.
+QByteArrayView CommandThreadView(const TCommand& command);
 
 } // namespace kestrun
