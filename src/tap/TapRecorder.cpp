@@ -234,8 +234,10 @@ void TTapRecorder::Finish(qsizetype end, int32_t result)
         return;
     TTapExchange exchange;
     exchange.Lines = FLines.first(end);
-    const bool accepted = FAccepted != NoLine;
-    if (FFrame != NoLine && FFrame < end) {
+    // Lines past `end` belong to the next exchange, however the two sides' bytes interleaved.
+    const auto within = [end](qsizetype line) { return line != NoLine && line < end; };
+    const bool accepted = within(FAccepted) && within(FAnswerStart) && FAnswerEnd <= end;
+    if (within(FFrame)) {
         // The reader knows a protocol-1 request by the ENQ before it: without one it is not followed.
         qsizetype enq = FFrame;
         while (--enq >= 0 && !Is(exchange.Lines[enq], TTapLine::lkTill, ctlENQ)) {
@@ -250,7 +252,7 @@ void TTapRecorder::Finish(qsizetype end, int32_t result)
                 }
             }
             lines[FFrame].Followed = true;
-            if (FFrameAck != NoLine)
+            if (within(FFrameAck))
                 lines[FFrameAck].Followed = true;
             if (accepted) {
                 for (qsizetype i = FAnswerStart; i < FAnswerEnd; ++i)
