@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     kestrun::TCommand command;
     command.Protocol = kestrun::TProtocol::pProtocol1;
-    command.Data = kestrun::StrToHex(code + rest.left(split));
+    command.SetData(kestrun::StrToHex(code + rest.left(split)));
     // A zero error byte lets the answer fields be read; others give the error line.
-    command.AnswerData = kestrun::StrToHex(code + QByteArray(1, static_cast<char>(data[1] & 0x03 ? 0 : data[1])) + rest.mid(split));
-    command.PlayedAnswerData = kestrun::StrToHex(code + '\0' + rest.mid(split));
+    command.SetAnswerData(kestrun::StrToHex(code + QByteArray(1, static_cast<char>(data[1] & 0x03 ? 0 : data[1])) + rest.mid(split)));
+    command.SetPlayedAnswerData(kestrun::StrToHex(code + '\0' + rest.mid(split)));
     try {
         kestrun::ParseCommand(command);
         kestrun::MakeCommandRow(command);

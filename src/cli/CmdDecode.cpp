@@ -12,10 +12,10 @@ int RunDecode(const QStringList& args)
     const QStringList hex = reader.Positionals(1, 3);
     TCommand command;
     command.Protocol = TProtocol::pProtocol1;
-    command.Data = HexArgument(hex.value(0), QStringLiteral("REQUEST_HEX"));
+    command.SetData(HexArgument(hex.value(0), QStringLiteral("REQUEST_HEX")));
     // An empty answer is an exchange the device did not answer.
-    command.AnswerData = HexArgument(hex.value(1), QStringLiteral("ANSWER_HEX"), true);
-    command.PlayedAnswerData = HexArgument(hex.value(2), QStringLiteral("PLAYED_HEX"), true);
+    command.SetAnswerData(HexArgument(hex.value(1), QStringLiteral("ANSWER_HEX"), true));
+    command.SetPlayedAnswerData(HexArgument(hex.value(2), QStringLiteral("PLAYED_HEX"), true));
     const TParsedCommand parsed = ParseCommand(command);
     const QString summary = GetCommandShortValue(command);
     QByteArray out = "{\"request\":";

@@ -64,17 +64,17 @@ void AppendJson1251(QByteArray& out, const QByteArray& value)
 void AppendRecord(QByteArray& out, const TCommand& command)
 {
     out += "{\"Data\":";
-    AppendJson1251(out, command.Data);
+    AppendJson1251(out, command.Data());
     out += ",\"Attributes\":";
-    AppendJson1251(out, command.Attributes);
+    AppendJson1251(out, command.Attributes());
     out += ",\"AnswerData\":";
-    AppendJson1251(out, command.AnswerData);
+    AppendJson1251(out, command.AnswerData());
     out += ",\"Protocol\":\"";
     out += ProtocolName(command.Protocol);
     out += "\",\"LineNumber\":";
     out += QByteArray::number(command.LineNumber);
     out += ",\"DriverError\":";
-    AppendJsonString(out, command.DriverError);
+    AppendJsonString(out, command.DriverError());
     out += ",\"DurationMs\":";
     out += command.DurationMs == NoDuration ? QByteArray("null") : QByteArray::number(command.DurationMs);
     out += "}\n";

@@ -195,9 +195,9 @@ void PrintPlayed(const TCommands& commands)
         if (!c.Played)
             continue;
         QByteArray line = "{\"Index\":" + QByteArray::number(i) + ",\"Data\":";
-        AppendJsonString(line, QString::fromLatin1(c.Data));
+        AppendJsonString(line, QString::fromLatin1(c.Data()));
         line += ",\"PlayedAnswerData\":";
-        AppendJsonString(line, QString::fromLatin1(c.PlayedAnswerData));
+        AppendJsonString(line, QString::fromLatin1(c.PlayedAnswerData()));
         line += "}\n";
         WriteOut(line);
     }

@@ -268,9 +268,9 @@ QString GetCommandNameByData(const QByteArray& data)
 QString GetCommandName(const TCommand& command)
 {
     // Protocol 2 logs its synchronisation exchange as a frame without bytes.
-    if (command.Protocol == TProtocol::pProtocol2 && command.Data.isEmpty())
+    if (command.Protocol == TProtocol::pProtocol2 && !command.HasData())
         return StaticText(SyncCommand);
-    return GetCommandNameByData(command.Data);
+    return GetCommandNameByData(command.Data());
 }
 
 TSearchText::TSearchText(const QString& searchText) : FLowered(QLocale().toLower(searchText))
@@ -306,14 +306,14 @@ bool TSearchText::OccursInName(const TCommand& command) const
 {
     if (FLowered.isEmpty())
         return false;
-    if (command.Protocol == TProtocol::pProtocol2 && command.Data.isEmpty())
+    if (command.Protocol == TProtocol::pProtocol2 && !command.HasData())
         return FInSync;
     return FInNames[GetCommandCode(command)];
 }
 
 bool TSearchText::Matches(const TCommand& command) const
 {
-    return OccursIn1251(command.Attributes) || OccursInName(command);
+    return OccursIn1251(command.Attributes()) || OccursInName(command);
 }
 
 bool CommandMatches(const TCommand& command, const QString& searchText)

@@ -29,7 +29,7 @@ bool TFilterSettings::IsEmpty() const
 
 bool HasAnyError(const TCommand& command)
 {
-    return HasAnswerError(command) || !command.DriverError.isEmpty() || HasPlayedAnswerError(command);
+    return HasAnswerError(command) || !command.DriverError().isEmpty() || HasPlayedAnswerError(command);
 }
 
 bool FindsError(const TCommand& command, bool withPlayedErrors)
@@ -87,7 +87,7 @@ bool TCommandFilter::Accepts(const TCommand& command, int index, const TDataCell
         return false;
     if (FHidePolls && IsPoll(command))
         return false;
-    if (!FThread.isEmpty() && CommandThreadView(command) != FThread)
+    if (!FThread.isEmpty() && !command.ThreadIs(FThread))
         return false;
     if (!MatchesCommand(command))
         return false;

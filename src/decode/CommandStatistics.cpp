@@ -23,7 +23,7 @@ const QString StatisticsTitles[] = {
 static_assert(std::size(StatisticsTitles) == scColumnCount);
 
 // Driver error lines without a request have no code of their own; they are counted apart.
-bool IsBareDriverError(const TCommand& command) { return command.Data.isEmpty() && !command.DriverError.isEmpty(); }
+bool IsBareDriverError(const TCommand& command) { return !command.HasData() && !command.DriverError().isEmpty(); }
 
 // The value of nearest rank `percent` in sorted durations: the smallest one that at least that
 // share of them does not exceed.
@@ -108,7 +108,7 @@ void TStatisticsCollector::Add(const TCommand& command)
         std::push_heap(FSlowest.begin(), FSlowest.end(), Slower);
     }
     if (FKeepTimeline) {
-        if (const std::optional<qint64> start = LogStampMs(command.Attributes))
+        if (const std::optional<qint64> start = LogStampMs(command.Attributes()))
             FTimeline.push_back({*start, command.DurationMs, failed, index});
     }
 }

@@ -96,10 +96,10 @@ TCommandRow MakeCommandRow(const TCommand& command)
     TCommandRow row;
     row.Time = Cp1251ToUnicode(GetCommandTime(command));
     row.Thread = Cp1251ToUnicode(GetCommandThread(command));
-    const bool driverError = !command.DriverError.isEmpty();
-    row.Command = command.Data.isEmpty() && driverError ? u"Ошибка драйвера"_s : GetCommandName(command);
+    const bool driverError = !command.DriverError().isEmpty();
+    row.Command = !command.HasData() && driverError ? u"Ошибка драйвера"_s : GetCommandName(command);
     try {
-        row.Data = driverError ? u" Ошибка ["_s + command.DriverError + u']' : GetCommandShortValue(command);
+        row.Data = driverError ? u" Ошибка ["_s + command.DriverError() + u']' : GetCommandShortValue(command);
     } catch (const Exception& e) {
         row.DecodeError = e.Message();
         row.Data = u" [ERROR] "_s + row.DecodeError;
@@ -109,7 +109,7 @@ TCommandRow MakeCommandRow(const TCommand& command)
     return row;
 }
 
-bool IsFailedCommand(const TCommand& command) { return HasAnswerError(command) || !command.DriverError.isEmpty(); }
+bool IsFailedCommand(const TCommand& command) { return HasAnswerError(command) || !command.DriverError().isEmpty(); }
 
 QString DurationText(int32_t durationMs) { return durationMs == NoDuration ? QString() : QString::number(durationMs); }
 
@@ -153,19 +153,19 @@ TCommandDetails GetCommandDetails(const TCommand& command)
 {
     TCommandDetails details;
     QStringList& lines = details.Lines;
-    QString heading = Cp1251ToUnicode(command.Attributes) + u' ' + ProtocolCaption(command.Protocol) + u" (Line "_s
+    QString heading = Cp1251ToUnicode(command.Attributes()) + u' ' + ProtocolCaption(command.Protocol) + u" (Line "_s
                     + QString::number(command.LineNumber) + u')';
     // The duration joins the heading only when there is one, so a line without it stays as it was.
     if (command.DurationMs != NoDuration)
         heading += u" Длительность: "_s + DurationText(command.DurationMs) + u" мс"_s;
     AddLines(lines, heading);
     AddLines(lines, GetCommandName(command));
-    AddLines(lines, u"Передано     : "_s + Cp1251ToUnicode(command.Data));
-    AddLines(lines, command.AnswerData.isEmpty() ? u"Принято (лог): НЕТ ОТВЕТА"_s
-                                                 : u"Принято (лог): "_s + Cp1251ToUnicode(command.AnswerData));
-    if (!command.DriverError.isEmpty())
-        AddLines(lines, u"ОШИБКА Драйвера: "_s + command.DriverError);
-    AddLines(lines, u"Принято (ККТ): "_s + Cp1251ToUnicode(command.PlayedAnswerData));
+    AddLines(lines, u"Передано     : "_s + Cp1251ToUnicode(command.Data()));
+    AddLines(lines, command.AnswerData().isEmpty() ? u"Принято (лог): НЕТ ОТВЕТА"_s
+                                                 : u"Принято (лог): "_s + Cp1251ToUnicode(command.AnswerData()));
+    if (!command.DriverError().isEmpty())
+        AddLines(lines, u"ОШИБКА Драйвера: "_s + command.DriverError());
+    AddLines(lines, u"Принято (ККТ): "_s + Cp1251ToUnicode(command.PlayedAnswerData()));
     AddLines(lines, QString());
     AddLines(lines, u"Входные параметры:"_s);
     try {
@@ -217,9 +217,9 @@ QByteArray ListingText(const TCommands& commands)
         const QByteArray time = GetCommandTime(command);
         const QByteArray thread = GetCommandThread(command);
         AppendLine(out, time, thread, "] [", UnicodeToCp1251(GetCommandName(command)) + ']');
-        AppendLine(out, time, thread, "] -> ", command.Data);
-        if (!command.AnswerData.isEmpty())
-            AppendLine(out, time, thread, "] <- ", command.AnswerData);
+        AppendLine(out, time, thread, "] -> ", command.Data());
+        if (!command.AnswerData().isEmpty())
+            AppendLine(out, time, thread, "] <- ", command.AnswerData());
     }
     return out;
 }

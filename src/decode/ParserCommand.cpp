@@ -176,11 +176,10 @@ void TParserCommand::AddFieldValue(const QString& Name, const QString& Value, TP
 
 TBytes TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
 {
-    const QByteArray& text = Source == pFields ? ACmd.Data
-                           : Source == pAnswerFields ? ACmd.AnswerData
-                                                     : ACmd.PlayedAnswerData;
+    const TBytes bytes = Source == pFields         ? ACmd.DataBytes()
+                         : Source == pAnswerFields ? ACmd.AnswerBytes()
+                                                   : ACmd.PlayedAnswerBytes();
     // One stream per decoder, refilled for every source: the same bytes from the start as a new one.
-    const TBytes bytes = StrToBytes(HexToStr(text));
     if (FStream)
         FStream->SetData(bytes);
     else

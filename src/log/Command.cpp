@@ -3,6 +3,8 @@
 #include "Bytes.h"
 #include "Frames.h"
 
+#include <algorithm>
+
 namespace kestrun {
 
 namespace {
@@ -30,53 +32,104 @@ const ProtocolInfo& InfoOf(TProtocol protocol)
     return Protocols[index < std::size(Protocols) ? index : 0];
 }
 
-// The answer's error byte; the code and error bytes of an answer fit in three.
-int ErrorByteOf(const QByteArray& answerData) { return AnswerErrorByte(HexToStrPrefix(answerData, 3)); }
+// How a part is kept, three bits per frame: as its text, and the blanks around the bytes' text.
+constexpr uint16_t KeptAsText = 1;
+constexpr uint16_t LeadingBlank = 2;
+constexpr uint16_t TrailingBlank = 4;
+constexpr int FormBits = 3;
+// The attributes start with the usual prefix, kept as its time and thread.
+constexpr uint16_t UsualPrefix = 1u << 9;
 
-} // namespace
+// "[12.03.2024 10:15:30.012] [00001A2C]": d a decimal digit, h an upper-case hex digit.
+constexpr char PrefixPattern[] = "[dd.dd.dddd dd:dd:dd.ddd] [hhhhhhhh]";
+constexpr qsizetype PrefixSize = qsizetype(sizeof(PrefixPattern) - 1);
+constexpr qsizetype TimeFrom = 1;
+constexpr qsizetype TimeSize = 23;
+constexpr qsizetype ThreadFrom = 27;
+constexpr qsizetype ThreadSize = 8;
+const char UpperHex[] = "0123456789ABCDEF";
 
-const char* ProtocolName(TProtocol protocol) { return InfoOf(protocol).Name; }
-
-QString ProtocolCaption(TProtocol protocol) { return QString::fromLatin1(InfoOf(protocol).Caption); }
-
-uint16_t GetCommandCodeOfData(const QByteArray& data) { return CommandCodeOf(HexToStrPrefix(data, 2)); }
-
-uint16_t GetCommandCode(const TCommand& command) { return GetCommandCodeOfData(command.Data); }
-
-int GetAnswerErrorCode(const TCommand& command)
+int HexValue(char c)
 {
-    if (command.AnswerData.isEmpty())
-        return -1;
-    return ErrorByteOf(command.AnswerData);
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
-bool HasAnswerError(const TCommand& command)
+// The bytes of hex text in the form StrToHex writes, maybe with one blank before and after;
+// false for any other text, which must then be kept as it stands.
+bool ReadUsualHex(QByteArrayView text, QByteArray& bytes, uint16_t& form)
 {
-    if (command.AnswerData.isEmpty())
+    form = 0;
+    bytes.clear();
+    if (text.isEmpty())
         return true;
-    return ErrorByteOf(command.AnswerData) > 0;
+    qsizetype i = 0;
+    if (text[0] == ' ') {
+        form |= LeadingBlank;
+        i = 1;
+    }
+    bytes.reserve((text.size() + 1) / 3);
+    for (;;) {
+        if (i + 1 >= text.size())
+            return false;
+        const int high = HexValue(text[i]);
+        const int low = HexValue(text[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes.append(char(high << 4 | low));
+        i += 2;
+        if (i == text.size())
+            return true;
+        if (text[i] != ' ')
+            return false;
+        if (++i == text.size()) {
+            form |= TrailingBlank;
+            return true;
+        }
+    }
 }
 
-bool HasPlayedAnswerError(const TCommand& command)
+bool HasUsualPrefix(QByteArrayView attributes)
 {
-    if (!command.Played)
+    if (attributes.size() < PrefixSize)
         return false;
-    return command.PlayedAnswerData.isEmpty() || ErrorByteOf(command.PlayedAnswerData) > 0;
+    for (qsizetype i = 0; i < PrefixSize; ++i) {
+        const char c = attributes[i];
+        const char kind = PrefixPattern[i];
+        const bool fits = kind == 'd' ? c >= '0' && c <= '9' : kind == 'h' ? HexValue(c) >= 0 : c == kind;
+        if (!fits)
+            return false;
+    }
+    return true;
 }
 
-QByteArray GetCommandTime(const TCommand& command)
+// The text of the usual prefix from its time digits and thread.
+void WriteUsualPrefix(char* out, uint64_t digits, uint32_t thread)
 {
-    if (command.Attributes.size() < 2)
-        return {};
-    return command.Attributes.mid(1, 23);
+    for (qsizetype i = PrefixSize - 1; i >= 0; --i) {
+        const char kind = PrefixPattern[i];
+        if (kind == 'd') {
+            out[i] = char('0' + digits % 10);
+            digits /= 10;
+        } else if (kind == 'h') {
+            out[i] = UpperHex[thread & 0x0F];
+            thread >>= 4;
+        } else {
+            out[i] = kind;
+        }
+    }
 }
 
-QByteArrayView CommandThreadView(const TCommand& command)
+// The thread as the line shows it: after "] [" up to ']', or for the jpos log the word
+// starting " Thread" up to the next blank.
+QByteArrayView ThreadOfPrefix(QByteArrayView attributes, TProtocol protocol)
 {
-    const QByteArrayView attributes = command.Attributes;
     QByteArrayView rest;
     char terminator = ']';
-    if (command.Protocol == TProtocol::pProtocolJpos1) {
+    if (protocol == TProtocol::pProtocolJpos1) {
         const qsizetype at = attributes.indexOf(QByteArrayView(" Thread"));
         rest = at < 0 ? attributes : attributes.sliced(at + 1);
         terminator = ' ';
@@ -89,6 +142,193 @@ QByteArrayView CommandThreadView(const TCommand& command)
     return end < 0 ? QByteArrayView() : rest.first(end);
 }
 
-QByteArray GetCommandThread(const TCommand& command) { return CommandThreadView(command).toByteArray(); }
+} // namespace
+
+const char* ProtocolName(TProtocol protocol) { return InfoOf(protocol).Name; }
+
+QString ProtocolCaption(TProtocol protocol) { return QString::fromLatin1(InfoOf(protocol).Caption); }
+
+qsizetype TCommand::PartFrom(TPart part) const { return part == fpData ? 0 : qsizetype(FEnds[part - 1]); }
+
+qsizetype TCommand::PartSize(TPart part) const
+{
+    return (part < fpDriverError ? qsizetype(FEnds[part]) : FBlock.size()) - PartFrom(part);
+}
+
+QByteArrayView TCommand::Part(TPart part) const
+{
+    return QByteArrayView(FBlock.constData() + PartFrom(part), PartSize(part));
+}
+
+void TCommand::ReplacePart(TPart part, QByteArrayView content)
+{
+    const qsizetype from = PartFrom(part);
+    const qsizetype oldSize = PartSize(part);
+    const qsizetype delta = content.size() - oldSize;
+    // A block of just the size it needs: hundreds of thousands of them are kept.
+    QByteArray block(FBlock.size() + delta, Qt::Uninitialized);
+    char* out = block.data();
+    std::copy_n(FBlock.constData(), from, out);
+    std::copy_n(content.data(), content.size(), out + from);
+    std::copy(FBlock.constData() + from + oldSize, FBlock.constData() + FBlock.size(), out + from + content.size());
+    FBlock = std::move(block);
+    for (int later = part; later < fpDriverError; ++later)
+        FEnds[later] = uint32_t(qsizetype(FEnds[later]) + delta);
+}
+
+void TCommand::SetFrame(TPart part, QByteArrayView hex)
+{
+    QByteArray bytes;
+    uint16_t form = 0;
+    const bool usual = ReadUsualHex(hex, bytes, form);
+    if (!usual)
+        form = KeptAsText;
+    const int shift = part * FormBits;
+    FForms = uint16_t((FForms & ~(7u << shift)) | (form << shift));
+    ReplacePart(part, usual ? QByteArrayView(bytes) : hex);
+}
+
+QByteArray TCommand::FrameText(TPart part) const
+{
+    const QByteArrayView stored = Part(part);
+    const unsigned form = (FForms >> (part * FormBits)) & 7u;
+    if (form & KeptAsText || stored.isEmpty())
+        return stored.toByteArray();
+    const qsizetype lead = form & LeadingBlank ? 1 : 0;
+    QByteArray text(lead + stored.size() * 3 - 1 + (form & TrailingBlank ? 1 : 0), ' ');
+    char* out = text.data() + lead;
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        const auto b = static_cast<unsigned char>(stored[i]);
+        out[i * 3] = UpperHex[b >> 4];
+        out[i * 3 + 1] = UpperHex[b & 0x0F];
+    }
+    return text;
+}
+
+QByteArray TCommand::FrameBytes(TPart part) const
+{
+    const QByteArrayView stored = Part(part);
+    return (FForms >> (part * FormBits)) & KeptAsText ? HexToStr(stored) : stored.toByteArray();
+}
+
+TFrameHead TCommand::FrameHead(TPart part) const
+{
+    TFrameHead head;
+    const QByteArrayView stored = Part(part);
+    const qsizetype room = qsizetype(sizeof(head.Bytes));
+    const QByteArray fromText =
+        (FForms >> (part * FormBits)) & KeptAsText ? HexToStrPrefix(stored, room) : QByteArray();
+    const QByteArrayView bytes = fromText.isNull() ? stored.first(qMin(room, stored.size())) : QByteArrayView(fromText);
+    head.Size = qMin(room, bytes.size());
+    std::copy_n(bytes.data(), head.Size, head.Bytes);
+    return head;
+}
+
+QByteArray TCommand::Attributes() const
+{
+    const QByteArrayView stored = Part(fpAttributes);
+    if (!(FForms & UsualPrefix))
+        return stored.toByteArray();
+    QByteArray text(PrefixSize + stored.size(), Qt::Uninitialized);
+    WriteUsualPrefix(text.data(), FStampDigits, FThread);
+    std::copy_n(stored.data(), stored.size(), text.data() + PrefixSize);
+    return text;
+}
+
+void TCommand::SetAttributes(QByteArrayView attributes)
+{
+    FStampDigits = 0;
+    FThread = 0;
+    if (!HasUsualPrefix(attributes)) {
+        FForms &= uint16_t(~UsualPrefix);
+        ReplacePart(fpAttributes, attributes);
+        return;
+    }
+    for (qsizetype i = 0; i < PrefixSize; ++i) {
+        if (PrefixPattern[i] == 'd')
+            FStampDigits = FStampDigits * 10 + uint64_t(attributes[i] - '0');
+        else if (PrefixPattern[i] == 'h')
+            FThread = FThread << 4 | uint32_t(HexValue(attributes[i]));
+    }
+    FForms |= UsualPrefix;
+    ReplacePart(fpAttributes, attributes.sliced(PrefixSize));
+}
+
+QByteArray TCommand::Time() const
+{
+    if (!(FForms & UsualPrefix)) {
+        const QByteArrayView attributes = Part(fpAttributes);
+        return attributes.size() < 2 ? QByteArray() : attributes.toByteArray().mid(TimeFrom, TimeSize);
+    }
+    char prefix[PrefixSize];
+    WriteUsualPrefix(prefix, FStampDigits, FThread);
+    return QByteArray(prefix + TimeFrom, TimeSize);
+}
+
+QByteArray TCommand::Thread() const
+{
+    if (!(FForms & UsualPrefix))
+        return ThreadOfPrefix(Part(fpAttributes), Protocol).toByteArray();
+    if (Protocol == TProtocol::pProtocolJpos1)
+        return ThreadOfPrefix(Attributes(), Protocol).toByteArray();
+    char prefix[PrefixSize];
+    WriteUsualPrefix(prefix, FStampDigits, FThread);
+    return QByteArray(prefix + ThreadFrom, ThreadSize);
+}
+
+bool TCommand::ThreadIs(QByteArrayView thread) const
+{
+    if (!(FForms & UsualPrefix))
+        return ThreadOfPrefix(Part(fpAttributes), Protocol) == thread;
+    if (Protocol == TProtocol::pProtocolJpos1)
+        return Thread() == thread;
+    char prefix[PrefixSize];
+    WriteUsualPrefix(prefix, FStampDigits, FThread);
+    return QByteArrayView(prefix + ThreadFrom, ThreadSize) == thread;
+}
+
+QString TCommand::DriverError() const
+{
+    // Kept as UTF-16 code units, so any text comes back unchanged.
+    const QByteArrayView stored = Part(fpDriverError);
+    QString text(stored.size() / qsizetype(sizeof(char16_t)), Qt::Uninitialized);
+    std::copy_n(stored.data(), text.size() * qsizetype(sizeof(char16_t)), reinterpret_cast<char*>(text.data()));
+    return text;
+}
+
+void TCommand::SetDriverError(const QString& text)
+{
+    ReplacePart(fpDriverError, QByteArrayView(reinterpret_cast<const char*>(text.utf16()),
+                                              text.size() * qsizetype(sizeof(char16_t))));
+}
+
+uint16_t GetCommandCodeOfData(const QByteArray& data) { return CommandCodeOf(HexToStrPrefix(data, 2)); }
+
+uint16_t GetCommandCode(const TCommand& command) { return CommandCodeOf(command.DataHead().View()); }
+
+int GetAnswerErrorCode(const TCommand& command)
+{
+    if (!command.HasAnswerData())
+        return -1;
+    return AnswerErrorByte(command.AnswerHead().View());
+}
+
+bool HasAnswerError(const TCommand& command)
+{
+    if (!command.HasAnswerData())
+        return true;
+    return AnswerErrorByte(command.AnswerHead().View()) > 0;
+}
+
+bool HasPlayedAnswerError(const TCommand& command)
+{
+    if (!command.Played)
+        return false;
+    return !command.HasPlayedAnswerData() || AnswerErrorByte(command.PlayedAnswerHead().View()) > 0;
+}
+
+QByteArray GetCommandTime(const TCommand& command) { return command.Time(); }
+
+QByteArray GetCommandThread(const TCommand& command) { return command.Thread(); }
 
 } // namespace kestrun

@@ -27,23 +27,82 @@ QString ProtocolCaption(TProtocol protocol);
 // The duration of an exchange without one: no answer, or stamps that give none.
 constexpr int32_t NoDuration = -1;
 
-// One request/answer exchange taken from a log. Hex texts are 8-bit strings as the log wrote them.
-struct TCommand
+// The first bytes of a frame, enough for its command code and error byte, read without a copy
+// of the rest.
+struct TFrameHead
 {
-    QByteArray Data;
-    QByteArray Attributes;
-    QByteArray AnswerData;
-    QByteArray PlayedAnswerData;
+    char Bytes[3] = {};
+    qsizetype Size = 0;
+
+    QByteArrayView View() const { return QByteArrayView(Bytes, Size); }
+};
+
+// One request/answer exchange taken from a log. The frames read and write as the hex text the
+// log shows (8-bit strings), the prefix of the request's line as the log wrote it. A big log holds
+// hundreds of thousands of these, so they are kept compact: frames as bytes and the usual prefix
+// as its time and thread, all in one block; text that would not come back the same from that
+// (odd spacing, lower-case digits, another prefix) is kept as it stands.
+class TCommand
+{
+public:
+    QByteArray Data() const { return FrameText(fpData); }
+    QByteArray AnswerData() const { return FrameText(fpAnswer); }
+    QByteArray PlayedAnswerData() const { return FrameText(fpPlayed); }
+    QByteArray Attributes() const;
+    QString DriverError() const;
+
+    void SetData(QByteArrayView hex) { SetFrame(fpData, hex); }
+    void SetAnswerData(QByteArrayView hex) { SetFrame(fpAnswer, hex); }
+    void SetPlayedAnswerData(QByteArrayView hex) { SetFrame(fpPlayed, hex); }
+    void SetAttributes(QByteArrayView attributes);
+    void SetDriverError(const QString& text);
+
+    // The frames' bytes, as HexToStr gives them from the text.
+    QByteArray DataBytes() const { return FrameBytes(fpData); }
+    QByteArray AnswerBytes() const { return FrameBytes(fpAnswer); }
+    QByteArray PlayedAnswerBytes() const { return FrameBytes(fpPlayed); }
+    TFrameHead DataHead() const { return FrameHead(fpData); }
+    TFrameHead AnswerHead() const { return FrameHead(fpAnswer); }
+    TFrameHead PlayedAnswerHead() const { return FrameHead(fpPlayed); }
+    // Whether the text is non-empty, without making it.
+    bool HasData() const { return PartSize(fpData) > 0; }
+    bool HasAnswerData() const { return PartSize(fpAnswer) > 0; }
+    bool HasPlayedAnswerData() const { return PartSize(fpPlayed) > 0; }
+
+    // The time and thread of the prefix ("12.03.2024 10:15:30.012", "00001A2C"); empty when it
+    // has none.
+    QByteArray Time() const;
+    QByteArray Thread() const;
+    bool ThreadIs(QByteArrayView thread) const;
+
     bool Played = false;
     bool Selected = false;
     TProtocol Protocol = TProtocol::pNone;
     int32_t LineNumber = 0;
-    QString DriverError;
     // Milliseconds from the stamp of the request's first line (the one Attributes comes from) to
     // that of the line completing the exchange; NoDuration when there is none.
     int32_t DurationMs = NoDuration;
 
     bool operator==(const TCommand&) const = default;
+
+private:
+    // The parts of the block, in their order; the driver's error text runs to its end.
+    enum TPart : uint8_t { fpData, fpAnswer, fpPlayed, fpAttributes, fpDriverError, fpCount };
+
+    QByteArray FrameText(TPart part) const;
+    QByteArray FrameBytes(TPart part) const;
+    TFrameHead FrameHead(TPart part) const;
+    void SetFrame(TPart part, QByteArrayView hex);
+    QByteArrayView Part(TPart part) const;
+    qsizetype PartFrom(TPart part) const;
+    qsizetype PartSize(TPart part) const;
+    void ReplacePart(TPart part, QByteArrayView content);
+
+    QByteArray FBlock;
+    uint32_t FEnds[fpDriverError] = {}; // where each part but the last ends in FBlock
+    uint64_t FStampDigits = 0;          // the prefix's 17 digits, when it has the usual form
+    uint32_t FThread = 0;               // and its thread's 8 hex digits
+    uint16_t FForms = 0;                // how each part is kept (TCommand.cpp)
 };
 
 } // namespace kestrun
@@ -66,7 +125,5 @@ bool HasAnswerError(const TCommand& command);
 bool HasPlayedAnswerError(const TCommand& command);
 QByteArray GetCommandTime(const TCommand& command);
 QByteArray GetCommandThread(const TCommand& command);
-// The same without a copy: it points into the command's Attributes.
-QByteArrayView CommandThreadView(const TCommand& command);
 
 } // namespace kestrun

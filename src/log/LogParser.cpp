@@ -34,11 +34,11 @@ constexpr QByteArrayView NakText = "15";
 constexpr qsizetype MinPlainPayload = 5;
 
 // The text without its first `first` and last `last` characters; empty when nothing is left.
-QByteArray Cut(const std::string& text, size_t first, size_t last)
+QByteArrayView Cut(const std::string& text, size_t first, size_t last)
 {
     if (text.size() <= first + last)
         return {};
-    return QByteArray(text.data() + first, qsizetype(text.size() - first - last));
+    return QByteArrayView(text.data() + first, qsizetype(text.size() - first - last));
 }
 
 QByteArray FirstChars(const std::string& text, qsizetype count)
@@ -87,9 +87,9 @@ void ToSingleByte(QStringView line, std::string& out)
 // that completes it; one without an answer has no duration.
 void SetDuration(TCommand& command, const std::string& completingLine)
 {
-    command.DurationMs = command.AnswerData.isEmpty()
+    command.DurationMs = !command.HasAnswerData()
                              ? NoDuration
-                             : StampDistanceMs(command.Attributes,
+                             : StampDistanceMs(command.Attributes(),
                                                QByteArrayView(completingLine.data(), qsizetype(completingLine.size())));
 }
 
@@ -177,8 +177,8 @@ void TLogParser::Finish()
 void TLogParser::StoreUnfinishedRequest()
 {
     TCommand command;
-    command.Data = Cut(FRequest, FrameHeadText, FrameTailText);
-    command.Attributes = FPrefix;
+    command.SetData(Cut(FRequest, FrameHeadText, FrameTailText));
+    command.SetAttributes(FPrefix);
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     AddCommand(std::move(command));
@@ -266,13 +266,13 @@ void TLogParser::Process(const TLine& L, const TLine& Next)
 {
     if (L.Markers.Has(TLogMarker::lmDriverError)) {
         TCommand command;
-        command.Data = Cut(FRequest, FrameHeadText, FrameTailText);
+        command.SetData(Cut(FRequest, FrameHeadText, FrameTailText));
         // Only the LRC's digits go; the blank before them stays.
-    command.AnswerData = Cut(FAnswer, 0, HexDigits);
-        command.Attributes = FPrefix;
+        command.SetAnswerData(Cut(FAnswer, 0, HexDigits));
+        command.SetAttributes(FPrefix);
         command.Protocol = FKind;
         command.LineNumber = FLineNumber;
-        command.DriverError = GetDriverErrorText(L);
+        command.SetDriverError(GetDriverErrorText(L));
         AddCommand(std::move(command));
         FRequest.clear();
         FAnswer.clear();
@@ -372,9 +372,9 @@ void TLogParser::ProcessRequest(const TLine& L)
     }
     TCommand command;
     // A plain request loses only its first byte.
-    command.Data = FKind == TProtocol::pPlain ? Cut(FRequest, HexByteWidth, 0)
-                                              : Cut(FRequest, FrameHeadText, FrameTailText);
-    command.Attributes = FPrefix;
+    command.SetData(FKind == TProtocol::pPlain ? Cut(FRequest, HexByteWidth, 0)
+                                               : Cut(FRequest, FrameHeadText, FrameTailText));
+    command.SetAttributes(FPrefix);
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     FDropped = !AddCommand(std::move(command));
@@ -398,7 +398,7 @@ void TLogParser::ProcessAnswer(const TLine& L)
         return;
     if (!FCommands.isEmpty() && !FDropped) {
         TCommand& last = FCommands.last();
-        last.AnswerData = Cut(FAnswer, 0, HexDigits);
+        last.SetAnswerData(Cut(FAnswer, 0, HexDigits));
         last.Protocol = FKind;
         // The host's ACK completes it.
         SetDuration(last, L.Text);
@@ -416,9 +416,9 @@ void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
     if (!GetAnswerPayload(Next, TProtocol::pProtocol2).isEmpty())
         return;
     TCommand command;
-    command.Data = DecodeProtocol2Frame(QByteArrayView(FRequest.data(), qsizetype(FRequest.size())));
-    command.AnswerData = DecodeProtocol2Frame(QByteArrayView(FAnswer.data(), qsizetype(FAnswer.size())));
-    command.Attributes = FPrefix;
+    command.SetData(DecodeProtocol2Frame(QByteArrayView(FRequest.data(), qsizetype(FRequest.size()))));
+    command.SetAnswerData(DecodeProtocol2Frame(QByteArrayView(FAnswer.data(), qsizetype(FAnswer.size()))));
+    command.SetAttributes(FPrefix);
     command.Protocol = TProtocol::pProtocol2;
     command.LineNumber = FLineNumber;
     SetDuration(command, L.Text);
@@ -435,7 +435,7 @@ void TLogParser::ProcessPlainAnswer(const TLine& L, const TLine& Next)
         return;
     if (!FCommands.isEmpty() && !FDropped) {
         TCommand& last = FCommands.last();
-        last.AnswerData = Cut(FAnswer, LeadingBlank, 0);
+        last.SetAnswerData(Cut(FAnswer, LeadingBlank, 0));
         last.Protocol = TProtocol::pPlain;
         SetDuration(last, L.Text);
         FAwaiting = false;
@@ -458,9 +458,9 @@ void TLogParser::ProcessNgAnswer(const TLine& L)
     // Unframed, only the first byte's digits go; the blank after them stays.
     const size_t head = LeadingBlank + (framed ? FrameHeadText : HexDigits);
     const size_t tail = framed ? FrameTailText : 0;
-    command.Data = Cut(FRequest, head, tail);
-    command.AnswerData = Cut(FAnswer, head, tail);
-    command.Attributes = FPrefix;
+    command.SetData(Cut(FRequest, head, tail));
+    command.SetAnswerData(Cut(FAnswer, head, tail));
+    command.SetAttributes(FPrefix);
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     SetDuration(command, L.Text);

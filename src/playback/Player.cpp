@@ -93,7 +93,7 @@ bool TKestrun::PlayCommand(TUlvex& Drv, TCommands& Commands, int32_t j, int32_t 
     try {
         FBus.Post(QString::fromLatin1(ChannelCommandRun), CommandRunMessage(j, cycle));
         Drv.SetBinaryConversion(1);
-        Drv.SetTransferBytes(QString::fromLatin1(command.Data));
+        Drv.SetTransferBytes(QString::fromLatin1(command.Data()));
         int32_t result = 0;
         for (int exchanges = 1;; ++exchanges) {
             result = Drv.ExchangeBytes();
@@ -104,12 +104,12 @@ bool TKestrun::PlayCommand(TUlvex& Drv, TCommands& Commands, int32_t j, int32_t 
                 break;
         }
         TCommand played = Commands.at(j);
-        played.PlayedAnswerData = result <= 0 ? Drv.TransferBytes().toLatin1() : PlayedErrorAnswer(command.Data, result);
+        played.SetPlayedAnswerData(result <= 0 ? Drv.TransferBytes().toLatin1() : PlayedErrorAnswer(command.Data(), result));
         played.Played = true;
         Commands[j] = played;
         if (result != 0)
             throw Exception(ResultErrorText(Drv.ResultCode(), Drv.ResultCodeDescription()));
-        if (IsPrintingCommand(command.Data))
+        if (IsPrintingCommand(command.Data()))
             Drv.WaitForPrinting();
     } catch (...) {
         const QString text = CurrentErrorMessage();

@@ -55,7 +55,7 @@ void TReplaySession::Stop()
 void TReplaySession::Execute()
 {
     for (TCommand& command : FCommands) {
-        command.PlayedAnswerData.clear();
+        command.SetPlayedAnswerData({});
         command.Played = false;
     }
     // The player clears its stop flag when it starts: a stop that came first is kept here.

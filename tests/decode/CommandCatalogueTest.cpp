@@ -88,8 +88,8 @@ TCommand Record(TProtocol protocol, QByteArray data, QString attributes = {})
 {
     TCommand command;
     command.Protocol = protocol;
-    command.Data = std::move(data);
-    command.Attributes = UnicodeToCp1251(attributes);
+    command.SetData(std::move(data));
+    command.SetAttributes(UnicodeToCp1251(attributes));
     return command;
 }
 

@@ -16,9 +16,9 @@ const QByteArray Sale = "80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 0
 TCommand Command(const char* thread, const QByteArray& data, const QByteArray& answer)
 {
     TCommand command;
-    command.Attributes = "[12.03.2024 10:15:30.123] [" + QByteArray(thread) + "] ";
-    command.Data = data;
-    command.AnswerData = answer;
+    command.SetAttributes("[12.03.2024 10:15:30.123] [" + QByteArray(thread) + "] ");
+    command.SetData(data);
+    command.SetAnswerData(answer);
     command.Protocol = TProtocol::pProtocol1;
     return command;
 }
@@ -26,14 +26,14 @@ TCommand Command(const char* thread, const QByteArray& data, const QByteArray& a
 TCommand Played(TCommand command, const QByteArray& playedAnswer)
 {
     command.Played = true;
-    command.PlayedAnswerData = playedAnswer;
+    command.SetPlayedAnswerData(playedAnswer);
     return command;
 }
 
 TCommand DriverError(const char* thread)
 {
     TCommand command = Command(thread, {}, {});
-    command.DriverError = u"Нет связи"_s;
+    command.SetDriverError(u"Нет связи"_s);
     return command;
 }
 

@@ -12,9 +12,9 @@ using namespace Qt::StringLiterals;
 TCommand Logged(const char* data, const char* answer, int32_t durationMs, int second = 30)
 {
     TCommand c;
-    c.Data = data;
-    c.AnswerData = answer;
-    c.Attributes = QStringLiteral("[12.03.2024 10:15:%1.000] [00001A2C]").arg(second, 2, 10, QLatin1Char('0')).toLatin1();
+    c.SetData(data);
+    c.SetAnswerData(answer);
+    c.SetAttributes(QStringLiteral("[12.03.2024 10:15:%1.000] [00001A2C]").arg(second, 2, 10, QLatin1Char('0')).toLatin1());
     c.DurationMs = durationMs;
     return c;
 }
@@ -22,7 +22,7 @@ TCommand Logged(const char* data, const char* answer, int32_t durationMs, int se
 TCommand DriverError()
 {
     TCommand c;
-    c.DriverError = u"- Нет связи"_s;
+    c.SetDriverError(u"- Нет связи"_s);
     return c;
 }
 
@@ -106,7 +106,7 @@ TEST(CommandStatistics, TimelineHoldsTimedCommandsWithAReadableStamp)
 {
     TCommands commands = {Logged("10", "10 00", 7, 1), Logged("10", "", NoDuration, 2), Logged("10", "10 01", 9, 3),
                           Logged("10", "10 00", 4, 4)};
-    commands[3].Attributes = "[no stamp]";
+    commands[3].SetAttributes("[no stamp]");
     const std::vector<TTimelinePoint> timeline = GetTimeline(commands);
     ASSERT_EQ(timeline.size(), 2u);
     // 12 March 2024 is day 19794 after 1 January 1970.

@@ -23,9 +23,9 @@ const QByteArray BrokenTLV = "FF 0C 1E 00 00 00 FF 03 01 00 05";
 TCommand Command(const QByteArray& data, const QByteArray& answer, TProtocol protocol = TProtocol::pProtocol1)
 {
     TCommand command;
-    command.Attributes = Prefix;
-    command.Data = data;
-    command.AnswerData = answer;
+    command.SetAttributes(Prefix);
+    command.SetData(data);
+    command.SetAnswerData(answer);
     command.Protocol = protocol;
     command.LineNumber = 12;
     return command;
@@ -34,7 +34,7 @@ TCommand Command(const QByteArray& data, const QByteArray& answer, TProtocol pro
 TCommand DriverErrorRecord(const QByteArray& data)
 {
     TCommand command = Command(data, {}, TProtocol::pNone);
-    command.DriverError = u"Нет связи"_s;
+    command.SetDriverError(u"Нет связи"_s);
     command.LineNumber = -1;
     return command;
 }
@@ -175,7 +175,7 @@ TEST(CommandRow, PrintedCellsAreOneLineWithoutControlBytes)
 TEST(CommandDetails, LinesOfADecodedCommand)
 {
     TCommand command = Command(Sale, "80 00");
-    command.PlayedAnswerData = "80 00";
+    command.SetPlayedAnswerData("80 00");
     const TCommandDetails details = GetCommandDetails(command);
     EXPECT_EQ(details.Error, QString());
     EXPECT_EQ(details.Lines, QStringList({

@@ -32,9 +32,9 @@ public:
 TCommand Command(const QByteArray& data, const QByteArray& answer = {}, const QByteArray& played = {})
 {
     TCommand command;
-    command.Data = data;
-    command.AnswerData = answer;
-    command.PlayedAnswerData = played;
+    command.SetData(data);
+    command.SetAnswerData(answer);
+    command.SetPlayedAnswerData(played);
     command.Protocol = TProtocol::pProtocol1;
     return command;
 }

@@ -19,7 +19,7 @@ class CommandCodeTest : public ::testing::TestWithParam<CodeCase> {};
 TEST_P(CommandCodeTest, ComputesCode)
 {
     TCommand c;
-    c.Data = GetParam().Data;
+    c.SetData(GetParam().Data);
     EXPECT_EQ(GetCommandCode(c), GetParam().Code);
 }
 
@@ -47,7 +47,7 @@ class AnswerErrorTest : public ::testing::TestWithParam<AnswerCase> {};
 TEST_P(AnswerErrorTest, FindsErrorByte)
 {
     TCommand c;
-    c.AnswerData = GetParam().AnswerData;
+    c.SetAnswerData(GetParam().AnswerData);
     EXPECT_EQ(GetAnswerErrorCode(c), GetParam().ErrorCode);
     EXPECT_EQ(HasAnswerError(c), GetParam().HasError);
 }
@@ -66,11 +66,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, AnswerErrorTest, ::testing::Values(
 TEST(CommandTime, CutsTwentyThreeCharacters)
 {
     TCommand c;
-    c.Attributes = "[12.03.2024 10:15:30.123] [00001A2C]";
+    c.SetAttributes("[12.03.2024 10:15:30.123] [00001A2C]");
     EXPECT_EQ(GetCommandTime(c), QByteArray("12.03.2024 10:15:30.123"));
-    c.Attributes = "[";
+    c.SetAttributes("[");
     EXPECT_TRUE(GetCommandTime(c).isEmpty());
-    c.Attributes = "[12.03";
+    c.SetAttributes("[12.03");
     EXPECT_EQ(GetCommandTime(c), QByteArray("12.03"));
 }
 
@@ -88,7 +88,7 @@ TEST_P(CommandThreadTest, CutsThread)
 {
     TCommand c;
     c.Protocol = GetParam().Protocol;
-    c.Attributes = GetParam().Attributes;
+    c.SetAttributes(GetParam().Attributes);
     EXPECT_EQ(GetCommandThread(c), GetParam().Thread);
 }
 

@@ -16,8 +16,8 @@ namespace kestrun {
 // Names a command in failure output by what tells commands apart.
 void PrintTo(const TCommand& command, std::ostream* os)
 {
-    *os << '{' << command.Data.toStdString() << " | " << command.AnswerData.toStdString() << " | "
-        << command.DriverError.toStdString() << " | line " << command.LineNumber << '}';
+    *os << '{' << command.Data().toStdString() << " | " << command.AnswerData().toStdString() << " | "
+        << command.DriverError().toStdString() << " | line " << command.LineNumber << '}';
 }
 
 namespace test {
@@ -333,7 +333,7 @@ TEST_F(LogFollowerTest, AnswerContinuedLaterChangesTheLastCommand)
     ASSERT_TRUE(step.ChangedLast.has_value());
     Apply(step, shown);
     EXPECT_EQ(shown, LoadWhole());
-    EXPECT_EQ(shown.constFirst().AnswerData, "10 00 CC DD");
+    EXPECT_EQ(shown.constFirst().AnswerData(), "10 00 CC DD");
 }
 
 TEST_F(LogFollowerTest, PacketFormatErrorKeepsTheCommandsBeforeItAndStops)

@@ -47,12 +47,12 @@ TCommand Record(const char* data, const char* answer, const QString& attributes,
                 const QString& driverError = {})
 {
     TCommand c;
-    c.Data = data;
-    c.AnswerData = answer;
-    c.Attributes = UnicodeToCp1251(attributes);
+    c.SetData(data);
+    c.SetAnswerData(answer);
+    c.SetAttributes(UnicodeToCp1251(attributes));
     c.Protocol = protocol;
     c.LineNumber = line;
-    c.DriverError = driverError;
+    c.SetDriverError(driverError);
     return c;
 }
 
@@ -78,9 +78,9 @@ std::string Describe(const TCommands& commands)
 {
     std::string text;
     for (const TCommand& c : commands)
-        text += "{Data=\"" + c.Data.toStdString() + "\" Answer=\"" + c.AnswerData.toStdString() + "\" Attributes=\"" +
-                Cp1251ToUnicode(c.Attributes).toStdString() + "\" " + ProtocolName(c.Protocol) +
-                " Line=" + std::to_string(c.LineNumber) + " Error=\"" + c.DriverError.toStdString() + "\" Ms=" +
+        text += "{Data=\"" + c.Data().toStdString() + "\" Answer=\"" + c.AnswerData().toStdString() + "\" Attributes=\"" +
+                Cp1251ToUnicode(c.Attributes()).toStdString() + "\" " + ProtocolName(c.Protocol) +
+                " Line=" + std::to_string(c.LineNumber) + " Error=\"" + c.DriverError().toStdString() + "\" Ms=" +
                 std::to_string(c.DurationMs) + "}\n";
     return text;
 }

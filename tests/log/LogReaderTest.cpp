@@ -186,7 +186,7 @@ TEST_F(LogFileTest, PacketErrorKeepsTheCommandsBeforeIt)
     TCommands commands;
     EXPECT_EQ(LoadError(name, commands), QStringLiteral("Некорректный формат пакета"));
     ASSERT_EQ(commands.size(), 1);
-    EXPECT_EQ(commands[0].Data, "10 AA BB");
+    EXPECT_EQ(commands[0].Data(), "10 AA BB");
 }
 
 TEST_F(LogFileTest, ReportsProgressUpToWholeFile)
@@ -212,10 +212,10 @@ TEST_F(LogFileTest, Utf8CutsOnCharacters)
     LoadLogFile(name, {}, commands);
     ASSERT_EQ(commands.size(), 2);
     const QByteArray attributes = UnicodeToCp1251(QStringLiteral("[12.03.2024 10:15:30.123] [Касса?] ["));
-    EXPECT_EQ(commands[0].Attributes, attributes);
-    EXPECT_EQ(commands[0].Data, "10 AA BB");
-    EXPECT_EQ(commands[1].Attributes, attributes);
-    EXPECT_EQ(commands[1].DriverError, QStringLiteral("- сбой \U0001F600"));
+    EXPECT_EQ(commands[0].Attributes(), attributes);
+    EXPECT_EQ(commands[0].Data(), "10 AA BB");
+    EXPECT_EQ(commands[1].Attributes(), attributes);
+    EXPECT_EQ(commands[1].DriverError(), QStringLiteral("- сбой \U0001F600"));
 }
 
 TEST(LoadLogTextTest, ParsesPastedText)
@@ -225,8 +225,8 @@ TEST(LoadLogTextTest, ParsesPastedText)
                                "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 <- 8F 07 00 01 00 10 00 56 78"),
                 {QStringLiteral("11")}, commands);
     ASSERT_EQ(commands.size(), 1);
-    EXPECT_EQ(commands[0].Data, "10 AA");
-    EXPECT_EQ(commands[0].AnswerData, "10 00");
+    EXPECT_EQ(commands[0].Data(), "10 AA");
+    EXPECT_EQ(commands[0].AnswerData(), "10 00");
     EXPECT_EQ(commands[0].LineNumber, 2);
 }
 

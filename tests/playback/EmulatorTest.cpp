@@ -167,8 +167,8 @@ TEST_P(EmulatorSummaryTest, DecodersReadTheAnswer)
     for (const QString& request : GetParam().Before)
         ASSERT_EQ(Send(*driver, request).Result, 0) << request.toStdString();
     TCommand command;
-    command.Data = GetParam().Request;
-    command.AnswerData = Send(*driver, QString::fromLatin1(command.Data)).Answer.toLatin1();
+    command.SetData(GetParam().Request);
+    command.SetAnswerData(Send(*driver, QString::fromLatin1(command.Data())).Answer.toLatin1());
     EXPECT_EQ(GetCommandShortValue(command), QString::fromUtf8(GetParam().Summary));
 }
 

@@ -21,7 +21,7 @@ TCommands Selected(std::initializer_list<const char*> requests)
     TCommands commands;
     for (const char* data : requests) {
         TCommand c;
-        c.Data = data;
+        c.SetData(data);
         c.Selected = true;
         commands << c;
     }
@@ -45,7 +45,7 @@ TEST_F(PlayerTest, SendsSelectedCommandsAndStoresAnswers)
     FPlayer.PlayLog(FDriver, commands, FNoExceptions, 0, 0, false);
     EXPECT_EQ(FDriver.Sent(), QStringList({"10 1E 00 00 00", "FC"}));
     EXPECT_EQ(FRecorder.Messages(), QStringList({"CommandRun: 0", "CommandRun: 2"}));
-    EXPECT_EQ(commands[0].PlayedAnswerData, "10 00");
+    EXPECT_EQ(commands[0].PlayedAnswerData(), "10 00");
     EXPECT_TRUE(commands[0].Played);
     EXPECT_FALSE(commands[1].Played);
     EXPECT_EQ(FDriver.BinaryConversion(), 1);
@@ -57,7 +57,7 @@ TEST_F(PlayerTest, LastCommandOfRangeFailsSilently)
     FDriver.Script = FailOn(QStringLiteral("41"), 0x3D);
     FPlayer.PlayLog(FDriver, commands, FNoExceptions, 0, 0, false);
     EXPECT_EQ(FRecorder.Messages(), QStringList({"CommandRun: 0", "CommandRun: 1"}));
-    EXPECT_EQ(commands[1].PlayedAnswerData, "41 3D");
+    EXPECT_EQ(commands[1].PlayedAnswerData(), "41 3D");
     EXPECT_TRUE(commands[1].Played);
 }
 
@@ -113,8 +113,8 @@ TEST_F(PlayerTest, StopAfterErrorPostsErrorAndKeepsWhatWasPlayed)
     EXPECT_EQ(FRecorder.Messages(),
               QStringList({"CommandRun: 0", "CommandRun: 1", "ErrorQuery: 1 61, Смена не открыта - операция невозможна",
                            "Error: 1 -1 61, Смена не открыта - операция невозможна"}));
-    EXPECT_EQ(commands[0].PlayedAnswerData, "10 00");
-    EXPECT_EQ(commands[1].PlayedAnswerData, "80 3D");
+    EXPECT_EQ(commands[0].PlayedAnswerData(), "10 00");
+    EXPECT_EQ(commands[1].PlayedAnswerData(), "80 3D");
     EXPECT_FALSE(commands[2].Played);
 }
 
@@ -128,7 +128,7 @@ TEST_F(PlayerTest, DriverErrorKeepsTheDriverAnswerText)
     FPlayer.PlayLog(FDriver, commands, FNoExceptions, 0, 0, false);
     EXPECT_EQ(FRecorder.Messages().at(1), "ErrorQuery: 0 -3, Неподдерживаемый формат данных");
     EXPECT_TRUE(commands[0].Played);
-    EXPECT_EQ(commands[0].PlayedAnswerData, "");
+    EXPECT_EQ(commands[0].PlayedAnswerData(), "");
 }
 
 TEST_F(PlayerTest, FailedCallTakesTheErrorRoadWithItsMessage)
@@ -197,7 +197,7 @@ TEST_P(BusyTest, FiveExchangesWithPausesThenTheErrorPath)
     EXPECT_EQ(FDriver.Sent().size(), 5);
     EXPECT_EQ(FRecorder.Messages().at(1),
               QStringLiteral("ErrorQuery: 0 %1, %2").arg(GetParam()).arg(ResultDescription(GetParam())));
-    EXPECT_EQ(commands[0].PlayedAnswerData, QStringLiteral("FF 45 %1").arg(GetParam(), 2, 16).toUpper().toLatin1());
+    EXPECT_EQ(commands[0].PlayedAnswerData(), QStringLiteral("FF 45 %1").arg(GetParam(), 2, 16).toUpper().toLatin1());
     EXPECT_TRUE(FDriver.WaitedAfter().isEmpty());
 }
 
@@ -213,7 +213,7 @@ TEST_F(PlayerTest, BusyThenSuccessIsNoError)
     };
     FPlayer.PlayLog(FDriver, commands, FNoExceptions, 0, 1, false);
     EXPECT_EQ(FDriver.Sent().size(), 3);
-    EXPECT_EQ(commands[0].PlayedAnswerData, "10 00");
+    EXPECT_EQ(commands[0].PlayedAnswerData(), "10 00");
 }
 
 struct TPrintCase
@@ -269,7 +269,7 @@ TEST_P(PlayedAnswerTest, DeviceErrorBecomesCodeAndErrorByte)
     TCommands commands = Selected({GetParam().Data});
     FDriver.Script = [](const QString&) { return TFakeStep{GetParam().Result, {}, {}}; };
     FPlayer.PlayLog(FDriver, commands, FNoExceptions, 0, 0, false);
-    EXPECT_EQ(commands[0].PlayedAnswerData, GetParam().Played);
+    EXPECT_EQ(commands[0].PlayedAnswerData(), GetParam().Played);
     EXPECT_TRUE(commands[0].Played);
 }
 
@@ -394,7 +394,7 @@ class AllowedTest : public ::testing::TestWithParam<TAllowedCase>
 TEST_P(AllowedTest, CodesOfTheLinesAreExcluded)
 {
     TCommand command;
-    command.Data = GetParam().Data;
+    command.SetData(GetParam().Data);
     EXPECT_EQ(TKestrun::IsCommandAllowed(command, GetParam().Lines), GetParam().Allowed);
 }
 

@@ -17,7 +17,7 @@ TCommands Commands(std::initializer_list<const char*> requests)
     TCommands commands;
     for (const char* data : requests) {
         TCommand c;
-        c.Data = data;
+        c.SetData(data);
         commands << c;
     }
     return commands;
@@ -160,11 +160,11 @@ TEST_F(ReplaySessionTest, PlaysNothingWhenNoCommandOfTheRangeIsSent)
 TEST_F(ReplaySessionTest, PlaysACopyAndHandsItBack)
 {
     TCommands commands = Commands({"10", "11"});
-    commands[0].PlayedAnswerData = "stale";
+    commands[0].SetPlayedAnswerData("stale");
     const TReplayResult& result = Play(commands, TReplayPlan());
-    EXPECT_EQ(commands[0].PlayedAnswerData, "stale");
+    EXPECT_EQ(commands[0].PlayedAnswerData(), "stale");
     EXPECT_FALSE(commands[1].Played);
-    EXPECT_EQ(result.Commands[0].PlayedAnswerData, "10 00");
+    EXPECT_EQ(result.Commands[0].PlayedAnswerData(), "10 00");
     EXPECT_TRUE(result.Commands[1].Selected);
 }
 

@@ -19,7 +19,7 @@ TCommands Shift()
                              "00 00 00 00",
                              "41 1E 00 00 00"}) {
         TCommand c;
-        c.Data = data;
+        c.SetData(data);
         c.Selected = true;
         commands << c;
     }
@@ -36,11 +36,11 @@ TEST(Replay, ShiftAgainstTheEmulator)
     player.PlayLog(*driver, commands, {QStringLiteral("FF 0A")}, 0, 0, false);
     EXPECT_EQ(recorder.Messages(),
               QStringList({"CommandRun: 0", "CommandRun: 1", "CommandRun: 3", "CommandRun: 4"}));
-    EXPECT_EQ(commands[0].PlayedAnswerData, "E0 00");
-    EXPECT_EQ(commands[1].PlayedAnswerData, "80 00");
+    EXPECT_EQ(commands[0].PlayedAnswerData(), "E0 00");
+    EXPECT_EQ(commands[1].PlayedAnswerData(), "80 00");
     EXPECT_FALSE(commands[2].Played);
-    EXPECT_EQ(commands[3].PlayedAnswerData, "85 00 1E 00 00 00 00 00");
-    EXPECT_EQ(commands[4].PlayedAnswerData, "41 00");
+    EXPECT_EQ(commands[3].PlayedAnswerData(), "85 00 1E 00 00 00 00 00");
+    EXPECT_EQ(commands[4].PlayedAnswerData(), "41 00");
 }
 
 TEST(Replay, SecondPassOfALoopMeetsTheStateTheFirstLeft)
@@ -60,8 +60,8 @@ TEST(Replay, SecondPassOfALoopMeetsTheStateTheFirstLeft)
     EXPECT_EQ(recorder.Messages(),
               QStringList({"CommandRun: 0 1", "CommandRun: 1 1", "CommandRun: 0 2",
                            "ErrorQuery: 0 74, Открыт чек - операция невозможна", "CommandRun: 1 2"}));
-    EXPECT_EQ(commands[0].PlayedAnswerData, "E0 4A");
-    EXPECT_EQ(commands[1].PlayedAnswerData, "80 00");
+    EXPECT_EQ(commands[0].PlayedAnswerData(), "E0 4A");
+    EXPECT_EQ(commands[1].PlayedAnswerData(), "80 00");
 }
 
 } // namespace

@@ -95,7 +95,7 @@ protected:
         TCommands commands;
         for (const char* data : Receipt) {
             TCommand command;
-            command.Data = data;
+            command.SetData(data);
             command.Selected = true;
             commands << command;
         }
@@ -150,13 +150,13 @@ TEST_P(WireFaultTable, RunsEachCommandAtMostOnceReportsEveryFailureAndLogsTrue)
     qsizetype t = 0;
     for (const TPlayed& p : played) {
         const QByteArray request = StrToHex(p.Request);
-        const bool recorded = t < traffic.size() && traffic[t].Data == request;
+        const bool recorded = t < traffic.size() && traffic[t].Data() == request;
         if (p.Result >= 0 || Count(executed, p.Request) > 0) {
             ASSERT_TRUE(recorded) << "no record of " << request.toStdString() << " in " << t;
         }
         if (!recorded)
             continue;
-        EXPECT_EQ(traffic[t].AnswerData.trimmed().toStdString(), StrToHex(p.Answer).toStdString()) << request.toStdString();
+        EXPECT_EQ(traffic[t].AnswerData().trimmed().toStdString(), StrToHex(p.Answer).toStdString()) << request.toStdString();
         EXPECT_EQ(traffic[t].Protocol, TProtocol::pProtocol1) << request.toStdString();
         ++t;
     }

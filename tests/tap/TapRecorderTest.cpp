@@ -121,7 +121,7 @@ TEST_P(TapRecorderTable, ReadsBackAsTheExchangesAndKeepsEveryByte)
         const TCommands commands = ReadBack(exchanges, byteByByte ? QStringLiteral("bytes.log") : QStringLiteral("chunks.log"));
         std::vector<std::pair<std::string, std::string>> records;
         for (const TCommand& c : commands)
-            records.emplace_back(c.Data.toStdString(), c.AnswerData.trimmed().toStdString());
+            records.emplace_back(c.Data().toStdString(), c.AnswerData().trimmed().toStdString());
         std::vector<std::pair<std::string, std::string>> expected;
         for (const auto& [request, answer] : GetParam().Records)
             expected.emplace_back(request, answer);

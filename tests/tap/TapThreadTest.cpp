@@ -131,8 +131,8 @@ TEST_P(TapThread, TillEmulatorAndLogAgree)
     qsizetype e = 0;
     for (qsizetype i = 0; i < logged.size(); ++i) {
         const QByteArray request = HexToBytes(Requests[i]);
-        EXPECT_EQ(logged[i].Data.toStdString(), StrToHex(request).toStdString());
-        EXPECT_EQ(logged[i].AnswerData.trimmed().toStdString(), StrToHex(answers[i]).toStdString()) << Requests[i];
+        EXPECT_EQ(logged[i].Data().toStdString(), StrToHex(request).toStdString());
+        EXPECT_EQ(logged[i].AnswerData().trimmed().toStdString(), StrToHex(answers[i]).toStdString()) << Requests[i];
         if (answers[i].isEmpty())
             continue;
         ASSERT_LT(e, executed.size());
@@ -187,8 +187,8 @@ TEST(TapThreadLog, AnUnansweredRequestReachesTheFileWhenTheLineFallsQuiet)
     }
     const TCommands logged = ReadLog(file);
     ASSERT_EQ(logged.size(), 1);
-    EXPECT_EQ(logged[0].Data, "11 1E 00 00 00");
-    EXPECT_TRUE(logged[0].AnswerData.isEmpty());
+    EXPECT_EQ(logged[0].Data(), "11 1E 00 00 00");
+    EXPECT_TRUE(logged[0].AnswerData().isEmpty());
 }
 
 } // namespace

@@ -187,7 +187,7 @@ TEST_F(FollowTest, RowsWrittenDuringARunArriveWhenItEnds)
     EXPECT_EQ(rowsDuringRun, 2);
     ASSERT_TRUE(WaitForRows(3));
     EXPECT_EQ(Window->Commands().size(), 3);
-    EXPECT_EQ(Window->Commands()[0].PlayedAnswerData, QByteArray("11 4A"));
+    EXPECT_EQ(Window->Commands()[0].PlayedAnswerData(), QByteArray("11 4A"));
     EXPECT_TRUE(Window->Following());
 }
 

@@ -63,14 +63,14 @@ TEST_P(StartTest, SendsItsRange)
     WaitForRunEnd();
     EXPECT_EQ(Played(), c.Played);
     for (int i : c.Played)
-        EXPECT_FALSE(Window->Commands()[i].PlayedAnswerData.isEmpty()) << i;
+        EXPECT_FALSE(Window->Commands()[i].PlayedAnswerData().isEmpty()) << i;
     EXPECT_TRUE(Dialogs.Questions.isEmpty());
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     const int last = c.Played.constLast();
     EXPECT_TRUE(Status().startsWith(u"(%1/6) "_s.arg(last + 1))) << Status().toStdString();
     // The pane shows the first selected row, the one marked last, with its played answer.
-    EXPECT_TRUE(Info().contains(u"Принято (ККТ): "_s + QString::fromLatin1(Window->Commands()[last].PlayedAnswerData)));
-    EXPECT_FALSE(Window->Commands()[last].PlayedAnswerData.isEmpty());
+    EXPECT_TRUE(Info().contains(u"Принято (ККТ): "_s + QString::fromLatin1(Window->Commands()[last].PlayedAnswerData())));
+    EXPECT_FALSE(Window->Commands()[last].PlayedAnswerData().isEmpty());
     EXPECT_EQ(Model()->StateImage(last), siPlay);
     EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>("btnStop")->isEnabled());
@@ -100,7 +100,7 @@ TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
     EXPECT_EQ(Played(), (QList<int>{0, 1}));
     EXPECT_EQ(Model()->StateImage(1), siClose);
     EXPECT_TRUE(Status().startsWith(u"(2/4) Запрос состояния: Ошибка: 74, "_s)) << Status().toStdString();
-    EXPECT_EQ(Window->Commands()[1].PlayedAnswerData, QByteArray("11 4A"));
+    EXPECT_EQ(Window->Commands()[1].PlayedAnswerData(), QByteArray("11 4A"));
 }
 
 TEST_F(ReplayTest, DeviceErrorAnsweredYesGoesOn)
