@@ -44,9 +44,15 @@ void TCommandListModel::Reset(const TCommands* commands)
     beginResetModel();
     FCommands = commands;
     const size_t n = commands ? size_t(commands->size()) : 0;
-    FRows.clear();
-    FRows.resize(n);
+    FSummaries.Clear();
+    FSummaries.Resize(n);
+    FRecent.clear();
+    // Rows handed out stay where they are while the round fills.
+    FRecent.reserve(RecentRows);
+    FRecentSlots.clear();
+    FNextSlot = 0;
     FStates.assign(n, StateUnknown);
+    FStates.shrink_to_fit();
     FComputed = 0;
     FAheadCursor = 0;
     FShown.reset();
@@ -103,12 +109,12 @@ void TCommandListModel::Append(const QList<int>& shownAdded)
         return;
     if (!FShown) {
         beginInsertRows({}, from, to - 1);
-        FRows.resize(size_t(to));
+        FSummaries.Resize(size_t(to));
         FStates.resize(size_t(to), StateUnknown);
         endInsertRows();
         return;
     }
-    FRows.resize(size_t(to));
+    FSummaries.Resize(size_t(to));
     FStates.resize(size_t(to), StateUnknown);
     if (shownAdded.isEmpty())
         return;
@@ -122,10 +128,11 @@ void TCommandListModel::CommandChanged(int command)
 {
     if (command < 0 || command >= CommandCount())
         return;
-    if (FRows[size_t(command)]) {
-        FRows[size_t(command)].reset();
+    if (FSummaries.Get(size_t(command))) {
+        FSummaries.Forget(size_t(command));
         --FComputed;
     }
+    ForgetRecent(command);
     FStates[size_t(command)] = StateUnknown;
     FAheadCursor = qMin(FAheadCursor, command);
     if (const int row = RowOf(command); row >= 0)
@@ -134,14 +141,48 @@ void TCommandListModel::CommandChanged(int command)
 
 const TCommandRow& TCommandListModel::Row(int command) const
 {
-    std::unique_ptr<TCommandRow>& cached = FRows[size_t(command)];
-    if (!cached) {
-        cached = std::make_unique<TCommandRow>(MakeCommandRow(FCommands->at(command)));
-        ++FComputed;
-        if (FStates[size_t(command)] == StateUnknown)
-            FStates[size_t(command)] = int8_t(cached->StateImage);
+    if (const auto found = FRecentSlots.find(command); found != FRecentSlots.end())
+        return FRecent[found->second].second;
+    TCommandRow row = MakeCommandRow(FCommands->at(command));
+    Remember(command, row);
+    if (FRecent.size() < RecentRows) {
+        FRecent.emplace_back(command, std::move(row));
+        FRecentSlots.emplace(command, FRecent.size() - 1);
+        return FRecent.back().second;
     }
-    return *cached;
+    const size_t slot = FNextSlot;
+    FNextSlot = (FNextSlot + 1) % RecentRows;
+    FRecentSlots.erase(FRecent[slot].first);
+    FRecent[slot] = {command, std::move(row)};
+    FRecentSlots.emplace(command, slot);
+    return FRecent[slot].second;
+}
+
+QString TCommandListModel::Summary(int command) const
+{
+    if (std::optional<QString> known = FSummaries.Get(size_t(command)))
+        return *std::move(known);
+    return Row(command).Data;
+}
+
+void TCommandListModel::Remember(int command, const TCommandRow& row) const
+{
+    if (!FSummaries.Get(size_t(command))) {
+        FSummaries.Set(size_t(command), row.Data);
+        ++FComputed;
+    }
+    if (FStates[size_t(command)] == StateUnknown)
+        FStates[size_t(command)] = int8_t(row.StateImage);
+}
+
+void TCommandListModel::ForgetRecent(int command)
+{
+    const auto found = FRecentSlots.find(command);
+    if (found == FRecentSlots.end())
+        return;
+    // The slot stays in the round; only its row is made again when asked for.
+    FRecent[found->second].first = -1;
+    FRecentSlots.erase(found);
 }
 
 int TCommandListModel::StateImage(int command) const
@@ -175,7 +216,10 @@ bool TCommandListModel::ComputeAhead(int budgetMs)
     timer.start();
     const int n = CommandCount();
     while (FAheadCursor < n) {
-        Row(FAheadCursor++);
+        const int command = FAheadCursor++;
+        // Made ahead, a row is not kept whole: that room is for the rows drawn.
+        if (!FSummaries.Get(size_t(command)))
+            Remember(command, MakeCommandRow(FCommands->at(command)));
         if ((FAheadCursor & 63) == 0 && timer.elapsed() >= budgetMs)
             break;
     }

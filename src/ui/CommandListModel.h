@@ -1,21 +1,24 @@
 #pragma once
 
 #include "decode/CommandView.h"
+#include "SummaryStore.h"
 #include "log/Command.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QIcon>
-#include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrun {
 
-// The rows of the command list: one per shown command, the texts of each made once, on first use
-// (drawing, search) or ahead of time by ComputeAhead, and kept. Every command is shown until a
-// filter narrows the list; the model's own rows are then the shown ones, while Row, StateImage
-// and SetStateImage keep taking the command's index in the whole list.
+// The rows of the command list: one per shown command. A row's texts are made on first use
+// (drawing, search) or ahead of time by ComputeAhead; whole rows are kept only for the commands
+// drawn lately, while every command keeps its "Data" text (for search and filters) and its state
+// image compactly, so a log of millions of commands fits in little memory. Every command is shown
+// until a filter narrows the list; the model's own rows are then the shown ones, while Row,
+// Summary, StateImage and SetStateImage keep taking the command's index in the whole list.
 class TCommandListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -31,7 +34,7 @@ public:
     // The command of the row was replaced: its texts and state image are made again.
     void RowChanged(int row);
 
-    int CommandCount() const { return int(FRows.size()); }
+    int CommandCount() const { return int(FStates.size()); }
     // Takes in the commands appended to the list since the last Reset or Append: all of them as
     // rows at the end, or with a filter on only `shownAdded` (ascending, after every shown one).
     void Append(const QList<int>& shownAdded = {});
@@ -49,16 +52,20 @@ public:
     // The shown commands in list order.
     QList<int> ShownCommands() const;
 
-    // The command's cells and the state image it got when loaded.
+    // The command's cells and the state image it got when loaded; valid until the next call.
     const TCommandRow& Row(int command) const;
+    // Its "Data" cell, without making the whole row once it is known.
+    QString Summary(int command) const;
     int StateImage(int command) const;
     void SetStateImage(int command, int image);
     // Gives every row the same image in one change, as the start of a run does.
     void SetStateImages(const std::vector<int8_t>& images);
 
-    // Makes the texts of further rows until `budgetMs` has passed; false once all are made.
+    // Makes the "Data" texts of further rows until `budgetMs` has passed; false once all are made.
     bool ComputeAhead(int budgetMs);
     int ComputedCount() const { return FComputed; }
+    // How many whole rows are kept at most.
+    static constexpr size_t RecentRows = 512;
 
     // The list's normal font; bold and Courier New cells derive from it.
     void SetBaseFont(const QFont& font);
@@ -71,11 +78,18 @@ public:
 
 private:
     TCellStyle CellStyle(int command, int column) const;
+    // Keeps what every command keeps of its freshly made row.
+    void Remember(int command, const TCommandRow& row) const;
+    void ForgetRecent(int command);
 
     const TCommands* FCommands = nullptr;
     std::optional<QList<int>> FShown;
-    mutable std::vector<std::unique_ptr<TCommandRow>> FRows;
+    mutable TSummaryStore FSummaries;
     mutable std::vector<int8_t> FStates;
+    // The rows drawn lately, replaced oldest first.
+    mutable std::vector<std::pair<int, TCommandRow>> FRecent;
+    mutable std::unordered_map<int, size_t> FRecentSlots;
+    mutable size_t FNextSlot = 0;
     mutable int FComputed = 0;
     int FAheadCursor = 0;
     QFont FBaseFont;

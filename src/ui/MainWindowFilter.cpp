@@ -43,7 +43,7 @@ void TfmMain::StartFilter()
             ApplyShown(std::nullopt);
         return;
     }
-    FFilterPass = std::make_unique<TFilterPass>(FCommands, filter, [this](int k) { return FModel->Row(k).Data; });
+    FFilterPass = std::make_unique<TFilterPass>(FCommands, filter, [this](int k) { return FModel->Summary(k); });
     FilterSlice();
     if (FFilterPass)
         FFilterTimer->start();
@@ -54,7 +54,7 @@ QList<int> TfmMain::ShownAmong(int from, int to) const
     const TCommandFilter filter(FFilterBar->Settings());
     QList<int> shown;
     for (int command = from; command < to; ++command)
-        if (filter.Accepts(FCommands[command], command, [this](int k) { return FModel->Row(k).Data; }))
+        if (filter.Accepts(FCommands[command], command, [this](int k) { return FModel->Summary(k); }))
             shown << command;
     return shown;
 }

@@ -15,7 +15,7 @@ void TfmMain::btnFindErrorClick() { Search(FindErrorTest()); }
 std::function<bool(int)> TfmMain::SearchTest() const
 {
     return [this, text = TSearchText(edtSearch->text())](int k) {
-        return SearchMatches(FCommands.at(k), FModel->Row(k).Data, text);
+        return SearchMatches(FCommands.at(k), FModel->Summary(k), text);
     };
 }
 

@@ -1,4 +1,5 @@
 #include "CaseName.h"
+#include "log/Bytes.h"
 #include "log/Command.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,8 @@ TEST_P(CommandThreadTest, CutsThread)
     c.Protocol = GetParam().Protocol;
     c.SetAttributes(GetParam().Attributes);
     EXPECT_EQ(GetCommandThread(c), GetParam().Thread);
+    EXPECT_TRUE(c.ThreadIs(GetParam().Thread));
+    EXPECT_FALSE(c.ThreadIs(GetParam().Thread + "0"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandThreadTest, ::testing::Values(
@@ -98,8 +101,96 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandThreadTest, ::testing::Values(
     ThreadCase{"NoSeparatorCutsFromThird", TProtocol::pProtocol2, "xxAB]", "AB"},
     ThreadCase{"Jpos", TProtocol::pProtocolJpos1, "[12.03.2024 10:15:30.123] Thread-7 D", "Thread-7"},
     ThreadCase{"JposNoBlankAfter", TProtocol::pProtocolJpos1, "[12.03.2024 10:15:30.123] Thread-7", ""},
-    ThreadCase{"JposWithoutThread", TProtocol::pProtocolJpos1, "main D", "main"}),
+    ThreadCase{"JposWithoutThread", TProtocol::pProtocolJpos1, "main D", "main"},
+    ThreadCase{"JposUsualPrefix", TProtocol::pProtocolJpos1, "[12.03.2024 10:15:30.123] [00001A2C] Thread-7 D", "Thread-7"},
+    ThreadCase{"LowerCaseBracketed", TProtocol::pProtocol1, "[12.03.2024 10:15:30.123] [00001a2c]", "00001a2c"}),
     kestrun::test::CaseName());
+
+// Frames are kept as bytes and the usual prefix as its time and thread; whatever the text, it
+// must read back exactly as it was set, next to the other parts.
+struct KeptTextCase
+{
+    const char* Name;
+    QByteArray Text;
+};
+
+class KeptTextTest : public ::testing::TestWithParam<KeptTextCase> {};
+
+TEST_P(KeptTextTest, FramesReadBackAsSet)
+{
+    const QByteArray& text = GetParam().Text;
+    TCommand c;
+    c.SetAttributes("[12.03.2024 10:15:30.123] [00001A2C]");
+    c.SetData(text);
+    c.SetAnswerData(text + " 00");
+    c.SetPlayedAnswerData(text);
+    c.SetDriverError(QStringLiteral("Нет связи"));
+    EXPECT_EQ(c.Data(), text);
+    EXPECT_EQ(c.AnswerData(), text + " 00");
+    EXPECT_EQ(c.PlayedAnswerData(), text);
+    EXPECT_EQ(c.HasData(), !text.isEmpty());
+    EXPECT_EQ(c.DataBytes(), HexToStr(text));
+    EXPECT_EQ(c.DataHead().View(), HexToStr(text).first(qMin<qsizetype>(3, HexToStr(text).size())));
+    EXPECT_EQ(c.Attributes(), QByteArray("[12.03.2024 10:15:30.123] [00001A2C]"));
+    EXPECT_EQ(c.DriverError(), QStringLiteral("Нет связи"));
+}
+
+TEST_P(KeptTextTest, AttributesReadBackAsSet)
+{
+    const QByteArray& text = GetParam().Text;
+    TCommand c;
+    c.SetData("10 AA");
+    c.SetAttributes(text);
+    c.SetAnswerData("10 00");
+    EXPECT_EQ(c.Attributes(), text);
+    EXPECT_EQ(c.Data(), QByteArray("10 AA"));
+    EXPECT_EQ(c.AnswerData(), QByteArray("10 00"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, KeptTextTest, ::testing::Values(
+    KeptTextCase{"Empty", ""},
+    KeptTextCase{"Usual", "10 AA BB"},
+    KeptTextCase{"LeadingBlank", " 10 AA"},
+    KeptTextCase{"TrailingBlank", "10 AA "},
+    KeptTextCase{"BothBlanks", " 10 AA "},
+    KeptTextCase{"OnlyBlank", " "},
+    KeptTextCase{"DoubleBlank", "10  AA"},
+    KeptTextCase{"LowerCase", "10 aa"},
+    KeptTextCase{"OddDigit", "10 A"},
+    KeptTextCase{"RunTogether", "10AA"},
+    KeptTextCase{"Garbage", "zz 10"},
+    KeptTextCase{"UsualPrefix", "[12.03.2024 10:15:30.123] [00001A2C]"},
+    KeptTextCase{"UsualPrefixAndMore", "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol"},
+    KeptTextCase{"LowerCaseThread", "[12.03.2024 10:15:30.123] [00001a2c]"},
+    KeptTextCase{"ShortThread", "[12.03.2024 10:15:30.123] [1A2C]"},
+    KeptTextCase{"Cp1251", "\xC4\xE0\xED\xED\xFB\xE5"}),
+    kestrun::test::CaseName());
+
+TEST(CommandParts, DriverErrorKeepsAnyText)
+{
+    TCommand c;
+    const QString lone = QString(QChar(0xD800)) + QStringLiteral("Ошибка");
+    c.SetDriverError(lone);
+    c.SetData("10 AA BB CC");
+    EXPECT_EQ(c.DriverError(), lone);
+    c.SetDriverError({});
+    EXPECT_TRUE(c.DriverError().isEmpty());
+    EXPECT_EQ(c.Data(), QByteArray("10 AA BB CC"));
+}
+
+TEST(CommandParts, EqualTextsMakeEqualCommands)
+{
+    TCommand a;
+    a.SetData("10 AA");
+    a.SetAnswerData("10 00 ");
+    TCommand b;
+    b.SetAnswerData("10 00 ");
+    b.SetData("10 AA BB");
+    b.SetData("10 AA");
+    EXPECT_EQ(a, b);
+    b.SetAnswerData("10 00");
+    EXPECT_FALSE(a == b);
+}
 
 TEST(Protocol, NamesAndCaptions)
 {

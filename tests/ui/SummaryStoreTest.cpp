@@ -1,0 +1,60 @@
+#include "SummaryStore.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrun;
+
+namespace {
+
+class SummaryStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { FStore.Resize(3); }
+
+    TSummaryStore FStore;
+};
+
+TEST_F(SummaryStoreTest, UnknownUntilSet)
+{
+    EXPECT_FALSE(FStore.Get(0).has_value());
+    FStore.Set(0, QString());
+    ASSERT_TRUE(FStore.Get(0).has_value());
+    EXPECT_TRUE(FStore.Get(0)->isEmpty());
+    EXPECT_FALSE(FStore.Get(1).has_value());
+}
+
+TEST_F(SummaryStoreTest, TextsReadBackAsSet)
+{
+    // A long text is packed; a short one is not; both must come back whole.
+    const QString longText = QStringLiteral("1021,КАССИР:Кассир Иванова А.П.     ").repeated(40);
+    FStore.Set(0, QStringLiteral("ПРОДАЖА 528.40X1.000 Молоко 3,2% 1 л"));
+    FStore.Set(1, longText);
+    FStore.Set(2, QStringLiteral("2 [Открытая смена]"));
+    EXPECT_EQ(FStore.Get(0), QStringLiteral("ПРОДАЖА 528.40X1.000 Молоко 3,2% 1 л"));
+    EXPECT_EQ(FStore.Get(1), longText);
+    EXPECT_EQ(FStore.Get(2), QStringLiteral("2 [Открытая смена]"));
+}
+
+TEST_F(SummaryStoreTest, ForgottenTextIsMadeAgainWithoutDisturbingOthers)
+{
+    FStore.Set(0, QStringLiteral("первый"));
+    FStore.Set(1, QStringLiteral("второй"));
+    FStore.Forget(0);
+    EXPECT_FALSE(FStore.Get(0).has_value());
+    FStore.Set(0, QStringLiteral("короче"));
+    EXPECT_EQ(FStore.Get(0), QStringLiteral("короче"));
+    FStore.Set(0, QStringLiteral("а теперь текст длиннее прежнего"));
+    EXPECT_EQ(FStore.Get(0), QStringLiteral("а теперь текст длиннее прежнего"));
+    EXPECT_EQ(FStore.Get(1), QStringLiteral("второй"));
+}
+
+TEST_F(SummaryStoreTest, GrowsForAppendedCommands)
+{
+    FStore.Set(2, QStringLiteral("x"));
+    FStore.Resize(5);
+    EXPECT_EQ(FStore.Size(), 5u);
+    EXPECT_EQ(FStore.Get(2), QStringLiteral("x"));
+    EXPECT_FALSE(FStore.Get(4).has_value());
+}
+
+} // namespace
