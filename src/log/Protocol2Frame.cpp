@@ -12,37 +12,49 @@ constexpr qsizetype TrailerSize = 2;
 
 } // namespace
 
-TByteString UnstuffProtocol2(QByteArrayView bytes)
+namespace {
+
+// Unstuffs `size` bytes from `in` to `out`, which may be `in` itself: the result is never longer.
+// Returns the length written.
+qsizetype Unstuff(const char* in, qsizetype size, char* out)
 {
-    TByteString result(bytes.size(), Qt::Uninitialized);
-    char* out = result.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char b = bytes[i];
+    char* const start = out;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char b = in[i];
         if (b != Escape) {
             *out++ = b;
             continue;
         }
-        if (i + 1 == bytes.size())
+        if (i + 1 == size)
             break;
-        switch (static_cast<unsigned char>(bytes[++i])) {
+        switch (static_cast<unsigned char>(in[++i])) {
         case 0x81: *out++ = '\x8F'; break;
         case 0x83: *out++ = Escape; break;
         default: throw Exception(QStringLiteral("Некорректный формат пакета"));
         }
     }
-    result.truncate(out - result.constData());
+    return out - start;
+}
+
+} // namespace
+
+TByteString UnstuffProtocol2(QByteArrayView bytes)
+{
+    TByteString result(bytes.size(), Qt::Uninitialized);
+    result.truncate(Unstuff(bytes.data(), bytes.size(), result.data()));
     return result;
 }
 
 QByteArray DecodeProtocol2Frame(QByteArrayView text)
 {
-    const TByteString frame = HexToStr(text);
+    // Unstuffed where it stands, behind the start byte: a log holds hundreds of thousands of frames.
+    TByteString frame = HexToStr(text);
     if (frame.isEmpty())
         return {};
-    const TByteString unstuffed = UnstuffProtocol2(QByteArrayView(frame).sliced(1));
-    if (unstuffed.size() <= HeaderSize + TrailerSize)
+    const qsizetype size = Unstuff(frame.constData() + 1, frame.size() - 1, frame.data() + 1);
+    if (size <= HeaderSize + TrailerSize)
         return {};
-    return StrToHex(QByteArrayView(unstuffed).sliced(HeaderSize, unstuffed.size() - HeaderSize - TrailerSize));
+    return StrToHex(QByteArrayView(frame).sliced(1 + HeaderSize, size - HeaderSize - TrailerSize));
 }
 
 } // namespace kestrun

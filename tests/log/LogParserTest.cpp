@@ -191,6 +191,8 @@ INSTANTIATE_TEST_SUITE_P(EdgeCases, ParseLogTest, ::testing::Values(
                T + " [debug] TPrinterProtocol <- 06"}, {}, {}, {}},
     ParseCase{"NgFFAnswerKeepsWaiting", {Ng("-> 03 10 AA BB"), Ng("<- FF"), Ng("<- 02 04 10 00 CC DD 05")}, {},
               {Timed(Record("AA", "10 00 CC DD", Q + "]", TProtocol::pProtocolNg1, 1), 0)}, {}},
+    ParseCase{"DriverErrorDashBeforeArrowHead", {T + " [ERROR] TFiscalPrinter -> <- -"},
+              {}, {Record("", "", {}, TProtocol::pNone, -1, "-> <- -")}, {}},
     ParseCase{"MarkerTwiceTakesFirst", {P1("-> 03 10 [DEBUG] TPrinterProtocol -> AA"), P1("<- 06")}, {},
               {Record("10 [DEBUG] TPrinterProtocol -> AA", "", T, TProtocol::pPlain, 1)}, {}},
     ParseCase{"CyrillicPrefix",
