@@ -2,6 +2,8 @@
 
 #include "Exception.h"
 
+#include <optional>
+
 namespace kestrun {
 
 namespace {
@@ -10,9 +12,7 @@ constexpr char Escape = '\x9F';
 constexpr qsizetype HeaderSize = 4;
 constexpr qsizetype TrailerSize = 2;
 
-} // namespace
-
-namespace {
+[[noreturn]] void FrameError() { throw Exception(QStringLiteral("Некорректный формат пакета")); }
 
 // Unstuffs `size` bytes from `in` to `out`, which may be `in` itself: the result is never longer.
 // Returns the length written.
@@ -30,10 +30,65 @@ qsizetype Unstuff(const char* in, qsizetype size, char* out)
         switch (static_cast<unsigned char>(in[++i])) {
         case 0x81: *out++ = '\x8F'; break;
         case 0x83: *out++ = Escape; break;
-        default: throw Exception(QStringLiteral("Некорректный формат пакета"));
+        default: FrameError();
         }
     }
     return out - start;
+}
+
+constexpr qsizetype HexByteWidth = 3; // two digits and a blank
+
+bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// The command's hex text taken straight from the frame's text, when that text is written as
+// StrToHex writes it (after an optional leading blank), which is how the driver logs it; nullopt
+// otherwise. Without an escape byte the command is a piece of the text as it stands.
+std::optional<QByteArray> CommandTextOfPlainHex(QByteArrayView text)
+{
+    if (text.startsWith(' '))
+        text = text.sliced(1);
+    const qsizetype size = text.size();
+    if ((size + 1) % HexByteWidth != 0)
+        return std::nullopt;
+    bool escaped = false;
+    for (qsizetype at = 0; at < size; at += HexByteWidth) {
+        const char high = text[at];
+        const char low = text[at + 1];
+        if (!IsUpperHexDigit(high) || !IsUpperHexDigit(low) || (at + 2 < size && text[at + 2] != ' '))
+            return std::nullopt;
+        // The start byte is never stuffed.
+        escaped = escaped || (at > 0 && high == '9' && low == 'F');
+    }
+    const auto command = [](QByteArrayView unstuffed) {
+        // Without the start byte, header and trailer.
+        const qsizetype bytes = (unstuffed.size() + 1) / HexByteWidth - HeaderSize - TrailerSize;
+        return bytes <= 0 ? QByteArray()
+                          : unstuffed.sliced(HeaderSize * HexByteWidth, bytes * HexByteWidth - 1).toByteArray();
+    };
+    if (!escaped)
+        return size < HexByteWidth ? QByteArray() : command(text.sliced(HexByteWidth));
+    QByteArray unstuffed(size, Qt::Uninitialized);
+    char* out = unstuffed.data();
+    for (qsizetype at = HexByteWidth; at < size; at += HexByteWidth) {
+        char high = text[at];
+        char low = text[at + 1];
+        if (high == '9' && low == 'F') {
+            // A lone escape at the end is dropped.
+            if (at + HexByteWidth >= size)
+                break;
+            at += HexByteWidth;
+            // 9F 81 stands for 8F, 9F 83 for 9F: only the high digit can change.
+            const QByteArrayView stuffed = text.sliced(at, 2);
+            if (stuffed == "81")
+                high = '8';
+            else if (stuffed != "83")
+                FrameError();
+        }
+        *out++ = high;
+        *out++ = low;
+        *out++ = ' ';
+    }
+    return command(QByteArrayView(unstuffed.constData(), qMax<qsizetype>(0, out - unstuffed.constData() - 1)));
 }
 
 } // namespace
@@ -47,7 +102,9 @@ TByteString UnstuffProtocol2(QByteArrayView bytes)
 
 QByteArray DecodeProtocol2Frame(QByteArrayView text)
 {
-    // Unstuffed where it stands, behind the start byte: a log holds hundreds of thousands of frames.
+    if (std::optional<QByteArray> plain = CommandTextOfPlainHex(text))
+        return *std::move(plain);
+    // Unstuffed where it stands, behind the start byte.
     TByteString frame = HexToStr(text);
     if (frame.isEmpty())
         return {};
