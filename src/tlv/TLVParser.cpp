@@ -41,11 +41,12 @@ QString TTLVParser::ParseTLV(const TByteString& AData)
     return text;
 }
 
-QString TTLVParser::GetIndent() const { return QString(std::max(FBaseIndent, 0) + FIdent, QLatin1Char(' ')); }
+qsizetype TTLVParser::IndentWidth() const { return std::max(FBaseIndent, 0) + FIdent; }
 
 void TTLVParser::AppendHead(QString& AText, int32_t ATag, QStringView AName) const
 {
-    AText += GetIndent();
+    // Blanks added in place: a document has a line per tag.
+    AText.resize(AText.size() + IndentWidth(), QLatin1Char(' '));
     if (FShowTagNumbers) {
         AText += QString::number(ATag);
         AText += QLatin1Char(',');
