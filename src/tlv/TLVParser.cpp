@@ -36,7 +36,10 @@ void TTLVParser::SetBaseIndent(int32_t value) { FBaseIndent = value; }
 QString TTLVParser::ParseTLV(const TByteString& AData)
 {
     FIdent = 0;
+    // A tag of a few bytes takes a line of a few dozen characters; room for most documents at once.
+    constexpr qsizetype CharactersPerByte = 4;
     QString text;
+    text.reserve(AData.size() * CharactersPerByte);
     DoParseTLV(AData, text);
     return text;
 }
