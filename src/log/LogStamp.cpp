@@ -2,6 +2,10 @@
 
 #include "Command.h"
 
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace kestrun {
@@ -12,6 +16,62 @@ namespace {
 constexpr char StampPattern[] = "[dd.dd.dddd dd:dd:dd.ddd]";
 constexpr qsizetype StampLength = qsizetype(sizeof(StampPattern) - 1);
 constexpr qint64 MsPerDay = 24 * 60 * 60 * 1000;
+
+// The stamp is checked eight characters at a time: words at these offsets cover it, and each is
+// compared with the pattern's fixed characters and tested for digits where the pattern has 'd'.
+constexpr qsizetype WordOffsets[] = {0, 8, 16, StampLength - 8};
+
+constexpr int ByteShift(qsizetype i) { return 8 * int(std::endian::native == std::endian::little ? i : 7 - i); }
+
+// Every byte of the word at `offset` that the pattern fills with `wanted` (a digit place, or else a
+// fixed character), set to `value` or to that character.
+constexpr uint64_t PatternWord(qsizetype offset, bool digits, int value)
+{
+    uint64_t word = 0;
+    for (qsizetype i = 0; i < 8; ++i) {
+        const char c = StampPattern[offset + i];
+        if ((c == 'd') == digits)
+            word |= uint64_t(value >= 0 ? value : static_cast<unsigned char>(c)) << ByteShift(i);
+    }
+    return word;
+}
+
+constexpr uint64_t EveryByte(uint8_t value) { return 0x0101010101010101ULL * value; }
+
+// The masks of each word, worked out once.
+struct TWordMasks
+{
+    uint64_t DigitPlaces;
+    uint64_t Fixed;
+    uint64_t HighNibbles;
+    uint64_t DigitHighNibbles;
+};
+
+constexpr std::array<TWordMasks, std::size(WordOffsets)> WordMasks = [] {
+    std::array<TWordMasks, std::size(WordOffsets)> masks{};
+    for (size_t w = 0; w < masks.size(); ++w) {
+        const uint64_t digitPlaces = PatternWord(WordOffsets[w], true, 0xFF);
+        masks[w] = {digitPlaces, PatternWord(WordOffsets[w], false, -1), EveryByte(0xF0) & digitPlaces,
+                    EveryByte(0x30) & digitPlaces};
+    }
+    return masks;
+}();
+
+bool MatchesPattern(const char* text)
+{
+    bool matches = true;
+    for (size_t w = 0; w < WordMasks.size(); ++w) {
+        const TWordMasks& mask = WordMasks[w];
+        uint64_t word;
+        std::memcpy(&word, text + WordOffsets[w], sizeof word);
+        // 0x30..0x39 have 0x3 above and stay below 0x40 when 6 is added; the fixed characters are
+        // all below 0xFA, so adding 6 carries into no neighbour.
+        matches &= (word & ~mask.DigitPlaces) == mask.Fixed;
+        matches &= (word & mask.HighNibbles) == mask.DigitHighNibbles;
+        matches &= ((word + EveryByte(6)) & mask.HighNibbles) == mask.DigitHighNibbles;
+    }
+    return matches;
+}
 
 int Number(const char* text, qsizetype at, qsizetype digits)
 {
@@ -55,14 +115,8 @@ std::optional<qint64> LogStampMs(QByteArrayView line)
 {
     if (line.size() < StampLength)
         return std::nullopt;
-    // Every place is checked before any is acted on: no branch per character.
     const char* const text = line.data();
-    bool matches = true;
-    for (qsizetype i = 0; i < StampLength; ++i) {
-        const bool digit = static_cast<unsigned char>(text[i] - '0') < 10;
-        matches &= StampPattern[i] == 'd' ? digit : text[i] == StampPattern[i];
-    }
-    if (!matches)
+    if (!MatchesPattern(text))
         return std::nullopt;
     const int year = Number(text, 7, 4);
     const int month = Number(text, 4, 2);
