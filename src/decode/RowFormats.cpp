@@ -6,10 +6,6 @@
 #include <charconv>
 #include <iterator>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace kestrun {
 
 using namespace Qt::StringLiterals;
@@ -35,30 +31,6 @@ void AppendNumber(QByteArray& out, int32_t number)
     char digits[16];
     const std::to_chars_result written = std::to_chars(std::begin(digits), std::end(digits), number);
     out.append(digits, written.ptr - digits);
-}
-
-// Copies the characters from `c` on that JSON takes as they are (printable ASCII but the quote and
-// the backslash) to `p`, eight at a time where the processor allows; returns the first other one.
-const char16_t* CopyPlainAscii(const char16_t* c, const char16_t* end, char*& p)
-{
-#if defined(__SSE2__)
-    constexpr qsizetype Width = sizeof(__m128i) / sizeof(char16_t);
-    for (; end - c >= Width; c += Width) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
-        // Signed compares: units from 0x8000 up fail the first.
-        const __m128i printable = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_set1_epi16(0x1F)),
-                                                _mm_cmplt_epi16(units, _mm_set1_epi16(0x80)));
-        const __m128i special = _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('"')),
-                                             _mm_cmpeq_epi16(units, _mm_set1_epi16('\\')));
-        if (_mm_movemask_epi8(_mm_andnot_si128(special, printable)) != 0xFFFF)
-            break;
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(units, units));
-        p += Width;
-    }
-#endif
-    for (; c != end && *c >= 0x20 && *c < 0x80 && *c != '"' && *c != '\\'; ++c)
-        *p++ = static_cast<char>(*c);
-    return c;
 }
 
 int RowState(const TCommandRow& row) { return IsFailedRow(row) ? siError : siNone; }
@@ -121,10 +93,11 @@ void AppendJsonString(QByteArray& out, const QString& value)
     const char16_t* c = reinterpret_cast<const char16_t*>(value.constData());
     const char16_t* const end = c + value.size();
     for (; c != end; ++c) {
-        c = CopyPlainAscii(c, end, p);
-        if (c == end)
-            break;
         char32_t u = *c;
+        if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
+            *p++ = static_cast<char>(u);
+            continue;
+        }
         if (u < 0x80) {
             if (const char* escape = ShortEscape(u)) {
                 *p++ = escape[0];
