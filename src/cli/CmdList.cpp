@@ -32,7 +32,10 @@ struct TJsonRows
 
 TJsonRows JsonRows(const TCommands& commands, const TCommandFilter& filter)
 {
+    // Room for a typical row each, so the text seldom moves while it grows.
+    constexpr qsizetype TypicalRowBytes = 256;
     TJsonRows rows;
+    rows.Text.reserve(commands.size() * TypicalRowBytes);
     for (qsizetype i = 0; i < commands.size(); ++i) {
         std::optional<TCommandRow> row;
         const auto rowOf = [&](int) -> const TCommandRow& {

@@ -3,6 +3,9 @@
 #include "ParserCommandClasses.h"
 #include "PrinterError.h"
 
+#include <utility>
+#include <vector>
+
 namespace kestrun {
 
 namespace {
@@ -13,6 +16,19 @@ constexpr TParserCommandClass ClassOf = &TParserCommand::Create<T>;
 std::unique_ptr<TParserCommand> MakeDecoder(const TCommand& Command)
 {
     return TParserCommands::Instance().GetParserCommandClass(GetCommandCode(Command))();
+}
+
+// A decoder keeps nothing from one command to the next but its buffers: every decode starts by
+// emptying its values and refilling its stream. Summaries are made for every row of a log, so
+// each thread keeps one decoder of each class for them rather than building one per row.
+TParserCommand& SummaryDecoder(const TCommand& Command)
+{
+    thread_local std::vector<std::pair<TParserCommandClass, std::unique_ptr<TParserCommand>>> decoders;
+    const TParserCommandClass make = TParserCommands::Instance().GetParserCommandClass(GetCommandCode(Command));
+    for (const auto& [made, decoder] : decoders)
+        if (made == make)
+            return *decoder;
+    return *decoders.emplace_back(make, make()).second;
 }
 
 } // namespace
@@ -75,10 +91,10 @@ TParsedCommand ParseCommand(const TCommand& Command)
 
 QString GetCommandShortValue(const TCommand& Command)
 {
-    const std::unique_ptr<TParserCommand> decoder = MakeDecoder(Command);
-    decoder->Decode(Command, pFields);
-    decoder->Decode(Command, pAnswerFields);
-    QString text = decoder->GetShortValue();
+    TParserCommand& decoder = SummaryDecoder(Command);
+    decoder.Decode(Command, pFields);
+    decoder.Decode(Command, pAnswerFields);
+    QString text = decoder.GetShortValue();
     const int error = GetAnswerErrorCode(Command);
     if (error != 0)
         text += QStringLiteral(" [ERROR] ") + QString::number(error) + QStringLiteral(" (0x")

@@ -3,6 +3,8 @@
 #include "log/Exception.h"
 
 #include <QFile>
+#include <charconv>
+#include <iterator>
 
 namespace kestrun {
 
@@ -21,6 +23,14 @@ const char* ShortEscape(char32_t c)
     case '\t': return "\\t";
     default: return nullptr;
     }
+}
+
+// Written in place: a list has a row per command.
+void AppendNumber(QByteArray& out, int32_t number)
+{
+    char digits[16];
+    const std::to_chars_result written = std::to_chars(std::begin(digits), std::end(digits), number);
+    out.append(digits, written.ptr - digits);
 }
 
 int RowState(const TCommandRow& row) { return IsFailedRow(row) ? siError : siNone; }
@@ -88,27 +98,31 @@ void AppendJsonString(QByteArray& out, const QString& value)
             *p++ = static_cast<char>(u);
             continue;
         }
-        if (const char* escape = ShortEscape(u)) {
-            *p++ = escape[0];
-            *p++ = escape[1];
+        if (u < 0x80) {
+            if (const char* escape = ShortEscape(u)) {
+                *p++ = escape[0];
+                *p++ = escape[1];
+            } else {
+                *p++ = '\\';
+                *p++ = 'u';
+                *p++ = '0';
+                *p++ = '0';
+                *p++ = hex[u >> 4];
+                *p++ = hex[u & 0xF];
+            }
             continue;
         }
-        if (u < 0x20) {
-            *p++ = '\\';
-            *p++ = 'u';
-            *p++ = '0';
-            *p++ = '0';
-            *p++ = hex[u >> 4];
-            *p++ = hex[u & 0xF];
+        // Cyrillic, the rest of most texts, takes two bytes and no further test.
+        if (u < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (u >> 6));
+            *p++ = static_cast<char>(0x80 | (u & 0x3F));
             continue;
         }
         if (QChar::isHighSurrogate(u) && c + 1 != end && QChar::isLowSurrogate(c[1]))
             u = QChar::surrogateToUcs4(static_cast<char16_t>(u), *++c);
         else if (QChar::isSurrogate(u))
             u = QChar::ReplacementCharacter;
-        if (u < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (u >> 6));
-        } else if (u < 0x10000) {
+        if (u < 0x10000) {
             *p++ = static_cast<char>(0xE0 | (u >> 12));
             *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
         } else {
@@ -133,9 +147,12 @@ void AppendJsonRow(QByteArray& out, const TCommandRow& row)
     out += ",\"Data\":";
     AppendJsonString(out, row.Data);
     out += ",\"DurationMs\":";
-    out += row.DurationMs == NoDuration ? QByteArray("null") : QByteArray::number(row.DurationMs);
+    if (row.DurationMs == NoDuration)
+        out += "null";
+    else
+        AppendNumber(out, row.DurationMs);
     out += ",\"State\":";
-    out += QByteArray::number(RowState(row));
+    AppendNumber(out, RowState(row));
     out += "}\n";
 }
 

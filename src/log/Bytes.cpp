@@ -1,6 +1,7 @@
 #include "Bytes.h"
 
 #include <QDate>
+#include <array>
 #include <cmath>
 
 namespace kestrun {
@@ -9,16 +10,18 @@ namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
+// The value of every byte as a hex digit, -1 for the rest: one load instead of three range tests.
+constexpr std::array<int8_t, 256> HexValues = [] {
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[size_t(c)] = c >= '0' && c <= '9'   ? int8_t(c - '0')
+                          : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
+                          : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
+                                                 : int8_t(-1);
+    return values;
+}();
+
+int HexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
@@ -66,21 +69,25 @@ TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes)
     int length = 0;
     bool stopped = false;
     const qsizetype size = text.size();
+    const char* const data = text.data();
     for (qsizetype i = 0; i < size; ++i) {
+        // With no pending token two digits make a byte whatever follows, and a blank after them
+        // is only a separator; this is the common case of "10 8F 0B" and skips the token handling.
+        while (length == 0 && i + 1 < size && count < room) {
+            const int high = HexValue(data[i]);
+            const int low = HexValue(data[i + 1]);
+            if ((high | low) < 0)
+                break;
+            out[count++] = static_cast<char>(high * 16 + low);
+            i += 2;
+            if (i < size && data[i] == ' ')
+                ++i;
+        }
+        if (i >= size)
+            break;
         if (count >= room) {
             stopped = true;
             break;
-        }
-        // With no pending token two digits make a byte whatever follows; this is the common
-        // case of "10 8F 0B" and skips the token handling.
-        if (length == 0 && i + 1 < size) {
-            const int high = HexValue(text[i]);
-            const int low = high < 0 ? -1 : HexValue(text[i + 1]);
-            if (low >= 0) {
-                out[count++] = static_cast<char>(high * 16 + low);
-                ++i;
-                continue;
-            }
         }
         const char c = text[i];
         const bool blank = c == ' ';

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <algorithm>
-#include <cstring>
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kestrun {
 
@@ -28,12 +32,8 @@ public:
             if (*p == '\n')
                 ++p;
         }
-        // The next LF is remembered, so CR-only text does not rescan the chunk for every line.
-        const Char* lf = nullptr;
         while (p < end) {
-            if (!lf || lf < p)
-                lf = Find(p, end, '\n');
-            const Char* const eol = Find(p, lf, '\r');
+            const Char* const eol = FindLineEnd(p, end);
             if (eol == end) {
                 FCarry.append(p, size_t(end - p));
                 return;
@@ -67,14 +67,26 @@ public:
     }
 
 private:
-    static const Char* Find(const Char* from, const Char* to, Char c)
+    static bool IsLineEnd(Char c) { return c == '\r' || c == '\n'; }
+
+    // The first CR or LF, or `to`: one pass for both, so neither CR-only text nor long lines
+    // are read twice.
+    static const Char* FindLineEnd(const Char* from, const Char* to)
     {
+#if defined(__SSE2__)
         if constexpr (sizeof(Char) == 1) {
-            const void* hit = std::memchr(from, c, size_t(to - from));
-            return hit ? static_cast<const Char*>(hit) : to;
-        } else {
-            return std::find(from, to, c);
+            constexpr ptrdiff_t Width = sizeof(__m128i);
+            const __m128i cr = _mm_set1_epi8('\r');
+            const __m128i lf = _mm_set1_epi8('\n');
+            for (; to - from >= Width; from += Width) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+                const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+                if (hits != 0)
+                    return from + __builtin_ctz(unsigned(hits));
+            }
         }
+#endif
+        return std::find_if(from, to, IsLineEnd);
     }
 
     void ClearCarry()

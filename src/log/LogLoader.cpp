@@ -128,11 +128,16 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     }
     TCommands commands;
     // The parser only ever changes the last command, so everything before it is settled.
+    // Records are moved, not copied, into the batch.
     const auto handOver = [&](qsizetype keep) {
         if (commands.size() <= keep)
             return;
-        const TCommands batch = commands.first(commands.size() - keep);
-        commands.remove(0, commands.size() - keep);
+        TCommands batch;
+        batch.swap(commands);
+        const qsizetype settledCount = batch.size() - keep;
+        for (qsizetype i = settledCount; i < batch.size(); ++i)
+            commands.append(std::move(batch[i]));
+        batch.resize(settledCount);
         settled(batch);
     };
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));

@@ -2,7 +2,10 @@
 
 #include "Command.h"
 
-#include <QDate>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace kestrun {
@@ -14,13 +17,97 @@ constexpr char StampPattern[] = "[dd.dd.dddd dd:dd:dd.ddd]";
 constexpr qsizetype StampLength = qsizetype(sizeof(StampPattern) - 1);
 constexpr qint64 MsPerDay = 24 * 60 * 60 * 1000;
 
-int Number(QByteArrayView line, qsizetype at, qsizetype digits)
+// The stamp is checked eight characters at a time: words at these offsets cover it, and each is
+// compared with the pattern's fixed characters and tested for digits where the pattern has 'd'.
+constexpr qsizetype WordOffsets[] = {0, 8, 16, StampLength - 8};
+
+constexpr int ByteShift(qsizetype i) { return 8 * int(std::endian::native == std::endian::little ? i : 7 - i); }
+
+// Every byte of the word at `offset` that the pattern fills with `wanted` (a digit place, or else a
+// fixed character), set to `value` or to that character.
+constexpr uint64_t PatternWord(qsizetype offset, bool digits, int value)
+{
+    uint64_t word = 0;
+    for (qsizetype i = 0; i < 8; ++i) {
+        const char c = StampPattern[offset + i];
+        if ((c == 'd') == digits)
+            word |= uint64_t(value >= 0 ? value : static_cast<unsigned char>(c)) << ByteShift(i);
+    }
+    return word;
+}
+
+constexpr uint64_t EveryByte(uint8_t value) { return 0x0101010101010101ULL * value; }
+
+// The masks of each word, worked out once.
+struct TWordMasks
+{
+    uint64_t DigitPlaces;
+    uint64_t Fixed;
+    uint64_t HighNibbles;
+    uint64_t DigitHighNibbles;
+};
+
+constexpr std::array<TWordMasks, std::size(WordOffsets)> WordMasks = [] {
+    std::array<TWordMasks, std::size(WordOffsets)> masks{};
+    for (size_t w = 0; w < masks.size(); ++w) {
+        const uint64_t digitPlaces = PatternWord(WordOffsets[w], true, 0xFF);
+        masks[w] = {digitPlaces, PatternWord(WordOffsets[w], false, -1), EveryByte(0xF0) & digitPlaces,
+                    EveryByte(0x30) & digitPlaces};
+    }
+    return masks;
+}();
+
+bool MatchesPattern(const char* text)
+{
+    bool matches = true;
+    for (size_t w = 0; w < WordMasks.size(); ++w) {
+        const TWordMasks& mask = WordMasks[w];
+        uint64_t word;
+        std::memcpy(&word, text + WordOffsets[w], sizeof word);
+        // 0x30..0x39 have 0x3 above and stay below 0x40 when 6 is added; the fixed characters are
+        // all below 0xFA, so adding 6 carries into no neighbour.
+        matches &= (word & ~mask.DigitPlaces) == mask.Fixed;
+        matches &= (word & mask.HighNibbles) == mask.DigitHighNibbles;
+        matches &= ((word + EveryByte(6)) & mask.HighNibbles) == mask.DigitHighNibbles;
+    }
+    return matches;
+}
+
+int Number(const char* text, qsizetype at, qsizetype digits)
 {
     int value = 0;
     for (qsizetype i = at; i < at + digits; ++i)
-        value = value * 10 + (line[i] - '0');
+        value = value * 10 + (text[i] - '0');
     return value;
 }
+
+// A Gregorian calendar date with a year of the common era (there is no year 0).
+constexpr bool IsRealDate(int year, int month, int day)
+{
+    constexpr int MonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= MonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+// Days from 1 January 1970 to a real date, counted in 400-year cycles from a year that starts in
+// March, so the leap day falls at a cycle's end: stamps are read for every line, a calendar
+// object per line costs more than the rest of the parse of it.
+constexpr qint64 DaysSinceEpoch(int year, int month, int day)
+{
+    const int y = month <= 2 ? year - 1 : year;
+    const int era = y / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    constexpr qint64 EpochFromCycleStart = 719468; // 1 March of year 0 to 1 January 1970
+    return qint64(era) * 146097 + dayOfEra - EpochFromCycleStart;
+}
+
+static_assert(DaysSinceEpoch(1970, 1, 1) == 0);
+static_assert(DaysSinceEpoch(2000, 3, 1) == 11017);
+static_assert(DaysSinceEpoch(1, 1, 1) == -719162);
 
 } // namespace
 
@@ -28,19 +115,19 @@ std::optional<qint64> LogStampMs(QByteArrayView line)
 {
     if (line.size() < StampLength)
         return std::nullopt;
-    for (qsizetype i = 0; i < StampLength; ++i) {
-        const bool digit = line[i] >= '0' && line[i] <= '9';
-        if (StampPattern[i] == 'd' ? !digit : line[i] != StampPattern[i])
-            return std::nullopt;
-    }
-    const QDate date(Number(line, 7, 4), Number(line, 4, 2), Number(line, 1, 2));
-    const int hour = Number(line, 12, 2);
-    const int minute = Number(line, 15, 2);
-    const int second = Number(line, 18, 2);
-    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+    const char* const text = line.data();
+    if (!MatchesPattern(text))
         return std::nullopt;
-    const qint64 days = date.toJulianDay() - QDate(1970, 1, 1).toJulianDay();
-    return days * MsPerDay + ((hour * 60 + minute) * 60 + second) * 1000 + Number(line, 21, 3);
+    const int year = Number(text, 7, 4);
+    const int month = Number(text, 4, 2);
+    const int day = Number(text, 1, 2);
+    const int hour = Number(text, 12, 2);
+    const int minute = Number(text, 15, 2);
+    const int second = Number(text, 18, 2);
+    if (!IsRealDate(year, month, day) || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return DaysSinceEpoch(year, month, day) * MsPerDay + ((hour * 60 + minute) * 60 + second) * 1000
+         + Number(text, 21, 3);
 }
 
 int32_t StampDistanceMs(QByteArrayView fromLine, QByteArrayView toLine)

@@ -36,16 +36,20 @@ void TTLVParser::SetBaseIndent(int32_t value) { FBaseIndent = value; }
 QString TTLVParser::ParseTLV(const TByteString& AData)
 {
     FIdent = 0;
+    // A tag of a few bytes takes a line of a few dozen characters; room for most documents at once.
+    constexpr qsizetype CharactersPerByte = 4;
     QString text;
+    text.reserve(AData.size() * CharactersPerByte);
     DoParseTLV(AData, text);
     return text;
 }
 
-QString TTLVParser::GetIndent() const { return QString(std::max(FBaseIndent, 0) + FIdent, QLatin1Char(' ')); }
+qsizetype TTLVParser::IndentWidth() const { return std::max(FBaseIndent, 0) + FIdent; }
 
 void TTLVParser::AppendHead(QString& AText, int32_t ATag, QStringView AName) const
 {
-    AText += GetIndent();
+    // Blanks added in place: a document has a line per tag.
+    AText.resize(AText.size() + IndentWidth(), QLatin1Char(' '));
     if (FShowTagNumbers) {
         AText += QString::number(ATag);
         AText += QLatin1Char(',');

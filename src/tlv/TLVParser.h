@@ -28,7 +28,7 @@ public:
 
 private:
     void DoParseTLV(QByteArrayView AData, QString& AText);
-    QString GetIndent() const;
+    qsizetype IndentWidth() const;
     // Indent, the tag number when shown, and the name.
     void AppendHead(QString& AText, int32_t ATag, QStringView AName) const;
     void AppendLine(QString& AText, int32_t ATag, QStringView AName) const;

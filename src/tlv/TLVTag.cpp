@@ -4,6 +4,7 @@
 #include "log/DateText.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace kestrun {
 
@@ -19,7 +20,19 @@ constexpr int32_t TagDenominator = 1294;
 // Kopecks as roubles with two decimals, in integers so that every 64-bit amount is exact.
 QString KopecksText(uint64_t kopecks)
 {
-    return QStringLiteral("%1.%2").arg(kopecks / 100).arg(kopecks % 100, 2, 10, QLatin1Char('0'));
+    // Written digit by digit: receipts carry amounts by the dozen, and arg() parses its pattern every time.
+    char text[24];
+    char* at = std::end(text);
+    const auto digit = [&at](uint64_t value) { *--at = char('0' + value % 10); };
+    digit(kopecks);
+    digit(kopecks / 10);
+    *--at = '.';
+    uint64_t roubles = kopecks / 100;
+    do {
+        digit(roubles);
+        roubles /= 10;
+    } while (roubles > 0);
+    return QString::fromLatin1(at, std::end(text) - at);
 }
 
 QString DateTimeValueText(TDateTime value)

@@ -35,7 +35,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, HexToStrTest, ::testing::Values(
     HexCase{"BlanksOnly", "   ", ""},
     HexCase{"SingleZero", "0", "00"},
     HexCase{"TrailingInvalidTokenDropped", "10 G", "10"},
-    HexCase{"HighBytesAreNotHex", "10 \xC0\xC1 20", "10"}),
+    HexCase{"HighBytesAreNotHex", "10 \xC0\xC1 20", "10"},
+    HexCase{"PairsThenSingleDigit", "10 8F B 0B", "10 8F 0B 0B"},
+    HexCase{"PairsThenRun", "10 8F0B", "10 8F 0B"},
+    HexCase{"PairsThenTab", "10\t8F", "10 8F"},
+    HexCase{"PairsThenGarbage", "10 8F 0X 20", "10 8F"},
+    HexCase{"TrailingBlank", "10 8F ", "10 8F"}),
     kestrun::test::CaseName());
 
 TEST(StrToHex, WritesCanonicalForm)

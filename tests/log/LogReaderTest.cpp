@@ -77,6 +77,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadLogStreamTest, ::testing::Values(
     ReadCase{"Utf8InvalidSequence", "\xEF\xBB\xBF" "one\r\ntwo\r\nt\xC0\x80hree\r\nfour", {"one", "two"}, BadUtf8},
     ReadCase{"Utf8TruncatedAtEnd", "\xEF\xBB\xBF" "one\n\xD0", {"one"}, BadUtf8},
     ReadCase{"Utf8EncodedSurrogate", "\xEF\xBB\xBF" "\xED\xA0\x80", {}, BadUtf8},
+    // Long lines are searched a block at a time: terminators inside and at the edges of later blocks.
+    ReadCase{"TerminatorsInLaterBlocks", "0123456789abcdef\r0123456789abcd\n0123456789abcdefghijklmnopqrstu\r\nv",
+             {"0123456789abcdef", "0123456789abcd", "0123456789abcdefghijklmnopqrstu", "v"}, {}},
+    ReadCase{"CrOnlyLongLines", "0123456789abcdefghijklmnopqrstuvwxyz\r0123456789abcdefghijklmnopqrstuvwxyz\r",
+             {"0123456789abcdefghijklmnopqrstuvwxyz", "0123456789abcdefghijklmnopqrstuvwxyz"}, {}},
     ReadCase{"CrLfAcrossChunks", LongLine + "\r\nb", {QString::fromLatin1(LongLine), "b"}, {}},
     ReadCase{"LineAcrossChunks", LongLine + "yz\nb", {QString::fromLatin1(LongLine + "yz"), "b"}, {}}),
     kestrun::test::CaseName());
