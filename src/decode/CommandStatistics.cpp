@@ -108,7 +108,7 @@ void TStatisticsCollector::Add(const TCommand& command)
         std::push_heap(FSlowest.begin(), FSlowest.end(), Slower);
     }
     if (FKeepTimeline) {
-        if (const std::optional<qint64> start = LogStampMs(command.Attributes()))
+        if (const std::optional<qint64> start = command.StampMs())
             FTimeline.push_back({*start, command.DurationMs, failed, index});
     }
 }

@@ -2,6 +2,7 @@
 
 #include "Bytes.h"
 #include "Frames.h"
+#include "LogStamp.h"
 
 #include <algorithm>
 
@@ -58,38 +59,40 @@ int HexValue(char c)
     return -1;
 }
 
-// The bytes of hex text in the form StrToHex writes, maybe with one blank before and after;
-// false for any other text, which must then be kept as it stands.
-bool ReadUsualHex(QByteArrayView text, QByteArray& bytes, uint16_t& form)
+// Whether hex text has the form StrToHex writes, maybe with one blank before and after, and so
+// can be kept as bytes: the form bits and the number of bytes, or nullopt for any other text,
+// which must then be kept as it stands.
+std::optional<qsizetype> UsualHexBytes(QByteArrayView text, uint16_t& form)
 {
     form = 0;
-    bytes.clear();
     if (text.isEmpty())
-        return true;
-    qsizetype i = 0;
+        return 0;
+    qsizetype from = 0;
+    qsizetype to = text.size();
     if (text[0] == ' ') {
         form |= LeadingBlank;
-        i = 1;
+        ++from;
     }
-    bytes.reserve((text.size() + 1) / 3);
-    for (;;) {
-        if (i + 1 >= text.size())
-            return false;
-        const int high = HexValue(text[i]);
-        const int low = HexValue(text[i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        bytes.append(char(high << 4 | low));
-        i += 2;
-        if (i == text.size())
-            return true;
-        if (text[i] != ' ')
-            return false;
-        if (++i == text.size()) {
-            form |= TrailingBlank;
-            return true;
-        }
+    if (to - from > 1 && text[to - 1] == ' ') {
+        form |= TrailingBlank;
+        --to;
     }
+    const qsizetype length = to - from;
+    if (length < 2 || (length + 1) % 3 != 0)
+        return std::nullopt;
+    for (qsizetype i = from; i < to; i += 3) {
+        if (HexValue(text[i]) < 0 || HexValue(text[i + 1]) < 0 || (i + 2 < to && text[i + 2] != ' '))
+            return std::nullopt;
+    }
+    return (length + 1) / 3;
+}
+
+// The bytes of text UsualHexBytes accepted.
+void WriteUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count)
+{
+    const char* digits = text.data() + (form & LeadingBlank ? 1 : 0);
+    for (qsizetype i = 0; i < count; ++i, digits += 3)
+        out[i] = char(HexValue(digits[0]) << 4 | HexValue(digits[1]));
 }
 
 bool HasUsualPrefix(QByteArrayView attributes)
@@ -160,32 +163,37 @@ QByteArrayView TCommand::Part(TPart part) const
     return QByteArrayView(FBlock.constData() + PartFrom(part), PartSize(part));
 }
 
-void TCommand::ReplacePart(TPart part, QByteArrayView content)
+char* TCommand::ResizePart(TPart part, qsizetype size)
 {
     const qsizetype from = PartFrom(part);
     const qsizetype oldSize = PartSize(part);
-    const qsizetype delta = content.size() - oldSize;
+    const qsizetype delta = size - oldSize;
     // A block of just the size it needs: hundreds of thousands of them are kept.
     QByteArray block(FBlock.size() + delta, Qt::Uninitialized);
     char* out = block.data();
     std::copy_n(FBlock.constData(), from, out);
-    std::copy_n(content.data(), content.size(), out + from);
-    std::copy(FBlock.constData() + from + oldSize, FBlock.constData() + FBlock.size(), out + from + content.size());
+    std::copy(FBlock.constData() + from + oldSize, FBlock.constData() + FBlock.size(), out + from + size);
     FBlock = std::move(block);
     for (int later = part; later < fpDriverError; ++later)
         FEnds[later] = uint32_t(qsizetype(FEnds[later]) + delta);
+    return out + from;
+}
+
+void TCommand::ReplacePart(TPart part, QByteArrayView content)
+{
+    std::copy_n(content.data(), content.size(), ResizePart(part, content.size()));
 }
 
 void TCommand::SetFrame(TPart part, QByteArrayView hex)
 {
-    QByteArray bytes;
     uint16_t form = 0;
-    const bool usual = ReadUsualHex(hex, bytes, form);
-    if (!usual)
-        form = KeptAsText;
+    const std::optional<qsizetype> count = UsualHexBytes(hex, form);
     const int shift = part * FormBits;
-    FForms = uint16_t((FForms & ~(7u << shift)) | (form << shift));
-    ReplacePart(part, usual ? QByteArrayView(bytes) : hex);
+    FForms = uint16_t((FForms & ~(7u << shift)) | ((count ? form : KeptAsText) << shift));
+    if (count)
+        WriteUsualHex(hex, form, ResizePart(part, *count), *count);
+    else
+        ReplacePart(part, hex);
 }
 
 QByteArray TCommand::FrameText(TPart part) const
@@ -285,6 +293,15 @@ bool TCommand::ThreadIs(QByteArrayView thread) const
     char prefix[PrefixSize];
     WriteUsualPrefix(prefix, FStampDigits, FThread);
     return QByteArrayView(prefix + ThreadFrom, ThreadSize) == thread;
+}
+
+std::optional<qint64> TCommand::StampMs() const
+{
+    if (!(FForms & UsualPrefix))
+        return LogStampMs(Part(fpAttributes));
+    char prefix[PrefixSize];
+    WriteUsualPrefix(prefix, FStampDigits, FThread);
+    return LogStampMs(QByteArrayView(prefix, PrefixSize));
 }
 
 QString TCommand::DriverError() const

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace kestrun {
 
@@ -74,6 +75,8 @@ public:
     QByteArray Time() const;
     QByteArray Thread() const;
     bool ThreadIs(QByteArrayView thread) const;
+    // The moment the prefix's time stamp names (LogStampMs).
+    std::optional<qint64> StampMs() const;
 
     bool Played = false;
     bool Selected = false;
@@ -97,6 +100,8 @@ private:
     qsizetype PartFrom(TPart part) const;
     qsizetype PartSize(TPart part) const;
     void ReplacePart(TPart part, QByteArrayView content);
+    // Gives the part `size` bytes, to be written through the pointer returned.
+    char* ResizePart(TPart part, qsizetype size);
 
     QByteArray FBlock;
     uint32_t FEnds[fpDriverError] = {}; // where each part but the last ends in FBlock

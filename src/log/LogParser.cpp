@@ -89,8 +89,8 @@ void SetDuration(TCommand& command, const std::string& completingLine)
 {
     command.DurationMs = !command.HasAnswerData()
                              ? NoDuration
-                             : StampDistanceMs(command.Attributes(),
-                                               QByteArrayView(completingLine.data(), qsizetype(completingLine.size())));
+                             : StampDistanceMs(command.StampMs(),
+                                               LogStampMs(QByteArrayView(completingLine.data(), qsizetype(completingLine.size()))));
 }
 
 } // namespace

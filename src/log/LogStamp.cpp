@@ -132,8 +132,11 @@ std::optional<qint64> LogStampMs(QByteArrayView line)
 
 int32_t StampDistanceMs(QByteArrayView fromLine, QByteArrayView toLine)
 {
-    const std::optional<qint64> from = LogStampMs(fromLine);
-    const std::optional<qint64> to = LogStampMs(toLine);
+    return StampDistanceMs(LogStampMs(fromLine), LogStampMs(toLine));
+}
+
+int32_t StampDistanceMs(std::optional<qint64> from, std::optional<qint64> to)
+{
     if (!from || !to || *to < *from || *to - *from > std::numeric_limits<int32_t>::max())
         return NoDuration;
     return int32_t(*to - *from);

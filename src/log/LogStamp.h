@@ -15,5 +15,7 @@ std::optional<qint64> LogStampMs(QByteArrayView line);
 // Milliseconds from the stamp of `fromLine` to that of `toLine`; NoDuration (Command.h) when either
 // stamp cannot be read, the second lies before the first, or the distance does not fit.
 int32_t StampDistanceMs(QByteArrayView fromLine, QByteArrayView toLine);
+// The same between two moments already read.
+int32_t StampDistanceMs(std::optional<qint64> from, std::optional<qint64> to);
 
 } // namespace kestrun
