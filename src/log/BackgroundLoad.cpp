@@ -1,0 +1,163 @@
+#include "BackgroundLoad.h"
+
+#include "CurrentError.h"
+#include "LogArchive.h"
+#include "LogParser.h"
+#include "LogText.h"
+#include "ParseUntilFault.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace kestrun {
+
+namespace {
+
+// Often enough that the first rows come at once and the owner never waits long for more; seldom
+// enough that the lock costs nothing against parsing the lines.
+constexpr int HandOverLines = 1024;
+
+// Thrown on the loading thread to leave the reading when the load is stopped.
+struct TCancelled
+{
+};
+
+} // namespace
+
+// Parses each line, hands the settled commands over now and then, and leaves once stopped.
+class TBackgroundLoad::TSink final : public ILogLineSink
+{
+public:
+    TSink(TBackgroundLoad& ALoad, ILogLineSink& AParse, TCommands& AParsed)
+        : FLoad(ALoad), FParse(AParse), FParsed(AParsed)
+    {
+    }
+
+    void AddLine(QByteArrayView ALine) override
+    {
+        Step();
+        FParse.AddLine(ALine);
+    }
+    void AddLine(QStringView ALine) override
+    {
+        Step();
+        FParse.AddLine(ALine);
+    }
+
+private:
+    void Step()
+    {
+        if (FLoad.FCancelled.load(std::memory_order_relaxed))
+            throw TCancelled();
+        // The parser only ever changes its last command, so everything before it is settled.
+        if (++FLines % HandOverLines == 0)
+            FLoad.HandOver(FParsed, 1);
+    }
+
+    TBackgroundLoad& FLoad;
+    ILogLineSink& FParse;
+    TCommands& FParsed;
+    qint64 FLines = 0;
+};
+
+TLogFeed DeviceFeed(std::function<std::unique_ptr<QIODevice>()> AOpen)
+{
+    return [open = std::move(AOpen)](ILogLineSink& ASink, const TReadProgress& AProgress) {
+        const std::unique_ptr<QIODevice> device = open();
+        if (!IsPackedLog(*device)) {
+            ReadLogStream(*device, TTextEncoding::teWindows1251, ASink, AProgress);
+            return;
+        }
+        TUnpackedLog unpacked(*device);
+        ReadLogStream(unpacked, TTextEncoding::teWindows1251, ASink, AProgress);
+    };
+}
+
+TLogFeed TextFeed(QString AText)
+{
+    return [text = std::move(AText)](ILogLineSink& ASink, const TReadProgress&) { FeedLogText(text, ASink); };
+}
+
+TBackgroundLoad::TBackgroundLoad(TLogFeed AFeed, const QStringList& AIgnoreLines)
+{
+    FThread = std::thread(&TBackgroundLoad::Run, this, std::move(AFeed), AIgnoreLines);
+}
+
+TBackgroundLoad::~TBackgroundLoad()
+{
+    FCancelled.store(true, std::memory_order_relaxed);
+    FThread.join();
+}
+
+void TBackgroundLoad::Run(const TLogFeed& AFeed, const QStringList& AIgnoreLines)
+{
+    QString error;
+    try {
+        TCommands parsed;
+        TLogParser parser(parsed, ReadIgnoreCodes(AIgnoreLines));
+        TParseUntilFault parse(parser);
+        TSink sink(*this, parse, parsed);
+        AFeed(sink, [this](double fraction) { FProgress.store(fraction, std::memory_order_relaxed); });
+        parse.Finish();
+        HandOver(parsed, 0);
+    } catch (const TCancelled&) {
+        // Nobody waits for the outcome of a load that was stopped.
+    } catch (...) {
+        error = CurrentErrorMessage();
+    }
+    const std::lock_guard lock(FLock);
+    FError = error;
+    FEnded = true;
+}
+
+void TBackgroundLoad::HandOver(TCommands& AParsed, qsizetype AKeep)
+{
+    const qsizetype count = AParsed.size() - AKeep;
+    if (count <= 0)
+        return;
+    TCommands batch;
+    batch.reserve(count);
+    std::move(AParsed.begin(), AParsed.begin() + count, std::back_inserter(batch));
+    AParsed.remove(0, count);
+    const std::lock_guard lock(FLock);
+    FSettled.append(std::move(batch));
+}
+
+TCommands TBackgroundLoad::Take(qsizetype AMost)
+{
+    const std::lock_guard lock(FLock);
+    if (FSettled.size() <= AMost)
+        return std::exchange(FSettled, {});
+    TCommands taken;
+    taken.reserve(AMost);
+    std::move(FSettled.begin(), FSettled.begin() + AMost, std::back_inserter(taken));
+    FSettled.remove(0, AMost);
+    return taken;
+}
+
+bool TBackgroundLoad::HasSettled() const
+{
+    const std::lock_guard lock(FLock);
+    return !FSettled.isEmpty();
+}
+
+bool TBackgroundLoad::Ended() const
+{
+    const std::lock_guard lock(FLock);
+    return FEnded;
+}
+
+bool TBackgroundLoad::Done() const
+{
+    const std::lock_guard lock(FLock);
+    return FEnded && FSettled.isEmpty();
+}
+
+QString TBackgroundLoad::Error() const
+{
+    const std::lock_guard lock(FLock);
+    return FError;
+}
+
+} // namespace kestrun
