@@ -113,15 +113,18 @@ void TBackgroundLoad::Run(const TLogFeed& AFeed, const QStringList& AIgnoreLines
 
 void TBackgroundLoad::HandOver(TCommands& AParsed, qsizetype AKeep)
 {
-    const qsizetype count = AParsed.size() - AKeep;
-    if (count <= 0)
+    if (AParsed.size() <= AKeep)
         return;
-    TCommands batch;
-    batch.reserve(count);
-    std::move(AParsed.begin(), AParsed.begin() + count, std::back_inserter(batch));
-    AParsed.remove(0, count);
+    // The list itself is handed over, without moving its commands one by one.
+    TCommands kept;
+    std::move(AParsed.end() - AKeep, AParsed.end(), std::back_inserter(kept));
+    AParsed.resize(AParsed.size() - AKeep);
+    TCommands batch = std::exchange(AParsed, std::move(kept));
     const std::lock_guard lock(FLock);
-    FSettled.append(std::move(batch));
+    if (FSettled.isEmpty())
+        FSettled = std::move(batch);
+    else
+        FSettled.append(std::move(batch));
 }
 
 TCommands TBackgroundLoad::Take(qsizetype AMost)

@@ -35,10 +35,10 @@ constexpr int RowsSliceMs = 25;
 constexpr int RepaintEveryMs = 100;
 // The progress of a load on its own thread is shown this often. Rows settled meanwhile come into
 // the list for at most LoadSliceMs at a time; as every new row makes the list lay out all its rows
-// again, a long list takes them in less often (a millisecond per thousand rows, up to a second).
+// again, a long list takes them in less often (a millisecond per 500 rows, up to two seconds).
 constexpr int LoadEveryMs = 50;
-constexpr int RowsPerAppendMs = 1000;
-constexpr int LoadAtMostEveryMs = 1000;
+constexpr int RowsPerAppendMs = 500;
+constexpr int LoadAtMostEveryMs = 2000;
 constexpr int LoadSliceMs = 40;
 constexpr qsizetype LoadBatch = 8192;
 
