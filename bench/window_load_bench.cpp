@@ -1,7 +1,8 @@
 // Opens a log in the real window (offscreen) the way a user does and reports how long the list
-// takes to become usable, how long until every row's texts are made, how long a search and
+// takes to become usable (its first rows drawn), the longest the event loop was held during the
+// load, when the load ended, how long until every row's texts are made, how long a search and
 // "Найти ошибку" over all rows take, how long each filter change takes to show its rows (and the
-// longest the event loop waited meanwhile), and the peak memory.
+// longest the event loop waited meanwhile), and the peak memory, each with its limit.
 //
 //   kestrun-window-bench LOG
 #include "CommandListModel.h"
@@ -15,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <algorithm>
@@ -56,6 +58,62 @@ double Milliseconds(const QElapsedTimer& timer) { return double(timer.nsecsElaps
 
 // A filter change must show its rows within this time.
 constexpr double FilterLimitMs = 150;
+// The list must show its first rows this soon after the file was chosen, whatever the log's size.
+constexpr double UsableLimitSeconds = 3;
+// Longer than this without handling events, the window would be seen to freeze.
+constexpr double FreezeLimitMs = 250;
+// Peak memory against the size of the log.
+constexpr double MemoryLimitRatio = 0.5;
+
+// Watches a load from the event loop: when the list first drew rows, and the longest time the
+// loop was held between two turns of a short timer.
+class TLoadWatch : public QObject
+{
+public:
+    TLoadWatch(QTreeView& list, const QElapsedTimer& clock) : FList(list), FClock(clock)
+    {
+        list.viewport()->installEventFilter(this);
+        FTicks.setTimerType(Qt::PreciseTimer);
+        FTicks.setInterval(5);
+        QObject::connect(&FTicks, &QTimer::timeout, [this] { Tick(); });
+        FTicks.start();
+        FLastTick = FClock.nsecsElapsed();
+    }
+    ~TLoadWatch() override { FList.viewport()->removeEventFilter(this); }
+
+    // Seconds from the start of the clock; -1 when no rows were drawn yet.
+    double FirstRowsSeconds() const { return FFirstRows; }
+    double LongestHoldMs() const { return FLongestHoldMs; }
+    void Stop()
+    {
+        Tick();
+        FTicks.stop();
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && FFirstRows < 0 && FList.model()->rowCount() > 0)
+            FFirstRows = double(FClock.nsecsElapsed()) / 1e9;
+        return false;
+    }
+
+private:
+    void Tick()
+    {
+        const qint64 now = FClock.nsecsElapsed();
+        FLongestHoldMs = std::max(FLongestHoldMs, double(now - FLastTick) / 1e6);
+        FLastTick = now;
+    }
+
+    QTreeView& FList;
+    const QElapsedTimer& FClock;
+    QTimer FTicks;
+    qint64 FLastTick = 0;
+    double FFirstRows = -1;
+    double FLongestHoldMs = 0;
+};
+
+const char* Verdict(bool holds) { return holds ? "yes" : "NO"; }
 
 struct TFilterTiming
 {
@@ -116,9 +174,14 @@ int main(int argc, char** argv)
 
     QElapsedTimer timer;
     timer.start();
+    TLoadWatch watch(*list, timer);
+    // The click returns when the load has ended; the window handles events meanwhile.
     window.findChild<QPushButton*>(QStringLiteral("btnOpen"))->click();
+    const double loaded = Seconds(timer);
     list->viewport()->repaint();
-    const double usable = Seconds(timer);
+    watch.Stop();
+    const double usable = watch.FirstRowsSeconds();
+    const double longestHold = watch.LongestHoldMs();
     const int rows = model->rowCount();
 
     while (model->ComputedCount() < rows)
@@ -159,8 +222,15 @@ int main(int argc, char** argv)
     for (const auto& [name, change] : filters)
         filterTimings.emplace_back(name, TimeFilter(window, *model, change));
 
-    std::printf("log: %s (%.1f MB, %d rows)\n", qPrintable(fileName), double(QFileInfo(fileName).size()) / 1048576.0, rows);
-    std::printf("choosing the file to a usable list:   %6.2f s\n", usable);
+    const double fileMegabytes = double(QFileInfo(fileName).size()) / 1048576.0;
+    std::printf("log: %s (%.1f MB, %d rows)\n", qPrintable(fileName), fileMegabytes, rows);
+    const bool usableInTime = usable >= 0 && usable <= UsableLimitSeconds;
+    std::printf("choosing the file to a usable list:   %6.2f s (first rows drawn; limit %.0f s): %s\n", usable,
+                UsableLimitSeconds, Verdict(usableInTime));
+    const bool neverFroze = longestHold <= FreezeLimitMs;
+    std::printf("longest event loop hold while loading: %5.0f ms (limit %.0f ms): %s\n", longestHold,
+                FreezeLimitMs, Verdict(neverFroze));
+    std::printf("choosing the file to the end of the load: %4.2f s\n", loaded);
     std::printf("every row's texts made (background):  %6.2f s\n", allTexts);
     std::printf("\"Найти ошибку\" from the first row:     %6.3f s\n", findError);
     std::printf("search without a match (all rows):    %6.3f s\n", search);
@@ -170,7 +240,12 @@ int main(int argc, char** argv)
                     timing.ShownMs, timing.Rows, FilterLimitMs, timing.LongestPauseMs);
         withinLimit = withinLimit && timing.ShownMs <= FilterLimitMs;
     }
-    std::printf("filter changes within %.0f ms:         %s\n", FilterLimitMs, withinLimit ? "yes" : "NO");
-    std::printf("peak memory:                          %6ld MB\n", PeakMegabytes());
-    return 0;
+    std::printf("filter changes within %.0f ms:         %s\n", FilterLimitMs, Verdict(withinLimit));
+    const double peak = double(PeakMegabytes());
+    const bool memoryHolds = peak <= MemoryLimitRatio * fileMegabytes;
+    std::printf("peak memory:                          %6.0f MB = %.2f x the log (limit %.1f x = %.0f MB): %s\n", peak,
+                peak / fileMegabytes, MemoryLimitRatio, MemoryLimitRatio * fileMegabytes, Verdict(memoryHolds));
+    const bool allHold = usableInTime && neverFroze && withinLimit && memoryHolds;
+    std::printf("every limit holds:                    %s\n", Verdict(allHold));
+    return allHold ? 0 : 1;
 }

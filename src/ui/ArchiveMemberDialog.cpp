@@ -40,7 +40,9 @@ QString TArchiveMemberDialog::Member() const
 
 std::optional<QString> ChooseLogMember(IDialogs& dialogs, QWidget* parent, const QString& fileName)
 {
-    if (!ParseLogSource(fileName).Member.isEmpty())
+    // Listing reads the file through, and a pipe (a log unpacked by another program) can be read
+    // only once; it is no archive to choose from anyway.
+    if (!ParseLogSource(fileName).Member.isEmpty() || !QFileInfo(fileName).isFile())
         return fileName;
     QStringList members;
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -132,6 +132,8 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     FRowsTimer = new QTimer(this);
     FRowsTimer->setInterval(0);
     connect(FRowsTimer, &QTimer::timeout, this, &TfmMain::ComputeRowsSlice);
+    FLoadTimer = new QTimer(this);
+    connect(FLoadTimer, &QTimer::timeout, this, &TfmMain::LoadSlice);
     ConnectHandlers();
     CreateShortcuts();
     CreateFollowControls();
@@ -154,6 +156,7 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
 
 TfmMain::~TfmMain()
 {
+    CancelLoad();
     if (!FSettingsSaved)
         SaveSettings();
     FClosing = true;
@@ -412,6 +415,8 @@ void TfmMain::showEvent(QShowEvent* event)
 
 void TfmMain::closeEvent(QCloseEvent* event)
 {
+    // A window that closes leaves no load behind: the program can end at once.
+    CancelLoad();
     SaveSettings();
     FSettingsSaved = true;
     event->accept();

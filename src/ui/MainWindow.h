@@ -5,12 +5,14 @@
 #include "SettingsFile.h"
 #include "decode/CommandFilter.h"
 #include "decode/RowFormats.h"
+#include "log/BackgroundLoad.h"
 #include "log/Command.h"
 #include "log/LogFollower.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
 #include "playback/Ulvex.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -85,8 +87,18 @@ private:
     // Loading.
     void btnOpenClick();
     void PasteLog();
-    // False when nothing was loaded (a fault, or a run or load under way).
-    bool LoadLog(const std::function<void()>& load, const QString& source);
+    // `load` fills FCommands, or hands them to the list as it goes; it returns false when the load
+    // was cancelled. False when nothing was loaded (a fault, cancelled, or refused during a run).
+    bool LoadLog(const std::function<bool()>& load, const QString& source);
+    // Runs `feed` on a thread of its own and returns once the load ended, while the window goes on
+    // handling every event and shows the commands as they settle. Throws the load's error; false
+    // when the load was cancelled by closing the window or by another load.
+    bool LoadInBackground(TLogFeed feed);
+    void LoadSlice();
+    void CancelLoad();
+    // Adds commands at the end of the list and the rows the filter shows; with `refilter` a new
+    // filter pass over the whole list is to come, and decides.
+    void AppendCommands(TCommands added, bool refilter);
     // Shows a load's progress: the fraction read, with the window repainted now and then.
     std::function<void(double)> LoadProgress();
     static QString OpenLogPrompt();
@@ -198,6 +210,10 @@ private:
     int FLastStateIndex = -1;
     int FLastIndex = 0;
     bool FLoading = false;
+    std::unique_ptr<TBackgroundLoad> FLoad; // the load running on its own thread
+    int FLoadGeneration = 0;                // changes when a load running on its thread is cancelled
+    QTimer* FLoadTimer = nullptr;
+    QElapsedTimer FSinceAppend; // since its rows last came into the list
     bool FClosing = false;
     QTimer* FRowsTimer = nullptr;
     bool FRowsShowProgress = false;

@@ -52,6 +52,9 @@ void TfmMain::CopyRows(TRowFormat format)
 
 void TfmMain::ExportRows(TRowFormat format)
 {
+    // An export of part of a log would pass for the whole of it.
+    if (FLoading)
+        return;
     const bool csv = format == TRowFormat::rfCsv;
     dlgExport.DefaultExt = csv ? QStringLiteral("csv") : QStringLiteral("jsonl");
     dlgExport.FilterIndex = csv ? 1 : 2;

@@ -101,6 +101,7 @@ void TfmMain::FollowLogFile(const QString& fileName)
             if (!step.Error.isEmpty())
                 throw Exception(step.Error);
             FCommands = std::move(step.Added);
+            return true;
         },
         fileName);
     // Refused during a run, the load leaves a followed log followed.
@@ -117,13 +118,18 @@ void TfmMain::FollowLogFile(const QString& fileName)
 
 void TfmMain::chkFollowToggled(bool checked)
 {
+    // The file being loaded is not the one to follow yet.
+    if (FLoading) {
+        SetFollowChecked(Following());
+        return;
+    }
     if (checked) {
         if (!FLoadedFile.isEmpty())
             FollowLogFile(FLoadedFile);
         return;
     }
     // The list ends as opening the file now gives it, with the exchange left open at its end.
-    if (FFollower && FFinished && !FLoading)
+    if (FFollower && FFinished)
         ShowFollowStep(FFollower->Finish());
     StopFollowing();
 }
@@ -185,9 +191,7 @@ void TfmMain::ShowFollowStep(const TFollowStep& step)
             if (FDetailsRow == command)
                 ShowDetails(command);
         }
-        const int from = int(FCommands.size());
-        FCommands.append(step.Added);
-        FModel->Append(FModel->Filtered() && !refilter ? ShownAmong(from, int(FCommands.size())) : QList<int>());
+        AppendCommands(step.Added, refilter);
     }
     if (grew) {
         if (refilter)
@@ -212,7 +216,8 @@ void TfmMain::ShowFollowStep(const TFollowStep& step)
 
 void TfmMain::ReloadLog()
 {
-    if (!FLoadedFile.isEmpty())
+    // While a load runs, the file loaded before it is no longer what the list shows.
+    if (!FLoadedFile.isEmpty() && !FLoading)
         LoadLogFile(FLoadedFile);
 }
 

@@ -1,13 +1,13 @@
 #include "ArchiveMemberDialog.h"
 #include "CommandListModel.h"
+#include "FilterBar.h"
 #include "MainWindow.h"
 #include "MemoLines.h"
+#include "decode/CommandFilter.h"
 #include "decode/CommandView.h"
 #include "log/CurrentError.h"
 #include "log/Exception.h"
 #include "log/LogArchive.h"
-#include "log/LogLoader.h"
-#include "log/LogReader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 namespace kestrun {
 
@@ -32,6 +33,14 @@ const QString NoCommands = QStringLiteral("Команды в логе не на�
 constexpr int ReadSteps = 1000;
 constexpr int RowsSliceMs = 25;
 constexpr int RepaintEveryMs = 100;
+// The progress of a load on its own thread is shown this often. Rows settled meanwhile come into
+// the list for at most LoadSliceMs at a time; as every new row makes the list lay out all its rows
+// again, a long list takes them in less often (a millisecond per 500 rows, up to two seconds).
+constexpr int LoadEveryMs = 50;
+constexpr int RowsPerAppendMs = 500;
+constexpr int LoadAtMostEveryMs = 2000;
+constexpr int LoadSliceMs = 40;
+constexpr qsizetype LoadBatch = 8192;
 
 // The busy cursor for the lifetime of a scope, also when it is left by an error.
 class TBusyCursor
@@ -66,13 +75,13 @@ void TfmMain::LoadLogFile(const QString& chosenName)
     const qint64 fileSize = chosen.isFile() ? chosen.size() : -1;
     const bool loaded = LoadLog(
         [&] {
-            std::unique_ptr<QIODevice> source;
-            try {
-                source = OpenLogSource(fileName);
-            } catch (const Exception& e) {
-                throw Exception(QStringLiteral("Не удалось открыть файл лога %1\n%2").arg(fileName, e.Message()));
-            }
-            LoadLogDevice(*source, MemoLines(memIgnoreCommand), FCommands, LoadProgress());
+            return LoadInBackground(DeviceFeed([fileName] {
+                try {
+                    return OpenLogSource(fileName);
+                } catch (const Exception& e) {
+                    throw Exception(QStringLiteral("Не удалось открыть файл лога %1\n%2").arg(fileName, e.Message()));
+                }
+            }));
         },
         fileName);
     if (loaded) {
@@ -107,18 +116,20 @@ void TfmMain::PasteLog()
     if (!clip || !clip->hasText())
         return;
     const QString text = clip->text();
-    if (LoadLog([&] { LoadLogText(text, MemoLines(memIgnoreCommand), FCommands); }, QStringLiteral("Clipboard"))) {
+    if (LoadLog([&] { return LoadInBackground(TextFeed(text)); }, QStringLiteral("Clipboard"))) {
         // Pasted text has no file to reload or follow.
         FLoadedFile.clear();
         SetFollowChecked(false);
     }
 }
 
-bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
+bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source)
 {
-    // Loads replace the list the player works from, and a load does not nest in another.
-    if (!FFinished || FLoading)
+    // Loads replace the list the player works from. A load on its own thread gives way to a new
+    // one, so a user who chose the wrong file need not wait; the others cannot be interrupted.
+    if (!FFinished || (FLoading && !FLoad))
         return false;
+    CancelLoad();
     // Whatever is loaded now replaces the followed log; following goes on only when the caller
     // starts it again.
     StopFollowing();
@@ -130,15 +141,21 @@ bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
     FRowsTimer->stop();
     StopFilter();
     memInfo->clear();
-    FModel->Clear();
+    FCommands.clear();
+    FModel->Reset(&FCommands);
+    // Rows that come while loading pass the filter as they come.
+    if (TCommandFilter(FFilterBar->Settings()).IsActive())
+        FModel->SetShown(QList<int>());
     FFileSize = -1;
     FLoadMs = -1;
     FErrorCount = 0;
     QElapsedTimer loadTime;
     loadTime.start();
     edtStatus->clear();
+    ShowStatusInfo();
     const int previousMaximum = progress->maximum();
     QString error;
+    bool cancelled = false;
     {
         TBusyCursor busy;
         lblFileName->setText(Loading);
@@ -147,16 +164,22 @@ bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
         progress->setRange(0, ReadSteps);
         progress->setValue(0);
         try {
-            load();
+            cancelled = !load();
         } catch (...) {
             error = CurrentErrorMessage();
         }
     }
     FLoading = false;
+    // The window now shows what cancelled the load: the next one, or nothing as it closes.
+    if (cancelled)
+        return false;
     if (!error.isNull()) {
         // The list stays empty, and so do the commands behind it, so rows and commands agree.
         // Nothing is loaded, so the label asks for a log again instead of showing a load that ended.
+        StopFilter();
+        FModel->Clear();
         FCommands.clear();
+        FErrorCount = 0;
         lblFileName->setText(OpenLogPrompt());
         progress->setRange(0, previousMaximum);
         progress->setValue(0);
@@ -164,10 +187,13 @@ bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
         FDialogs->ShowError(this, error);
         return false;
     }
-    FModel->Reset(&FCommands);
+    // Commands the load did not hand over as it went come in at once; those it did were counted.
+    if (FModel->CommandCount() < FCommands.size()) {
+        FModel->Reset(&FCommands);
+        StartFilter();
+        CountErrors();
+    }
     FLoadMs = loadTime.elapsed();
-    CountErrors();
-    StartFilter();
     ShowStatusInfo();
     lblFileName->setText(source);
     // A one-command list would give an equal minimum and maximum, which Qt shows as busy.
@@ -180,6 +206,65 @@ bool TfmMain::LoadLog(const std::function<void()>& load, const QString& source)
     edtStatus->clear();
     StartComputingRows();
     return true;
+}
+
+bool TfmMain::LoadInBackground(TLogFeed feed)
+{
+    const int generation = FLoadGeneration;
+    FLoad = std::make_unique<TBackgroundLoad>(std::move(feed), MemoLines(memIgnoreCommand));
+    FSinceAppend.invalidate();
+    FLoadTimer->start(LoadEveryMs);
+    // The caller goes on once the load ended, as callers of a load always did; meanwhile the window
+    // handles every event, the user's too.
+    while (generation == FLoadGeneration && !FLoad->Done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (generation != FLoadGeneration)
+        return false;
+    FLoadTimer->stop();
+    const QString error = FLoad->Error();
+    FLoad.reset();
+    if (!error.isNull())
+        throw Exception(error);
+    return true;
+}
+
+void TfmMain::LoadSlice()
+{
+    progress->setValue(int(FLoad->Progress() * ReadSteps));
+    const int appendEveryMs = qBound(LoadEveryMs, FModel->CommandCount() / RowsPerAppendMs, LoadAtMostEveryMs);
+    if (!FLoad->HasSettled() || (FSinceAppend.isValid() && FSinceAppend.elapsed() < appendEveryMs && !FLoad->Ended()))
+        return;
+    FSinceAppend.start();
+    // A filter pass reads the list while it is worked through: it starts again over the longer one.
+    const bool refilter = Filtering();
+    if (refilter)
+        StopFilter();
+    QElapsedTimer slice;
+    slice.start();
+    while (FLoad->HasSettled() && slice.elapsed() < LoadSliceMs) {
+        TCommands added = FLoad->Take(LoadBatch);
+        FErrorCount += int(std::count_if(added.cbegin(), added.cend(), HasAnyError));
+        AppendCommands(std::move(added), refilter);
+    }
+    if (refilter)
+        StartFilter();
+    ShowStatusInfo();
+}
+
+void TfmMain::CancelLoad()
+{
+    if (!FLoad)
+        return;
+    ++FLoadGeneration;
+    FLoadTimer->stop();
+    FLoad.reset();
+}
+
+void TfmMain::AppendCommands(TCommands added, bool refilter)
+{
+    const int from = int(FCommands.size());
+    FCommands.append(std::move(added));
+    FModel->Append(FModel->Filtered() && !refilter ? ShownAmong(from, int(FCommands.size())) : QList<int>());
 }
 
 void TfmMain::StartComputingRows()

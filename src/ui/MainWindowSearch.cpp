@@ -52,6 +52,9 @@ void TfmMain::SearchBackward(const std::function<bool(int)>& test)
 
 void TfmMain::N2Click()
 {
+    // A listing of part of a log would pass for the whole of it.
+    if (FLoading)
+        return;
     if (!FDialogs->ExecuteSave(this, dlgSave))
         return;
     // The listing holds the commands the list shows.

@@ -45,6 +45,9 @@ void TfmMain::ShowDurationColumn(bool shown)
 
 void TfmMain::btnStatisticsClick()
 {
+    // Statistics are made for a whole log.
+    if (FLoading)
+        return;
     // One dialog at a time, made afresh for the log loaded now.
     if (FStatisticsDialog)
         FStatisticsDialog->close();

@@ -1,0 +1,166 @@
+#include "BackgroundLoad.h"
+
+#include "CurrentError.h"
+#include "LogArchive.h"
+#include "LogParser.h"
+#include "LogText.h"
+#include "ParseUntilFault.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace kestrun {
+
+namespace {
+
+// Often enough that the first rows come at once and the owner never waits long for more; seldom
+// enough that the lock costs nothing against parsing the lines.
+constexpr int HandOverLines = 1024;
+
+// Thrown on the loading thread to leave the reading when the load is stopped.
+struct TCancelled
+{
+};
+
+} // namespace
+
+// Parses each line, hands the settled commands over now and then, and leaves once stopped.
+class TBackgroundLoad::TSink final : public ILogLineSink
+{
+public:
+    TSink(TBackgroundLoad& ALoad, ILogLineSink& AParse, TCommands& AParsed)
+        : FLoad(ALoad), FParse(AParse), FParsed(AParsed)
+    {
+    }
+
+    void AddLine(QByteArrayView ALine) override
+    {
+        Step();
+        FParse.AddLine(ALine);
+    }
+    void AddLine(QStringView ALine) override
+    {
+        Step();
+        FParse.AddLine(ALine);
+    }
+
+private:
+    void Step()
+    {
+        if (FLoad.FCancelled.load(std::memory_order_relaxed))
+            throw TCancelled();
+        // The parser only ever changes its last command, so everything before it is settled.
+        if (++FLines % HandOverLines == 0)
+            FLoad.HandOver(FParsed, 1);
+    }
+
+    TBackgroundLoad& FLoad;
+    ILogLineSink& FParse;
+    TCommands& FParsed;
+    qint64 FLines = 0;
+};
+
+TLogFeed DeviceFeed(std::function<std::unique_ptr<QIODevice>()> AOpen)
+{
+    return [open = std::move(AOpen)](ILogLineSink& ASink, const TReadProgress& AProgress) {
+        const std::unique_ptr<QIODevice> device = open();
+        if (!IsPackedLog(*device)) {
+            ReadLogStream(*device, TTextEncoding::teWindows1251, ASink, AProgress);
+            return;
+        }
+        TUnpackedLog unpacked(*device);
+        ReadLogStream(unpacked, TTextEncoding::teWindows1251, ASink, AProgress);
+    };
+}
+
+TLogFeed TextFeed(QString AText)
+{
+    return [text = std::move(AText)](ILogLineSink& ASink, const TReadProgress&) { FeedLogText(text, ASink); };
+}
+
+TBackgroundLoad::TBackgroundLoad(TLogFeed AFeed, const QStringList& AIgnoreLines)
+{
+    FThread = std::thread(&TBackgroundLoad::Run, this, std::move(AFeed), AIgnoreLines);
+}
+
+TBackgroundLoad::~TBackgroundLoad()
+{
+    FCancelled.store(true, std::memory_order_relaxed);
+    FThread.join();
+}
+
+void TBackgroundLoad::Run(const TLogFeed& AFeed, const QStringList& AIgnoreLines)
+{
+    QString error;
+    try {
+        TCommands parsed;
+        TLogParser parser(parsed, ReadIgnoreCodes(AIgnoreLines));
+        TParseUntilFault parse(parser);
+        TSink sink(*this, parse, parsed);
+        AFeed(sink, [this](double fraction) { FProgress.store(fraction, std::memory_order_relaxed); });
+        parse.Finish();
+        HandOver(parsed, 0);
+    } catch (const TCancelled&) {
+        // Nobody waits for the outcome of a load that was stopped.
+    } catch (...) {
+        error = CurrentErrorMessage();
+    }
+    const std::lock_guard lock(FLock);
+    FError = error;
+    FEnded = true;
+}
+
+void TBackgroundLoad::HandOver(TCommands& AParsed, qsizetype AKeep)
+{
+    if (AParsed.size() <= AKeep)
+        return;
+    // The list itself is handed over, without moving its commands one by one.
+    TCommands kept;
+    std::move(AParsed.end() - AKeep, AParsed.end(), std::back_inserter(kept));
+    AParsed.resize(AParsed.size() - AKeep);
+    TCommands batch = std::exchange(AParsed, std::move(kept));
+    const std::lock_guard lock(FLock);
+    if (FSettled.isEmpty())
+        FSettled = std::move(batch);
+    else
+        FSettled.append(std::move(batch));
+}
+
+TCommands TBackgroundLoad::Take(qsizetype AMost)
+{
+    const std::lock_guard lock(FLock);
+    if (FSettled.size() <= AMost)
+        return std::exchange(FSettled, {});
+    TCommands taken;
+    taken.reserve(AMost);
+    std::move(FSettled.begin(), FSettled.begin() + AMost, std::back_inserter(taken));
+    FSettled.remove(0, AMost);
+    return taken;
+}
+
+bool TBackgroundLoad::HasSettled() const
+{
+    const std::lock_guard lock(FLock);
+    return !FSettled.isEmpty();
+}
+
+bool TBackgroundLoad::Ended() const
+{
+    const std::lock_guard lock(FLock);
+    return FEnded;
+}
+
+bool TBackgroundLoad::Done() const
+{
+    const std::lock_guard lock(FLock);
+    return FEnded && FSettled.isEmpty();
+}
+
+QString TBackgroundLoad::Error() const
+{
+    const std::lock_guard lock(FLock);
+    return FError;
+}
+
+} // namespace kestrun
