@@ -5,6 +5,7 @@
 #include "LogStamp.h"
 
 #include <algorithm>
+#include <array>
 
 namespace kestrun {
 
@@ -50,49 +51,52 @@ constexpr qsizetype ThreadFrom = 27;
 constexpr qsizetype ThreadSize = 8;
 const char UpperHex[] = "0123456789ABCDEF";
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// Upper-case hex digits only: lower case would not come back the same from bytes.
+constexpr std::array<int8_t, 256> HexValues = [] {
+    std::array<int8_t, 256> values{};
+    values.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        values[size_t('0' + i)] = int8_t(i);
+    for (int i = 0; i < 6; ++i)
+        values[size_t('A' + i)] = int8_t(10 + i);
+    return values;
+}();
 
-// Whether hex text has the form StrToHex writes, maybe with one blank before and after, and so
-// can be kept as bytes: the form bits and the number of bytes, or nullopt for any other text,
-// which must then be kept as it stands.
-std::optional<qsizetype> UsualHexBytes(QByteArrayView text, uint16_t& form)
+int HexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
+
+// The number of bytes of hex text that may have the form StrToHex writes, maybe with one blank
+// before and after (the form bits), judged by its length; nullopt when it cannot.
+std::optional<qsizetype> UsualHexSize(QByteArrayView text, uint16_t& form)
 {
     form = 0;
     if (text.isEmpty())
         return 0;
-    qsizetype from = 0;
-    qsizetype to = text.size();
+    qsizetype length = text.size();
     if (text[0] == ' ') {
         form |= LeadingBlank;
-        ++from;
+        --length;
     }
-    if (to - from > 1 && text[to - 1] == ' ') {
+    if (length > 1 && text[text.size() - 1] == ' ') {
         form |= TrailingBlank;
-        --to;
+        --length;
     }
-    const qsizetype length = to - from;
     if (length < 2 || (length + 1) % 3 != 0)
         return std::nullopt;
-    for (qsizetype i = from; i < to; i += 3) {
-        if (HexValue(text[i]) < 0 || HexValue(text[i + 1]) < 0 || (i + 2 < to && text[i + 2] != ' '))
-            return std::nullopt;
-    }
     return (length + 1) / 3;
 }
 
-// The bytes of text UsualHexBytes accepted.
-void WriteUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count)
+// Writes the bytes of text UsualHexSize measured; false when it turns out not to have the form.
+bool ReadUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count)
 {
     const char* digits = text.data() + (form & LeadingBlank ? 1 : 0);
-    for (qsizetype i = 0; i < count; ++i, digits += 3)
-        out[i] = char(HexValue(digits[0]) << 4 | HexValue(digits[1]));
+    for (qsizetype i = 0; i < count; ++i, digits += 3) {
+        const int high = HexValue(digits[0]);
+        const int low = HexValue(digits[1]);
+        if ((high | low) < 0 || (i + 1 < count && digits[2] != ' '))
+            return false;
+        out[i] = char(high << 4 | low);
+    }
+    return true;
 }
 
 bool HasUsualPrefix(QByteArrayView attributes)
@@ -168,6 +172,8 @@ char* TCommand::ResizePart(TPart part, qsizetype size)
     const qsizetype from = PartFrom(part);
     const qsizetype oldSize = PartSize(part);
     const qsizetype delta = size - oldSize;
+    if (delta == 0)
+        return FBlock.data() + from;
     // A block of just the size it needs: hundreds of thousands of them are kept.
     QByteArray block(FBlock.size() + delta, Qt::Uninitialized);
     char* out = block.data();
@@ -187,13 +193,14 @@ void TCommand::ReplacePart(TPart part, QByteArrayView content)
 void TCommand::SetFrame(TPart part, QByteArrayView hex)
 {
     uint16_t form = 0;
-    const std::optional<qsizetype> count = UsualHexBytes(hex, form);
-    const int shift = part * FormBits;
-    FForms = uint16_t((FForms & ~(7u << shift)) | ((count ? form : KeptAsText) << shift));
-    if (count)
-        WriteUsualHex(hex, form, ResizePart(part, *count), *count);
-    else
+    const std::optional<qsizetype> count = UsualHexSize(hex, form);
+    const bool usual = count && ReadUsualHex(hex, form, ResizePart(part, *count), *count);
+    if (!usual) {
+        form = KeptAsText;
         ReplacePart(part, hex);
+    }
+    const int shift = part * FormBits;
+    FForms = uint16_t((FForms & ~(7u << shift)) | (form << shift));
 }
 
 QByteArray TCommand::FrameText(TPart part) const

@@ -177,8 +177,8 @@ void TLogParser::Finish()
 void TLogParser::StoreUnfinishedRequest()
 {
     TCommand command;
-    command.SetData(Cut(FRequest, FrameHeadText, FrameTailText));
     command.SetAttributes(FPrefix);
+    command.SetData(Cut(FRequest, FrameHeadText, FrameTailText));
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     AddCommand(std::move(command));
@@ -266,10 +266,10 @@ void TLogParser::Process(const TLine& L, const TLine& Next)
 {
     if (L.Markers.Has(TLogMarker::lmDriverError)) {
         TCommand command;
+        command.SetAttributes(FPrefix);
         command.SetData(Cut(FRequest, FrameHeadText, FrameTailText));
         // Only the LRC's digits go; the blank before them stays.
         command.SetAnswerData(Cut(FAnswer, 0, HexDigits));
-        command.SetAttributes(FPrefix);
         command.Protocol = FKind;
         command.LineNumber = FLineNumber;
         command.SetDriverError(GetDriverErrorText(L));
@@ -371,10 +371,10 @@ void TLogParser::ProcessRequest(const TLine& L)
         return;
     }
     TCommand command;
+    command.SetAttributes(FPrefix);
     // A plain request loses only its first byte.
     command.SetData(FKind == TProtocol::pPlain ? Cut(FRequest, HexByteWidth, 0)
                                                : Cut(FRequest, FrameHeadText, FrameTailText));
-    command.SetAttributes(FPrefix);
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     FDropped = !AddCommand(std::move(command));
@@ -416,9 +416,9 @@ void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
     if (!GetAnswerPayload(Next, TProtocol::pProtocol2).isEmpty())
         return;
     TCommand command;
+    command.SetAttributes(FPrefix);
     command.SetData(DecodeProtocol2Frame(QByteArrayView(FRequest.data(), qsizetype(FRequest.size()))));
     command.SetAnswerData(DecodeProtocol2Frame(QByteArrayView(FAnswer.data(), qsizetype(FAnswer.size()))));
-    command.SetAttributes(FPrefix);
     command.Protocol = TProtocol::pProtocol2;
     command.LineNumber = FLineNumber;
     SetDuration(command, L.Text);
@@ -454,13 +454,13 @@ void TLogParser::ProcessNgAnswer(const TLine& L)
         return;
     AppendWithBlank(FAnswer, payload);
     TCommand command;
+    command.SetAttributes(FPrefix);
     const bool framed = FKind == TProtocol::pProtocolNg1;
     // Unframed, only the first byte's digits go; the blank after them stays.
     const size_t head = LeadingBlank + (framed ? FrameHeadText : HexDigits);
     const size_t tail = framed ? FrameTailText : 0;
     command.SetData(Cut(FRequest, head, tail));
     command.SetAnswerData(Cut(FAnswer, head, tail));
-    command.SetAttributes(FPrefix);
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
     SetDuration(command, L.Text);
