@@ -121,28 +121,38 @@ void TBackgroundLoad::HandOver(TCommands& AParsed, qsizetype AKeep)
     AParsed.resize(AParsed.size() - AKeep);
     TCommands batch = std::exchange(AParsed, std::move(kept));
     const std::lock_guard lock(FLock);
-    if (FSettled.isEmpty())
-        FSettled = std::move(batch);
-    else
-        FSettled.append(std::move(batch));
+    FSettled.push_back(std::move(batch));
 }
 
 TCommands TBackgroundLoad::Take(qsizetype AMost)
 {
     const std::lock_guard lock(FLock);
-    if (FSettled.size() <= AMost)
-        return std::exchange(FSettled, {});
     TCommands taken;
-    taken.reserve(AMost);
-    std::move(FSettled.begin(), FSettled.begin() + AMost, std::back_inserter(taken));
-    FSettled.remove(0, AMost);
+    while (!FSettled.empty() && taken.size() < AMost) {
+        TCommands& front = FSettled.front();
+        if (FFrontTaken == 0 && front.size() <= AMost - taken.size()) {
+            if (taken.isEmpty())
+                taken = std::move(front);
+            else
+                taken.append(std::move(front));
+            FSettled.pop_front();
+            continue;
+        }
+        const qsizetype count = qMin(front.size() - FFrontTaken, AMost - taken.size());
+        std::move(front.begin() + FFrontTaken, front.begin() + FFrontTaken + count, std::back_inserter(taken));
+        FFrontTaken += count;
+        if (FFrontTaken == front.size()) {
+            FSettled.pop_front();
+            FFrontTaken = 0;
+        }
+    }
     return taken;
 }
 
 bool TBackgroundLoad::HasSettled() const
 {
     const std::lock_guard lock(FLock);
-    return !FSettled.isEmpty();
+    return !FSettled.empty();
 }
 
 bool TBackgroundLoad::Ended() const
@@ -154,7 +164,7 @@ bool TBackgroundLoad::Ended() const
 bool TBackgroundLoad::Done() const
 {
     const std::lock_guard lock(FLock);
-    return FEnded && FSettled.isEmpty();
+    return FEnded && FSettled.empty();
 }
 
 QString TBackgroundLoad::Error() const

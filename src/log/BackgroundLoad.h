@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -56,7 +57,10 @@ private:
     void HandOver(TCommands& AParsed, qsizetype AKeep);
 
     mutable std::mutex FLock;
-    TCommands FSettled; // under FLock
+    // Batches as handed over, so the room of those taken is given back at once; the first one
+    // may be taken in part, up to FFrontTaken. Under FLock.
+    std::deque<TCommands> FSettled;
+    qsizetype FFrontTaken = 0;
     bool FEnded = false; // under FLock
     QString FError;      // under FLock
     std::atomic<bool> FCancelled{false};

@@ -172,6 +172,9 @@ char* TCommand::ResizePart(TPart part, qsizetype size)
     const qsizetype from = PartFrom(part);
     const qsizetype oldSize = PartSize(part);
     const qsizetype delta = size - oldSize;
+    // Emptying an empty part (each replay clears the played answers) must not copy a shared block.
+    if (size == 0 && delta == 0)
+        return nullptr;
     if (delta == 0)
         return FBlock.data() + from;
     // A block of just the size it needs: hundreds of thousands of them are kept.

@@ -78,13 +78,14 @@ public:
     // The moment the prefix's time stamp names (LogStampMs).
     std::optional<qint64> StampMs() const;
 
-    bool Played = false;
-    bool Selected = false;
-    TProtocol Protocol = TProtocol::pNone;
+    // The members are in the order that packs them into 64 bytes.
     int32_t LineNumber = 0;
     // Milliseconds from the stamp of the request's first line (the one Attributes comes from) to
     // that of the line completing the exchange; NoDuration when there is none.
     int32_t DurationMs = NoDuration;
+    TProtocol Protocol = TProtocol::pNone;
+    bool Played : 1 = false;
+    bool Selected : 1 = false;
 
     bool operator==(const TCommand&) const = default;
 
@@ -103,14 +104,16 @@ private:
     // Gives the part `size` bytes, to be written through the pointer returned.
     char* ResizePart(TPart part, qsizetype size);
 
+    uint16_t FForms = 0;                // how each part is kept (TCommand.cpp)
+    uint32_t FThread = 0;               // the usual prefix's thread, 8 hex digits
     QByteArray FBlock;
     uint32_t FEnds[fpDriverError] = {}; // where each part but the last ends in FBlock
-    uint64_t FStampDigits = 0;          // the prefix's 17 digits, when it has the usual form
-    uint32_t FThread = 0;               // and its thread's 8 hex digits
-    uint16_t FForms = 0;                // how each part is kept (TCommand.cpp)
+    uint64_t FStampDigits = 0;          // the usual prefix's 17 digits
 };
 
 } // namespace kestrun
+
+static_assert(sizeof(kestrun::TCommand) <= 64, "a big log holds millions of commands");
 
 // Lets the command list grow by realloc instead of copying every record.
 Q_DECLARE_TYPEINFO(kestrun::TCommand, Q_RELOCATABLE_TYPE);

@@ -9,7 +9,8 @@
 namespace kestrun {
 
 // The "Data" text of every command, kept for search and filters without keeping whole rows:
-// UTF-8 in large shared chunks, a few bytes of bookkeeping a command.
+// one byte a character where Windows-1251 has it, long texts packed, in large shared chunks,
+// with a few bytes of bookkeeping a command.
 class TSummaryStore
 {
 public:

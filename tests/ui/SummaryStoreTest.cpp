@@ -30,6 +30,13 @@ TEST_F(SummaryStoreTest, TextsReadBackAsSet)
     FStore.Set(0, QStringLiteral("ПРОДАЖА 528.40X1.000 Молоко 3,2% 1 л"));
     FStore.Set(1, longText);
     FStore.Set(2, QStringLiteral("2 [Открытая смена]"));
+    // Characters Windows-1251 lacks, and a '?' of its own next to them.
+    const QString beyond = QStringLiteral("Итого? 100 ₽ ✓ 日本");
+    FStore.Resize(4);
+    FStore.Set(3, beyond);
+    EXPECT_EQ(FStore.Get(3), beyond);
+    FStore.Set(3, beyond.repeated(40));
+    EXPECT_EQ(FStore.Get(3), beyond.repeated(40));
     EXPECT_EQ(FStore.Get(0), QStringLiteral("ПРОДАЖА 528.40X1.000 Молоко 3,2% 1 л"));
     EXPECT_EQ(FStore.Get(1), longText);
     EXPECT_EQ(FStore.Get(2), QStringLiteral("2 [Открытая смена]"));
