@@ -46,14 +46,24 @@ QByteArray StrToHex(QByteArrayView bytes)
     if (bytes.isEmpty())
         return {};
     QByteArray text(bytes.size() * 3 - 1, ' ');
-    char* out = text.data();
+    WriteHex(bytes, text.data());
+    return text;
+}
+
+void WriteHex(QByteArrayView bytes, char* out)
+{
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         out[i * 3] = HexDigits[b >> 4];
         out[i * 3 + 1] = HexDigits[b & 0x0F];
+        if (i + 1 < bytes.size())
+            out[i * 3 + 2] = ' ';
     }
-    return text;
 }
+
+char UpperHexDigit(unsigned nibble) { return HexDigits[nibble & 0x0F]; }
+
+int UpperHexDigitValue(char c) { return c >= 'a' ? -1 : HexValue(c); }
 
 TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes)
 {

@@ -31,6 +31,11 @@ struct TPrinterTime
 
 // "10 8F 0B": two upper-case digits per byte, single blanks between.
 QByteArray StrToHex(QByteArrayView bytes);
+// The same text written at `out`, which has room for 3 * size - 1 characters.
+void WriteHex(QByteArrayView bytes, char* out);
+char UpperHexDigit(unsigned nibble);
+// The value of an upper-case hex digit; -1 for any other character, lower case included.
+int UpperHexDigitValue(char c);
 
 // Tolerant reading of hex text; stops silently at the first invalid token.
 TByteString HexToStr(QByteArrayView text);

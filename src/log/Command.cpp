@@ -5,7 +5,6 @@
 #include "LogStamp.h"
 
 #include <algorithm>
-#include <array>
 
 namespace kestrun {
 
@@ -49,20 +48,6 @@ constexpr qsizetype TimeFrom = 1;
 constexpr qsizetype TimeSize = 23;
 constexpr qsizetype ThreadFrom = 27;
 constexpr qsizetype ThreadSize = 8;
-const char UpperHex[] = "0123456789ABCDEF";
-
-// Upper-case hex digits only: lower case would not come back the same from bytes.
-constexpr std::array<int8_t, 256> HexValues = [] {
-    std::array<int8_t, 256> values{};
-    values.fill(-1);
-    for (int i = 0; i < 10; ++i)
-        values[size_t('0' + i)] = int8_t(i);
-    for (int i = 0; i < 6; ++i)
-        values[size_t('A' + i)] = int8_t(10 + i);
-    return values;
-}();
-
-int HexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
 
 // The number of bytes of hex text that may have the form StrToHex writes, maybe with one blank
 // before and after (the form bits), judged by its length; nullopt when it cannot.
@@ -90,8 +75,8 @@ bool ReadUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count
 {
     const char* digits = text.data() + (form & LeadingBlank ? 1 : 0);
     for (qsizetype i = 0; i < count; ++i, digits += 3) {
-        const int high = HexValue(digits[0]);
-        const int low = HexValue(digits[1]);
+        const int high = UpperHexDigitValue(digits[0]);
+        const int low = UpperHexDigitValue(digits[1]);
         if ((high | low) < 0 || (i + 1 < count && digits[2] != ' '))
             return false;
         out[i] = char(high << 4 | low);
@@ -106,7 +91,7 @@ bool HasUsualPrefix(QByteArrayView attributes)
     for (qsizetype i = 0; i < PrefixSize; ++i) {
         const char c = attributes[i];
         const char kind = PrefixPattern[i];
-        const bool fits = kind == 'd' ? c >= '0' && c <= '9' : kind == 'h' ? HexValue(c) >= 0 : c == kind;
+        const bool fits = kind == 'd' ? c >= '0' && c <= '9' : kind == 'h' ? UpperHexDigitValue(c) >= 0 : c == kind;
         if (!fits)
             return false;
     }
@@ -122,7 +107,7 @@ void WriteUsualPrefix(char* out, uint64_t digits, uint32_t thread)
             out[i] = char('0' + digits % 10);
             digits /= 10;
         } else if (kind == 'h') {
-            out[i] = UpperHex[thread & 0x0F];
+            out[i] = UpperHexDigit(thread);
             thread >>= 4;
         } else {
             out[i] = kind;
@@ -214,12 +199,7 @@ QByteArray TCommand::FrameText(TPart part) const
         return stored.toByteArray();
     const qsizetype lead = form & LeadingBlank ? 1 : 0;
     QByteArray text(lead + stored.size() * 3 - 1 + (form & TrailingBlank ? 1 : 0), ' ');
-    char* out = text.data() + lead;
-    for (qsizetype i = 0; i < stored.size(); ++i) {
-        const auto b = static_cast<unsigned char>(stored[i]);
-        out[i * 3] = UpperHex[b >> 4];
-        out[i * 3 + 1] = UpperHex[b & 0x0F];
-    }
+    WriteHex(stored, text.data() + lead);
     return text;
 }
 
@@ -266,7 +246,7 @@ void TCommand::SetAttributes(QByteArrayView attributes)
         if (PrefixPattern[i] == 'd')
             FStampDigits = FStampDigits * 10 + uint64_t(attributes[i] - '0');
         else if (PrefixPattern[i] == 'h')
-            FThread = FThread << 4 | uint32_t(HexValue(attributes[i]));
+            FThread = FThread << 4 | uint32_t(UpperHexDigitValue(attributes[i]));
     }
     FForms |= UsualPrefix;
     ReplacePart(fpAttributes, attributes.sliced(PrefixSize));
