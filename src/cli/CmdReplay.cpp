@@ -232,7 +232,7 @@ int RunReplay(const QStringList& args)
     loop.exec();
 
     const TReplayResult& result = terminal.Result();
-    PrintPlayed(result.Commands);
+    PrintPlayed(commands);
     if (!result.ThreadError.isEmpty())
         return ReportFailure("replay", result.ThreadError);
     if (result.Interrupted)

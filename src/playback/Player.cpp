@@ -61,6 +61,18 @@ QList<TSubscription> TKestrun::ChannelHandlers()
 void TKestrun::PlayLog(TUlvex& Drv, TCommands& Commands, const QStringList& ExceptList, int32_t AFirstCommandIndex,
                        int32_t ACount, bool AInfinitePlay)
 {
+    const auto intoList = [&Commands](int32_t index, QByteArray answer) {
+        TCommand played = Commands.at(index);
+        played.SetPlayedAnswerData(answer);
+        played.Played = true;
+        Commands[index] = played;
+    };
+    PlayLog(Drv, std::as_const(Commands), intoList, ExceptList, AFirstCommandIndex, ACount, AInfinitePlay);
+}
+
+void TKestrun::PlayLog(TUlvex& Drv, const TCommands& Commands, const TPlayedSink& played,
+                       const QStringList& ExceptList, int32_t AFirstCommandIndex, int32_t ACount, bool AInfinitePlay)
+{
     FStopFlag = false;
     int32_t cycle = AInfinitePlay ? 0 : -1;
     // A negative start would index before the list.
@@ -74,7 +86,7 @@ void TKestrun::PlayLog(TUlvex& Drv, TCommands& Commands, const QStringList& Exce
             SetPlayMode(TPlayMode::pmPlay);
             bool sent = false;
             for (j = first; j <= last && !FStopFlag; ++j)
-                sent = PlayCommand(Drv, Commands, j, cycle, last, ExceptList) || sent;
+                sent = PlayCommand(Drv, Commands, played, j, cycle, last, ExceptList) || sent;
             // A loop over nothing to send would otherwise spin a core until stopped.
             if (AInfinitePlay && !sent && !FStopFlag)
                 std::this_thread::sleep_for(RetryPause);
@@ -84,9 +96,10 @@ void TKestrun::PlayLog(TUlvex& Drv, TCommands& Commands, const QStringList& Exce
     }
 }
 
-bool TKestrun::PlayCommand(TUlvex& Drv, TCommands& Commands, int32_t j, int32_t cycle, int32_t lastIndex,
-                           const QStringList& ExceptList)
+bool TKestrun::PlayCommand(TUlvex& Drv, const TCommands& Commands, const TPlayedSink& played, int32_t j,
+                           int32_t cycle, int32_t lastIndex, const QStringList& ExceptList)
 {
+    // A copy: writing the answer into the list may move its elements.
     const TCommand command = Commands.at(j);
     if (!command.Selected || !IsCommandAllowed(command, ExceptList))
         return false;
@@ -103,10 +116,7 @@ bool TKestrun::PlayCommand(TUlvex& Drv, TCommands& Commands, int32_t j, int32_t 
             if (exchanges >= MaxExchanges)
                 break;
         }
-        TCommand played = Commands.at(j);
-        played.SetPlayedAnswerData(result <= 0 ? Drv.TransferBytes().toLatin1() : PlayedErrorAnswer(command.Data(), result));
-        played.Played = true;
-        Commands[j] = played;
+        played(j, result <= 0 ? Drv.TransferBytes().toLatin1() : PlayedErrorAnswer(command.Data(), result));
         if (result != 0)
             throw Exception(ResultErrorText(Drv.ResultCode(), Drv.ResultCodeDescription()));
         if (IsPrintingCommand(command.Data()))

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace kestrun {
@@ -25,9 +26,17 @@ public:
     TKestrun(const TKestrun&) = delete;
     TKestrun& operator=(const TKestrun&) = delete;
 
-    // ACount 0 plays up to the last command; AInfinitePlay repeats the range until stopped.
+    // Takes the answer of a played command, by its index.
+    using TPlayedSink = std::function<void(int32_t index, QByteArray answer)>;
+
+    // ACount 0 plays up to the last command; AInfinitePlay repeats the range until stopped. The
+    // played answers and Played flags are written into the list.
     void PlayLog(TUlvex& Drv, TCommands& Commands, const QStringList& ExceptList, int32_t AFirstCommandIndex,
                  int32_t ACount, bool AInfinitePlay);
+    // The same run over a list it only reads (one shared with a window that goes on reading it):
+    // the answers go to `played` instead.
+    void PlayLog(TUlvex& Drv, const TCommands& Commands, const TPlayedSink& played, const QStringList& ExceptList,
+                 int32_t AFirstCommandIndex, int32_t ACount, bool AInfinitePlay);
     // From any thread: the run ends before its next command, or after the current pass.
     void StopPlaying();
     void OnStopPlay(const QString& AMsg);
@@ -46,8 +55,8 @@ public:
     QList<TSubscription> ChannelHandlers() override;
 
 private:
-    bool PlayCommand(TUlvex& Drv, TCommands& Commands, int32_t j, int32_t cycle, int32_t lastIndex,
-                     const QStringList& ExceptList);
+    bool PlayCommand(TUlvex& Drv, const TCommands& Commands, const TPlayedSink& played, int32_t j, int32_t cycle,
+                     int32_t lastIndex, const QStringList& ExceptList);
 
     std::atomic<bool> FStopFlag{false};
     std::atomic<TPlayMode> FPlayMode{TPlayMode::pmPlay};

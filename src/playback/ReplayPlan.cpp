@@ -47,22 +47,30 @@ TReplayRange TReplayRange::Within(const QList<int32_t>& shown) const
 
 QStringList DefaultExceptList() { return {QStringLiteral("FF 0A")}; }
 
+std::vector<bool> RangeMarks(qsizetype count, const TReplayRange& range)
+{
+    std::vector<bool> marks(size_t(count), !range.Rows);
+    if (range.Rows)
+        for (const int32_t row : *range.Rows)
+            if (row >= 0 && row < count)
+                marks[size_t(row)] = true;
+    return marks;
+}
+
 void MarkRange(TCommands& commands, const TReplayRange& range)
 {
-    for (TCommand& command : commands)
-        command.Selected = !range.Rows;
-    if (!range.Rows)
-        return;
-    for (const int32_t row : *range.Rows)
-        if (row >= 0 && row < commands.size())
-            commands[row].Selected = true;
+    const std::vector<bool> marks = RangeMarks(commands.size(), range);
+    for (qsizetype j = 0; j < commands.size(); ++j)
+        if (commands.at(j).Selected != marks[size_t(j)])
+            commands[j].Selected = marks[size_t(j)];
 }
 
 int32_t LastToSend(const TCommands& commands, const TReplayPlan& plan)
 {
+    const std::vector<bool> marks = RangeMarks(commands.size(), plan.Range);
     const int32_t first = qMax(0, plan.Range.First);
     for (int32_t j = TKestrun::LastIndexOfRange(commands.size(), first, plan.Range.Count); j >= first; --j)
-        if (commands.at(j).Selected && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList))
+        if (marks[size_t(j)] && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList))
             return j;
     return -1;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace kestrun {
 
@@ -48,9 +49,13 @@ struct TReplayPlan
     TErrorPolicy Policy;
 };
 
-// Sets the Selected flag of every command as the range says; rows beyond the list are left out.
+// Whether the range marks each of `count` commands Selected; rows beyond the list are left out.
+std::vector<bool> RangeMarks(qsizetype count, const TReplayRange& range);
+// Sets the Selected flag of every command as the range says. Only flags that change are written,
+// so a list already marked so is not copied away from those sharing it.
 void MarkRange(TCommands& commands, const TReplayRange& range);
-// The index of the last command a pass of the plan sends over marked commands, -1 when it sends none.
+// The index of the last command a pass of the plan sends, -1 when it sends none; the list need
+// not be marked.
 int32_t LastToSend(const TCommands& commands, const TReplayPlan& plan);
 // The decision the policy takes by itself for a failed command with this result code; nothing
 // when the user is to be asked.

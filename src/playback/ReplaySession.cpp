@@ -12,9 +12,7 @@ TReplaySession::TReplaySession(TKestrun& player, IReplayListener& listener, IEve
 
 bool TReplaySession::PlaysNothing(const TCommands& commands, const TReplayPlan& plan)
 {
-    TCommands marked = commands;
-    MarkRange(marked, plan.Range);
-    return LastToSend(marked, plan) < 0;
+    return LastToSend(commands, plan) < 0;
 }
 
 QList<TSubscription> TReplaySession::ChannelHandlers()
@@ -26,14 +24,21 @@ QList<TSubscription> TReplaySession::ChannelHandlers()
     };
 }
 
-void TReplaySession::Start(TUlvex& driver, const TCommands& commands, TReplayPlan plan)
+void TReplaySession::Start(TUlvex& driver, TCommands& commands, TReplayPlan plan)
 {
     if (FRunning)
         return;
     FRunning = true;
     FPlan = std::move(plan);
+    for (qsizetype j = 0; j < commands.size(); ++j)
+        if (commands.at(j).Played || commands.at(j).HasPlayedAnswerData()) {
+            commands[j].SetPlayedAnswerData({});
+            commands[j].Played = false;
+        }
+    MarkRange(commands, FPlan.Range);
+    FTarget = &commands;
     FCommands = commands;
-    MarkRange(FCommands, FPlan.Range);
+    FPlayed.clear();
     FLastToSend = LastToSend(FCommands, FPlan);
     FDriver = std::make_unique<TWatchedDriver>(driver);
     FCurrentOpen = false;
@@ -54,14 +59,11 @@ void TReplaySession::Stop()
 // Runs on the replay thread.
 void TReplaySession::Execute()
 {
-    for (TCommand& command : FCommands) {
-        command.SetPlayedAnswerData({});
-        command.Played = false;
-    }
+    const auto keep = [this](int32_t index, QByteArray answer) { FPlayed.insert(index, std::move(answer)); };
     // The player clears its stop flag when it starts: a stop that came first is kept here.
     if (!FInterrupted)
-        FPlayer.PlayLog(*FDriver, FCommands, FPlan.ExceptList, qMax(0, FPlan.Range.First), FPlan.Range.Count,
-                        FPlan.Range.Loop);
+        FPlayer.PlayLog(*FDriver, std::as_const(FCommands), keep, FPlan.ExceptList, qMax(0, FPlan.Range.First),
+                        FPlan.Range.Count, FPlan.Range.Loop);
     CloseCurrent();
 }
 
@@ -70,9 +72,18 @@ void TReplaySession::Finish(const TNotifyThread& thread)
     FRegistration = TBusRegistration();
     FDriver.reset();
     FRunning = false;
-    TReplayResult result{std::move(FCommands), FFailed, FInterrupted, thread.ErrorMessage()};
+    // Let go of the shared elements first, so writing the answers copies nothing.
     FCommands = TCommands();
-    FListener.RunFinished(std::move(result));
+    for (auto played = FPlayed.cbegin(); played != FPlayed.cend(); ++played) {
+        if (played.key() >= FTarget->size())
+            continue;
+        TCommand& command = (*FTarget)[played.key()];
+        command.SetPlayedAnswerData(played.value());
+        command.Played = true;
+    }
+    FPlayed.clear();
+    FTarget = nullptr;
+    FListener.RunFinished({FFailed, FInterrupted, thread.ErrorMessage()});
 }
 
 void TReplaySession::CloseCurrent()

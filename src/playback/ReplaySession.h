@@ -6,6 +6,7 @@
 #include "WatchedDriver.h"
 #include "log/Command.h"
 
+#include <QHash>
 #include <atomic>
 #include <memory>
 
@@ -40,7 +41,6 @@ struct TErrorQuestion
 
 struct TReplayResult
 {
-    TCommands Commands;  // the played copy, with Selected, Played and PlayedAnswerData of the run
     int Failed = 0;      // failed commands, also those the policy went on after
     bool Interrupted = false; // ended by Stop
     QString ThreadError; // an error that escaped the player, empty normally
@@ -72,9 +72,11 @@ public:
     TReplaySession(const TReplaySession&) = delete;
     TReplaySession& operator=(const TReplaySession&) = delete;
 
-    // On the application thread, with no run active: plays a marked copy of `commands` through
-    // `driver`; the caller keeps reading its own list meanwhile and gets the copy back at the end.
-    void Start(TUlvex& driver, const TCommands& commands, TReplayPlan plan);
+    // On the application thread, with no run active: marks `commands` for the plan, clears what
+    // an earlier run left on them and plays them through `driver`. The caller may read the list
+    // meanwhile but not change it: the run shares it rather than copy it. The answers are
+    // written into the list when the run ends, before RunFinished.
+    void Start(TUlvex& driver, TCommands& commands, TReplayPlan plan);
     // The run ends after the command under way (or the pass); the result says it was interrupted.
     void Stop();
 
@@ -100,7 +102,9 @@ private:
     // What the run uses; set on the application thread before the replay thread starts, read
     // back there after it has ended.
     TReplayPlan FPlan;
-    TCommands FCommands;
+    TCommands* FTarget = nullptr;
+    TCommands FCommands; // shares the target's elements for the replay thread
+    QHash<int32_t, QByteArray> FPlayed; // a command played again in a loop keeps its last answer
     std::unique_ptr<TWatchedDriver> FDriver;
     TBusRegistration FRegistration;
     int32_t FLastToSend = -1;

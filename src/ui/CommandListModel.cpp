@@ -128,7 +128,7 @@ void TCommandListModel::CommandChanged(int command)
 {
     if (command < 0 || command >= CommandCount())
         return;
-    if (FSummaries.Get(size_t(command))) {
+    if (FSummaries.Has(size_t(command))) {
         FSummaries.Forget(size_t(command));
         --FComputed;
     }
@@ -167,7 +167,7 @@ QString TCommandListModel::Summary(int command) const
 
 void TCommandListModel::Remember(int command, const TCommandRow& row) const
 {
-    if (!FSummaries.Get(size_t(command))) {
+    if (!FSummaries.Has(size_t(command))) {
         FSummaries.Set(size_t(command), row.Data);
         ++FComputed;
     }
@@ -218,7 +218,7 @@ bool TCommandListModel::ComputeAhead(int budgetMs)
     while (FAheadCursor < n) {
         const int command = FAheadCursor++;
         // Made ahead, a row is not kept whole: that room is for the rows drawn.
-        if (!FSummaries.Get(size_t(command)))
+        if (!FSummaries.Has(size_t(command)))
             Remember(command, MakeCommandRow(FCommands->at(command)));
         if ((FAheadCursor & 63) == 0 && timer.elapsed() >= budgetMs)
             break;

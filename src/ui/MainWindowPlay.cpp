@@ -71,8 +71,8 @@ void TfmMain::StartRun(TStartRange range)
     plan.ExceptList = MemoLines(memCommandExceptions);
     plan.Policy = {chkIngoreKKTErrors->isChecked(), TErrorAction::eaAsk};
     FFinished = false;
-    // The session plays its own copy of the list, handed back when the run ends; the window
-    // meanwhile reads the list without racing the worker.
+    // The run shares the list and writes its answers when it ends; meanwhile the window only
+    // reads the list, so no copy of it is needed.
     FSession->Start(*FDriver, FCommands, plan);
 }
 
@@ -106,7 +106,6 @@ void TfmMain::SetPlaying(bool playing)
 void TfmMain::PlayFinished(TReplayResult result)
 {
     StopFilter();
-    FCommands = std::move(result.Commands);
     SetPlaying(false);
     FFinished = true;
     // Replayed answers may add errors, which the count and an errors filter take in.

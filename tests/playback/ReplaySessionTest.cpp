@@ -79,22 +79,25 @@ private:
 class ReplaySessionTest : public ::testing::Test
 {
 protected:
-    const TReplayResult& Play(const TCommands& commands, const TReplayPlan& plan)
+    // Plays the commands as the fixture's list, where the run leaves its answers.
+    const TReplayResult& Play(TCommands commands, const TReplayPlan& plan)
     {
-        FSession.Start(FDriver, commands, plan);
+        FCommands = std::move(commands);
+        FSession.Start(FDriver, FCommands, plan);
         FListener.Wait();
         return *FListener.Result;
     }
 
-    static QList<int> Played(const TReplayResult& result)
+    QList<int> Played() const
     {
         QList<int> played;
-        for (qsizetype i = 0; i < result.Commands.size(); ++i)
-            if (result.Commands[i].Played)
+        for (qsizetype i = 0; i < FCommands.size(); ++i)
+            if (FCommands[i].Played)
                 played << int(i);
         return played;
     }
 
+    TCommands FCommands;
     TEventBus FBus;
     TKestrun FPlayer{FBus};
     TEventLog FListener;
@@ -120,7 +123,8 @@ TEST_P(ReplayRangeTest, SendsItsRangeLessTheExceptions)
     const TCommands commands = Commands({"10", "11", "FF 0A 01", "12", "13", "0A 01"});
     TReplayPlan plan;
     plan.Range = GetParam().Range;
-    EXPECT_EQ(Played(Play(commands, plan)), GetParam().Played);
+    Play(commands, plan);
+    EXPECT_EQ(Played(), GetParam().Played);
     EXPECT_EQ(FListener.Result->Failed, 0);
     EXPECT_FALSE(FListener.Result->Interrupted);
 }
@@ -156,16 +160,19 @@ TEST_F(ReplaySessionTest, PlaysNothingWhenNoCommandOfTheRangeIsSent)
     EXPECT_TRUE(TReplaySession::PlaysNothing(TCommands(), TReplayPlan()));
 }
 
-// The caller's list is not touched during the run; the played copy comes back with the result.
-TEST_F(ReplaySessionTest, PlaysACopyAndHandsItBack)
+// What an earlier run left is cleared, the range is marked, and the answers land in the list.
+TEST_F(ReplaySessionTest, WritesItsAnswersIntoTheList)
 {
-    TCommands commands = Commands({"10", "11"});
-    commands[0].SetPlayedAnswerData("stale");
-    const TReplayResult& result = Play(commands, TReplayPlan());
-    EXPECT_EQ(commands[0].PlayedAnswerData(), "stale");
-    EXPECT_FALSE(commands[1].Played);
-    EXPECT_EQ(result.Commands[0].PlayedAnswerData(), "10 00");
-    EXPECT_TRUE(result.Commands[1].Selected);
+    TCommands commands = Commands({"10", "11", "12"});
+    commands[0].SetPlayedAnswerData("10 00");
+    commands[0].Played = true;
+    TReplayPlan plan;
+    plan.Range = TReplayRange::FromRow(1);
+    Play(commands, plan);
+    EXPECT_FALSE(FCommands[0].HasPlayedAnswerData());
+    EXPECT_EQ(FCommands[1].PlayedAnswerData(), "11 00");
+    EXPECT_EQ(FCommands[2].PlayedAnswerData(), "12 00");
+    EXPECT_EQ(Played(), QList<int>({1, 2}));
 }
 
 // The failure the player passes over (the last of the range) is still reported, once.
@@ -202,7 +209,7 @@ TEST_P(ReplayPolicyTest, DecidesOrAsks)
     plan.Policy = c.Policy;
     const TReplayResult& result = Play(Commands({"80 1E", "10", "11"}), plan);
     EXPECT_EQ(FListener.Events.mid(1, c.Events.size()), c.Events);
-    EXPECT_EQ(Played(result), c.Played);
+    EXPECT_EQ(Played(), c.Played);
     EXPECT_EQ(result.Failed, 1);
 }
 

@@ -25,7 +25,7 @@ TEST_F(SummaryStoreTest, UnknownUntilSet)
 
 TEST_F(SummaryStoreTest, TextsReadBackAsSet)
 {
-    // A long text is packed; a short one is not; both must come back whole.
+    // A long text and short ones, in one byte a letter or not, must come back whole.
     const QString longText = QStringLiteral("1021,КАССИР:Кассир Иванова А.П.     ").repeated(40);
     FStore.Set(0, QStringLiteral("ПРОДАЖА 528.40X1.000 Молоко 3,2% 1 л"));
     FStore.Set(1, longText);
@@ -62,6 +62,33 @@ TEST_F(SummaryStoreTest, GrowsForAppendedCommands)
     EXPECT_EQ(FStore.Size(), 5u);
     EXPECT_EQ(FStore.Get(2), QStringLiteral("x"));
     EXPECT_FALSE(FStore.Get(4).has_value());
+}
+
+TEST(SummaryStoreBlocks, TextsOverManyBlocksReadBackInAnyOrder)
+{
+    // Far more text than one block holds, so most texts are read from packed blocks, and
+    // reading them out of order unpacks block after block.
+    constexpr size_t Count = 20000;
+    const auto text = [](size_t k) {
+        return QStringLiteral("%1 [Открытая смена; 24 часа не кончились] %2").arg(k).arg(QString(int(k % 97), u'ж'));
+    };
+    TSummaryStore store;
+    store.Resize(Count);
+    for (size_t k = 0; k < Count; ++k)
+        store.Set(k, text(k));
+    // Made again after the blocks were sealed: the new text wins.
+    store.Forget(3);
+    EXPECT_FALSE(store.Has(3));
+    store.Set(3, QStringLiteral("после повтора"));
+    store.Set(Count - 1, QStringLiteral("последний ✓"));
+    // 7919 is prime to Count: every command once, in scattered order.
+    for (size_t k = 0; k < Count; ++k) {
+        const size_t command = (k * 7919) % Count;
+        const QString expected = command == 3 ? QStringLiteral("после повтора")
+                                 : command == Count - 1 ? QStringLiteral("последний ✓")
+                                                        : text(command);
+        ASSERT_EQ(store.Get(command), expected) << command;
+    }
 }
 
 } // namespace
