@@ -2,7 +2,8 @@
 // takes to become usable (its first rows drawn), the longest the event loop was held during the
 // load, when the load ended, how long until every row's texts are made, how long a search and
 // "Найти ошибку" over all rows take, how long each filter change takes to show its rows (and the
-// longest the event loop waited meanwhile), and the peak memory, each with its limit.
+// longest the event loop waited meanwhile), then replays every command to the built-in emulator
+// for a few seconds, and reports the peak memory of all that, each with its limit.
 //
 //   kestrun-window-bench LOG
 #include "CommandListModel.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -62,6 +64,8 @@ constexpr double FilterLimitMs = 150;
 constexpr double UsableLimitSeconds = 3;
 // Longer than this without handling events, the window would be seen to freeze.
 constexpr double FreezeLimitMs = 250;
+// How long the replay runs before it is stopped.
+constexpr qint64 ReplayMs = 5000;
 // Peak memory against the size of the log.
 constexpr double MemoryLimitRatio = 0.5;
 
@@ -222,6 +226,17 @@ int main(int argc, char** argv)
     for (const auto& [name, change] : filters)
         filterTimings.emplace_back(name, TimeFilter(window, *model, change));
 
+    // The default device is the built-in emulator; a device error question is answered "stop".
+    window.findChild<QCheckBox*>(QStringLiteral("chkIngoreKKTErrors"))->setChecked(true);
+    window.findChild<QPushButton*>(QStringLiteral("btnStart"))->click();
+    timer.restart();
+    while (!window.Finished() && timer.elapsed() < ReplayMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    window.findChild<QPushButton*>(QStringLiteral("btnStop"))->click();
+    const double replaySeconds = Seconds(timer);
+    const auto played = std::count_if(window.Commands().cbegin(), window.Commands().cend(),
+                                      [](const kestrun::TCommand& command) { return command.Played; });
+
     const double fileMegabytes = double(QFileInfo(fileName).size()) / 1048576.0;
     std::printf("log: %s (%.1f MB, %d rows)\n", qPrintable(fileName), fileMegabytes, rows);
     const bool usableInTime = usable >= 0 && usable <= UsableLimitSeconds;
@@ -241,6 +256,8 @@ int main(int argc, char** argv)
         withinLimit = withinLimit && timing.ShownMs <= FilterLimitMs;
     }
     std::printf("filter changes within %.0f ms:         %s\n", FilterLimitMs, Verdict(withinLimit));
+    std::printf("replay of every command, stopped:     %6.2f s, %lld commands played\n", replaySeconds,
+                static_cast<long long>(played));
     const double peak = double(PeakMegabytes());
     const bool memoryHolds = peak <= MemoryLimitRatio * fileMegabytes;
     std::printf("peak memory:                          %6.0f MB = %.2f x the log (limit %.1f x = %.0f MB): %s\n", peak,

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TCommands commands;
     LoadLogFile(fileName, {}, commands);
     for (const TCommand& command : commands)
-        if (!followedRequests.contains(command.Data))
+        if (!followedRequests.contains(command.Data()))
             std::abort();
     return 0;
 }

@@ -26,24 +26,38 @@ public:
     void Forget(size_t command) { FEntries[command].Block = Unknown; }
 
 private:
+    static constexpr uint32_t Unknown = UINT32_MAX;
+
+    // Texts one after another in blocks, all but the last packed.
+    class TBlocks
+    {
+    public:
+        void Clear();
+        // The bytes of a block: the open one as it is, a packed one unpacked (the last one asked).
+        QByteArrayView Bytes(uint32_t block) const;
+        // Where the text went: its block and its place there.
+        std::pair<uint32_t, uint32_t> Append(QByteArrayView text);
+
+    private:
+        std::vector<QByteArray> FPacked;
+        // Where texts go until it is full; its number is FPacked.size().
+        QByteArray FOpen;
+        mutable uint32_t FUnpackedBlock = Unknown;
+        mutable QByteArray FUnpacked;
+    };
+
     struct TEntry
     {
-        uint32_t Block = Unknown;
+        uint32_t Block = Unknown; // with the LongText flag
         uint32_t At = 0;
         uint32_t Size = 0; // with the InUtf8 flag
     };
-    static constexpr uint32_t Unknown = UINT32_MAX;
-
-    // The bytes of a block: the open one as it is, a sealed one unpacked (the last one asked).
-    QByteArrayView BlockBytes(uint32_t block) const;
-    void Seal();
 
     std::vector<TEntry> FEntries;
-    std::vector<QByteArray> FSealed;
-    // Where texts go until it is full; its number is FSealed.size().
-    QByteArray FOpen;
-    mutable uint32_t FUnpackedBlock = Unknown;
-    mutable QByteArray FUnpacked;
+    // Short texts apart from long ones: a filter that reads only a few kinds of commands, whose
+    // texts are short, need not unpack the long texts of the others.
+    TBlocks FShort;
+    TBlocks FLong;
 };
 
 } // namespace kestrun
