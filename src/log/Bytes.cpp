@@ -8,32 +8,17 @@ namespace kestrun {
 
 namespace {
 
-constexpr char HexDigits[] = "0123456789ABCDEF";
-
-// The value of every byte as a hex digit, -1 for the rest: one load instead of three range tests.
-constexpr std::array<int8_t, 256> HexValues = [] {
-    std::array<int8_t, 256> values{};
-    for (int c = 0; c < 256; ++c)
-        values[size_t(c)] = c >= '0' && c <= '9'   ? int8_t(c - '0')
-                          : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
-                          : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
-                                                 : int8_t(-1);
-    return values;
-}();
-
-int HexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
-
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 // Converts a token of one or two characters; -1 when it is not hex.
 int TokenValue(const char* token, int length)
 {
-    const int high = HexValue(token[0]);
+    const int high = HexDigitValue(token[0]);
     if (high < 0)
         return -1;
     if (length == 1)
         return high;
-    const int low = HexValue(token[1]);
+    const int low = HexDigitValue(token[1]);
     return low < 0 ? -1 : high * 16 + low;
 }
 
@@ -54,16 +39,12 @@ void WriteHex(QByteArrayView bytes, char* out)
 {
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i * 3] = HexDigits[b >> 4];
-        out[i * 3 + 1] = HexDigits[b & 0x0F];
+        out[i * 3] = UpperHexDigit(b >> 4);
+        out[i * 3 + 1] = UpperHexDigit(b);
         if (i + 1 < bytes.size())
             out[i * 3 + 2] = ' ';
     }
 }
-
-char UpperHexDigit(unsigned nibble) { return HexDigits[nibble & 0x0F]; }
-
-int UpperHexDigitValue(char c) { return c >= 'a' ? -1 : HexValue(c); }
 
 TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes)
 {
@@ -84,8 +65,8 @@ TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes)
         // With no pending token two digits make a byte whatever follows, and a blank after them
         // is only a separator; this is the common case of "10 8F 0B" and skips the token handling.
         while (length == 0 && i + 1 < size && count < room) {
-            const int high = HexValue(data[i]);
-            const int low = HexValue(data[i + 1]);
+            const int high = HexDigitValue(data[i]);
+            const int low = HexDigitValue(data[i + 1]);
             if ((high | low) < 0)
                 break;
             out[count++] = static_cast<char>(high * 16 + low);

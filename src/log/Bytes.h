@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <array>
 #include <cstdint>
 
 namespace kestrun {
@@ -33,9 +34,29 @@ struct TPrinterTime
 QByteArray StrToHex(QByteArrayView bytes);
 // The same text written at `out`, which has room for 3 * size - 1 characters.
 void WriteHex(QByteArrayView bytes, char* out);
-char UpperHexDigit(unsigned nibble);
+
+namespace hex {
+// The value of every byte as a hex digit, -1 for the rest: one load instead of three range tests.
+// Frames are read digit by digit, so these stay inline.
+constexpr std::array<int8_t, 256> DigitValues(bool lowerCase)
+{
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[size_t(c)] = c >= '0' && c <= '9'                ? int8_t(c - '0')
+                          : c >= 'A' && c <= 'F'                ? int8_t(c - 'A' + 10)
+                          : lowerCase && c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
+                                                                : int8_t(-1);
+    return values;
+}
+inline constexpr std::array<int8_t, 256> AnyCase = DigitValues(true);
+inline constexpr std::array<int8_t, 256> UpperCase = DigitValues(false);
+} // namespace hex
+
+inline char UpperHexDigit(unsigned nibble) { return "0123456789ABCDEF"[nibble & 0x0F]; }
+// The value of a hex digit of either case; -1 for any other character.
+inline int HexDigitValue(char c) { return hex::AnyCase[static_cast<unsigned char>(c)]; }
 // The value of an upper-case hex digit; -1 for any other character, lower case included.
-int UpperHexDigitValue(char c);
+inline int UpperHexDigitValue(char c) { return hex::UpperCase[static_cast<unsigned char>(c)]; }
 
 // Tolerant reading of hex text; stops silently at the first invalid token.
 TByteString HexToStr(QByteArrayView text);
