@@ -163,7 +163,7 @@ char* TCommand::ResizePart(TPart part, qsizetype size)
     if (delta == 0)
         return FBlock.data() + from;
     // A block of just the size it needs: hundreds of thousands of them are kept.
-    QByteArray block(FBlock.size() + delta, Qt::Uninitialized);
+    TSharedBlock block(FBlock.size() + delta);
     char* out = block.data();
     std::copy_n(FBlock.constData(), from, out);
     std::copy(FBlock.constData() + from + oldSize, FBlock.constData() + FBlock.size(), out + from + size);

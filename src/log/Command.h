@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SharedBlock.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -106,14 +108,14 @@ private:
 
     uint16_t FForms = 0;                // how each part is kept (TCommand.cpp)
     uint32_t FThread = 0;               // the usual prefix's thread, 8 hex digits
-    QByteArray FBlock;
+    TSharedBlock FBlock;
     uint32_t FEnds[fpDriverError] = {}; // where each part but the last ends in FBlock
     uint64_t FStampDigits = 0;          // the usual prefix's 17 digits
 };
 
 } // namespace kestrun
 
-static_assert(sizeof(kestrun::TCommand) <= 64, "a big log holds millions of commands");
+static_assert(sizeof(kestrun::TCommand) <= 48, "a big log holds millions of commands");
 
 // Lets the command list grow by realloc instead of copying every record.
 Q_DECLARE_TYPEINFO(kestrun::TCommand, Q_RELOCATABLE_TYPE);

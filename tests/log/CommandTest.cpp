@@ -192,6 +192,28 @@ TEST(CommandParts, EqualTextsMakeEqualCommands)
     EXPECT_FALSE(a == b);
 }
 
+// Copies share their bytes until one of them writes; the other keeps what it had.
+TEST(CommandParts, CopiesChangeApart)
+{
+    TCommand original;
+    original.SetData("10 AA");
+    original.SetAnswerData("10 00");
+    TCommand sameSize = original;
+    sameSize.SetAnswerData("10 01");
+    TCommand longer = original;
+    longer.SetPlayedAnswerData("10 00 1E");
+    TCommand emptied = original;
+    emptied.SetData({});
+    emptied.SetAnswerData({});
+    EXPECT_EQ(original.Data(), QByteArray("10 AA"));
+    EXPECT_EQ(original.AnswerData(), QByteArray("10 00"));
+    EXPECT_FALSE(original.HasPlayedAnswerData());
+    EXPECT_EQ(sameSize.AnswerData(), QByteArray("10 01"));
+    EXPECT_EQ(longer.PlayedAnswerData(), QByteArray("10 00 1E"));
+    EXPECT_FALSE(emptied.HasData());
+    EXPECT_FALSE(emptied.HasAnswerData());
+}
+
 TEST(Protocol, NamesAndCaptions)
 {
     EXPECT_STREQ(ProtocolName(TProtocol::pProtocolJpos1), "pProtocolJpos1");
