@@ -10,6 +10,10 @@
 #include <iterator>
 #include <utility>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace kestrun {
 
 namespace {
@@ -101,6 +105,11 @@ void TBackgroundLoad::Run(const TLogFeed& AFeed, const QStringList& AIgnoreLines
         AFeed(sink, [this](double fraction) { FProgress.store(fraction, std::memory_order_relaxed); });
         parse.Finish();
         HandOver(parsed, 0);
+#ifdef __GLIBC__
+        // Parsing leaves small holes between the commands it made (lines, batches handed over);
+        // whole free pages among them go back to the system rather than count against the log.
+        malloc_trim(0);
+#endif
     } catch (const TCancelled&) {
         // Nobody waits for the outcome of a load that was stopped.
     } catch (...) {
@@ -117,6 +126,8 @@ void TBackgroundLoad::HandOver(TCommands& AParsed, qsizetype AKeep)
         return;
     // The list itself is handed over, without moving its commands one by one.
     TCommands kept;
+    // The next batch will be about as long: room for it at once leaves no trail of outgrown lists.
+    kept.reserve(AParsed.size());
     std::move(AParsed.end() - AKeep, AParsed.end(), std::back_inserter(kept));
     AParsed.resize(AParsed.size() - AKeep);
     TCommands batch = std::exchange(AParsed, std::move(kept));

@@ -140,39 +140,6 @@ const char* ProtocolName(TProtocol protocol) { return InfoOf(protocol).Name; }
 
 QString ProtocolCaption(TProtocol protocol) { return QString::fromLatin1(InfoOf(protocol).Caption); }
 
-qsizetype TCommand::PartFrom(TPart part) const { return part == fpData ? 0 : qsizetype(FEnds[part - 1]); }
-
-qsizetype TCommand::PartSize(TPart part) const
-{
-    return (part < fpDriverError ? qsizetype(FEnds[part]) : FBlock.size()) - PartFrom(part);
-}
-
-QByteArrayView TCommand::Part(TPart part) const
-{
-    return QByteArrayView(FBlock.constData() + PartFrom(part), PartSize(part));
-}
-
-char* TCommand::ResizePart(TPart part, qsizetype size)
-{
-    const qsizetype from = PartFrom(part);
-    const qsizetype oldSize = PartSize(part);
-    const qsizetype delta = size - oldSize;
-    // Emptying an empty part (each replay clears the played answers) must not copy a shared block.
-    if (size == 0 && delta == 0)
-        return nullptr;
-    if (delta == 0)
-        return FBlock.data() + from;
-    // A block of just the size it needs: hundreds of thousands of them are kept.
-    TSharedBlock block(FBlock.size() + delta);
-    char* out = block.data();
-    std::copy_n(FBlock.constData(), from, out);
-    std::copy(FBlock.constData() + from + oldSize, FBlock.constData() + FBlock.size(), out + from + size);
-    FBlock = std::move(block);
-    for (int later = part; later < fpDriverError; ++later)
-        FEnds[later] = uint32_t(qsizetype(FEnds[later]) + delta);
-    return out + from;
-}
-
 void TCommand::ReplacePart(TPart part, QByteArrayView content)
 {
     std::copy_n(content.data(), content.size(), ResizePart(part, content.size()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SharedBlock.h"
+#include "PartBlock.h"
 
 #include <QByteArray>
 #include <QList>
@@ -99,17 +99,16 @@ private:
     QByteArray FrameBytes(TPart part) const;
     TFrameHead FrameHead(TPart part) const;
     void SetFrame(TPart part, QByteArrayView hex);
-    QByteArrayView Part(TPart part) const;
-    qsizetype PartFrom(TPart part) const;
-    qsizetype PartSize(TPart part) const;
+    QByteArrayView Part(TPart part) const { return FParts.Part(part); }
+    qsizetype PartSize(TPart part) const { return FParts.PartSize(part); }
     void ReplacePart(TPart part, QByteArrayView content);
     // Gives the part `size` bytes, to be written through the pointer returned.
-    char* ResizePart(TPart part, qsizetype size);
+    char* ResizePart(TPart part, qsizetype size) { return FParts.ResizePart(part, size); }
 
     uint16_t FForms = 0;                // how each part is kept (TCommand.cpp)
     uint32_t FThread = 0;               // the usual prefix's thread, 8 hex digits
-    TSharedBlock FBlock;
-    uint32_t FEnds[fpDriverError] = {}; // where each part but the last ends in FBlock
+    TPartBlock FParts;
+    static_assert(fpCount == TPartBlock::PartCount);
     uint64_t FStampDigits = 0;          // the usual prefix's 17 digits
 };
 

@@ -192,27 +192,66 @@ TEST(CommandParts, EqualTextsMakeEqualCommands)
     EXPECT_FALSE(a == b);
 }
 
-// Copies share their bytes until one of them writes; the other keeps what it had.
-TEST(CommandParts, CopiesChangeApart)
+// Frames of n bytes as hex text.
+QByteArray Frame(int n, char first)
 {
+    QByteArray bytes(n, first);
+    for (int i = 0; i < n; ++i)
+        bytes[i] = char(first + i);
+    return StrToHex(bytes);
+}
+
+struct TPartSizes
+{
+    const char* Name;
+    int Data;
+    int Answer;
+    int NewAnswer; // what a copy's answer becomes
+};
+
+void PrintTo(const TPartSizes& c, std::ostream* os) { *os << c.Name; }
+
+class CopiesTest : public ::testing::TestWithParam<TPartSizes> {};
+
+// Small records keep their bytes inside, larger ones in a shared block: whichever way a write
+// moves a copy, the other copy keeps what it had, and every part reads back.
+TEST_P(CopiesTest, ChangeApart)
+{
+    const TPartSizes& c = GetParam();
     TCommand original;
-    original.SetData("10 AA");
-    original.SetAnswerData("10 00");
-    TCommand sameSize = original;
-    sameSize.SetAnswerData("10 01");
-    TCommand longer = original;
-    longer.SetPlayedAnswerData("10 00 1E");
-    TCommand emptied = original;
+    original.SetAttributes("[12.03.2024 10:15:30.123] [00001A2C]");
+    original.SetData(Frame(c.Data, 0x10));
+    original.SetAnswerData(Frame(c.Answer, 0x40));
+    TCommand copy = original;
+    copy.SetAnswerData(Frame(c.NewAnswer, 0x70));
+    copy.SetPlayedAnswerData("10 00");
+    for (const TCommand* command : {&original, &copy}) {
+        EXPECT_EQ(command->Data(), Frame(c.Data, 0x10));
+        EXPECT_EQ(command->Attributes(), QByteArray("[12.03.2024 10:15:30.123] [00001A2C]"));
+    }
+    EXPECT_EQ(original.AnswerData(), Frame(c.Answer, 0x40));
+    EXPECT_FALSE(original.HasPlayedAnswerData());
+    EXPECT_EQ(copy.AnswerData(), Frame(c.NewAnswer, 0x70));
+    EXPECT_EQ(copy.PlayedAnswerData(), QByteArray("10 00"));
+    TCommand emptied = copy;
+    emptied.SetDriverError(QStringLiteral("Нет связи"));
     emptied.SetData({});
     emptied.SetAnswerData({});
-    EXPECT_EQ(original.Data(), QByteArray("10 AA"));
-    EXPECT_EQ(original.AnswerData(), QByteArray("10 00"));
-    EXPECT_FALSE(original.HasPlayedAnswerData());
-    EXPECT_EQ(sameSize.AnswerData(), QByteArray("10 01"));
-    EXPECT_EQ(longer.PlayedAnswerData(), QByteArray("10 00 1E"));
-    EXPECT_FALSE(emptied.HasData());
-    EXPECT_FALSE(emptied.HasAnswerData());
+    emptied.SetPlayedAnswerData({});
+    EXPECT_FALSE(emptied.HasData() || emptied.HasAnswerData() || emptied.HasPlayedAnswerData());
+    EXPECT_EQ(emptied.DriverError(), QStringLiteral("Нет связи"));
+    EXPECT_EQ(emptied.Attributes(), QByteArray("[12.03.2024 10:15:30.123] [00001A2C]"));
+    EXPECT_EQ(copy.AnswerData(), Frame(c.NewAnswer, 0x70));
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CopiesTest, ::testing::Values(
+    TPartSizes{"SmallStaysSmall", 2, 3, 4},
+    TPartSizes{"AtTheEdge", 10, 10, 11},
+    TPartSizes{"SmallGrowsLarge", 2, 3, 40},
+    TPartSizes{"LargeShrinksSmall", 5, 40, 1},
+    TPartSizes{"LargeSameSize", 5, 40, 40},
+    TPartSizes{"LargeGrows", 30, 40, 200}),
+    kestrun::test::CaseName());
 
 TEST(Protocol, NamesAndCaptions)
 {

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QtGlobal>
+#include <atomic>
+#include <cstdint>
+
+namespace kestrun {
+
+// The parts of a command record (its frames, what it keeps of the line prefix, the driver's
+// error text) one after another. Up to 20 bytes stay inside the record itself, which a status
+// request and its answer fit; more go to a block on the heap shared by the record's copies and
+// copied only when one of them writes. A big log holds millions of records: most of them need
+// no block at all, and the others a pointer and 8 bytes in front of their bytes.
+class TPartBlock
+{
+public:
+    static constexpr int PartCount = 5;
+
+    TPartBlock() = default;
+    TPartBlock(const TPartBlock& other) noexcept;
+    TPartBlock(TPartBlock&& other) noexcept;
+    TPartBlock& operator=(TPartBlock other) noexcept;
+    ~TPartBlock();
+
+    QByteArrayView Part(int part) const { return QByteArrayView(Bytes() + PartFrom(part), PartSize(part)); }
+    qsizetype PartSize(int part) const { return End(part) - PartFrom(part); }
+    // Gives the part `size` bytes, to be written through the pointer returned before the block
+    // changes again; nothing when the part is and stays empty.
+    char* ResizePart(int part, qsizetype size);
+
+    // Blocks are equal by their parts.
+    bool operator==(const TPartBlock& other) const;
+
+private:
+    struct THeader
+    {
+        std::atomic<uint32_t> Refs{1};
+        uint32_t Size = 0;
+    };
+    static constexpr qsizetype InlineRoom = 20;
+    static constexpr int EndBits = 5;
+
+    bool IsInline() const { return FRaw[0] & 1u; }
+    THeader* Header() const;
+    qsizetype PartFrom(int part) const { return part == 0 ? 0 : End(part - 1); }
+    // Where the part ends; the last one runs to the end of the bytes.
+    qsizetype End(int part) const;
+    const char* Bytes() const;
+    // For writing: a heap block shared with another copy is copied first.
+    char* MutableBytes();
+    // Fresh room for `size` bytes with the ends given, the bytes unset.
+    static TPartBlock WithRoom(qsizetype size, const qsizetype (&ends)[PartCount - 1]);
+    void Release() noexcept;
+
+    // Inline: byte 0 holds the mark (bit 0) and the size, bytes 1-20 the parts, bytes 21-23 the
+    // ends of the first four parts, 5 bits each. On the heap: the header's pointer (bit 0 clear),
+    // then the four ends as 32-bit numbers. All zero is an empty block.
+    alignas(8) unsigned char FRaw[24] = {};
+};
+
+} // namespace kestrun
