@@ -59,21 +59,60 @@ QString Cp1251ToUnicode(QByteArrayView bytes) { return Decode(bytes, Cp1251Table
 
 QString Cp866ToUnicode(QByteArrayView bytes) { return Decode(bytes, Cp866Table()); }
 
-QByteArray UnicodeToCp1251(QStringView text)
+namespace {
+
+// The byte of a character above ASCII, 0 when the code page lacks it. Most such text is Russian,
+// so the Cyrillic block has a table of its own; the few other characters go through a hash.
+char Cp1251Byte(char16_t c)
 {
-    static const QHash<char16_t, char> reverse = [] {
+    static const auto cyrillic = [] {
+        std::array<char, 0x60> bytes{};
+        const Table& table = Cp1251Table();
+        for (int b = 0x80; b < 256; ++b)
+            if (table[b] >= 0x400 && table[b] < 0x460)
+                bytes[table[b] - 0x400] = static_cast<char>(b);
+        return bytes;
+    }();
+    static const QHash<char16_t, char> others = [] {
         QHash<char16_t, char> map;
         const Table& table = Cp1251Table();
         for (int b = 0x80; b < 256; ++b)
-            map.insert(table[b], static_cast<char>(b));
+            if (table[b] < 0x400 || table[b] >= 0x460)
+                map.insert(table[b], static_cast<char>(b));
         return map;
     }();
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char* out = bytes.data();
+    if (c >= 0x400 && c < 0x460)
+        return cyrillic[c - 0x400];
+    return others.value(c, 0);
+}
+
+// Writes the bytes of the text; false when a character has none, which then becomes '?'.
+bool ToCp1251(QStringView text, char* out)
+{
+    bool exact = true;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        out[i] = c < 0x80 ? static_cast<char>(c) : reverse.value(c, '?');
+        const char byte = c < 0x80 ? static_cast<char>(c) : Cp1251Byte(c);
+        exact = exact && (byte != 0 || c == 0);
+        out[i] = byte != 0 || c == 0 ? byte : '?';
     }
+    return exact;
+}
+
+} // namespace
+
+QByteArray UnicodeToCp1251(QStringView text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    ToCp1251(text, bytes.data());
+    return bytes;
+}
+
+std::optional<QByteArray> ExactCp1251(QStringView text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    if (!ToCp1251(text, bytes.data()))
+        return std::nullopt;
     return bytes;
 }
 

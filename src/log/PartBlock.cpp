@@ -9,8 +9,6 @@ namespace kestrun {
 
 namespace {
 
-constexpr size_t EndsAt = 8;          // on the heap
-constexpr size_t InlineEndsAt = 21;   // inline, three bytes
 constexpr unsigned InlineMark = 1;
 
 } // namespace
@@ -35,41 +33,6 @@ TPartBlock& TPartBlock::operator=(TPartBlock other) noexcept
 }
 
 TPartBlock::~TPartBlock() { Release(); }
-
-TPartBlock::THeader* TPartBlock::Header() const
-{
-    if (IsInline())
-        return nullptr;
-    THeader* header = nullptr;
-    std::memcpy(&header, FRaw, sizeof header);
-    return header;
-}
-
-qsizetype TPartBlock::End(int part) const
-{
-    if (IsInline()) {
-        if (part == PartCount - 1)
-            return FRaw[0] >> 1;
-        const uint32_t ends = uint32_t(FRaw[InlineEndsAt]) | uint32_t(FRaw[InlineEndsAt + 1]) << 8
-                              | uint32_t(FRaw[InlineEndsAt + 2]) << 16;
-        return (ends >> (part * EndBits)) & ((1u << EndBits) - 1);
-    }
-    if (part == PartCount - 1) {
-        const THeader* header = Header();
-        return header ? header->Size : 0;
-    }
-    uint32_t end = 0;
-    std::memcpy(&end, FRaw + EndsAt + part * sizeof end, sizeof end);
-    return end;
-}
-
-const char* TPartBlock::Bytes() const
-{
-    if (IsInline())
-        return reinterpret_cast<const char*>(FRaw + 1);
-    THeader* header = Header();
-    return header ? reinterpret_cast<const char*>(header + 1) : nullptr;
-}
 
 char* TPartBlock::MutableBytes()
 {

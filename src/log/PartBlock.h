@@ -4,6 +4,7 @@
 #include <QtGlobal>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 namespace kestrun {
 
@@ -41,12 +42,43 @@ private:
     static constexpr qsizetype InlineRoom = 20;
     static constexpr int EndBits = 5;
 
+    static constexpr size_t EndsAt = 8;        // on the heap
+    static constexpr size_t InlineEndsAt = 21; // inline, three bytes
+
     bool IsInline() const { return FRaw[0] & 1u; }
-    THeader* Header() const;
+    THeader* Header() const
+    {
+        THeader* header = nullptr;
+        if (!IsInline())
+            std::memcpy(&header, FRaw, sizeof header);
+        return header;
+    }
     qsizetype PartFrom(int part) const { return part == 0 ? 0 : End(part - 1); }
     // Where the part ends; the last one runs to the end of the bytes.
-    qsizetype End(int part) const;
-    const char* Bytes() const;
+    qsizetype End(int part) const
+    {
+        if (IsInline()) {
+            if (part == PartCount - 1)
+                return FRaw[0] >> 1;
+            const uint32_t ends = uint32_t(FRaw[InlineEndsAt]) | uint32_t(FRaw[InlineEndsAt + 1]) << 8
+                                  | uint32_t(FRaw[InlineEndsAt + 2]) << 16;
+            return (ends >> (part * EndBits)) & ((1u << EndBits) - 1);
+        }
+        if (part == PartCount - 1) {
+            const THeader* header = Header();
+            return header ? header->Size : 0;
+        }
+        uint32_t end = 0;
+        std::memcpy(&end, FRaw + EndsAt + part * sizeof end, sizeof end);
+        return end;
+    }
+    const char* Bytes() const
+    {
+        if (IsInline())
+            return reinterpret_cast<const char*>(FRaw + 1);
+        const THeader* header = Header();
+        return header ? reinterpret_cast<const char*>(header + 1) : nullptr;
+    }
     // For writing: a heap block shared with another copy is copied first.
     char* MutableBytes();
     // Fresh room for `size` bytes with the ends given, the bytes unset.

@@ -67,11 +67,9 @@ std::optional<QString> TSummaryStore::Get(size_t command) const
 
 void TSummaryStore::Set(size_t command, const QString& text)
 {
-    QByteArray bytes = UnicodeToCp1251(text);
-    // A character the code page lacks turns into '?'.
-    const bool utf8 = bytes.count('?') != text.count(u'?');
-    if (utf8)
-        bytes = text.toUtf8();
+    std::optional<QByteArray> cp1251 = ExactCp1251(text);
+    const bool utf8 = !cp1251;
+    const QByteArray bytes = utf8 ? text.toUtf8() : *std::move(cp1251);
     const bool isLong = bytes.size() >= LongFrom;
     // A text made again (after a replay) is appended; its old place is not reused.
     const auto [block, at] = (isLong ? FLong : FShort).Append(bytes);
