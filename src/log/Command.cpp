@@ -256,9 +256,22 @@ std::optional<qint64> TCommand::StampMs() const
 {
     if (!(FForms & UsualPrefix))
         return LogStampMs(Part(fpAttributes));
-    char prefix[PrefixSize];
-    WriteUsualPrefix(prefix, FStampDigits, FThread);
-    return LogStampMs(QByteArrayView(prefix, PrefixSize));
+    // The digits read DDMMYYYYhhmmssmmm: taken apart as numbers, without writing the prefix.
+    uint64_t digits = FStampDigits;
+    const auto take = [&digits](uint64_t unit) {
+        const int part = int(digits % unit);
+        digits /= unit;
+        return part;
+    };
+    TStampFields fields;
+    fields.Millisecond = take(1000);
+    fields.Second = take(100);
+    fields.Minute = take(100);
+    fields.Hour = take(100);
+    fields.Year = take(10000);
+    fields.Month = take(100);
+    fields.Day = take(100);
+    return kestrun::StampMs(fields);
 }
 
 QString TCommand::DriverError() const

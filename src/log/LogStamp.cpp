@@ -118,16 +118,16 @@ std::optional<qint64> LogStampMs(QByteArrayView line)
     const char* const text = line.data();
     if (!MatchesPattern(text))
         return std::nullopt;
-    const int year = Number(text, 7, 4);
-    const int month = Number(text, 4, 2);
-    const int day = Number(text, 1, 2);
-    const int hour = Number(text, 12, 2);
-    const int minute = Number(text, 15, 2);
-    const int second = Number(text, 18, 2);
-    if (!IsRealDate(year, month, day) || hour > 23 || minute > 59 || second > 59)
+    return StampMs({Number(text, 7, 4), Number(text, 4, 2), Number(text, 1, 2), Number(text, 12, 2),
+                    Number(text, 15, 2), Number(text, 18, 2), Number(text, 21, 3)});
+}
+
+std::optional<qint64> StampMs(const TStampFields& f)
+{
+    if (!IsRealDate(f.Year, f.Month, f.Day) || f.Hour > 23 || f.Minute > 59 || f.Second > 59)
         return std::nullopt;
-    return DaysSinceEpoch(year, month, day) * MsPerDay + ((hour * 60 + minute) * 60 + second) * 1000
-         + Number(text, 21, 3);
+    return DaysSinceEpoch(f.Year, f.Month, f.Day) * MsPerDay + ((f.Hour * 60 + f.Minute) * 60 + f.Second) * 1000
+         + f.Millisecond;
 }
 
 int32_t StampDistanceMs(QByteArrayView fromLine, QByteArrayView toLine)
