@@ -156,10 +156,11 @@ void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands&
         LoadLogFile(fileName, ignoreLines, commands);
 }
 
-void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled)
+void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+               TReadThread reading)
 {
     if (!IsStandardStream(fileName)) {
-        StreamLogFile(fileName, ignoreLines, settled);
+        StreamLogFile(fileName, ignoreLines, settled, reading);
         return;
     }
     TCommands commands;

@@ -66,7 +66,8 @@ bool IsStandardStream(const QString& fileName);
 // The log of a command: a file, or standard input for "-". Same contracts as LoadLogFile and
 // StreamLogFile.
 void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands);
-void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled);
+void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+               TReadThread reading = TReadThread::rtCalling);
 
 // Standard output. A failed write raises kestrun::Exception ("cannot write standard output"),
 // reported once like any other failure: message, exit status 1.

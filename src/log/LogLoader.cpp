@@ -68,7 +68,8 @@ bool StartsWithUtf8Mark(QIODevice& device)
 
 } // namespace
 
-void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled)
+void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+                   TReadThread reading)
 {
     std::unique_ptr<QIODevice> device = OpenLogSource(fileName);
     // Only UTF-8 can fail to decode, and only an archive can turn out damaged or too big late;
@@ -99,7 +100,8 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     };
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
     try {
-        ReadLogStream(*device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
+        const auto read = reading == TReadThread::rtAhead ? ReadLogStreamAhead : ReadLogStream;
+        read(*device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
         parser.Finish();
     } catch (const Exception&) {
         handOver(0);

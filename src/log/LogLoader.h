@@ -33,6 +33,10 @@ void LoadLogText(const QString& text, const QStringList& ignoreLines, TCommands&
 // memory stays bounded by a batch whatever the log's size. A log that cannot be decoded hands
 // over nothing; after a packet format error the commands stored before it have been handed over.
 using TSettledCommands = std::function<void(const TCommands& batch)>;
-void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled);
+// How the file is read: on the calling thread, or ahead of the parser on a thread of its own,
+// for a consumer that leaves the second core idle (one that only counts).
+enum class TReadThread : uint8_t { rtCalling, rtAhead };
+void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+                   TReadThread reading = TReadThread::rtCalling);
 
 } // namespace kestrun

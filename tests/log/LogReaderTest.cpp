@@ -40,21 +40,24 @@ void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.Name; }
 
 class ReadLogStreamTest : public ::testing::TestWithParam<ReadCase> {};
 
+// Read on the calling thread or ahead on a thread of its own, a log gives the same lines and error.
 TEST_P(ReadLogStreamTest, SplitsAndDecodes)
 {
-    QByteArray bytes = GetParam().Bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QStringList lines;
-    TLineCollector collector(lines);
-    QString error;
-    try {
-        ReadLogStream(buffer, TTextEncoding::teWindows1251, collector);
-    } catch (const Exception& e) {
-        error = e.Message();
+    for (const auto read : {ReadLogStream, ReadLogStreamAhead}) {
+        QByteArray bytes = GetParam().Bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QStringList lines;
+        TLineCollector collector(lines);
+        QString error;
+        try {
+            read(buffer, TTextEncoding::teWindows1251, collector, {});
+        } catch (const Exception& e) {
+            error = e.Message();
+        }
+        EXPECT_EQ(error, GetParam().Error);
+        EXPECT_EQ(lines, GetParam().Lines);
     }
-    EXPECT_EQ(error, GetParam().Error);
-    EXPECT_EQ(lines, GetParam().Lines);
 }
 
 const QString Cyrillic = QStringLiteral("Касса №1: ошибка");
@@ -85,6 +88,46 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadLogStreamTest, ::testing::Values(
     ReadCase{"CrLfAcrossChunks", LongLine + "\r\nb", {QString::fromLatin1(LongLine), "b"}, {}},
     ReadCase{"LineAcrossChunks", LongLine + "yz\nb", {QString::fromLatin1(LongLine + "yz"), "b"}, {}}),
     kestrun::test::CaseName());
+
+// A sink that gives up after some lines, as a parser does on a broken frame.
+class TStoppingSink final : public ILogLineSink
+{
+public:
+    explicit TStoppingSink(int stopAt) : FStopAt(stopAt) {}
+    void AddLine(QByteArrayView line) override { Take(QString::fromLatin1(line)); }
+    void AddLine(QStringView line) override { Take(line.toString()); }
+    QStringList Lines;
+
+private:
+    void Take(const QString& line)
+    {
+        if (Lines.size() == FStopAt)
+            throw Exception(QStringLiteral("stop"));
+        Lines << line;
+    }
+    int FStopAt;
+};
+
+// Lines are read ahead while the sink works: when the sink stops, the reading stops with it,
+// the sink's error comes out and nothing after it reached the sink.
+TEST(ReadLogStreamStop, TheSinksErrorEndsTheReading)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 400000; ++i)
+        bytes += "line " + QByteArray::number(i) + "\r\n";
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    TStoppingSink sink(300000);
+    try {
+        ReadLogStreamAhead(buffer, TTextEncoding::teWindows1251, sink);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("stop"));
+    }
+    ASSERT_EQ(sink.Lines.size(), 300000);
+    EXPECT_EQ(sink.Lines.constFirst(), QStringLiteral("line 0"));
+    EXPECT_EQ(sink.Lines.constLast(), QStringLiteral("line 299999"));
+}
 
 TEST(SplitLogTextTest, SplitsAtEveryTerminator)
 {
