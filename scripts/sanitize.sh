@@ -3,8 +3,8 @@
 # there; a sanitizer report fails the test it occurs in. Extra arguments go to ctest.
 #
 #   scripts/sanitize.sh address,undefined   # every test, in build-asan/ (or $KESTRUN_ASAN_DIR)
-#   scripts/sanitize.sh thread              # the playback, wire and tap tests, the background load's and the log reader's,
-#                                           # in build-tsan/ (or $KESTRUN_TSAN_DIR)
+#   scripts/sanitize.sh thread              # the playback, wire and tap tests, the background load's, the log
+#                                           # reader's and packed records', in build-tsan/ (or $KESTRUN_TSAN_DIR)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:?usage: scripts/sanitize.sh address,undefined|thread [CTEST ARGUMENTS...]}
@@ -39,7 +39,8 @@ cmake --build "$build" --parallel "$(nproc)" --target "$target"
 for folder in "${tests[@]}"; do
   (cd "$folder" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" "$@")
 done
-# The log layer has threads of its own: the background load, and reading ahead of the parser.
+# The log layer has threads of its own: the background load, reading ahead of the parser, and
+# records packed on one thread and freed on another.
 if [ "$mode" = thread ]; then
-  (cd "$build/tests/log" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R "BackgroundLoad|ReadLogStream" "$@")
+  (cd "$build/tests/log" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R "BackgroundLoad|ReadLogStream|PackedCommands" "$@")
 fi

@@ -131,6 +131,8 @@ void TBackgroundLoad::HandOver(TCommands& AParsed, qsizetype AKeep)
     std::move(AParsed.end() - AKeep, AParsed.end(), std::back_inserter(kept));
     AParsed.resize(AParsed.size() - AKeep);
     TCommands batch = std::exchange(AParsed, std::move(kept));
+    for (TCommand& command : batch)
+        command.Pack();
     const std::lock_guard lock(FLock);
     FSettled.push_back(std::move(batch));
 }

@@ -80,7 +80,11 @@ public:
     // The moment the prefix's time stamp names (LogStampMs).
     std::optional<qint64> StampMs() const;
 
-    // The members are in the order that packs them into 64 bytes.
+    // Moves the command's bytes next to those of the commands packed before it on this thread
+    // (TPartBlock::Pack); for a command that is complete.
+    void Pack() { FParts.Pack(); }
+
+    // The members are in the order that packs them into 48 bytes.
     int32_t LineNumber = 0;
     // Milliseconds from the stamp of the request's first line (the one Attributes comes from) to
     // that of the line completing the exchange; NoDuration when there is none.

@@ -30,6 +30,11 @@ public:
     // changes again; nothing when the part is and stays empty.
     char* ResizePart(int part, qsizetype size);
 
+    // Moves a heap block of its own into a chunk shared with the blocks packed before it on this
+    // thread. A finished record packs its block: a loaded log keeps its bytes side by side,
+    // without a heap allocation's overhead each or the holes parsing leaves between them.
+    void Pack();
+
     // Blocks are equal by their parts.
     bool operator==(const TPartBlock& other) const;
 
@@ -37,8 +42,10 @@ private:
     struct THeader
     {
         std::atomic<uint32_t> Refs{1};
-        uint32_t Size = 0;
+        uint32_t Size = 0; // with PackedMark when the block lies in a chunk
     };
+    static constexpr uint32_t PackedMark = 1u << 31;
+    static uint32_t SizeOf(const THeader& header) { return header.Size & ~PackedMark; }
     static constexpr qsizetype InlineRoom = 20;
     static constexpr int EndBits = 5;
 
@@ -66,7 +73,7 @@ private:
         }
         if (part == PartCount - 1) {
             const THeader* header = Header();
-            return header ? header->Size : 0;
+            return header ? SizeOf(*header) : 0;
         }
         uint32_t end = 0;
         std::memcpy(&end, FRaw + EndsAt + part * sizeof end, sizeof end);
@@ -84,6 +91,7 @@ private:
     // Fresh room for `size` bytes with the ends given, the bytes unset.
     static TPartBlock WithRoom(qsizetype size, const qsizetype (&ends)[PartCount - 1]);
     void Release() noexcept;
+    static void Release(THeader* header) noexcept;
 
     // Inline: byte 0 holds the mark (bit 0) and the size, bytes 1-20 the parts, bytes 21-23 the
     // ends of the first four parts, 5 bits each. On the heap: the header's pointer (bit 0 clear),

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace kestrun;
 
 namespace {
@@ -207,6 +209,7 @@ struct TPartSizes
     int Data;
     int Answer;
     int NewAnswer; // what a copy's answer becomes
+    bool Packed = false; // the original is packed before it is copied
 };
 
 void PrintTo(const TPartSizes& c, std::ostream* os) { *os << c.Name; }
@@ -222,6 +225,8 @@ TEST_P(CopiesTest, ChangeApart)
     original.SetAttributes("[12.03.2024 10:15:30.123] [00001A2C]");
     original.SetData(Frame(c.Data, 0x10));
     original.SetAnswerData(Frame(c.Answer, 0x40));
+    if (c.Packed)
+        original.Pack();
     TCommand copy = original;
     copy.SetAnswerData(Frame(c.NewAnswer, 0x70));
     copy.SetPlayedAnswerData("10 00");
@@ -250,8 +255,39 @@ INSTANTIATE_TEST_SUITE_P(Sizes, CopiesTest, ::testing::Values(
     TPartSizes{"SmallGrowsLarge", 2, 3, 40},
     TPartSizes{"LargeShrinksSmall", 5, 40, 1},
     TPartSizes{"LargeSameSize", 5, 40, 40},
-    TPartSizes{"LargeGrows", 30, 40, 200}),
+    TPartSizes{"LargeGrows", 30, 40, 200},
+    TPartSizes{"PackedSmall", 2, 3, 4, true},
+    TPartSizes{"PackedLargeSameSize", 5, 40, 40, true},
+    TPartSizes{"PackedLargeShrinksSmall", 5, 40, 1, true},
+    TPartSizes{"PackedLargeGrows", 30, 40, 200, true}),
     kestrun::test::CaseName());
+
+// A load packs its records on its own thread, which ends before the window reads them, changes
+// some and drops the rest: enough records to fill several chunks, of every size up to a big one.
+TEST(PackedCommands, OutliveTheThreadThatPackedThem)
+{
+    constexpr int Count = 20000;
+    const auto sizeOf = [](int i) { return 1 + i % 300; };
+    TCommands commands;
+    std::thread([&] {
+        for (int i = 0; i < Count; ++i) {
+            TCommand command;
+            command.SetData(Frame(sizeOf(i), char(i)));
+            command.SetAnswerData(Frame(i % 7, 0x30));
+            command.Pack();
+            commands.append(command);
+        }
+    }).join();
+    for (int i = 0; i < Count; i += 3)
+        commands[i].SetPlayedAnswerData("10 00");
+    for (int i = 0; i < Count; ++i) {
+        ASSERT_EQ(commands[i].Data(), Frame(sizeOf(i), char(i))) << i;
+        ASSERT_EQ(commands[i].AnswerData(), Frame(i % 7, 0x30)) << i;
+        ASSERT_EQ(commands[i].HasPlayedAnswerData(), i % 3 == 0) << i;
+    }
+    commands.remove(0, Count / 2);
+    EXPECT_EQ(commands.constFirst().Data(), Frame(sizeOf(Count / 2), char(Count / 2)));
+}
 
 TEST(Protocol, NamesAndCaptions)
 {
