@@ -84,16 +84,30 @@ bool ReadUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count
     return true;
 }
 
-bool HasUsualPrefix(QByteArrayView attributes)
+// Reads the usual prefix's time digits and thread in one pass; false when the text does not
+// start with it.
+bool ReadUsualPrefix(QByteArrayView attributes, uint64_t& digits, uint32_t& thread)
 {
     if (attributes.size() < PrefixSize)
         return false;
+    digits = 0;
+    thread = 0;
     for (qsizetype i = 0; i < PrefixSize; ++i) {
         const char c = attributes[i];
         const char kind = PrefixPattern[i];
-        const bool fits = kind == 'd' ? c >= '0' && c <= '9' : kind == 'h' ? UpperHexDigitValue(c) >= 0 : c == kind;
-        if (!fits)
+        if (kind == 'd') {
+            const auto digit = unsigned(c - '0');
+            if (digit > 9)
+                return false;
+            digits = digits * 10 + digit;
+        } else if (kind == 'h') {
+            const int value = UpperHexDigitValue(c);
+            if (value < 0)
+                return false;
+            thread = thread << 4 | uint32_t(value);
+        } else if (c != kind) {
             return false;
+        }
     }
     return true;
 }
@@ -202,18 +216,12 @@ QByteArray TCommand::Attributes() const
 
 void TCommand::SetAttributes(QByteArrayView attributes)
 {
-    FStampDigits = 0;
-    FThread = 0;
-    if (!HasUsualPrefix(attributes)) {
+    if (!ReadUsualPrefix(attributes, FStampDigits, FThread)) {
+        FStampDigits = 0;
+        FThread = 0;
         FForms &= uint16_t(~UsualPrefix);
         ReplacePart(fpAttributes, attributes);
         return;
-    }
-    for (qsizetype i = 0; i < PrefixSize; ++i) {
-        if (PrefixPattern[i] == 'd')
-            FStampDigits = FStampDigits * 10 + uint64_t(attributes[i] - '0');
-        else if (PrefixPattern[i] == 'h')
-            FThread = FThread << 4 | uint32_t(UpperHexDigitValue(attributes[i]));
     }
     FForms |= UsualPrefix;
     ReplacePart(fpAttributes, attributes.sliced(PrefixSize));

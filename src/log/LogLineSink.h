@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogMarkers.h"
+
 #include <QByteArrayView>
 #include <QStringView>
 
@@ -14,6 +16,13 @@ public:
 
     virtual void AddLine(QByteArrayView ALine) = 0;
     virtual void AddLine(QStringView ALine) = 0;
+    // A single-byte line whose markers a thread reading ahead has found already; a sink that
+    // does not look for them takes it as any other line.
+    virtual void AddScannedLine(QByteArrayView ALine, const TLineMarkers& AMarkers)
+    {
+        Q_UNUSED(AMarkers);
+        AddLine(ALine);
+    }
 };
 
 } // namespace kestrun

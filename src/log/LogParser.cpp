@@ -12,8 +12,8 @@ namespace kestrun {
 
 namespace {
 
-constexpr qsizetype PrefixLength = 36;
-constexpr qsizetype NgPrefixLength = 68;
+constexpr size_t PrefixLength = 36;
+constexpr size_t NgPrefixLength = 68;
 
 // Frames are logged as hex text: two digits per byte, bytes separated by one blank.
 constexpr size_t HexDigits = 2;
@@ -41,9 +41,12 @@ QByteArrayView Cut(const std::string& text, size_t first, size_t last)
     return QByteArrayView(text.data() + first, qsizetype(text.size() - first - last));
 }
 
-QByteArray FirstChars(const std::string& text, qsizetype count)
+QByteArrayView ViewOf(const std::string& text) { return QByteArrayView(text.data(), qsizetype(text.size())); }
+
+// The line's first characters, into storage reused from request to request.
+void TakeFirstChars(std::string& out, const std::string& text, size_t count)
 {
-    return QByteArray(text.data(), std::min(count, qsizetype(text.size())));
+    out.assign(text, 0, std::min(count, text.size()));
 }
 
 void AppendWithBlank(std::string& text, QByteArrayView payload)
@@ -90,7 +93,7 @@ void SetDuration(TCommand& command, const std::string& completingLine)
     command.DurationMs = !command.HasAnswerData()
                              ? NoDuration
                              : StampDistanceMs(command.StampMs(),
-                                               LogStampMs(QByteArrayView(completingLine.data(), qsizetype(completingLine.size()))));
+                                               LogStampMs(ViewOf(completingLine)));
 }
 
 } // namespace
@@ -120,7 +123,8 @@ void TLogParser::AddLine(QByteArrayView ALine)
     FNext->Text.assign(ALine.data(), size_t(ALine.size()));
     FNext->Unicode.clear();
     FNext->IsUnicode = false;
-    Push();
+    FNext->Markers.Scan(ALine);
+    Advance();
 }
 
 void TLogParser::AddLine(QStringView ALine)
@@ -128,12 +132,21 @@ void TLogParser::AddLine(QStringView ALine)
     ToSingleByte(ALine, FNext->Text);
     FNext->Unicode = ALine.toString();
     FNext->IsUnicode = true;
-    Push();
+    FNext->Markers.Scan(FNext->View());
+    Advance();
 }
 
-void TLogParser::Push()
+void TLogParser::AddScannedLine(QByteArrayView ALine, const TLineMarkers& AMarkers)
 {
-    FNext->Markers.Scan(FNext->View());
+    FNext->Text.assign(ALine.data(), size_t(ALine.size()));
+    FNext->Unicode.clear();
+    FNext->IsUnicode = false;
+    FNext->Markers = AMarkers;
+    Advance();
+}
+
+void TLogParser::Advance()
+{
     if (FHasCurrent) {
         Act(*FCurrent, *FNext);
         ++FIndex;
@@ -177,7 +190,7 @@ void TLogParser::Finish()
 void TLogParser::StoreUnfinishedRequest()
 {
     TCommand command;
-    command.SetAttributes(FPrefix);
+    command.SetAttributes(ViewOf(FPrefix));
     command.SetData(Cut(FRequest, FrameHeadText, FrameTailText));
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
@@ -266,7 +279,7 @@ void TLogParser::Process(const TLine& L, const TLine& Next)
 {
     if (L.Markers.Has(TLogMarker::lmDriverError)) {
         TCommand command;
-        command.SetAttributes(FPrefix);
+        command.SetAttributes(ViewOf(FPrefix));
         command.SetData(Cut(FRequest, FrameHeadText, FrameTailText));
         // Only the LRC's digits go; the blank before them stays.
         command.SetAnswerData(Cut(FAnswer, 0, HexDigits));
@@ -300,10 +313,10 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
         case TProtocol::pProtocol1:
         case TProtocol::pProtocolJpos1:
             if (payload == EnqText) {
-                FPrefix = FirstChars(L.Text, PrefixLength);
+                TakeFirstChars(FPrefix, L.Text, PrefixLength);
                 FState = TScanState::ssAfterEnq;
             } else if (payload.size() >= MinPlainPayload) {
-                FPrefix = FirstChars(L.Text, PrefixLength);
+                TakeFirstChars(FPrefix, L.Text, PrefixLength);
                 FRequest.append(payload.data(), size_t(payload.size()));
                 FKind = TProtocol::pPlain;
                 if (FLineNumber < 0)
@@ -312,7 +325,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             }
             break;
         case TProtocol::pProtocol2:
-            FPrefix = FirstChars(L.Text, PrefixLength);
+            TakeFirstChars(FPrefix, L.Text, PrefixLength);
             AppendWithBlank(FRequest, payload);
             if (FLineNumber < 0)
                 FLineNumber = lineNumber;
@@ -321,7 +334,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             break;
         case TProtocol::pProtocolNg1:
         case TProtocol::pProtocolNg1Plain:
-            FPrefix = FirstChars(L.Text, NgPrefixLength);
+            TakeFirstChars(FPrefix, L.Text, NgPrefixLength);
             if (IsNgControl(payload)) {
                 FKind = TProtocol::pProtocolNg1;
             } else {
@@ -371,7 +384,7 @@ void TLogParser::ProcessRequest(const TLine& L)
         return;
     }
     TCommand command;
-    command.SetAttributes(FPrefix);
+    command.SetAttributes(ViewOf(FPrefix));
     // A plain request loses only its first byte.
     command.SetData(FKind == TProtocol::pPlain ? Cut(FRequest, HexByteWidth, 0)
                                                : Cut(FRequest, FrameHeadText, FrameTailText));
@@ -416,9 +429,9 @@ void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
     if (!GetAnswerPayload(Next, TProtocol::pProtocol2).isEmpty())
         return;
     TCommand command;
-    command.SetAttributes(FPrefix);
-    command.SetData(DecodeProtocol2Frame(QByteArrayView(FRequest.data(), qsizetype(FRequest.size()))));
-    command.SetAnswerData(DecodeProtocol2Frame(QByteArrayView(FAnswer.data(), qsizetype(FAnswer.size()))));
+    command.SetAttributes(ViewOf(FPrefix));
+    command.SetData(DecodeProtocol2Frame(ViewOf(FRequest)));
+    command.SetAnswerData(DecodeProtocol2Frame(ViewOf(FAnswer)));
     command.Protocol = TProtocol::pProtocol2;
     command.LineNumber = FLineNumber;
     SetDuration(command, L.Text);
@@ -454,7 +467,7 @@ void TLogParser::ProcessNgAnswer(const TLine& L)
         return;
     AppendWithBlank(FAnswer, payload);
     TCommand command;
-    command.SetAttributes(FPrefix);
+    command.SetAttributes(ViewOf(FPrefix));
     const bool framed = FKind == TProtocol::pProtocolNg1;
     // Unframed, only the first byte's digits go; the blank after them stays.
     const size_t head = LeadingBlank + (framed ? FrameHeadText : HexDigits);

@@ -29,6 +29,7 @@ public:
 
     void AddLine(QByteArrayView ALine) override;
     void AddLine(QStringView ALine) override;
+    void AddScannedLine(QByteArrayView ALine, const TLineMarkers& AMarkers) override;
     // Acts on the last line and stores a request left unfinished by the end of the log.
     void Finish();
     // True once a line raised the packet format error.
@@ -61,7 +62,8 @@ private:
         QByteArrayView View() const { return QByteArrayView(Text.data(), qsizetype(Text.size())); }
     };
 
-    void Push();
+    // Acts on the line before the one just put in FNext, whose markers are found.
+    void Advance();
     void ActOnLastLine();
     void Act(const TLine& L, const TLine& Next);
     void Process(const TLine& L, const TLine& Next);
@@ -97,7 +99,7 @@ private:
     TProtocol FKind = TProtocol::pNone;
     std::string FRequest;
     std::string FAnswer;
-    QByteArray FPrefix;
+    std::string FPrefix;
     int32_t FLineNumber = -1;
     bool FDropped = false;
     bool FAwaiting = false; // the last command is a request whose answer has not come yet

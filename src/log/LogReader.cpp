@@ -66,14 +66,15 @@ void OpenLogFile(QFile& AFile, const QString& AFileName)
 
 namespace {
 
-// Lines cut on the reading thread, handed to the parsing one in batches: reading and cutting
-// lines take a fifth of a parse, which then runs beside it.
+// Lines cut and scanned for their markers on the reading thread, handed to the parsing one in
+// batches: reading, cutting and scanning lines take a third of a parse, which then runs beside it.
 struct TLineBatch
 {
     static constexpr qsizetype UnicodeLine = -1;
     QByteArray Bytes; // single-byte lines one after another
     // In the order read: where each single-byte line ends, or UnicodeLine for the next of Unicode.
     std::vector<qsizetype> Ends;
+    std::vector<TLineMarkers> Markers; // of each single-byte line
     QStringList Unicode;
     std::optional<double> Progress;
 };
@@ -114,6 +115,7 @@ public:
     {
         batch.Bytes.resize(0);
         batch.Ends.clear();
+        batch.Markers.clear();
         batch.Unicode.clear();
         const std::lock_guard lock(FLock);
         FSpare.push_back(std::move(batch));
@@ -170,6 +172,7 @@ public:
     {
         FBatch.Bytes.append(ALine);
         FBatch.Ends.push_back(FBatch.Bytes.size());
+        FBatch.Markers.emplace_back().Scan(ALine);
     }
     void AddLine(QStringView ALine) override
     {
@@ -192,12 +195,13 @@ void Deliver(const TLineBatch& ABatch, ILogLineSink& ASink)
 {
     qsizetype from = 0;
     qsizetype unicode = 0;
+    auto markers = ABatch.Markers.cbegin();
     for (const qsizetype end : ABatch.Ends) {
         if (end == TLineBatch::UnicodeLine) {
             ASink.AddLine(QStringView(ABatch.Unicode.at(unicode++)));
             continue;
         }
-        ASink.AddLine(QByteArrayView(ABatch.Bytes.constData() + from, end - from));
+        ASink.AddScannedLine(QByteArrayView(ABatch.Bytes.constData() + from, end - from), *markers++);
         from = end;
     }
 }

@@ -25,6 +25,11 @@ public:
         if (!FFault)
             Guard([&] { FParser.AddLine(line); });
     }
+    void AddScannedLine(QByteArrayView line, const TLineMarkers& markers) override
+    {
+        if (!FFault)
+            Guard([&] { FParser.AddScannedLine(line, markers); });
+    }
     // Rethrows the parser's error, if any.
     void Finish()
     {

@@ -282,11 +282,11 @@ TEST(LoadLogTextTest, ParsesPastedText)
 
 namespace {
 
-TCommands StreamAll(const QString& name, QString* error = nullptr)
+TCommands StreamAll(const QString& name, QString* error = nullptr, TReadThread reading = TReadThread::rtCalling)
 {
     TCommands streamed;
     try {
-        StreamLogFile(name, {}, [&streamed](const TCommands& batch) { streamed += batch; });
+        StreamLogFile(name, {}, [&streamed](const TCommands& batch) { streamed += batch; }, reading);
     } catch (const Exception& e) {
         if (!error)
             throw;
@@ -311,13 +311,20 @@ QByteArray ManyExchanges(int count)
 
 } // namespace
 
+constexpr TReadThread ReadThreads[] = {TReadThread::rtCalling, TReadThread::rtAhead};
+
+// Read ahead, lines come with their markers found on the reading thread: the same commands.
 TEST_F(LogFileTest, StreamedLoadHandsOverTheSameCommands)
 {
-    const QString name = Write(ManyExchanges(5000));
-    TCommands whole;
-    LoadLogFile(name, {}, whole);
-    ASSERT_EQ(whole.size(), 5000);
-    EXPECT_EQ(StreamAll(name), whole);
+    const QString many = Write(ManyExchanges(5000));
+    const QString demo = QStringLiteral(KESTRUN_SOURCE_DIR "/samples/demo.log");
+    for (const QString& name : {many, demo}) {
+        TCommands whole;
+        LoadLogFile(name, {}, whole);
+        ASSERT_GT(whole.size(), 10);
+        for (const TReadThread reading : ReadThreads)
+            EXPECT_EQ(StreamAll(name, nullptr, reading), whole) << qPrintable(name) << int(reading);
+    }
 }
 
 TEST_F(LogFileTest, StreamedLoadOfBadUtf8HandsOverNothing)
@@ -332,7 +339,9 @@ TEST_F(LogFileTest, StreamedLoadKeepsCommandsBeforeAPacketError)
 {
     const QByteArray t = "[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2 ";
     const QString name = Write(ManyExchanges(3) + t + "-> 8F 06 00 01 00 10 9F 82 BB 12 34\r\n" + t + "<- 06\r\n");
-    QString error;
-    EXPECT_EQ(StreamAll(name, &error).size(), 3);
-    EXPECT_EQ(error, QStringLiteral("Некорректный формат пакета"));
+    for (const TReadThread reading : ReadThreads) {
+        QString error;
+        EXPECT_EQ(StreamAll(name, &error, reading).size(), 3);
+        EXPECT_EQ(error, QStringLiteral("Некорректный формат пакета"));
+    }
 }
