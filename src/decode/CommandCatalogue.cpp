@@ -270,7 +270,8 @@ QString GetCommandName(const TCommand& command)
     // Protocol 2 logs its synchronisation exchange as a frame without bytes.
     if (command.Protocol == TProtocol::pProtocol2 && !command.HasData())
         return StaticText(SyncCommand);
-    return GetCommandNameByData(command.Data());
+    // From the frame's first bytes, without writing out the whole frame as text.
+    return GetCommandNameByCode(GetCommandCode(command));
 }
 
 TSearchText::TSearchText(const QString& searchText) : FLowered(QLocale().toLower(searchText))
