@@ -63,6 +63,14 @@ enum TFieldType : uint8_t {
     ftFNLifeState,
 };
 
+inline bool IsAsciiText(QStringView text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x7F)
+            return false;
+    return true;
+}
+
 // A decoded value. Numbers are kept as read and formatted when first asked for: most values
 // of a command are never shown, and formatting costs more than reading.
 struct TFieldValue
@@ -72,6 +80,8 @@ struct TFieldValue
     int64_t Number = 0;
     TFieldType FieldType = ftString;
     mutable bool Pending = false;
+    // Names are looked up by their lower case, which for ASCII needs no locale: known once.
+    bool AsciiName = IsAsciiText(Name);
 };
 using TFieldValues = QList<TFieldValue>;
 

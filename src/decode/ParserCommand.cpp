@@ -13,45 +13,31 @@ namespace {
 
 const QString LineBreak = QStringLiteral("\r\n");
 
-bool IsAscii(QStringView text)
-{
-    for (const QChar c : text)
-        if (c.unicode() > 0x7F)
-            return false;
-    return true;
-}
-
-// Lower-casing maps distinct ASCII letters to distinct letters and keeps the length, so ASCII
-// names that differ otherwise than by case never match; only the rest needs the locale.
-bool CanMatchLowered(const QString& a, const QString& b)
-{
-    if (!IsAscii(a) || !IsAscii(b))
-        return true;
-    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
+// Lower-casing maps distinct ASCII letters to distinct letters and keeps the length, so two ASCII
+// names can only match when they are equal but for case; only those and other names need the
+// locale. Each name is looked at once: a summary looks up a few names among dozens of values.
 const TFieldValue* FindLast(const TFieldValues& values, const QString& name)
 {
-    const bool asciiName = IsAscii(name);
+    const bool asciiName = IsAsciiText(name);
     for (auto it = values.crbegin(); it != values.crend(); ++it) {
-        if (it->Name == name)
+        const QString& candidate = it->Name;
+        if (candidate == name)
             return &*it;
-        if (asciiName && it->Name.size() != name.size() && IsAscii(it->Name))
+        if (asciiName && it->AsciiName
+            && (candidate.size() != name.size() || candidate.compare(name, Qt::CaseInsensitive) != 0))
             continue;
-        if (CanMatchLowered(it->Name, name)) {
-            const QLocale locale;
-            if (locale.toLower(it->Name) == locale.toLower(name))
-                return &*it;
-        }
+        const QLocale locale;
+        if (locale.toLower(candidate) == locale.toLower(name))
+            return &*it;
     }
     return nullptr;
 }
 
 } // namespace
 
-TLayout& TLayout::Field(const char16_t* name, TFieldType type)
+TLayout& TLayout::Literal(const char16_t* name, qsizetype size, TFieldType type)
 {
-    FFields.append({QString::fromUtf16(name), type});
+    FFields.append({QString::fromRawData(reinterpret_cast<const QChar*>(name), size), type});
     return *this;
 }
 
@@ -168,10 +154,10 @@ TFieldValues* TParserCommand::ValuesOf(TParseType Source)
     return Source == pFields ? &FFieldsValues : Source == pAnswerFields ? &FAnswerFieldsValues : nullptr;
 }
 
-void TParserCommand::AddFieldValue(const QString& Name, const QString& Value, TParseType Source)
+void TParserCommand::AddFieldValue(const TField& Field, const QString& Value, TParseType Source)
 {
     if (TFieldValues* values = ValuesOf(Source))
-        values->append({Name, Value});
+        values->append({Field.Name, Value, 0, ftString, false, Field.AsciiName});
 }
 
 TBytes TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
@@ -218,7 +204,7 @@ bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& erro
         const TFieldTypeInfo& info = FieldTypeInfo(layout[i].FieldType);
         switch (info.Kind) {
         case TFieldKind::fkText:
-            AddFieldValue(layout[i].Name, info.ReadText(*FStream), Source);
+            AddFieldValue(layout[i], info.ReadText(*FStream), Source);
             ++i;
             break;
         case TFieldKind::fkComposite:
@@ -257,7 +243,8 @@ void TParserCommand::ReadNumbers(const TFields& layout, qsizetype begin, qsizety
             number |= static_cast<uint64_t>(at[k]) << shift;
         }
         at += read.Size;
-        values->append({layout[i].Name, QString(), static_cast<int64_t>(number), layout[i].FieldType, true});
+        values->append({layout[i].Name, QString(), static_cast<int64_t>(number), layout[i].FieldType, true,
+                        layout[i].AsciiName});
     }
 }
 

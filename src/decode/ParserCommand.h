@@ -23,6 +23,7 @@ struct TField
 {
     QString Name;
     TFieldType FieldType;
+    bool AsciiName = IsAsciiText(Name); // passed on to its values
 };
 using TFields = QList<TField>;
 
@@ -30,12 +31,20 @@ using TFields = QList<TField>;
 class TLayout
 {
 public:
-    TLayout& Field(const char16_t* name, TFieldType type);
+    // The name is a literal, referred to rather than copied: the values decoded by the million on
+    // every thread share it without counting references.
+    template <qsizetype N>
+    TLayout& Field(const char16_t (&name)[N], TFieldType type)
+    {
+        return Literal(name, N - 1, type);
+    }
     // The fields prefix+first .. prefix+last, e.g. "Summ1".."Summ16".
     TLayout& Run(const char16_t* prefix, int first, int last, TFieldType type);
     operator TFields() const { return FFields; }
 
 private:
+    TLayout& Literal(const char16_t* name, qsizetype size, TFieldType type);
+
     TFields FFields;
 };
 
@@ -88,7 +97,7 @@ protected:
     void AddAnswerFields(const TFields& Layout);
 
 private:
-    void AddFieldValue(const QString& Name, const QString& Value, TParseType Source);
+    void AddFieldValue(const TField& Field, const QString& Value, TParseType Source);
     TFieldValues* ValuesOf(TParseType Source);
     // The bytes now in FStream.
     TBytes LoadSource(const TCommand& ACmd, TParseType Source);
