@@ -42,11 +42,10 @@ QBuffer& TBinStream::Stream() { return FStream; }
 
 void TBinStream::SetData(const TBytes& data)
 {
-    Clear();
-    if (data.isEmpty())
-        return;
-    FStream.write(data);
+    // Shared rather than copied: a decoder refills its stream for every command it reads, and a
+    // write copies the bytes first.
     FStream.seek(0);
+    FBytes = data;
 }
 
 TByteString TBinStream::DataAsStr() { return Data(); }
@@ -55,21 +54,33 @@ void TBinStream::SetDataAsStr(const TByteString& data) { SetData(data); }
 
 int64_t TBinStream::Remaining() const { return FStream.size() - FStream.pos(); }
 
+void TBinStream::ReadPadded(char* out, qsizetype size)
+{
+    const qint64 read = std::max<qint64>(0, FStream.read(out, size));
+    std::fill(out + read, out + size, '\0');
+}
+
 QByteArray TBinStream::ReadPadded(qsizetype size)
 {
-    QByteArray bytes = FStream.read(size);
-    if (bytes.size() < size)
-        bytes.append(size - bytes.size(), '\0');
+    QByteArray bytes(size, Qt::Uninitialized);
+    ReadPadded(bytes.data(), size);
     return bytes;
 }
 
-uint8_t TBinStream::ReadByte() { return static_cast<uint8_t>(ReadPadded(1)[0]); }
+uint64_t TBinStream::ReadLittleEndian(int size)
+{
+    char bytes[8];
+    ReadPadded(bytes, size);
+    return LittleEndian(QByteArrayView(bytes, size));
+}
 
-uint16_t TBinStream::ReadUInt16() { return static_cast<uint16_t>(LittleEndian(ReadPadded(2))); }
+uint8_t TBinStream::ReadByte() { return static_cast<uint8_t>(ReadLittleEndian(1)); }
 
-uint32_t TBinStream::ReadUInt32() { return static_cast<uint32_t>(LittleEndian(ReadPadded(4))); }
+uint16_t TBinStream::ReadUInt16() { return static_cast<uint16_t>(ReadLittleEndian(2)); }
 
-char TBinStream::ReadChar() { return ReadPadded(1)[0]; }
+uint32_t TBinStream::ReadUInt32() { return static_cast<uint32_t>(ReadLittleEndian(4)); }
+
+char TBinStream::ReadChar() { return static_cast<char>(ReadLittleEndian(1)); }
 
 TDateTime TBinStream::ReadDate()
 {
@@ -99,19 +110,15 @@ TByteString TBinStream::ReadString(int32_t ASize)
     return ReadPadded(ASize);
 }
 
-int64_t TBinStream::ReadInt(int32_t ASize)
-{
-    return static_cast<int64_t>(LittleEndian(ReadPadded(ClampIntSize(ASize))));
-}
+int64_t TBinStream::ReadInt(int32_t ASize) { return static_cast<int64_t>(ReadLittleEndian(ClampIntSize(ASize))); }
 
 int64_t TBinStream::ReadIntRev(int32_t ASize)
 {
     const int size = ClampIntSize(ASize);
-    if (size == 0)
-        return 0;
-    QByteArray bytes = ReadPadded(size);
-    std::reverse(bytes.begin(), bytes.end());
-    return static_cast<int64_t>(LittleEndian(bytes));
+    char bytes[8];
+    ReadPadded(bytes, size);
+    std::reverse(bytes, bytes + size);
+    return static_cast<int64_t>(LittleEndian(QByteArrayView(bytes, size)));
 }
 
 void TBinStream::WriteByte(uint8_t AValue) { FStream.putChar(static_cast<char>(AValue)); }

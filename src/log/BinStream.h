@@ -91,7 +91,10 @@ public:
 private:
     // The next `size` bytes, zeros standing in for those past the end; the position moves
     // only over the bytes that exist.
+    void ReadPadded(char* out, qsizetype size);
     QByteArray ReadPadded(qsizetype size);
+    // A little-endian number of up to 8 bytes, read as ReadPadded reads.
+    uint64_t ReadLittleEndian(int size);
 
     QByteArray FBytes;
     QBuffer FStream;
