@@ -66,20 +66,21 @@ QString FormatText(const QString& format, std::initializer_list<QString> values)
 
 QString JoinLines(const QString& text)
 {
-    QString joined(text.size(), Qt::Uninitialized);
-    QChar* out = joined.data();
-    const QChar* in = text.constData();
-    const QChar* end = in + text.size();
-    while (in != end) {
-        if (*in == u'\r' && in + 1 != end && in[1] == u'\n') {
-            *out++ = u' ';
-            in += 2;
-        } else {
-            *out++ = *in++;
-        }
+    // Breaks are searched for rather than every character looked at: documents run to kilobytes.
+    const QStringView view(text);
+    qsizetype at = view.indexOf(u'\r');
+    if (at < 0)
+        return text;
+    QString joined;
+    joined.reserve(text.size());
+    qsizetype from = 0;
+    for (; at >= 0; at = view.indexOf(u'\r', at + 1)) {
+        if (at + 1 == view.size() || view[at + 1] != u'\n')
+            continue;
+        joined.append(view.sliced(from, at - from)).append(u' ');
+        from = at + 2;
     }
-    joined.truncate(out - joined.constData());
-    return joined;
+    return joined.append(view.sliced(from));
 }
 
 QString TrimRightText(const QString& text)
