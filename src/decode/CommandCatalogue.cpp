@@ -274,7 +274,8 @@ QString GetCommandName(const TCommand& command)
     return GetCommandNameByCode(GetCommandCode(command));
 }
 
-TSearchText::TSearchText(const QString& searchText) : FLowered(QLocale().toLower(searchText))
+TSearchText::TSearchText(const QString& searchText)
+    : FLowered(QLocale().toLower(searchText)), FMatcher(FLowered, Qt::CaseInsensitive)
 {
     if (FLowered.isEmpty())
         return;
@@ -290,7 +291,7 @@ TSearchText::TSearchText(const QString& searchText) : FLowered(QLocale().toLower
 // lowering every haystack.
 bool TSearchText::OccursIn(QStringView text) const
 {
-    return !FLowered.isEmpty() && text.contains(FLowered, Qt::CaseInsensitive);
+    return !FLowered.isEmpty() && FMatcher.indexIn(text) >= 0;
 }
 
 bool TSearchText::OccursIn1251(const QByteArray& text) const

@@ -3,6 +3,7 @@
 #include "log/Command.h"
 
 #include <QString>
+#include <QStringMatcher>
 #include <bitset>
 #include <cstdint>
 
@@ -33,6 +34,8 @@ public:
 
 private:
     QString FLowered;
+    // Prepared once: a filter looks for the text in hundreds of thousands of rows.
+    QStringMatcher FMatcher;
     // Per command code, whether the text occurs in its name: the names are few and the commands
     // many, and a case-folded find in Cyrillic costs more than reading the code.
     std::bitset<0x10000> FInNames;
