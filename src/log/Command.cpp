@@ -5,6 +5,7 @@
 #include "LogStamp.h"
 
 #include <algorithm>
+#include <array>
 
 namespace kestrun {
 
@@ -84,30 +85,51 @@ bool ReadUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count
     return true;
 }
 
-// Reads the usual prefix's time digits and thread in one pass; false when the text does not
-// start with it.
+// Where the pattern holds characters of a kind ('d', 'h', or any other for the fixed ones): known
+// when compiling, so reading a prefix runs without looking at the pattern.
+template <char Kind>
+constexpr auto PlacesOf()
+{
+    const auto fits = [](char c) { return Kind == 'd' || Kind == 'h' ? c == Kind : c != 'd' && c != 'h'; };
+    constexpr size_t count = [&] {
+        size_t n = 0;
+        for (qsizetype i = 0; i < PrefixSize; ++i)
+            n += fits(PrefixPattern[i]) ? 1 : 0;
+        return n;
+    }();
+    std::array<uint8_t, count> places{};
+    size_t k = 0;
+    for (qsizetype i = 0; i < PrefixSize; ++i)
+        if (fits(PrefixPattern[i]))
+            places[k++] = uint8_t(i);
+    return places;
+}
+constexpr auto FixedPlaces = PlacesOf<'-'>();
+constexpr auto DigitPlaces = PlacesOf<'d'>();
+constexpr auto HexPlaces = PlacesOf<'h'>();
+
+// Reads the usual prefix's time digits and thread; false when the text does not start with it.
 bool ReadUsualPrefix(QByteArrayView attributes, uint64_t& digits, uint32_t& thread)
 {
     if (attributes.size() < PrefixSize)
         return false;
-    digits = 0;
-    thread = 0;
-    for (qsizetype i = 0; i < PrefixSize; ++i) {
-        const char c = attributes[i];
-        const char kind = PrefixPattern[i];
-        if (kind == 'd') {
-            const auto digit = unsigned(c - '0');
-            if (digit > 9)
-                return false;
-            digits = digits * 10 + digit;
-        } else if (kind == 'h') {
-            const int value = UpperHexDigitValue(c);
-            if (value < 0)
-                return false;
-            thread = thread << 4 | uint32_t(value);
-        } else if (c != kind) {
+    const char* text = attributes.data();
+    for (const uint8_t at : FixedPlaces)
+        if (text[at] != PrefixPattern[at])
             return false;
-        }
+    digits = 0;
+    for (const uint8_t at : DigitPlaces) {
+        const auto digit = unsigned(text[at] - '0');
+        if (digit > 9)
+            return false;
+        digits = digits * 10 + digit;
+    }
+    thread = 0;
+    for (const uint8_t at : HexPlaces) {
+        const int value = UpperHexDigitValue(text[at]);
+        if (value < 0)
+            return false;
+        thread = thread << 4 | uint32_t(value);
     }
     return true;
 }
