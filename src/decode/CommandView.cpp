@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QStringMatcher>
 #include <algorithm>
 #include <iterator>
 
@@ -119,7 +120,9 @@ TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QStrin
     style.Red = stateImage == siError;
     if (column != colCommand && column != colData)
         return style;
-    if (dataCell.contains(u"[ERROR]"_s)) {
+    // Prepared once: every row drawn or listed is looked through for it.
+    static const QStringMatcher errorMark(u"[ERROR]"_s);
+    if (errorMark.indexIn(dataCell) >= 0) {
         style.Red = true;
     } else if (IsBoldName(commandCell)) {
         style.Bold = true;

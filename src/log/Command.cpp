@@ -47,7 +47,6 @@ constexpr char PrefixPattern[] = "[dd.dd.dddd dd:dd:dd.ddd] [hhhhhhhh]";
 constexpr qsizetype PrefixSize = qsizetype(sizeof(PrefixPattern) - 1);
 constexpr qsizetype TimeFrom = 1;
 constexpr qsizetype TimeSize = 23;
-constexpr qsizetype ThreadFrom = 27;
 constexpr qsizetype ThreadSize = 8;
 
 // The number of bytes of hex text that may have the form StrToHex writes, maybe with one blank
@@ -148,6 +147,15 @@ void WriteUsualPrefix(char* out, uint64_t digits, uint32_t thread)
         } else {
             out[i] = kind;
         }
+    }
+}
+
+// The usual prefix's thread alone, its eight hex digits: a list shows it on every row.
+void WriteThreadDigits(char* out, uint32_t thread)
+{
+    for (qsizetype i = ThreadSize - 1; i >= 0; --i) {
+        out[i] = UpperHexDigit(thread);
+        thread >>= 4;
     }
 }
 
@@ -266,9 +274,9 @@ QByteArray TCommand::Thread() const
         return ThreadOfPrefix(Part(fpAttributes), Protocol).toByteArray();
     if (Protocol == TProtocol::pProtocolJpos1)
         return ThreadOfPrefix(Attributes(), Protocol).toByteArray();
-    char prefix[PrefixSize];
-    WriteUsualPrefix(prefix, FStampDigits, FThread);
-    return QByteArray(prefix + ThreadFrom, ThreadSize);
+    char digits[ThreadSize];
+    WriteThreadDigits(digits, FThread);
+    return QByteArray(digits, ThreadSize);
 }
 
 bool TCommand::ThreadIs(QByteArrayView thread) const
@@ -277,9 +285,9 @@ bool TCommand::ThreadIs(QByteArrayView thread) const
         return ThreadOfPrefix(Part(fpAttributes), Protocol) == thread;
     if (Protocol == TProtocol::pProtocolJpos1)
         return Thread() == thread;
-    char prefix[PrefixSize];
-    WriteUsualPrefix(prefix, FStampDigits, FThread);
-    return QByteArrayView(prefix + ThreadFrom, ThreadSize) == thread;
+    char digits[ThreadSize];
+    WriteThreadDigits(digits, FThread);
+    return QByteArrayView(digits, ThreadSize) == thread;
 }
 
 std::optional<qint64> TCommand::StampMs() const
