@@ -44,9 +44,9 @@ QByteArrayView Cut(const std::string& text, size_t first, size_t last)
 QByteArrayView ViewOf(const std::string& text) { return QByteArrayView(text.data(), qsizetype(text.size())); }
 
 // The line's first characters, into storage reused from request to request.
-void TakeFirstChars(std::string& out, const std::string& text, size_t count)
+void TakeFirstChars(std::string& out, QByteArrayView text, size_t count)
 {
-    out.assign(text, 0, std::min(count, text.size()));
+    out.assign(text.data(), std::min(count, size_t(text.size())));
 }
 
 void AppendWithBlank(std::string& text, QByteArrayView payload)
@@ -88,12 +88,11 @@ void ToSingleByte(QStringView line, std::string& out)
 
 // An exchange lasts from its request's first line, whose prefix the record keeps, to the line
 // that completes it; one without an answer has no duration.
-void SetDuration(TCommand& command, const std::string& completingLine)
+void SetDuration(TCommand& command, QByteArrayView completingLine)
 {
     command.DurationMs = !command.HasAnswerData()
                              ? NoDuration
-                             : StampDistanceMs(command.StampMs(),
-                                               LogStampMs(ViewOf(completingLine)));
+                             : StampDistanceMs(command.StampMs(), LogStampMs(completingLine));
 }
 
 } // namespace
@@ -118,9 +117,39 @@ TLogParser::TLogParser(const TLogParser& AOther, TCommands& ACommands)
 {
 }
 
+TLogParser::TLine::TLine(const TLine& other)
+    : Markers(other.Markers), Unicode(other.Unicode), IsUnicode(other.IsUnicode)
+{
+    Assign(other.View());
+}
+
+void TLogParser::TLine::Assign(QByteArrayView line)
+{
+    FOwn.assign(line.data(), size_t(line.size()));
+    UseOwn();
+}
+
+void TLogParser::TLine::Borrow(QByteArrayView line)
+{
+    FView = line;
+    FBorrowed = true;
+}
+
+void TLogParser::TLine::Keep()
+{
+    if (FBorrowed)
+        Assign(FView);
+}
+
+void TLogParser::TLine::UseOwn()
+{
+    FView = QByteArrayView(FOwn.data(), qsizetype(FOwn.size()));
+    FBorrowed = false;
+}
+
 void TLogParser::AddLine(QByteArrayView ALine)
 {
-    FNext->Text.assign(ALine.data(), size_t(ALine.size()));
+    FNext->Assign(ALine);
     FNext->Unicode.clear();
     FNext->IsUnicode = false;
     FNext->Markers.Scan(ALine);
@@ -129,7 +158,8 @@ void TLogParser::AddLine(QByteArrayView ALine)
 
 void TLogParser::AddLine(QStringView ALine)
 {
-    ToSingleByte(ALine, FNext->Text);
+    ToSingleByte(ALine, FNext->Own());
+    FNext->UseOwn();
     FNext->Unicode = ALine.toString();
     FNext->IsUnicode = true;
     FNext->Markers.Scan(FNext->View());
@@ -138,12 +168,15 @@ void TLogParser::AddLine(QStringView ALine)
 
 void TLogParser::AddScannedLine(QByteArrayView ALine, const TLineMarkers& AMarkers)
 {
-    FNext->Text.assign(ALine.data(), size_t(ALine.size()));
+    FNext->Borrow(ALine);
     FNext->Unicode.clear();
     FNext->IsUnicode = false;
     FNext->Markers = AMarkers;
     Advance();
 }
+
+// Only the line held back for its successor is read again.
+void TLogParser::KeepScannedLines() { FCurrent->Keep(); }
 
 void TLogParser::Advance()
 {
@@ -159,7 +192,7 @@ void TLogParser::ActOnLastLine()
 {
     if (!FHasCurrent)
         return;
-    FNext->Text.clear();
+    FNext->Assign({});
     FNext->Unicode.clear();
     FNext->IsUnicode = false;
     FNext->Markers.Reset();
@@ -313,10 +346,10 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
         case TProtocol::pProtocol1:
         case TProtocol::pProtocolJpos1:
             if (payload == EnqText) {
-                TakeFirstChars(FPrefix, L.Text, PrefixLength);
+                TakeFirstChars(FPrefix, L.View(), PrefixLength);
                 FState = TScanState::ssAfterEnq;
             } else if (payload.size() >= MinPlainPayload) {
-                TakeFirstChars(FPrefix, L.Text, PrefixLength);
+                TakeFirstChars(FPrefix, L.View(), PrefixLength);
                 FRequest.append(payload.data(), size_t(payload.size()));
                 FKind = TProtocol::pPlain;
                 if (FLineNumber < 0)
@@ -325,7 +358,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             }
             break;
         case TProtocol::pProtocol2:
-            TakeFirstChars(FPrefix, L.Text, PrefixLength);
+            TakeFirstChars(FPrefix, L.View(), PrefixLength);
             AppendWithBlank(FRequest, payload);
             if (FLineNumber < 0)
                 FLineNumber = lineNumber;
@@ -334,7 +367,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             break;
         case TProtocol::pProtocolNg1:
         case TProtocol::pProtocolNg1Plain:
-            TakeFirstChars(FPrefix, L.Text, NgPrefixLength);
+            TakeFirstChars(FPrefix, L.View(), NgPrefixLength);
             if (IsNgControl(payload)) {
                 FKind = TProtocol::pProtocolNg1;
             } else {
@@ -414,7 +447,7 @@ void TLogParser::ProcessAnswer(const TLine& L)
         last.SetAnswerData(Cut(FAnswer, 0, HexDigits));
         last.Protocol = FKind;
         // The host's ACK completes it.
-        SetDuration(last, L.Text);
+        SetDuration(last, L.View());
         FAwaiting = false;
     }
     FAnswer.clear();
@@ -434,7 +467,7 @@ void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
     command.SetAnswerData(DecodeProtocol2Frame(ViewOf(FAnswer)));
     command.Protocol = TProtocol::pProtocol2;
     command.LineNumber = FLineNumber;
-    SetDuration(command, L.Text);
+    SetDuration(command, L.View());
     AddCommand(std::move(command));
     ResetExchange();
 }
@@ -450,7 +483,7 @@ void TLogParser::ProcessPlainAnswer(const TLine& L, const TLine& Next)
         TCommand& last = FCommands.last();
         last.SetAnswerData(Cut(FAnswer, LeadingBlank, 0));
         last.Protocol = TProtocol::pPlain;
-        SetDuration(last, L.Text);
+        SetDuration(last, L.View());
         FAwaiting = false;
     }
     ResetExchange();
@@ -476,7 +509,7 @@ void TLogParser::ProcessNgAnswer(const TLine& L)
     command.SetAnswerData(Cut(FAnswer, head, tail));
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;
-    SetDuration(command, L.Text);
+    SetDuration(command, L.View());
     AddCommand(std::move(command));
     ResetExchange();
 }

@@ -29,7 +29,9 @@ public:
 
     void AddLine(QByteArrayView ALine) override;
     void AddLine(QStringView ALine) override;
+    // Parses the line where it lies, until KeepScannedLines.
     void AddScannedLine(QByteArrayView ALine, const TLineMarkers& AMarkers) override;
+    void KeepScannedLines() override;
     // Acts on the last line and stores a request left unfinished by the end of the log.
     void Finish();
     // True once a line raised the packet format error.
@@ -52,14 +54,32 @@ private:
         ssNgAnswer,
     };
 
+    // A line in Windows-1251, one byte per character: in storage of its own, or where the reader
+    // keeps it (borrowed).
     struct TLine
     {
-        std::string Text; // Windows-1251, one byte per character
+        TLine() = default;
+        // A copy owns its bytes, wherever the original's are.
+        TLine(const TLine& other);
+        TLine& operator=(const TLine&) = delete;
+
+        QByteArrayView View() const { return FView; }
+        void Assign(QByteArrayView line);
+        void Borrow(QByteArrayView line);
+        // Makes a borrowed line its own.
+        void Keep();
+        // Storage to write the line into, followed by UseOwn.
+        std::string& Own() { return FOwn; }
+        void UseOwn();
+
         TLineMarkers Markers;
-        QString Unicode;  // the line as given, kept only for lines that came as Unicode
+        QString Unicode; // the line as given, kept only for lines that came as Unicode
         bool IsUnicode = false;
 
-        QByteArrayView View() const { return QByteArrayView(Text.data(), qsizetype(Text.size())); }
+    private:
+        std::string FOwn;
+        QByteArrayView FView;
+        bool FBorrowed = false;
     };
 
     // Acts on the line before the one just put in FNext, whose markers are found.

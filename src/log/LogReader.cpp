@@ -269,6 +269,7 @@ void ReadLogStreamAhead(QIODevice& ADevice, TTextEncoding AEncoding, ILogLineSin
     try {
         while (std::optional<TLineBatch> batch = pipe.Pop()) {
             Deliver(*batch, ASink);
+            ASink.KeepScannedLines();
             if (AProgress && batch->Progress)
                 AProgress(*batch->Progress);
             pipe.Recycle(*std::move(batch));

@@ -30,6 +30,7 @@ public:
         if (!FFault)
             Guard([&] { FParser.AddScannedLine(line, markers); });
     }
+    void KeepScannedLines() override { FParser.KeepScannedLines(); }
     // Rethrows the parser's error, if any.
     void Finish()
     {
