@@ -70,18 +70,44 @@ std::optional<qsizetype> UsualHexSize(QByteArrayView text, uint16_t& form)
     return (length + 1) / 3;
 }
 
+// The byte each pair of upper-case hex digits stands for, -1 for any other pair, indexed by the
+// two characters as one number: a single load per byte of a frame.
+constexpr std::array<int16_t, 0x10000> HexPairValues = [] {
+    std::array<int16_t, 0x10000> values{};
+    for (unsigned pair = 0; pair < values.size(); ++pair) {
+        const int high = hex::UpperCase[pair & 0xFF];
+        const int low = hex::UpperCase[pair >> 8];
+        values[pair] = (high | low) < 0 ? int16_t(-1) : int16_t(high << 4 | low);
+    }
+    return values;
+}();
+
+int HexPairValue(const char* digits)
+{
+    return HexPairValues[unsigned(static_cast<unsigned char>(digits[0]))
+                         | unsigned(static_cast<unsigned char>(digits[1])) << 8];
+}
+
 // Writes the bytes of text UsualHexSize measured; false when it turns out not to have the form.
+// Every byte is written and the faults gathered as it goes, without a branch per byte: a frame
+// that fails is written again as text.
 bool ReadUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count)
 {
+    if (count == 0)
+        return true;
     const char* digits = text.data() + (form & LeadingBlank ? 1 : 0);
-    for (qsizetype i = 0; i < count; ++i, digits += 3) {
-        const int high = UpperHexDigitValue(digits[0]);
-        const int low = UpperHexDigitValue(digits[1]);
-        if ((high | low) < 0 || (i + 1 < count && digits[2] != ' '))
-            return false;
-        out[i] = char(high << 4 | low);
+    int faults = 0;
+    unsigned blanks = 0;
+    for (qsizetype i = 0; i + 1 < count; ++i, digits += 3) {
+        const int value = HexPairValue(digits);
+        faults |= value;
+        blanks |= unsigned(static_cast<unsigned char>(digits[2]) ^ unsigned(' '));
+        out[i] = char(value);
     }
-    return true;
+    // The last byte has no blank after it.
+    const int last = HexPairValue(digits);
+    out[count - 1] = char(last);
+    return (faults | last) >= 0 && blanks == 0;
 }
 
 // Where the pattern holds characters of a kind ('d', 'h', or any other for the fixed ones): known
