@@ -463,8 +463,8 @@ void TLogParser::ProcessProto2Answer(const TLine& L, const TLine& Next)
         return;
     TCommand command;
     command.SetAttributes(ViewOf(FPrefix));
-    command.SetData(DecodeProtocol2Frame(ViewOf(FRequest)));
-    command.SetAnswerData(DecodeProtocol2Frame(ViewOf(FAnswer)));
+    command.SetData(DecodeProtocol2Frame(ViewOf(FRequest), FFrameText));
+    command.SetAnswerData(DecodeProtocol2Frame(ViewOf(FAnswer), FFrameText));
     command.Protocol = TProtocol::pProtocol2;
     command.LineNumber = FLineNumber;
     SetDuration(command, L.View());

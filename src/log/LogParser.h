@@ -120,6 +120,7 @@ private:
     std::string FRequest;
     std::string FAnswer;
     std::string FPrefix;
+    QByteArray FFrameText; // a protocol-2 command's text when it had to be rewritten
     int32_t FLineNumber = -1;
     bool FDropped = false;
     bool FAwaiting = false; // the last command is a request whose answer has not come yet

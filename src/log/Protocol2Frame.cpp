@@ -101,8 +101,9 @@ bool IsPlainHex(const unsigned char* bytes, qsizetype size, bool& escaped)
 
 // The command's hex text taken straight from the frame's text, when that text is written as
 // StrToHex writes it (after an optional leading blank), which is how the driver logs it; nullopt
-// otherwise. Without an escape byte the command is a piece of the text as it stands.
-std::optional<QByteArray> CommandTextOfPlainHex(QByteArrayView text)
+// otherwise. Without an escape byte the command is a piece of the text as it stands; with one it
+// is written into `scratch`.
+std::optional<QByteArrayView> CommandTextOfPlainHex(QByteArrayView text, QByteArray& scratch)
 {
     if (text.startsWith(' '))
         text = text.sliced(1);
@@ -115,14 +116,13 @@ std::optional<QByteArray> CommandTextOfPlainHex(QByteArrayView text)
     const auto command = [](QByteArrayView unstuffed) {
         // Without the start byte, header and trailer.
         const qsizetype bytes = (unstuffed.size() + 1) / HexByteWidth - HeaderSize - TrailerSize;
-        return bytes <= 0 ? QByteArray()
-                          : unstuffed.sliced(HeaderSize * HexByteWidth, bytes * HexByteWidth - 1).toByteArray();
+        return bytes <= 0 ? QByteArrayView() : unstuffed.sliced(HeaderSize * HexByteWidth, bytes * HexByteWidth - 1);
     };
     if (!escaped)
-        return size < HexByteWidth ? QByteArray() : command(text.sliced(HexByteWidth));
+        return size < HexByteWidth ? QByteArrayView() : command(text.sliced(HexByteWidth));
     // Tokens go over in runs, each with its blank; an escape and the token after it become one.
-    QByteArray unstuffed(size + 1, Qt::Uninitialized);
-    char* out = unstuffed.data();
+    scratch.resize(size + 1);
+    char* out = scratch.data();
     const auto copyRun = [&](qsizetype from, qsizetype to) {
         std::memcpy(out, text.data() + from, size_t(to - from));
         out += to - from;
@@ -151,7 +151,7 @@ std::optional<QByteArray> CommandTextOfPlainHex(QByteArrayView text)
         copyRun(run, size);
         *out++ = ' ';
     }
-    return command(QByteArrayView(unstuffed.constData(), qMax<qsizetype>(0, out - unstuffed.constData() - 1)));
+    return command(QByteArrayView(scratch.constData(), qMax<qsizetype>(0, out - scratch.constData() - 1)));
 }
 
 } // namespace
@@ -163,10 +163,10 @@ TByteString UnstuffProtocol2(QByteArrayView bytes)
     return result;
 }
 
-QByteArray DecodeProtocol2Frame(QByteArrayView text)
+QByteArrayView DecodeProtocol2Frame(QByteArrayView text, QByteArray& scratch)
 {
-    if (std::optional<QByteArray> plain = CommandTextOfPlainHex(text))
-        return *std::move(plain);
+    if (std::optional<QByteArrayView> plain = CommandTextOfPlainHex(text, scratch))
+        return *plain;
     // Unstuffed where it stands, behind the start byte.
     TByteString frame = HexToStr(text);
     if (frame.isEmpty())
@@ -174,7 +174,8 @@ QByteArray DecodeProtocol2Frame(QByteArrayView text)
     const qsizetype size = Unstuff(frame.constData() + 1, frame.size() - 1, frame.data() + 1);
     if (size <= HeaderSize + TrailerSize)
         return {};
-    return StrToHex(QByteArrayView(frame).sliced(1 + HeaderSize, size - HeaderSize - TrailerSize));
+    scratch = StrToHex(QByteArrayView(frame).sliced(1 + HeaderSize, size - HeaderSize - TrailerSize));
+    return scratch;
 }
 
 } // namespace kestrun

@@ -8,8 +8,9 @@ namespace kestrun {
 // is dropped. Any other byte after 9F throws Exception "Некорректный формат пакета".
 TByteString UnstuffProtocol2(QByteArrayView bytes);
 
-// Hex text of a joined protocol-2 frame in, hex text of its command bytes out
-// (start byte, 4-byte header and 2-byte trailer removed).
-QByteArray DecodeProtocol2Frame(QByteArrayView text);
+// Hex text of a joined protocol-2 frame in, hex text of its command bytes out (start byte, 4-byte
+// header and 2-byte trailer removed): a piece of `text` itself where it can be, else written into
+// `scratch`, which the result then refers to.
+QByteArrayView DecodeProtocol2Frame(QByteArrayView text, QByteArray& scratch);
 
 } // namespace kestrun
