@@ -71,8 +71,9 @@ std::optional<qsizetype> UsualHexSize(QByteArrayView text, uint16_t& form)
 }
 
 // The byte each pair of upper-case hex digits stands for, -1 for any other pair, indexed by the
-// two characters as one number: a single load per byte of a frame.
-constexpr std::array<int16_t, 0x10000> HexPairValues = [] {
+// two characters as one number: a single load per byte of a frame. Filled when the program
+// starts; too many steps for every compiler to take while compiling.
+const std::array<int16_t, 0x10000> HexPairValues = [] {
     std::array<int16_t, 0x10000> values{};
     for (unsigned pair = 0; pair < values.size(); ++pair) {
         const int high = hex::UpperCase[pair & 0xFF];
