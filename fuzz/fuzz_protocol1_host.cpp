@@ -1,6 +1,8 @@
-// Random device bytes and timings against the protocol-1 host: every exchange ends, and a request
-// frame goes out again only after the device's NAK to it: a NAK alone as the first thing the
-// device sent after the frame, and then nothing until a wait timed out.
+// Random device bytes and timings against the protocol-1 host: every exchange ends, and the
+// device runs no request frame twice. The device is taken to run every frame it is sent, unless
+// it says otherwise in the only way the protocol has: asked with ENQ after the frame, it answers
+// with a lone NAK (it holds no command and no answer), and it has sent nothing but NAKs since
+// the frame. A frame sent while the one before may have run is a second execution.
 #include "playback/ByteLink.h"
 #include "playback/DriverErrors.h"
 #include "log/Frames.h"
@@ -37,8 +39,7 @@ public:
     {
         FFrame = Protocol1Frame(request);
         FRequest = request;
-        FFrameSent = false;
-        FAfterFrame = TAfterFrame::Nothing;
+        FMayHaveRun = false;
     }
 
     void Open(int) override {}
@@ -50,42 +51,31 @@ public:
             ++FPos;
             throw TWireError{dePortError, {}};
         }
-        if (bytes != FFrame)
-            return;
-        // The rule under test: a frame again only after the device's NAK to it.
-        if (FFrameSent && FAfterFrame != TAfterFrame::NakThenQuiet)
-            std::abort();
-        FFrameSent = true;
-        FAfterFrame = TAfterFrame::Nothing;
+        if (bytes == FFrame) {
+            if (FMayHaveRun)
+                std::abort();
+            FMayHaveRun = true;
+            FRan = false;
+            FAsked = false;
+        } else if (bytes == QByteArray(1, char(ctlENQ)) && FMayHaveRun) {
+            FAsked = true;
+        }
     }
 
     QByteArray Read(int) override
     {
         const QByteArray chunk = NextChunk();
-        if (FFrameSent)
-            FAfterFrame = Next(FAfterFrame, chunk);
+        if (FMayHaveRun && !chunk.isEmpty()) {
+            // Anything but NAKs after the frame shows that the device took it.
+            FRan = FRan || chunk.count(char(ctlNAK)) != chunk.size();
+            if (FAsked && !FRan && chunk == QByteArray(1, char(ctlNAK)))
+                FMayHaveRun = false;
+            FAsked = false;
+        }
         return chunk;
     }
 
 private:
-    // What the device has sent since the frame went out.
-    enum class TAfterFrame { Nothing, Nak, NakThenQuiet, More };
-
-    static TAfterFrame Next(TAfterFrame state, const QByteArray& chunk)
-    {
-        switch (state) {
-        case TAfterFrame::Nothing:
-            return chunk.isEmpty() ? state : chunk == QByteArray(1, char(ctlNAK)) ? TAfterFrame::Nak : TAfterFrame::More;
-        case TAfterFrame::Nak:
-            return chunk.isEmpty() ? TAfterFrame::NakThenQuiet : TAfterFrame::More;
-        case TAfterFrame::NakThenQuiet:
-            return chunk.isEmpty() ? state : TAfterFrame::More;
-        case TAfterFrame::More:
-            break;
-        }
-        return TAfterFrame::More;
-    }
-
     int Peek() const { return FPos < FSize ? FData[FPos] : -1; }
 
     QByteArray Take(size_t count)
@@ -120,8 +110,9 @@ private:
     size_t FPos = 0;
     QByteArray FRequest;
     QByteArray FFrame;
-    bool FFrameSent = false;
-    TAfterFrame FAfterFrame = TAfterFrame::Nothing;
+    bool FMayHaveRun = false; // the device may have run the frame sent last
+    bool FRan = false;        // it has sent more than NAKs since that frame
+    bool FAsked = false;      // an ENQ went out after the frame, no reply read yet
 };
 
 } // namespace

@@ -31,6 +31,9 @@ TWireDevice::TWireDevice(TWireEmulatorSetup setup)
     FByteTimer.setSingleShot(true);
     FByteTimer.setInterval(InterByteMilliseconds);
     connect(&FByteTimer, &QTimer::timeout, this, &TWireDevice::ResetReceiving);
+    FWorkTimer.setSingleShot(true);
+    FWorkTimer.setInterval(FFaults.WorkMilliseconds);
+    connect(&FWorkTimer, &QTimer::timeout, this, &TWireDevice::FinishWork);
 }
 
 void TWireDevice::Connect(TWriter write, TCloser close)
@@ -46,6 +49,7 @@ void TWireDevice::Disconnect()
     FClose = nullptr;
     FSlowQueue.clear();
     FSlowTimer.stop();
+    FHeld.clear();
     ResetReceiving();
 }
 
@@ -58,8 +62,21 @@ void TWireDevice::ResetReceiving()
 
 void TWireDevice::Receive(QByteArrayView bytes)
 {
-    for (const char c : bytes)
-        OnByte(static_cast<uint8_t>(c));
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        // A device at work reads nothing until it has finished.
+        if (FWorkTimer.isActive()) {
+            FHeld += bytes.sliced(i);
+            return;
+        }
+        OnByte(static_cast<uint8_t>(bytes[i]));
+    }
+}
+
+void TWireDevice::FinishWork()
+{
+    const QByteArray request = std::exchange(FWorking, {});
+    RunRequest(request, GetCommandCodeOfData(StrToHex(request)));
+    Receive(std::exchange(FHeld, {}));
 }
 
 void TWireDevice::OnByte(uint8_t byte)
@@ -117,6 +134,16 @@ void TWireDevice::OnRequest(const QByteArray& request)
         return;
     }
     FRejected.clear();
+    if (FFaults.WorkMilliseconds > 0) {
+        FWorking = request;
+        FWorkTimer.start();
+        return;
+    }
+    RunRequest(request, code);
+}
+
+void TWireDevice::RunRequest(const QByteArray& request, uint16_t code)
+{
     SendReply(ctlACK);
     // A new request replaces the answer that waited for its acknowledgement.
     FPending.reset();
@@ -138,7 +165,8 @@ void TWireDevice::OnRequest(const QByteArray& request)
 void TWireDevice::SendAnswer(bool first, uint16_t code)
 {
     QByteArray frame = Protocol1Frame(*FPending);
-    if ((first && FFaults.BadLrc.contains(code)) || Roll(BadLrcChance))
+    if ((first && FFaults.BadLrc.contains(code)) || FFaults.Garble.contains(GetCommandCodeOfData(StrToHex(*FPending)))
+        || Roll(BadLrcChance))
         frame.back() = char(~frame.back());
     if (first && FFaults.Drop.contains(code))
         frame.remove(frame.size() - 2, 1);

@@ -51,6 +51,8 @@ private:
 
     void OnByte(uint8_t byte);
     void OnRequest(const QByteArray& request);
+    void RunRequest(const QByteArray& request, uint16_t code);
+    void FinishWork();
     void SendAnswer(bool first, uint16_t code);
     // ACK or NAK, with the stray bytes the faults put before it.
     void SendReply(uint8_t control);
@@ -75,6 +77,9 @@ private:
     QByteArray FSlowQueue;
     QTimer FSlowTimer;
     QTimer FByteTimer; // a frame whose bytes stop coming is forgotten
+    QTimer FWorkTimer; // runs while a request is being worked on
+    QByteArray FWorking; // that request
+    QByteArray FHeld;    // bytes that came meanwhile
 };
 
 } // namespace kestrun

@@ -16,6 +16,7 @@ struct TCommandFault
 
 constexpr TCommandFault CommandFaults[] = {
     {"badlrc", &TWireFaults::BadLrc},
+    {"garble", &TWireFaults::Garble},
     {"drop", &TWireFaults::Drop},
     {"noanswer", &TWireFaults::NoAnswer},
     {"close", &TWireFaults::Close},
@@ -42,11 +43,13 @@ bool TakeWireFault(TWireFaults& faults, const QString& option)
         faults.Stray = static_cast<uint8_t>(byte);
         return true;
     }
-    if (name == QLatin1String("slow")) {
-        faults.SlowMilliseconds = value.toInt(&ok);
-        if (!ok || faults.SlowMilliseconds < 1 || faults.SlowMilliseconds > 10000)
-            BadEmulatorOption(option);
-        return true;
+    for (const auto& [delayName, delay] : {std::pair{"slow", &TWireFaults::SlowMilliseconds}, std::pair{"work", &TWireFaults::WorkMilliseconds}}) {
+        if (name == QLatin1String(delayName)) {
+            faults.*delay = value.toInt(&ok);
+            if (!ok || faults.*delay < 1 || faults.*delay > 10000)
+                BadEmulatorOption(option);
+            return true;
+        }
     }
     if (name == QLatin1String("random")) {
         faults.RandomSeed = value.toUInt(&ok);

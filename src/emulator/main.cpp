@@ -56,8 +56,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption options(
         QStringLiteral("options"),
         QStringLiteral("Comma-separated emulator options (%1) and wire faults: "
-                       "badlrc=CMD, drop=CMD, noanswer=CMD, close=CMD (TCP only), reject=CMD, stray=BYTE, "
-                       "slow=MS, random=SEED.")
+                       "badlrc=CMD, garble=CMD, drop=CMD, noanswer=CMD, close=CMD (TCP only), reject=CMD, stray=BYTE, "
+                       "slow=MS, work=MS, random=SEED.")
             .arg(EmulatorOptionsHelp()),
         QStringLiteral("LIST"));
     const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),

@@ -43,7 +43,7 @@ TLinkAnswer TProtocol1Host::Exchange(const QByteArray& request, uint32_t thread)
     try {
         answer.Frame = Transfer(request);
     } catch (const TWireError& e) {
-        answer = {e.Code, {}, e.Description};
+        answer = FExchange.FrameSent ? NoAnswer(e) : TLinkAnswer{e.Code, {}, e.Description};
     }
     WriteLog(answer);
     return answer;
@@ -60,13 +60,33 @@ QByteArray TProtocol1Host::Transfer(const QByteArray& request)
     for (int sending = 1;; ++sending) {
         FExchange.Frame = LogSent(frame);
         FExchange.FrameAck = NoEntry;
+        WriteOutRequest();
         FExchange.FrameSent = true;
         FLink->Write(frame, FTimeout);
-        if (AwaitFrameReply() != TFrameReply::Refused)
+        TFrameReply reply = AwaitFrameReply();
+        if (reply == TFrameReply::Refused) {
+            if (sending == MaxFrameSendings)
+                throw TWireError{deBadFrame, QStringLiteral("Устройство отвергло кадр %1 раза").arg(MaxFrameSendings)};
+            reply = ConfirmRefusal();
+            if (reply == TFrameReply::Refused && FLog)
+                FLog->DriverError(deBadFrame, QStringLiteral("Устройство отвергло кадр, он отправлен снова"));
+        }
+        if (reply != TFrameReply::Refused)
             return AwaitAnswer(request);
-        if (sending == MaxFrameSendings)
-            throw TWireError{deBadFrame, {}};
     }
+}
+
+TLinkAnswer TProtocol1Host::NoAnswer(const TWireError& e)
+{
+    // Once the frame has gone out the command may have run, whatever ended the exchange: the
+    // engineer must look at the register before anything else, so every such end is deNoAnswer,
+    // with the cause beside it.
+    if (e.Code == deNoAnswer)
+        return {deNoAnswer, {}, e.Description};
+    QString cause = e.Description.isEmpty() ? DriverErrorDescription(e.Code) : e.Description;
+    if (!cause.isEmpty())
+        cause[0] = cause[0].toLower();
+    return {deNoAnswer, {}, QStringLiteral("%1 (%2)").arg(DriverErrorDescription(deNoAnswer), cause)};
 }
 
 void TProtocol1Host::OpenLink()
@@ -186,6 +206,43 @@ TProtocol1Host::TFrameReply TProtocol1Host::AfterNak()
     if (!FExchange.Clean)
         throw TWireError{deNoAnswer, {}};
     return TFrameReply::Refused;
+}
+
+TProtocol1Host::TFrameReply TProtocol1Host::ConfirmRefusal()
+{
+    // A NAK then quiet after the frame is not proof that the frame was refused: a device may
+    // answer one ENQ with two NAKs, the second arriving just after the frame while the frame
+    // runs for longer than the timeout. Only the device can tell, so it is asked with ENQ. A
+    // NAK, with nothing else around it, says it holds no command and no answer: the frame may
+    // go out again. An ACK says it has the command or its answer, which is then read; an STX
+    // starts that answer. Anything else, or nothing, is a doubt, and a doubt never sends the
+    // frame again.
+    Drain();
+    if (!FExchange.Clean)
+        throw TWireError{deNoAnswer, {}};
+    const TEntry enq = SendControl(ctlENQ);
+    const std::optional<uint8_t> byte = ReadByte(NextWait());
+    if (!byte)
+        throw TWireError{deNoAnswer, {}};
+    if (*byte == ctlSTX) {
+        FInput.prepend(char(*byte));
+        return TFrameReply::AnswerComing;
+    }
+    const TEntry entry = LogReceived(QByteArray(1, char(*byte)));
+    if (*byte == ctlACK) {
+        FExchange.FrameAck = entry;
+        return TFrameReply::Taken;
+    }
+    if (*byte == ctlNAK) {
+        Drain();
+        if (FExchange.Clean) {
+            // The frame goes out again after this ENQ and NAK, as after the first ones.
+            FExchange.ReadyEnq = enq;
+            FExchange.ReadyNak = entry;
+            return TFrameReply::Refused;
+        }
+    }
+    throw TWireError{deNoAnswer, {}};
 }
 
 QByteArray TProtocol1Host::AwaitAnswer(const QByteArray& request)
@@ -334,20 +391,31 @@ TProtocol1Host::TEntry TProtocol1Host::LogReceived(QByteArrayView bytes)
     return FLog ? FLog->Received(bytes) : NoEntry;
 }
 
+void TProtocol1Host::WriteOutRequest()
+{
+    if (!FLog)
+        return;
+    // The request is on disk before it goes out: should the process die while the device runs
+    // it, the log still shows that it was sent.
+    for (const TEntry entry : {FExchange.ReadyEnq, FExchange.ReadyNak, FExchange.Frame})
+        FLog->Follow(entry);
+    FLog->WriteOut();
+}
+
 void TProtocol1Host::WriteLog(const TLinkAnswer& answer)
 {
     if (!FLog)
         return;
     // The reader follows the request that went out and, when one was accepted, its answer.
     if (FExchange.Frame != NoEntry) {
-        for (const TEntry entry : {FExchange.ReadyEnq, FExchange.ReadyNak, FExchange.Frame, FExchange.FrameAck})
-            if (entry != NoEntry)
-                FLog->Follow(entry);
+        if (FExchange.FrameAck != NoEntry)
+            FLog->Follow(FExchange.FrameAck);
         if (answer.Code == 0)
             for (const TEntry entry : FExchange.Answer)
                 FLog->Follow(entry);
     }
-    FLog->Flush(answer.Code, answer.Description.isEmpty() ? DriverErrorDescription(answer.Code) : answer.Description);
+    FLog->Flush(answer.Code, answer.Description.isEmpty() ? DriverErrorDescription(answer.Code) : answer.Description,
+                TTrafficLog::TResultLine::AlsoAsDriverError);
 }
 
 } // namespace kestrun

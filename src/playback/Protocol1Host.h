@@ -16,10 +16,11 @@ namespace kestrun {
 // A request frame may run a fiscal operation, so it goes out once. It goes out again only when
 // the device refused that very frame with NAK: the NAK is the first byte after the frame, the
 // exchange so far held nothing unexplained (every byte a reply in its place, no late or stray
-// byte, no silent round), and nothing follows the NAK for a whole timeout. Any other doubt
-// after the frame has gone out ends the exchange with deNoAnswer. Asking for an answer again
-// (ENQ, or NAK to a broken answer frame) runs nothing and is done freely. Every wait lasts at
-// most the timeout and every loop is bounded, so each exchange ends with a result code.
+// byte, no silent round), nothing follows the NAK for a whole timeout, and the device, asked
+// with ENQ, answers NAK: it holds no command and no answer. Any other doubt, and any failure at
+// all after the frame has gone out, ends the exchange with deNoAnswer. Asking for an answer
+// again (ENQ, or NAK to a broken answer frame) runs nothing and is done freely. Every wait
+// lasts at most the timeout and every loop is bounded, so each exchange ends with a result code.
 class TProtocol1Host
 {
 public:
@@ -58,6 +59,8 @@ private:
     bool AwaitReady();
     TFrameReply AwaitFrameReply();
     TFrameReply AfterNak();
+    TFrameReply ConfirmRefusal();
+    static TLinkAnswer NoAnswer(const TWireError& e);
     QByteArray AwaitAnswer(const QByteArray& request);
 
     // An STX starts a frame only when one is expected; otherwise it is a stray byte.
@@ -72,6 +75,7 @@ private:
     TEntry SendControl(uint8_t control);
     TEntry LogSent(QByteArrayView bytes);
     TEntry LogReceived(QByteArrayView bytes);
+    void WriteOutRequest();
     void WriteLog(const TLinkAnswer& answer);
 
     std::unique_ptr<IByteLink> FLink;

@@ -4,19 +4,54 @@
 #include "log/Codepages.h"
 #include "log/Exception.h"
 
+#include <QFile>
 #include <QThread>
-
-#ifdef Q_OS_LINUX
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace kestrun {
 
-TTrafficLog::TTrafficLog(const QString& fileName) : FFile(fileName)
+namespace {
+
+std::mutex FailureLock;
+QString Failure;
+
+void ReportFailure(const QString& text)
 {
-    // Unbuffered: a write the disk refuses is lost at once instead of piling up in memory.
-    if (!FFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        throw Exception(QStringLiteral("Не удалось открыть журнал обмена %1: %2").arg(fileName, FFile.errorString()));
+    std::lock_guard lock(FailureLock);
+    if (Failure.isEmpty())
+        Failure = text;
+}
+
+// True when a regular file ends inside a line: a write of an earlier run was cut short.
+bool EndsInsideALine(int handle)
+{
+    struct stat info = {};
+    if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0)
+        return false;
+    char last = '\n';
+    return pread(handle, &last, 1, info.st_size - 1) == 1 && last != '\n';
+}
+
+} // namespace
+
+TTrafficLog::TTrafficLog(const QString& fileName) : FFileName(fileName)
+{
+    // Written with the system's calls: every write goes to the file at once, a refused one
+    // is lost at once instead of piling up in memory, and its reason is the system's own.
+    FHandle = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (FHandle < 0)
+        throw Exception(QStringLiteral("Не удалось открыть журнал обмена %1: %2").arg(fileName, qt_error_string(errno)));
+    FCutLine = EndsInsideALine(FHandle);
+}
+
+TTrafficLog::~TTrafficLog()
+{
+    if (FHandle >= 0)
+        ::close(FHandle);
 }
 
 TTrafficLog::TEntry TTrafficLog::Sent(QByteArrayView bytes, const QDateTime& time)
@@ -34,28 +69,83 @@ void TTrafficLog::Note(const QByteArray& text, const QDateTime& time)
     Add("TRACE", "TPrinterProtocol: " + text, time);
 }
 
+void TTrafficLog::DriverError(int32_t code, const QString& description, const QDateTime& time)
+{
+    Add("ERROR", "TFiscalPrinter - " + UnicodeToCp1251(description) + " (" + QByteArray::number(code) + ')', time);
+}
+
 TTrafficLog::TEntry TTrafficLog::Add(const char* level, const QByteArray& text, const QDateTime& time)
 {
     FLines.append({time, level, text});
     return FLines.size() - 1;
 }
 
-void TTrafficLog::Follow(TEntry entry) { FLines[entry].Level = "DEBUG"; }
-
-bool TTrafficLog::Flush(int32_t result, const QString& description)
+void TTrafficLog::Follow(TEntry entry)
 {
-    if (result != 0)
-        Add("ERROR", "TPrinterProtocol: " + QByteArray::number(result) + ", " + UnicodeToCp1251(description));
+    if (entry >= FWritten && entry < FLines.size())
+        FLines[entry].Level = "DEBUG";
+}
+
+bool TTrafficLog::WriteOut()
+{
     const QByteArray thread = QByteArray::number(FThread, 16).toUpper().rightJustified(8, '0');
     QByteArray text;
-    for (const TLine& line : FLines) {
+    for (qsizetype i = FWritten; i < FLines.size(); ++i) {
+        const TLine& line = FLines[i];
         // The time and thread take the 36 characters a record keeps as its attributes.
         text += '[' + line.Time.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz")).toLatin1() + "] [" + thread
                 + "] [" + line.Level + "] " + line.Text + "\r\n";
     }
+    FWritten = FLines.size();
+    return Write(std::move(text));
+}
+
+bool TTrafficLog::Flush(int32_t result, const QString& description, TResultLine resultLine)
+{
+    if (result != 0) {
+        // The line people read comes first: a driver error line right behind a request frame
+        // would be read as part of that request.
+        Add("ERROR", "TPrinterProtocol: " + QByteArray::number(result) + ", " + UnicodeToCp1251(description),
+            QDateTime::currentDateTime());
+        if (resultLine == TResultLine::AlsoAsDriverError)
+            DriverError(result, description);
+    }
+    const bool written = WriteOut();
     FLines.clear();
-    // The log is a diagnostic aid: a full disk must not fail the exchange it records.
-    return FFile.write(text) == text.size();
+    FWritten = 0;
+    return written;
+}
+
+bool TTrafficLog::Write(QByteArray text)
+{
+    if (text.isEmpty())
+        return true;
+    // A line cut by a full disk is ended before anything else, so that no later line is
+    // glued onto it and read as part of it.
+    if (FCutLine)
+        text.prepend("\r\n");
+    qsizetype done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(FHandle, text.constData() + done, size_t(text.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        FError = qt_error_string(n < 0 ? errno : EIO);
+        FCutLine = FCutLine || done > 0;
+        ReportFailure(QStringLiteral("Не удалось записать журнал обмена %1: %2").arg(FFileName, FError));
+        return false;
+    }
+    FCutLine = false;
+    return true;
+}
+
+QString TakeTrafficLogFailure()
+{
+    std::lock_guard lock(FailureLock);
+    return std::exchange(Failure, {});
 }
 
 uint32_t CurrentThreadNumber()

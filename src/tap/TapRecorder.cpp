@@ -92,10 +92,12 @@ void TTapRecorder::OnRegisterByte(uint8_t byte, int64_t time)
     }
     case ctlNAK:
         AddLine(TTapLine::lkRegister, byte, time);
-        if (FEnqAwaiting != NoLine)
+        if (FEnqAwaiting != NoLine) {
             FEnqAwaiting = NoLine;
-        else
+        } else if (FFrameReplyDue) {
             FFrameReplyDue = false; // the frame is refused
+            FFrameRefused = true;
+        }
         break;
     case ctlSTX:
         // Like the host, takes an STX for a frame only where one may come.
@@ -163,8 +165,9 @@ void TTapRecorder::OnTillFrame(bool lrcGood)
     qsizetype line = FTillFrame.Start;
     const QByteArray& data = FTillFrame.Data;
     if (FFrame != NoLine) {
-        // The same frame again after the register took none: the till sends it once more.
-        const bool again = data == FRequest && FFrameAck == NoLine && FLastEnq < FFrame;
+        // The same frame again after the register took none: the till sends it once more,
+        // at once or after asking with ENQ whether the register holds it.
+        const bool again = data == FRequest && FFrameAck == NoLine && (FLastEnq < FFrame || FFrameRefused);
         if (!again) {
             // Another request: the one before got no answer. The new exchange starts with the
             // till's ENQ that came after that request, when there is one.
@@ -177,6 +180,7 @@ void TTapRecorder::OnTillFrame(bool lrcGood)
     FRequest = data;
     FFrameAck = NoLine;
     FFrameReplyDue = true;
+    FFrameRefused = false;
     FAnswerStart = NoLine;
     FEnqAwaiting = NoLine;
 }
@@ -278,6 +282,7 @@ void TTapRecorder::Finish(qsizetype end, int32_t result)
         FRequest.clear();
         FFrameAck = FAnswerStart = FAnswerEnd = FAccepted = NoLine;
         FFrameReplyDue = false;
+        FFrameRefused = false;
     }
 }
 

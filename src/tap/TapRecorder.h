@@ -80,6 +80,7 @@ private:
     QByteArray FRequest;             // its data
     qsizetype FFrameAck = NoLine;    // the register's ACK that took it
     bool FFrameReplyDue = false;     // the register has not replied to the frame yet
+    bool FFrameRefused = false;      // the register's first reply to the frame was NAK
     bool FAnswerAnnounced = false;   // the register's ACK to an ENQ: a frame follows
     qsizetype FAnswerStart = NoLine; // the lines of the register's last whole frame,
     qsizetype FAnswerEnd = NoLine;   // which the till has not refused

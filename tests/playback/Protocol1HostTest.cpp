@@ -17,8 +17,9 @@ namespace {
 const QByteArray Sale = QByteArray::fromHex("801E000000E8030000001027000000010000000000");
 const QByteArray SaleAnswer = QByteArray::fromHex("80001E");
 
-// Hex of what arrives at each read that waits; "-" for one that times out. A read that does not
-// wait, as when stale bytes are drained, finds nothing.
+// Hex of what arrives at each read that waits; "-" for one that times out, "closed" for the
+// device closing the connection. A read that does not wait, as when stale bytes are drained,
+// finds nothing.
 class TScriptedLink final : public IByteLink
 {
 public:
@@ -32,6 +33,8 @@ public:
         if (timeoutMs == 0 || FScript.isEmpty())
             return {};
         const QString step = FScript.takeFirst();
+        if (step == QLatin1String("closed"))
+            throw TWireError{deConnectionClosed, {}};
         return step == QLatin1String("-") ? QByteArray() : QByteArray::fromHex(step.toLatin1());
     }
 
@@ -54,6 +57,7 @@ struct THostCase
     QStringList Script;    // what the device sends, read by read
     int32_t Result;
     QStringList Written;   // what the host sends
+    const char* Cause = ""; // in the result's text, beside deNoAnswer's own
 };
 
 void PrintTo(const THostCase& c, std::ostream* os) { *os << c.Name; }
@@ -70,6 +74,11 @@ TEST_P(Protocol1HostTest, SendsTheFrameAgainOnlyAfterTheDevicesOwnNak)
     EXPECT_EQ(answer.Code, GetParam().Result);
     EXPECT_EQ(Hex(answer.Frame), GetParam().Result == 0 ? Hex(SaleAnswer) : QString());
     EXPECT_EQ(written, GetParam().Written);
+    if (answer.Code == deNoAnswer) {
+        EXPECT_TRUE(answer.Description.isEmpty() || answer.Description.startsWith(DriverErrorDescription(deNoAnswer)))
+            << answer.Description.toStdString();
+        EXPECT_TRUE(answer.Description.contains(QString::fromUtf8(GetParam().Cause))) << answer.Description.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,8 +89,22 @@ INSTANTIATE_TEST_SUITE_P(
         // The first ENQ times out; its NAK comes late, and the second ENQ's NAK after the frame.
         THostCase{"LateNakIsNotARefusal", {"-", Nak, "-", Nak, "-"}, deNoAnswer, {Enq, Enq, Frame}},
         THostCase{"LateNakThenTheFramesAck", {"-", Nak, Nak, Ack, Answer}, 0, {Enq, Enq, Frame, Ack}},
-        THostCase{"RefusedFrameGoesOutAgain", {Nak, Nak, "-", Ack, Answer}, 0, {Enq, Frame, Frame, Ack}},
-        THostCase{"RefusedEveryTime", {Nak, Nak, "-", Nak, "-", Nak, "-"}, deBadFrame, {Enq, Frame, Frame, Frame}},
+        // A refusal is confirmed by asking: NAK to that ENQ says the device holds nothing.
+        THostCase{"RefusedFrameGoesOutAgain", {Nak, Nak, "-", Nak, Ack, Answer}, 0, {Enq, Frame, Enq, Frame, Ack}},
+        THostCase{"RefusedEveryTime", {Nak, Nak, "-", Nak, Nak, "-", Nak, Nak, "-"}, deNoAnswer,
+                  {Enq, Frame, Enq, Frame, Enq, Frame}, "отверг"},
+        // Two ready-NAKs to one ENQ: the second comes after the frame, which then runs for longer
+        // than the timeout. Asked, the device ACKs: the frame is never sent again.
+        THostCase{"DoubledReadyNakWhileTheFrameRuns", {Nak, Nak, "-", Ack, Answer}, 0, {Enq, Frame, Enq, Ack}},
+        THostCase{"DoubledReadyNakAnswerComesOnTheEnq", {Nak, Nak, "-", Answer}, 0, {Enq, Frame, Enq, Ack}},
+        THostCase{"RefusalUnconfirmedBySilence", {Nak, Nak, "-", "-"}, deNoAnswer, {Enq, Frame, Enq}},
+        THostCase{"RefusalUnconfirmedByStrayByte", {Nak, Nak, "-", "FF"}, deNoAnswer, {Enq, Frame, Enq}},
+        // After the frame has gone out every failure is "no answer", with its cause.
+        THostCase{"AnswerBrokenEveryTime", {Nak, Ack, "02 03 80 00 1E 00", "02 03 80 00 1E 00", "02 03 80 00 1E 00", "02 03 80 00 1E 00"},
+                  deNoAnswer, {Enq, Frame, Nak, Nak, Nak}, "некорректный кадр обмена"},
+        THostCase{"ConnectionClosedAfterTheAck", {Nak, Ack, "closed"}, deNoAnswer, {Enq, Frame}, "соединение разорвано"},
+        THostCase{"ConnectionClosedBeforeTheAck", {Nak, "closed"}, deNoAnswer, {Enq, Frame}, "соединение разорвано"},
+        THostCase{"ConnectionClosedBeforeTheFrame", {"closed"}, deConnectionClosed, {Enq}},
         THostCase{"NakFollowedByAckWasStray", {Nak, Nak, Ack, Answer}, 0, {Enq, Frame, Ack}},
         THostCase{"StrayNakWithTheReply", {Nak + " " + Nak, Nak, "-"}, deNoAnswer, {Enq, Frame}},
         THostCase{"StrayByteMakesANakDoubtful", {"FF", Nak, Nak, "-"}, deNoAnswer, {Enq, Frame}},

@@ -155,7 +155,9 @@ TEST_P(WireFaultTest, RecoversOrFailsWithinItsTimeout)
     EXPECT_EQ(e.Result, GetParam().Result);
     EXPECT_EQ(e.Answer, GetParam().Answer);
     if (e.Result < 0) {
-        EXPECT_EQ(driver->ResultCodeDescription(), DriverErrorDescription(e.Result));
+        // After the frame has gone out the cause may follow the code's own text.
+        EXPECT_TRUE(driver->ResultCodeDescription().startsWith(DriverErrorDescription(e.Result)))
+            << driver->ResultCodeDescription().toStdString();
     }
     EXPECT_EQ(Send(*driver, QStringLiteral("FC")).Result, 0) << "the link did not come back";
 }
@@ -172,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TFaultCase{"SlowByteByBytePty", "--pty", "slow=5", 0, ShortStatus},
                       TFaultCase{"NoAnswer", "--tcp", "noanswer=10", deNoAnswer, ""},
                       TFaultCase{"NoAnswerPty", "--pty", "noanswer=10", deNoAnswer, ""},
-                      TFaultCase{"ClosedConnection", "--tcp", "close=10", deConnectionClosed, ""},
+                      TFaultCase{"ClosedConnection", "--tcp", "close=10", deNoAnswer, ""},
                       TFaultCase{"DeviceError", "--tcp", "error=10:50", 0x50, "10 50"}),
     kestrun::test::CaseName());
 

@@ -145,6 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
                      {{STATUS, "10 00 1E 02 00"}, {SALE, "80 00 1E"}}},
         TRecorderRow{"RefusedFrameSentAgain",
                      {"T:05", "R:15", Sale, "R:15", Sale, "R:06", "R:[80 00 1E]", "T:06"}, {{SALE, "80 00 1E"}}},
+        // The till asks with ENQ before sending a refused frame again.
+        TRecorderRow{"RefusedFrameSentAgainAfterAsking",
+                     {"T:05", "R:15", Sale, "R:15", "T:05", "R:15", Sale, "R:06", "R:[80 00 1E]", "T:06"}, {{SALE, "80 00 1E"}}},
         TRecorderRow{"BrokenAnswerAskedAgain",
                      {"T:05", "R:15", Sale, "R:06", "R:[!80 00 1E]", "T:15", "R:[80 00 1E]", "T:06"},
                      {{SALE, "80 00 1E"}}},
