@@ -8,6 +8,7 @@
 #include "playback/Notifications.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
+#include "playback/TrafficLog.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -233,13 +234,16 @@ int RunReplay(const QStringList& args)
 
     const TReplayResult& result = terminal.Result();
     PrintPlayed(commands);
+    // The register did what it did; the record of it is what failed, and a script must know.
+    const QString logFailure = TakeTrafficLogFailure();
+    const int logResult = logFailure.isEmpty() ? ExitOk : ReportFailure("replay", logFailure);
     if (!result.ThreadError.isEmpty())
         return ReportFailure("replay", result.ThreadError);
     if (result.Interrupted)
         return ExitInterrupted;
     if (result.Failed > 0)
         return ReportFailure("replay", QStringLiteral("%1 of the played commands failed").arg(result.Failed));
-    return ExitOk;
+    return logResult;
 }
 
 } // namespace kestrun::cli

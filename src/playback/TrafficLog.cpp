@@ -27,13 +27,17 @@ void ReportFailure(const QString& text)
 }
 
 // True when a regular file ends inside a line: a write of an earlier run was cut short.
-bool EndsInsideALine(int handle)
+bool EndsInsideALine(const QByteArray& path)
 {
-    struct stat info = {};
-    if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0)
+    const int handle = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0)
         return false;
+    struct stat info = {};
     char last = '\n';
-    return pread(handle, &last, 1, info.st_size - 1) == 1 && last != '\n';
+    const bool cut = fstat(handle, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
+                     && pread(handle, &last, 1, info.st_size - 1) == 1 && last != '\n';
+    ::close(handle);
+    return cut;
 }
 
 } // namespace
@@ -42,10 +46,11 @@ TTrafficLog::TTrafficLog(const QString& fileName) : FFileName(fileName)
 {
     // Written with the system's calls: every write goes to the file at once, a refused one
     // is lost at once instead of piling up in memory, and its reason is the system's own.
-    FHandle = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const QByteArray path = QFile::encodeName(fileName);
+    FHandle = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (FHandle < 0)
         throw Exception(QStringLiteral("Не удалось открыть журнал обмена %1: %2").arg(fileName, qt_error_string(errno)));
-    FCutLine = EndsInsideALine(FHandle);
+    FCutLine = EndsInsideALine(path);
 }
 
 TTrafficLog::~TTrafficLog()
