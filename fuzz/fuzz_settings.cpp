@@ -1,4 +1,5 @@
-// Any settings file loads or raises the reading error; nothing else escapes and nothing hangs.
+// Any settings file loads, a damaged one keeping what was read before the damage and saying so,
+// or raises the reading error; nothing else escapes and nothing hangs.
 #include "log/Exception.h"
 #include "ui/SettingsFile.h"
 
@@ -27,8 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         return 0;
     }
+    // A damaged file is kept beside it before anything can write over it.
+    if (!settings.Damage().isEmpty() && !settings.Damage().contains(QStringLiteral(".bad")))
+        std::abort();
     // A value and a list the window reads at start-up.
-    settings.Value(QStringLiteral("fmMain"), QStringLiteral("NormPos"));
-    settings.Lines(QStringLiteral("fmMain"), QStringLiteral("memCommandExceptions.Lines"));
+    const QString section = QStringLiteral("fmMain");
+    const QString exceptList = QStringLiteral("memCommandExceptions_Lines");
+    settings.Value(section, QStringLiteral("NormPos"));
+    const auto lines = settings.Lines(section, exceptList);
+    const auto cut = settings.CutLineCount(section, exceptList);
+    // A cut list never holds more lines than its file said it has.
+    if (lines && cut && *cut >= 0 && lines->size() >= *cut)
+        std::abort();
     return 0;
 }

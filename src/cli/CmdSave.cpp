@@ -3,6 +3,7 @@
 #include "Commands.h"
 
 #include "decode/CommandView.h"
+#include "log/LogArchive.h"
 
 #include <QFile>
 #include <sys/stat.h>
@@ -12,16 +13,17 @@ namespace kestrun::cli {
 
 namespace {
 
-// Whether `out` is the file the log is read from ("-": standard input), by any path or link:
-// the same file system entry, not the same name.
+// Whether `out` is the file the log is read from ("-": standard input; the archive of
+// "ARCHIVE:MEMBER"), by any path or link: the same file system entry, not the same name.
 bool IsLogFile(const QString& log, const QString& out)
 {
     struct stat target = {};
     if (::stat(QFile::encodeName(out).constData(), &target) != 0)
         return false;
     struct stat source = {};
-    const int found = IsStandardStream(log) ? ::fstat(STDIN_FILENO, &source)
-                                            : ::stat(QFile::encodeName(log).constData(), &source);
+    const int found = IsStandardStream(log)
+                          ? ::fstat(STDIN_FILENO, &source)
+                          : ::stat(QFile::encodeName(ParseLogSource(log).File).constData(), &source);
     return found == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino;
 }
 
@@ -34,7 +36,7 @@ int RunSave(const QStringList& args)
     const QStringList positionals = reader.Positionals(2, 2);
     const QString& log = positionals[0];
     const QString& out = positionals[1];
-    // Opening OUT empties it: the log would be lost before it is read.
+    // The listing replaces OUT: the log would be lost.
     if (!IsStandardStream(out) && IsLogFile(log, out))
         throw UsageError{QStringLiteral("OUT \"%1\" is the log being read; the listing would overwrite it").arg(out)};
     TCommands commands;

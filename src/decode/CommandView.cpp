@@ -5,8 +5,8 @@
 #include "ParserCommands.h"
 #include "log/Codepages.h"
 #include "log/Exception.h"
+#include "log/FileWrite.h"
 
-#include <QFile>
 #include <QLocale>
 #include <QStringMatcher>
 #include <algorithm>
@@ -229,12 +229,7 @@ QByteArray ListingText(const TCommands& commands)
 
 void SaveListing(const QString& fileName, const TCommands& commands)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Exception(file.errorString());
-    const QByteArray text = ListingText(commands);
-    if (file.write(text) != text.size() || !file.flush())
-        throw Exception(file.errorString());
+    WriteFileAtomically(fileName, ListingText(commands));
 }
 
 } // namespace kestrun

@@ -91,7 +91,8 @@ int BackwardSearch(int before, const std::function<bool(int)>& test);
 
 // The saved listing: Windows-1251, CR LF lines.
 QByteArray ListingText(const TCommands& commands);
-// Throws kestrun::Exception when the file cannot be created or written.
+// Replaces the file as a whole or not at all (WriteFileAtomically); throws kestrun::Exception
+// naming the file and the reason when it cannot be created or written.
 void SaveListing(const QString& fileName, const TCommands& commands);
 
 } // namespace kestrun

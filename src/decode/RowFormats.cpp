@@ -1,8 +1,7 @@
 #include "RowFormats.h"
 
-#include "log/Exception.h"
+#include "log/FileWrite.h"
 
-#include <QFile>
 #include <charconv>
 #include <iterator>
 
@@ -176,12 +175,7 @@ QByteArray RowsText(TRowFormat format, const QList<int>& indexes, const TRowOf& 
 
 void SaveRows(const QString& fileName, TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Exception(file.errorString());
-    const QByteArray text = RowsText(format, indexes, rowOf);
-    if (file.write(text) != text.size() || !file.flush())
-        throw Exception(file.errorString());
+    WriteFileAtomically(fileName, RowsText(format, indexes, rowOf));
 }
 
 } // namespace kestrun

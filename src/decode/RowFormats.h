@@ -26,7 +26,8 @@ enum class TRowFormat {
 using TRowOf = std::function<TCommandRow(int index)>;
 // The rows of the commands at `indexes`, in the format; UTF-8.
 QByteArray RowsText(TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf);
-// Throws kestrun::Exception when the file cannot be created or written.
+// Replaces the file as a whole or not at all (WriteFileAtomically); throws kestrun::Exception
+// naming the file and the reason when it cannot be created or written.
 void SaveRows(const QString& fileName, TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf);
 
 } // namespace kestrun

@@ -157,7 +157,8 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
 TfmMain::~TfmMain()
 {
     CancelLoad();
-    if (!FSettingsSaved)
+    // A window never shown has not read the settings: saving would put defaults over them.
+    if (FSettingsRestored && !FSettingsSaved)
         SaveSettings();
     FClosing = true;
     StopPlay();

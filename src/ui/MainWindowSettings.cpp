@@ -3,6 +3,7 @@
 #include "RecentFiles.h"
 #include "log/Exception.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -23,6 +24,21 @@ constexpr int ShowMaximized = 3;
 const QString InfoHeightKey = QStringLiteral("splitter_InfoHeight");
 // The recent files' list, beside the stored properties.
 const QString RecentFilesKey = QStringLiteral("RecentFiles");
+// The commands never sent: a list the damage of the file cut is not shrunk unawares.
+const QString ExceptListKey = QStringLiteral("memCommandExceptions_Lines");
+const QString ExceptListTitle = QStringLiteral("Список «Команды-исключения (на запуск)»");
+
+// What became of the never-sent list of a damaged file; empty when it was read in full.
+QString ExceptListReadNote(const std::optional<int>& cutCount, const std::optional<QStringList>& lines)
+{
+    if (!cutCount)
+        return {};
+    if (!lines)
+        return QStringLiteral("\n%1 не прочитан; действует список по умолчанию.").arg(ExceptListTitle);
+    if (*cutCount < 0)
+        return QStringLiteral("\n%1 прочитан не полностью: %2 строк.").arg(ExceptListTitle).arg(lines->size());
+    return QStringLiteral("\n%1 прочитан не полностью: %2 из %3 строк.").arg(ExceptListTitle).arg(lines->size()).arg(*cutCount);
+}
 
 QString RectText(int a, int b, int c, int d) { return QStringLiteral("%1,%2,%3,%4").arg(a).arg(b).arg(c).arg(d); }
 
@@ -149,11 +165,18 @@ void TfmMain::RestoreSettings()
     FRecentFiles = CleanRecentFiles(FSettings.Lines(section, RecentFilesKey).value_or(QStringList()));
     updateGeometry();
     update();
+    if (!FSettings.Damage().isEmpty())
+        FDialogs->ShowError(this, FSettings.Damage()
+                                      + ExceptListReadNote(FSettings.CutLineCount(section, ExceptListKey),
+                                                           FSettings.Lines(section, ExceptListKey)));
 }
 
 void TfmMain::SaveSettings()
 {
     const QString section = objectName();
+    const std::optional<int> cutCount = FSettings.CutLineCount(section, ExceptListKey);
+    const qsizetype exceptLines = MemoLines(memCommandExceptions).size();
+    const bool exceptListShorter = cutCount && (*cutCount < 0 || exceptLines < *cutCount);
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
     const int showCmd = isMaximized() ? ShowMaximized : isMinimized() ? ShowMinimized : ShowNormal;
     FSettings.SetValue(section, QStringLiteral("ShowCmd"), QString::number(showCmd));
@@ -179,7 +202,15 @@ void TfmMain::SaveSettings()
         FSettings.Save();
     } catch (const Exception& e) {
         FDialogs->ShowError(this, e.Message());
+        return;
     }
+    if (exceptListShorter)
+        FDialogs->ShowError(this, QStringLiteral("%1 записан в файл настроек короче сохранённого ранее: %2 строк%3; "
+                                                 "прежний список остался в файле %4.")
+                                      .arg(ExceptListTitle)
+                                      .arg(exceptLines)
+                                      .arg(*cutCount < 0 ? QString() : QStringLiteral(" из %1").arg(*cutCount))
+                                      .arg(QDir::toNativeSeparators(FSettings.BackupFileName())));
 }
 
 } // namespace kestrun

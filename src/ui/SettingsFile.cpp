@@ -1,12 +1,12 @@
 #include "SettingsFile.h"
 
 #include "log/Exception.h"
+#include "log/FileWrite.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -29,12 +29,14 @@ Exception WriteError(const QString& fileName, const QString& reason)
     return Exception(QStringLiteral("Ошибка записи файла настроек %1: %2").arg(QDir::toNativeSeparators(fileName), reason));
 }
 
-// A key element: its text, or, when it has child elements, the string list they hold.
+// A key element: its text, or, when it has child elements, the string list they hold. A key the
+// damage cut is kept only as a list, with the lines read before the damage.
 struct TKeyContent
 {
     bool IsList = false;
     QString Value;
     QStringList Lines;
+    std::optional<int> CutCount;
 };
 
 // The text of the current element up to `limit` characters; reads to the element's end.
@@ -64,21 +66,63 @@ TKeyContent ReadKey(QXmlStreamReader& xml)
         const QString name = xml.name().toString();
         bool ok = false;
         const int index = name.startsWith(ItemPrefix) ? name.mid(ItemPrefix.size()).toInt(&ok) : -1;
-        if (name == CountName)
-            count = ReadBoundedText(xml, TSettingsFile::MaxLineLength);
-        else if (ok && index >= 0 && index < TSettingsFile::MaxLines)
-            items.insert(index, ReadBoundedText(xml, TSettingsFile::MaxLineLength));
-        else
+        if (name == CountName) {
+            const QString text = ReadBoundedText(xml, TSettingsFile::MaxLineLength);
+            if (!xml.hasError())
+                count = text;
+        } else if (ok && index >= 0 && index < TSettingsFile::MaxLines) {
+            const QString text = ReadBoundedText(xml, TSettingsFile::MaxLineLength);
+            if (!xml.hasError())
+                items.insert(index, text);
+        } else {
             xml.skipCurrentElement();
+        }
     }
-    if (content.IsList) {
-        bool ok = false;
-        const int n = count.toInt(&ok);
-        content.Lines = QStringList(ok && n > 0 ? qMin(n, TSettingsFile::MaxLines) : 0);
-        for (auto item = items.cbegin(); item != items.cend() && item.key() < content.Lines.size(); ++item)
-            content.Lines[item.key()] = item.value();
+    if (!content.IsList)
+        return content;
+    bool ok = false;
+    const int n = count.toInt(&ok);
+    if (xml.hasError()) {
+        // The lines before the first one the damage took; none is made up.
+        for (int i = 0; items.contains(i) && (!ok || i < n) && i < TSettingsFile::MaxLines; ++i)
+            content.Lines.append(items.value(i));
+        if (!ok || content.Lines.size() < n)
+            content.CutCount = ok ? n : -1;
+        return content;
     }
+    content.Lines = QStringList(ok && n > 0 ? qMin(n, TSettingsFile::MaxLines) : 0);
+    for (auto item = items.cbegin(); item != items.cend() && item.key() < content.Lines.size(); ++item)
+        content.Lines[item.key()] = item.value();
     return content;
+}
+
+// The file's bytes up to the first run of text or mark-up longer than MaxRunBytes, or up to
+// MaxFileBytes; `cut` tells why when it stops early. Nothing past the bound is read.
+QByteArray ReadBounded(QFile& file, QString& cut)
+{
+    QByteArray bytes;
+    qsizetype run = 0;
+    for (;;) {
+        const QByteArray chunk = file.read(TSettingsFile::MaxRunBytes);
+        if (chunk.isEmpty()) {
+            if (file.error() != QFileDevice::NoError)
+                throw ReadError(file.fileName(), file.errorString());
+            return bytes;
+        }
+        for (qsizetype i = 0; i < chunk.size(); ++i) {
+            run = chunk[i] == '<' || chunk[i] == '>' ? 0 : run + 1;
+            if (run > TSettingsFile::MaxRunBytes) {
+                cut = QStringLiteral("значение длиннее %1 байт").arg(TSettingsFile::MaxRunBytes);
+                return bytes + chunk.left(i);
+            }
+        }
+        bytes += chunk;
+        if (bytes.size() > TSettingsFile::MaxFileBytes) {
+            cut = QStringLiteral("файл длиннее %1 байт").arg(TSettingsFile::MaxFileBytes);
+            bytes.truncate(TSettingsFile::MaxFileBytes);
+            return bytes;
+        }
+    }
 }
 
 } // namespace
@@ -95,6 +139,8 @@ void TSettingsFile::Load()
 {
     FEntries.clear();
     FReadOnly = false;
+    FDamage.clear();
+    FBackupError.clear();
     const QFileInfo info(FFileName);
     if (!info.exists())
         return;
@@ -102,15 +148,17 @@ void TSettingsFile::Load()
     QFile file(FFileName);
     if (!file.open(QIODevice::ReadOnly))
         throw ReadError(FFileName, file.errorString());
+    QString cut;
+    const QByteArray bytes = ReadBounded(file, cut);
+    file.close();
 
-    QList<TEntry> entries;
-    QXmlStreamReader xml(&file);
+    QXmlStreamReader xml(bytes);
     if (xml.readNextStartElement() && xml.name() != RootName)
         xml.raiseError(QStringLiteral("корневой элемент не %1").arg(RootName));
     while (!xml.hasError() && xml.readNextStartElement()) {
         const QString section = xml.name().toString();
         while (!xml.hasError() && xml.readNextStartElement()) {
-            if (entries.size() >= MaxEntries) {
+            if (FEntries.size() >= MaxEntries) {
                 xml.skipCurrentElement();
                 continue;
             }
@@ -118,30 +166,49 @@ void TSettingsFile::Load()
             entry.Section = section;
             entry.Key = xml.name().toString();
             TKeyContent content = ReadKey(xml);
+            // A text the damage cut would pass for a whole one.
+            if (xml.hasError() && !content.IsList)
+                break;
             entry.IsList = content.IsList;
             entry.Value = std::move(content.Value);
             entry.Lines = std::move(content.Lines);
-            entries.append(std::move(entry));
+            entry.CutCount = content.CutCount;
+            FEntries.append(std::move(entry));
         }
     }
-    if (xml.hasError())
-        throw ReadError(FFileName, QStringLiteral("%1 (строка %2)").arg(xml.errorString()).arg(xml.lineNumber()));
-    FEntries = std::move(entries);
+    if (cut.isEmpty() && !xml.hasError())
+        return;
+    KeepDamaged(cut.isEmpty() ? QStringLiteral("%1 (строка %2)").arg(xml.errorString()).arg(xml.lineNumber()) : cut);
 }
 
-void TSettingsFile::Save() const
+void TSettingsFile::KeepDamaged(const QString& reason)
+{
+    const QString backup = BackupFileName();
+    QFile::remove(backup);
+    QFile damaged(FFileName);
+    if (!damaged.copy(backup))
+        FBackupError = damaged.errorString();
+    const QString kept = FBackupError.isEmpty()
+                             ? QStringLiteral("копия файла: %1").arg(QDir::toNativeSeparators(backup))
+                             : QStringLiteral("копию файла %1 сделать не удалось (%2), поэтому файл настроек не будет перезаписан")
+                                   .arg(QDir::toNativeSeparators(backup), FBackupError);
+    FDamage = QStringLiteral("Файл настроек %1 повреждён: %2. Значения, прочитанные до повреждения, сохранены; %3.")
+                  .arg(QDir::toNativeSeparators(FFileName), reason, kept);
+}
+
+void TSettingsFile::Save()
 {
     if (FReadOnly)
         throw WriteError(FFileName, QStringLiteral("файл доступен только для чтения"));
+    if (!FBackupError.isEmpty())
+        throw WriteError(FFileName, QStringLiteral("повреждённый файл не скопирован в %1 (%2)")
+                                        .arg(QDir::toNativeSeparators(BackupFileName()), FBackupError));
     const QString folder = QFileInfo(FFileName).absolutePath();
     if (!QDir().mkpath(folder))
         throw WriteError(FFileName, QStringLiteral("не удалось создать папку %1").arg(QDir::toNativeSeparators(folder)));
 
-    // Written aside and renamed, so a failed write leaves the previous settings intact.
-    QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw WriteError(FFileName, file.errorString());
-    QXmlStreamWriter xml(&file);
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(RootName);
@@ -167,8 +234,27 @@ void TSettingsFile::Save() const
         xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
-    if (xml.hasError() || !file.commit())
-        throw WriteError(FFileName, file.errorString());
+    try {
+        WriteFileAtomically(FFileName, bytes);
+    } catch (const Exception& e) {
+        throw WriteError(FFileName, e.Message());
+    }
+    // What the file holds now is whole.
+    FDamage.clear();
+    for (TEntry& entry : FEntries)
+        entry.CutCount.reset();
+}
+
+QString TSettingsFile::BackupFileName() const { return FFileName + QStringLiteral(".bad"); }
+
+std::optional<int> TSettingsFile::CutLineCount(const QString& section, const QString& key) const
+{
+    if (FDamage.isEmpty())
+        return std::nullopt;
+    const TEntry* entry = Find(section, key);
+    if (!entry)
+        return -1;
+    return entry->IsList ? entry->CutCount : std::nullopt;
 }
 
 const TSettingsFile::TEntry* TSettingsFile::Find(const QString& section, const QString& key) const

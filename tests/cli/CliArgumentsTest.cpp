@@ -2,10 +2,7 @@
 #include "CaseName.h"
 #include "CliRun.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <unistd.h>
 
 namespace kestrun::test {
 namespace {
@@ -132,82 +129,6 @@ INSTANTIATE_TEST_SUITE_P(ToAFullDevice, LostOutput, testing::Values(
     ArgumentCase{"HelpOfACommand", {u"list"_s, u"--help"_s}, 1, "", "kestrun-cli list"},
     ArgumentCase{"Help", {u"--help"_s}, 1, "", "kestrun-cli"},
     ArgumentCase{"Version", {u"--version"_s}, 1, "", "kestrun-cli"}
-), CaseName());
-
-// `save` never writes its listing over the log it reads, by whatever name OUT gives it.
-enum class TOutName { tnOtherFile, tnSamePath, tnOtherSpelling, tnSymbolicLink, tnHardLink, tnLogOnInput };
-
-struct SaveCase
-{
-    const char* Name;
-    TOutName Out;
-    int ExitCode;
-};
-
-void PrintTo(const SaveCase& c, std::ostream* out) { *out << c.Name; }
-
-class SaveOverTheLog : public testing::TestWithParam<SaveCase>
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(FDir.isValid());
-        ASSERT_TRUE(QFile::copy(DemoLog, LogPath()));
-        QFile original(DemoLog);
-        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-        FLogText = original.readAll();
-    }
-
-    QString LogPath() const { return FDir.filePath(u"k.log"_s); }
-
-    // The OUT argument of a row, making the link it names.
-    QString OutArgument(TOutName name) const
-    {
-        switch (name) {
-        case TOutName::tnOtherFile: return FDir.filePath(u"listing.txt"_s);
-        case TOutName::tnSamePath:
-        case TOutName::tnLogOnInput: return LogPath();
-        case TOutName::tnOtherSpelling: return u"../"_s + QDir(FDir.path()).dirName() + u"/./k.log"_s;
-        case TOutName::tnSymbolicLink:
-            EXPECT_TRUE(QFile::link(LogPath(), FDir.filePath(u"soft.log"_s)));
-            return FDir.filePath(u"soft.log"_s);
-        case TOutName::tnHardLink:
-            EXPECT_EQ(::link(QFile::encodeName(LogPath()).constData(),
-                             QFile::encodeName(FDir.filePath(u"hard.log"_s)).constData()), 0);
-            return FDir.filePath(u"hard.log"_s);
-        }
-        return {};
-    }
-
-    QByteArray LogText() const
-    {
-        QFile log(LogPath());
-        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
-    }
-
-    QTemporaryDir FDir;
-    QByteArray FLogText;
-};
-
-TEST_P(SaveOverTheLog, IsRefusedAndTheLogKept)
-{
-    const SaveCase& c = GetParam();
-    const bool onInput = c.Out == TOutName::tnLogOnInput;
-    const TRunResult r = RunCli({u"save"_s, onInput ? u"-"_s : LogPath(), OutArgument(c.Out)},
-                                {.InputFile = onInput ? LogPath() : QString(), .WorkingDirectory = FDir.path()});
-    EXPECT_EQ(r.ExitCode, c.ExitCode) << r.Err.toStdString();
-    EXPECT_TRUE(r.Err.startsWith(c.ExitCode ? "kestrun-cli save: OUT " : "")) << r.Err.toStdString();
-    EXPECT_TRUE(r.Err.contains(c.ExitCode ? "is the log being read" : "")) << r.Err.toStdString();
-    EXPECT_EQ(LogText(), FLogText);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, SaveOverTheLog, testing::Values(
-    SaveCase{"OtherFileIsWritten", TOutName::tnOtherFile, 0},
-    SaveCase{"SamePath", TOutName::tnSamePath, 2},
-    SaveCase{"OtherSpellingOfThePath", TOutName::tnOtherSpelling, 2},
-    SaveCase{"SymbolicLink", TOutName::tnSymbolicLink, 2},
-    SaveCase{"HardLink", TOutName::tnHardLink, 2},
-    SaveCase{"LogOnStandardInput", TOutName::tnLogOnInput, 2}
 ), CaseName());
 
 // The README's command-line section is the reference: --help word for word.

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <cstring>
 
 namespace kestrun::test {
 namespace {
@@ -47,13 +48,103 @@ TEST(SettingsFileTest, MissingFileIsEmpty)
     EXPECT_EQ(settings.Lines(u"fmMain"_s, u"memIgnoreCommand_Lines"_s), std::nullopt);
 }
 
-TEST(SettingsFileTest, MalformedFileIsAnError)
+QByteArray ReadFile(const QString& fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A file damaged part way keeps every value read before the damage, and only those: a text or a
+// line the damage cut is not taken for a whole one. The damaged file is kept beside it as .bad.
+struct DamageCase
+{
+    const char* Name;
+    const char* CutAfter;   // the file ends after the first occurrence of this text
+    QByteArray Inserted;    // written there instead of the rest, when the file is not cut
+    const char* OpenFile;   // dlgOpen_FileName read; nullptr: none
+    std::optional<QStringList> ExceptList;
+    std::optional<int> CutLineCount;
+    const char* SaveFile;   // dlgSave_FileName read; nullptr: none
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.Name; }
+
+class DamagedSettingsTest : public ::testing::TestWithParam<DamageCase> {};
+
+const QByteArray WholeFile = "<?xml version=\"1.0\"?>\n<Configuration><fmMain>"
+                             "<dlgOpen_FileName>/logs/day.log</dlgOpen_FileName>"
+                             "<memCommandExceptions_Lines><Count>3</Count><Item0>41</Item0><Item1>E0</Item1><Item2>85</Item2>"
+                             "</memCommandExceptions_Lines>"
+                             "<dlgSave_FileName>listing</dlgSave_FileName>"
+                             "</fmMain></Configuration>\n";
+
+TEST_P(DamagedSettingsTest, KeepsWhatWasReadAndTheDamagedFile)
+{
+    const DamageCase& c = GetParam();
+    QTemporaryDir folder;
+    const QString fileName = folder.filePath(u"settings.xml"_s);
+    const qsizetype at = WholeFile.indexOf(c.CutAfter) + qsizetype(strlen(c.CutAfter));
+    ASSERT_GE(at, qsizetype(strlen(c.CutAfter)));
+    const QByteArray damaged = c.Inserted.isEmpty() ? WholeFile.left(at) : WholeFile.left(at) + c.Inserted + WholeFile.mid(at);
+    WriteFile(fileName, damaged);
+
+    TSettingsFile settings(fileName);
+    ASSERT_NO_THROW(settings.Load());
+    const QString section = u"fmMain"_s;
+    EXPECT_EQ(settings.Value(section, u"dlgOpen_FileName"_s), c.OpenFile ? std::optional(QString::fromUtf8(c.OpenFile)) : std::nullopt);
+    EXPECT_EQ(settings.Lines(section, u"memCommandExceptions_Lines"_s), c.ExceptList);
+    EXPECT_EQ(settings.CutLineCount(section, u"memCommandExceptions_Lines"_s), c.CutLineCount);
+    EXPECT_EQ(settings.Value(section, u"dlgSave_FileName"_s), c.SaveFile ? std::optional(QString::fromUtf8(c.SaveFile)) : std::nullopt);
+    EXPECT_TRUE(settings.Damage().contains(settings.BackupFileName())) << settings.Damage().toStdString();
+    EXPECT_EQ(settings.BackupFileName(), fileName + u".bad"_s);
+    EXPECT_EQ(ReadFile(settings.BackupFileName()), damaged);
+
+    // Written again, the file is whole: what was kept reads back and nothing is damaged.
+    settings.Save();
+    TSettingsFile again(fileName);
+    again.Load();
+    EXPECT_TRUE(again.Damage().isEmpty()) << again.Damage().toStdString();
+    EXPECT_EQ(again.Lines(section, u"memCommandExceptions_Lines"_s), c.ExceptList);
+    EXPECT_EQ(again.CutLineCount(section, u"memCommandExceptions_Lines"_s), std::nullopt);
+    EXPECT_EQ(ReadFile(settings.BackupFileName()), damaged);
+}
+
+const QStringList AllCodes{u"41"_s, u"E0"_s, u"85"_s};
+
+INSTANTIATE_TEST_SUITE_P(Cuts, DamagedSettingsTest, ::testing::Values(
+    DamageCase{"Empty", "", {}, nullptr, std::nullopt, -1, nullptr},
+    DamageCase{"InTheFirstValue", "<dlgOpen_FileName>/logs/d", {}, nullptr, std::nullopt, -1, nullptr},
+    DamageCase{"BeforeTheList", "</dlgOpen_FileName>", {}, "/logs/day.log", std::nullopt, -1, nullptr},
+    DamageCase{"InTheCount", "<Count>", {}, "/logs/day.log", QStringList(), -1, nullptr},
+    DamageCase{"InTheSecondLine", "<Item1>E", {}, "/logs/day.log", QStringList{u"41"_s}, 3, nullptr},
+    DamageCase{"AfterTheSecondLine", "</Item1>", {}, "/logs/day.log", (QStringList{u"41"_s, u"E0"_s}), 3, nullptr},
+    DamageCase{"AfterTheLastLine", "</Item2>", {}, "/logs/day.log", AllCodes, std::nullopt, nullptr},
+    DamageCase{"InTheLastValue", "<dlgSave_FileName>lis", {}, "/logs/day.log", AllCodes, std::nullopt, nullptr},
+    DamageCase{"BeforeTheEnd", "</dlgSave_FileName>", {}, "/logs/day.log", AllCodes, std::nullopt, "listing"},
+    DamageCase{"MismatchedTag", "</Item0>", "</fmMain>", "/logs/day.log", QStringList{u"41"_s}, 3, nullptr},
+    // Reading stops at the bound: the value and all after it are not read.
+    DamageCase{"HugeValue", "<Item1>", QByteArray(1 << 20, 'x'), "/logs/day.log", QStringList{u"41"_s}, 3, nullptr},
+    DamageCase{"HugeMarkup", "</dlgOpen_FileName>", "<a" + QByteArray(1 << 20, 'x') + "/>", "/logs/day.log",
+               std::nullopt, -1, nullptr},
+    DamageCase{"FileOverItsBound", "</dlgOpen_FileName>",
+               "<junk>" + ("<v>" + QByteArray(60000, 'v') + "</v>").repeated(200),
+               "/logs/day.log", std::nullopt, -1, nullptr}),
+    CaseName());
+
+// The copy of a damaged file is what keeps it: without one the file is not written over.
+TEST(SettingsFileTest, DamagedFileThatCannotBeCopiedIsNotWrittenOver)
 {
     QTemporaryDir folder;
     const QString fileName = folder.filePath(u"settings.xml"_s);
-    WriteFile(fileName, "<Configuration><fmMain><ShowCmd>1</fmMain>");
+    const QByteArray damaged = WholeFile.left(WholeFile.indexOf("</Item1>"));
+    WriteFile(fileName, damaged);
+    ASSERT_TRUE(QDir().mkpath(fileName + u".bad/in the way"_s));
     TSettingsFile settings(fileName);
-    EXPECT_THROW(settings.Load(), Exception);
+    settings.Load();
+    EXPECT_TRUE(settings.Damage().contains(u"не будет перезаписан"_s)) << settings.Damage().toStdString();
+    settings.SetLines(u"fmMain"_s, u"memCommandExceptions_Lines"_s, {u"FF 0A"_s});
+    EXPECT_THROW(settings.Save(), Exception);
+    EXPECT_EQ(ReadFile(fileName), damaged);
 }
 
 TEST(SettingsFileTest, FolderThatCannotBeMadeIsAnError)
@@ -76,12 +167,12 @@ TEST(SettingsFileTest, ListsAndTextsAreBounded)
     QFile file(fileName);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("<Configuration><fmMain><memCommandExceptions_Lines><Count>20000</Count>");
-    file.write("<Item0>" + QByteArray(10 * 1024 * 1024, 'A') + "</Item0>");
+    file.write("<Item0>" + QByteArray(60000, 'A') + "</Item0>");
     for (int i = 1; i < 20000; ++i)
         file.write("<Item" + QByteArray::number(i) + ">" + QByteArray::number(i) + "</Item" + QByteArray::number(i) + ">");
     file.write("</memCommandExceptions_Lines>");
     file.write("<memIgnoreCommand_Lines><Count>2000000000</Count><Item1999999999>10</Item1999999999></memIgnoreCommand_Lines>");
-    file.write("<dlgOpen_FileName>/" + QByteArray(100000, 'b') + "</dlgOpen_FileName>");
+    file.write("<dlgOpen_FileName>/" + QByteArray(60000, 'b') + "</dlgOpen_FileName>");
     file.write("<dlgSave_FileName>Log</dlgSave_FileName></fmMain><junk>");
     for (int i = 0; i < 1000; ++i)
         file.write("<k" + QByteArray::number(i) + "><Count>10000</Count></k" + QByteArray::number(i) + ">");
@@ -90,6 +181,7 @@ TEST(SettingsFileTest, ListsAndTextsAreBounded)
 
     TSettingsFile settings(fileName);
     settings.Load();
+    EXPECT_TRUE(settings.Damage().isEmpty()) << settings.Damage().toStdString();
     const QStringList lines = settings.Lines(u"fmMain"_s, u"memCommandExceptions_Lines"_s).value_or(QStringList());
     ASSERT_EQ(lines.size(), 10000);
     EXPECT_EQ(lines[0], QString(1000, u'A'));
@@ -149,15 +241,80 @@ TEST_F(WindowSettingsTest, ClosingSavesAndTheNextStartRestores)
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
 }
 
-TEST_F(WindowSettingsTest, MalformedFileIsReportedAndDefaultsStay)
+// A damaged file: the window shows what was read before the damage and says so once; on exit
+// a never-sent list shorter than the one saved is written only with a word to the user.
+struct WindowDamageCase
 {
+    const char* Name;
+    const char* CutAfter;
+    const char* ExceptMemo;
+    const char* ReadNote;  // a part of the message at start
+    const char* SavedNote; // a part of the message on exit; nullptr: none
+};
+
+void PrintTo(const WindowDamageCase& c, std::ostream* os) { *os << c.Name; }
+
+class WindowDamageTest : public WindowSettingsTest, public ::testing::WithParamInterface<WindowDamageCase> {};
+
+TEST_P(WindowDamageTest, KeepsWhatWasReadAndSaysSo)
+{
+    const WindowDamageCase& c = GetParam();
     CloseWindow();
-    WriteFile(SettingsPath(), "<Configuration><fmMain><memIgnoreCommand_Lines><Count>1</Count><Item0>10</Item0>");
+    const QByteArray damaged = WholeFile.left(WholeFile.indexOf(c.CutAfter) + qsizetype(strlen(c.CutAfter)));
+    WriteFile(SettingsPath(), damaged);
     Dialogs.Errors.clear();
     OpenWindow();
-    EXPECT_EQ(Dialogs.Errors.size(), 1);
-    EXPECT_EQ(Memo("memCommandExceptions")->toPlainText(), u"FF 0A"_s);
-    EXPECT_EQ(Memo("memIgnoreCommand")->toPlainText(), QString());
+    EXPECT_EQ(Memo("memCommandExceptions")->toPlainText(), QString::fromUtf8(c.ExceptMemo));
+    ASSERT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_TRUE(Dialogs.Errors[0].contains(SettingsPath() + u".bad"_s)) << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(Dialogs.Errors[0].contains(QString::fromUtf8(c.ReadNote))) << Dialogs.Errors[0].toStdString();
+
+    Dialogs.Errors.clear();
+    CloseWindow();
+    ASSERT_EQ(Dialogs.Errors.size(), c.SavedNote ? 1 : 0);
+    if (c.SavedNote) {
+        EXPECT_TRUE(Dialogs.Errors[0].contains(QString::fromUtf8(c.SavedNote))) << Dialogs.Errors[0].toStdString();
+    }
+    EXPECT_EQ(ReadFile(SettingsPath() + u".bad"_s), damaged);
+    TSettingsFile saved(SettingsPath());
+    saved.Load();
+    EXPECT_TRUE(saved.Damage().isEmpty());
+    EXPECT_EQ(saved.Lines(u"fmMain"_s, u"memCommandExceptions_Lines"_s),
+              QString::fromUtf8(c.ExceptMemo).split(u'\n'));
+    EXPECT_EQ(saved.Value(u"fmMain"_s, u"dlgOpen_FileName"_s), u"/logs/day.log"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cuts, WindowDamageTest, ::testing::Values(
+    WindowDamageCase{"InTheList", "</Item1>", "41\nE0", "прочитан не полностью: 2 из 3 строк",
+                     "записан в файл настроек короче сохранённого ранее: 2 строк из 3"},
+    WindowDamageCase{"BeforeTheList", "</dlgOpen_FileName>", "FF 0A", "не прочитан; действует список по умолчанию",
+                     "записан в файл настроек короче сохранённого ранее: 1 строк;"},
+    WindowDamageCase{"AfterTheList", "</memCommandExceptions_Lines>", "41\nE0\n85", "повреждён", nullptr}),
+    CaseName());
+
+// A list the user makes as long again as the saved one is written without a word.
+TEST_F(WindowSettingsTest, ExceptListFilledAgainIsSavedSilently)
+{
+    CloseWindow();
+    WriteFile(SettingsPath(), WholeFile.left(WholeFile.indexOf("</Item1>")));
+    OpenWindow();
+    Memo("memCommandExceptions")->setPlainText(u"41\nE0\n85"_s);
+    Dialogs.Errors.clear();
+    CloseWindow();
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    TSettingsFile saved(SettingsPath());
+    saved.Load();
+    EXPECT_EQ(saved.Lines(u"fmMain"_s, u"memCommandExceptions_Lines"_s), AllCodes);
+}
+
+// The settings are read when the window is first shown: one destroyed unshown leaves them alone.
+TEST_F(WindowSettingsTest, WindowNeverShownLeavesTheFile)
+{
+    CloseWindow();
+    WriteFile(SettingsPath(), WholeFile);
+    Window = std::make_unique<TfmMain>(&Dialogs);
+    Window.reset();
+    EXPECT_EQ(ReadFile(SettingsPath()), WholeFile);
 }
 
 // Placements no screen can hold are ignored: the window keeps its first-run place.
@@ -246,14 +403,14 @@ INSTANTIATE_TEST_SUITE_P(Placements, PlacementTest, ::testing::Values(
     TPlacementCase{"MostlyBelowTheBottomEdge", "10,590,800,1200", "96"}),
     CaseName());
 
-// The remembered lists reach the window bounded: a line of megabytes costs nothing at start.
+// The remembered lists reach the window bounded: a long line is cut to its bound.
 TEST_F(WindowSettingsTest, HugeRememberedLineIsCut)
 {
     CloseWindow();
     QFile file(SettingsPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("<Configuration><fmMain><memIgnoreCommand_Lines><Count>1</Count><Item0>10"
-               + QByteArray(10 * 1024 * 1024, ' ') + "x</Item0></memIgnoreCommand_Lines>"
+               + QByteArray(60000, ' ') + "x</Item0></memIgnoreCommand_Lines>"
                "<dlgSave_FileName>listing</dlgSave_FileName></fmMain></Configuration>");
     file.close();
     OpenWindow();
