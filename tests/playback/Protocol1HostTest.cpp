@@ -8,6 +8,11 @@
 #include "playback/Protocol1Frames.h"
 #include "playback/Protocol1Host.h"
 
+#include "log/LogLoader.h"
+#include "playback/TrafficLog.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -122,6 +127,61 @@ INSTANTIATE_TEST_SUITE_P(
         THostCase{"SilentDevice", {}, deNoLink, {Enq, Enq, Enq}},
         THostCase{"BytesButNeverAReply", QStringList(40, QStringLiteral("FF")), deBadFrame, QStringList(3, Enq)}),
     kestrun::test::CaseName());
+
+// A link that notes, when the request frame goes out, whether the traffic log already holds it.
+class TLogCheckingLink final : public IByteLink
+{
+public:
+    TLogCheckingLink(QStringList script, QString logFile, bool& frameOnDisk)
+        : FScript(std::move(script)), FLogFile(std::move(logFile)), FFrameOnDisk(frameOnDisk)
+    {
+    }
+
+    void Open(int) override {}
+    void Close() override {}
+    void Write(QByteArrayView bytes, int) override
+    {
+        if (Hex(bytes.toByteArray()) != Frame)
+            return;
+        QFile file(FLogFile);
+        FFrameOnDisk = file.open(QIODevice::ReadOnly) && file.readAll().contains("[DEBUG] TPrinterProtocol -> " + Frame.toLatin1());
+    }
+    QByteArray Read(int timeoutMs) override
+    {
+        if (timeoutMs == 0 || FScript.isEmpty())
+            return {};
+        const QString step = FScript.takeFirst();
+        if (step == QLatin1String("closed"))
+            throw TWireError{deConnectionClosed, {}};
+        return QByteArray::fromHex(step.toLatin1());
+    }
+
+private:
+    QStringList FScript;
+    QString FLogFile;
+    bool& FFrameOnDisk;
+};
+
+// A process killed while the device runs the request leaves the request in the log, and a
+// failure reads back as the driver's error row with its code.
+TEST(Protocol1HostLog, RequestIsOnDiskBeforeItGoesOutAndTheFailureReadsBackWithItsCode)
+{
+    QTemporaryDir dir;
+    const QString logFile = dir.filePath(QStringLiteral("traffic.log"));
+    bool frameOnDisk = false;
+    TProtocol1Host host(std::make_unique<TLogCheckingLink>(QStringList{Nak, Ack, QStringLiteral("closed")}, logFile, frameOnDisk),
+                        1000, std::make_unique<TTrafficLog>(logFile));
+    EXPECT_EQ(host.Exchange(Sale, 1).Code, deNoAnswer);
+    EXPECT_TRUE(frameOnDisk);
+
+    TCommands read;
+    LoadLogFile(logFile, {}, read);
+    ASSERT_EQ(read.size(), 2);
+    EXPECT_EQ(read[0].Data(), StrToHex(Sale));
+    EXPECT_FALSE(read[0].HasAnswerData());
+    EXPECT_FALSE(read[1].HasData());
+    EXPECT_EQ(read[1].DriverError(), QStringLiteral("- Устройство не ответило на команду (соединение разорвано) (-9)"));
+}
 
 } // namespace
 } // namespace kestrun::test

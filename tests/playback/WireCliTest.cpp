@@ -103,6 +103,20 @@ TEST_P(WireCli, ReplayedTrafficParsesBackToTheRequestsAndAnswers)
         EXPECT_EQ(Bytes(traffic[t][QStringLiteral("Data")]), statusPoll) << "traffic record " << t;
 }
 
+// The register ran the commands; that their record could not be written is still a failure.
+TEST_P(WireCli, TrafficLogOnAFullDiskFailsTheReplayWithTheSystemsReason)
+{
+    const TEmulatorProcess emulator(GetParam());
+    int status = -1;
+    QStringList err;
+    const QList<QJsonObject> played
+        = Records(Run({"replay", ShiftLog(), "--device", emulator.DeviceText() + QStringLiteral(",log=/dev/full")}, status, &err));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(played.size(), qsizetype(std::size(ShiftRequests)));
+    EXPECT_EQ(err.filter(QLatin1String("/dev/full")).filter(qt_error_string(ENOSPC)).size(), 1)
+        << err.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST_P(WireCli, BusyAnswersAreRetriedByThePlayer)
 {
     const TEmulatorProcess emulator(GetParam(), QStringLiteral("busy=4"));
