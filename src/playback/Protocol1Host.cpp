@@ -193,19 +193,27 @@ TProtocol1Host::TFrameReply TProtocol1Host::AfterNak()
     const QDeadlineTimer quiet = NextWait();
     while (const std::optional<uint8_t> byte = ReadByte(quiet)) {
         Unclean();
-        if (*byte == ctlSTX) {
-            FInput.prepend(char(*byte));
-            return TFrameReply::AnswerComing;
-        }
-        const TEntry entry = LogReceived(QByteArray(1, char(*byte)));
-        if (*byte == ctlACK) {
-            FExchange.FrameAck = entry;
-            return TFrameReply::Taken;
-        }
+        TEntry entry = NoEntry;
+        if (const std::optional<TFrameReply> reply = FrameTaken(*byte, entry))
+            return *reply;
     }
     if (!FExchange.Clean)
         throw TWireError{deNoAnswer, {}};
     return TFrameReply::Refused;
+}
+
+std::optional<TProtocol1Host::TFrameReply> TProtocol1Host::FrameTaken(uint8_t byte, TEntry& entry)
+{
+    if (byte == ctlSTX) {
+        FInput.prepend(char(byte));
+        return TFrameReply::AnswerComing;
+    }
+    entry = LogReceived(QByteArray(1, char(byte)));
+    if (byte == ctlACK) {
+        FExchange.FrameAck = entry;
+        return TFrameReply::Taken;
+    }
+    return std::nullopt;
 }
 
 TProtocol1Host::TFrameReply TProtocol1Host::ConfirmRefusal()
@@ -224,15 +232,9 @@ TProtocol1Host::TFrameReply TProtocol1Host::ConfirmRefusal()
     const std::optional<uint8_t> byte = ReadByte(NextWait());
     if (!byte)
         throw TWireError{deNoAnswer, {}};
-    if (*byte == ctlSTX) {
-        FInput.prepend(char(*byte));
-        return TFrameReply::AnswerComing;
-    }
-    const TEntry entry = LogReceived(QByteArray(1, char(*byte)));
-    if (*byte == ctlACK) {
-        FExchange.FrameAck = entry;
-        return TFrameReply::Taken;
-    }
+    TEntry entry = NoEntry;
+    if (const std::optional<TFrameReply> reply = FrameTaken(*byte, entry))
+        return *reply;
     if (*byte == ctlNAK) {
         Drain();
         if (FExchange.Clean) {

@@ -60,6 +60,9 @@ private:
     TFrameReply AwaitFrameReply();
     TFrameReply AfterNak();
     TFrameReply ConfirmRefusal();
+    // An STX starts the answer and an ACK says the device took the frame; another byte is
+    // logged and left to the caller.
+    std::optional<TFrameReply> FrameTaken(uint8_t byte, TEntry& entry);
     static TLinkAnswer NoAnswer(const TWireError& e);
     QByteArray AwaitAnswer(const QByteArray& request);
 

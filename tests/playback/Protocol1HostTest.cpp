@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -28,11 +29,21 @@ const QByteArray SaleAnswer = QByteArray::fromHex("80001E");
 class TScriptedLink final : public IByteLink
 {
 public:
-    explicit TScriptedLink(QStringList script, QStringList& written) : FScript(std::move(script)), FWritten(written) {}
+    using TOnWrite = std::function<void(const QString& hex)>;
+
+    TScriptedLink(QStringList script, QStringList& written, TOnWrite onWrite = {})
+        : FScript(std::move(script)), FWritten(written), FOnWrite(std::move(onWrite))
+    {
+    }
 
     void Open(int) override {}
     void Close() override {}
-    void Write(QByteArrayView bytes, int) override { FWritten << QString::fromLatin1(StrToHex(bytes)); }
+    void Write(QByteArrayView bytes, int) override
+    {
+        FWritten << QString::fromLatin1(StrToHex(bytes));
+        if (FOnWrite)
+            FOnWrite(FWritten.last());
+    }
     QByteArray Read(int timeoutMs) override
     {
         if (timeoutMs == 0 || FScript.isEmpty())
@@ -46,6 +57,7 @@ public:
 private:
     QStringList FScript;
     QStringList& FWritten;
+    TOnWrite FOnWrite;
 };
 
 QString Hex(const QByteArray& bytes) { return QString::fromLatin1(StrToHex(bytes)); }
@@ -128,40 +140,6 @@ INSTANTIATE_TEST_SUITE_P(
         THostCase{"BytesButNeverAReply", QStringList(40, QStringLiteral("FF")), deBadFrame, QStringList(3, Enq)}),
     kestrun::test::CaseName());
 
-// A link that notes, when the request frame goes out, whether the traffic log already holds it.
-class TLogCheckingLink final : public IByteLink
-{
-public:
-    TLogCheckingLink(QStringList script, QString logFile, bool& frameOnDisk)
-        : FScript(std::move(script)), FLogFile(std::move(logFile)), FFrameOnDisk(frameOnDisk)
-    {
-    }
-
-    void Open(int) override {}
-    void Close() override {}
-    void Write(QByteArrayView bytes, int) override
-    {
-        if (Hex(bytes.toByteArray()) != Frame)
-            return;
-        QFile file(FLogFile);
-        FFrameOnDisk = file.open(QIODevice::ReadOnly) && file.readAll().contains("[DEBUG] TPrinterProtocol -> " + Frame.toLatin1());
-    }
-    QByteArray Read(int timeoutMs) override
-    {
-        if (timeoutMs == 0 || FScript.isEmpty())
-            return {};
-        const QString step = FScript.takeFirst();
-        if (step == QLatin1String("closed"))
-            throw TWireError{deConnectionClosed, {}};
-        return QByteArray::fromHex(step.toLatin1());
-    }
-
-private:
-    QStringList FScript;
-    QString FLogFile;
-    bool& FFrameOnDisk;
-};
-
 // A process killed while the device runs the request leaves the request in the log, and a
 // failure reads back as the driver's error row with its code.
 TEST(Protocol1HostLog, RequestIsOnDiskBeforeItGoesOutAndTheFailureReadsBackWithItsCode)
@@ -169,7 +147,13 @@ TEST(Protocol1HostLog, RequestIsOnDiskBeforeItGoesOutAndTheFailureReadsBackWithI
     QTemporaryDir dir;
     const QString logFile = dir.filePath(QStringLiteral("traffic.log"));
     bool frameOnDisk = false;
-    TProtocol1Host host(std::make_unique<TLogCheckingLink>(QStringList{Nak, Ack, QStringLiteral("closed")}, logFile, frameOnDisk),
+    QStringList written;
+    const auto checkLog = [&](const QString& hex) {
+        QFile file(logFile);
+        if (hex == Frame)
+            frameOnDisk = file.open(QIODevice::ReadOnly) && file.readAll().contains("[DEBUG] TPrinterProtocol -> " + Frame.toLatin1());
+    };
+    TProtocol1Host host(std::make_unique<TScriptedLink>(QStringList{Nak, Ack, QStringLiteral("closed")}, written, checkLog),
                         1000, std::make_unique<TTrafficLog>(logFile));
     EXPECT_EQ(host.Exchange(Sale, 1).Code, deNoAnswer);
     EXPECT_TRUE(frameOnDisk);
