@@ -33,7 +33,7 @@ TWireDevice::TWireDevice(TWireEmulatorSetup setup)
     connect(&FByteTimer, &QTimer::timeout, this, &TWireDevice::ResetReceiving);
 }
 
-void TWireDevice::Connect(TWriter write, TCloser close)
+void TWireDevice::Connect(TWriter write, TCloser close, const QString& /*from*/)
 {
     Disconnect();
     FWrite = std::move(write);

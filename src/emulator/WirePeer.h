@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <functional>
 
 namespace kestrun {
@@ -15,8 +16,9 @@ public:
     using TCloser = std::function<void()>;
 
     virtual ~IWirePeer() = default;
-    // A host came: write sends it bytes, close (may be empty) ends its connection.
-    virtual void Connect(TWriter write, TCloser close) = 0;
+    // A host came: write sends it bytes, close (may be empty) ends its connection; `from` names it
+    // for people (127.0.0.1:41234, or the pseudo-terminal's path).
+    virtual void Connect(TWriter write, TCloser close, const QString& from) = 0;
     virtual void Disconnect() = 0;
     virtual void Receive(QByteArrayView bytes) = 0;
 };

@@ -47,7 +47,8 @@ public:
                   const TRegisterLines::TLossHandler& lost)
         : FDevice(device)
     {
-        FDevice.Connect(received, [lost] { lost(QStringLiteral("the emulator closed the connection")); });
+        FDevice.Connect(
+            received, [lost] { lost(QStringLiteral("the emulator closed the connection")); }, QStringLiteral("kestrun-tap"));
     }
     ~TEmulatorLine() override { FDevice.Disconnect(); }
 

@@ -15,14 +15,14 @@ TTap::TTap(TRegisterLines& registers, TTapLog& log, TReporter report)
 
 TTap::~TTap() = default;
 
-void TTap::Connect(TWriter write, TCloser close)
+void TTap::Connect(TWriter write, TCloser close, const QString& from)
 {
-    // A new till replaces the one before, as on a register.
+    // Endpoints hand over one till at a time; whatever was left of one before ends here.
     if (FTillWrite)
         Disconnect();
     FTillWrite = std::move(write);
     FTillClose = std::move(close);
-    FReport(QStringLiteral("the till is connected"));
+    FReport(QStringLiteral("the till is connected from %1").arg(from));
     // Opened once the endpoint has finished taking the till, so that a failure may end its connection.
     QTimer::singleShot(0, this, [this, till = ++FTill] {
         if (till == FTill && FTillWrite && !FRegister)

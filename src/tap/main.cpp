@@ -61,16 +61,19 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listen(QStringLiteral("listen"),
-                                    QStringLiteral("Where the till connects: tcp:PORT on 127.0.0.1 (0: a free port), "
-                                                   "or pty, a new pseudo-terminal."),
+                                    QStringLiteral("Where the till connects: tcp:PORT (0: a free port), or pty, a new "
+                                                   "pseudo-terminal. One till at a time: while one is connected, "
+                                                   "other connections are closed at once and reported with their "
+                                                   "address."),
                                     QStringLiteral("WHERE"));
+    const QCommandLineOption allow(QStringLiteral("allow"), AllowHelp(), QStringLiteral("HOST"));
     const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("The register."),
                                     QStringLiteral("DEVICE"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append the traffic to FILE as a driver log."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),
                                         QStringLiteral("End when standard input closes (for a parent process)."));
-    parser.addOptions({listen, device, log, stdinWatch});
+    parser.addOptions({listen, allow, device, log, stdinWatch});
     parser.process(app);
 
     const QString where = parser.value(listen);
@@ -78,12 +81,13 @@ int main(int argc, char* argv[])
     bool portOk = false;
     const uint port = where.startsWith(QLatin1String("tcp:")) ? where.mid(4).toUInt(&portOk) : 0;
     if ((!pty && (!portOk || port > 65535)) || !parser.isSet(device) || !parser.isSet(log)
-        || !parser.positionalArguments().isEmpty()) {
-        Report(QStringLiteral("give --listen tcp:PORT or --listen pty, --device DEVICE and --log FILE"));
+        || (pty && parser.isSet(allow)) || !parser.positionalArguments().isEmpty()) {
+        Report(QStringLiteral("give --listen tcp:PORT [--allow HOST] or --listen pty, --device DEVICE and --log FILE"));
         return ExitUsage;
     }
 
     try {
+        const TAllowedHosts allowed(parser.values(allow));
         TRegisterLines registers(parser.value(device));
         TTapLog tapLog(parser.value(log), CurrentThreadNumber(), Report);
         TTap tap(registers, tapLog, Report);
@@ -93,7 +97,7 @@ int main(int argc, char* argv[])
             ptyEndpoint = std::make_unique<TPtyEndpoint>(tap);
             Print(stdout, ptyEndpoint->DeviceText());
         } else {
-            tcpEndpoint = std::make_unique<TTcpEndpoint>(tap, static_cast<uint16_t>(port));
+            tcpEndpoint = std::make_unique<TTcpEndpoint>(tap, static_cast<uint16_t>(port), allowed, Report);
             Print(stdout, tcpEndpoint->DeviceText());
         }
         QuitOnStopSignals();
