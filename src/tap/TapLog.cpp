@@ -1,5 +1,6 @@
 #include "TapLog.h"
 
+#include "log/Bytes.h"
 #include "log/Exception.h"
 #include "playback/DriverErrors.h"
 #include "playback/TrafficLog.h"
@@ -29,6 +30,12 @@ bool WriteTapExchange(TTrafficLog& log, const TTapExchange& exchange)
 {
     for (const TTapLine& line : exchange.Lines) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(line.Time);
+        if (line.Count > 1) {
+            log.Note((line.Kind == TTapLine::lkTill ? "-> " : "<- ") + StrToHex(line.Bytes) + " ("
+                         + QByteArray::number(line.Count) + " times)",
+                     time);
+            continue;
+        }
         TTrafficLog::TEntry entry = -1;
         switch (line.Kind) {
         case TTapLine::lkTill: entry = log.Sent(line.Bytes, time); break;
