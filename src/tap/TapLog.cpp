@@ -16,6 +16,13 @@ namespace {
 // A line quiet this long ends the exchange under way, so that a request left without an answer
 // reaches the file while the till waits; any protocol-1 timeout is far shorter.
 constexpr std::chrono::seconds QuietTime{5};
+// What an event costs besides its bytes.
+constexpr qsizetype EventCost = 64;
+// Bytes of one side that cross within this long share an event: a flood of small writes does
+// not become as many events.
+constexpr int64_t ShareEventMs = 50;
+// The recorder is fed this much at a time, and what it finished is written before the next.
+constexpr qsizetype FeedSlice = 64 << 10;
 
 std::unique_ptr<TTrafficLog> OpenTrafficLog(const QString& fileName, uint32_t thread)
 {
@@ -66,16 +73,32 @@ TTapLog::~TTapLog()
 
 void TTapLog::Crossed(TTapSide side, QByteArray bytes)
 {
-    Post({false, side, std::move(bytes), QDateTime::currentMSecsSinceEpoch()});
+    const qsizetype size = bytes.size();
+    Post({false, side, std::move(bytes), QDateTime::currentMSecsSinceEpoch()}, size);
 }
 
-void TTapLog::SideClosed() { Post({true, {}, {}, QDateTime::currentMSecsSinceEpoch()}); }
+void TTapLog::SideClosed() { Post({true, {}, {}, QDateTime::currentMSecsSinceEpoch()}, 0); }
 
-void TTapLog::Post(TEvent event)
+void TTapLog::Post(TEvent event, qsizetype size)
 {
     {
         std::lock_guard lock(FLock);
+        // Once bytes are skipped, the rest is until the log thread takes the queue, so that the
+        // count goes into the log after what was queued before it; the exchange ends there anyway.
+        if (FSkipped > 0 || FQueued + size + EventCost > MaxBehindBytes) {
+            if (FSkipped == 0)
+                FSkippedAt = event.Time;
+            FSkipped += size;
+            return;
+        }
+        TEvent* last = FEvents.empty() ? nullptr : &FEvents.back();
+        if (!event.Closed && last && !last->Closed && last->Side == event.Side && event.Time - last->Time < ShareEventMs) {
+            last->Bytes += event.Bytes;
+            FQueued += size;
+            return;
+        }
         FEvents.push_back(std::move(event));
+        FQueued += size + EventCost;
     }
     FWake.notify_one();
 }
@@ -84,22 +107,33 @@ void TTapLog::Run()
 {
     std::unique_lock lock(FLock);
     for (;;) {
-        const bool woken = FWake.wait_for(lock, QuietTime, [this] { return FStopping || !FEvents.empty(); });
+        const bool woken
+            = FWake.wait_for(lock, QuietTime, [this] { return FStopping || !FEvents.empty() || FSkipped > 0; });
         std::deque<TEvent> events = std::exchange(FEvents, {});
+        const int64_t skipped = std::exchange(FSkipped, 0);
+        const int64_t skippedAt = FSkippedAt;
+        // Counted until they are written: the bound holds what waits and what is being written.
+        const qsizetype taken = FQueued;
         const bool stopping = FStopping;
         lock.unlock();
         for (const TEvent& event : events) {
             if (event.Closed)
                 FRecorder.Close(deConnectionClosed);
-            else
-                FRecorder.Feed(event.Side, event.Bytes, event.Time);
+            for (qsizetype at = 0; at < event.Bytes.size(); at += FeedSlice) {
+                FRecorder.Feed(event.Side, QByteArrayView(event.Bytes).sliced(at, qMin(FeedSlice, event.Bytes.size() - at)),
+                               event.Time);
+                Write();
+            }
         }
+        if (skipped > 0)
+            FRecorder.Lost(skipped, skippedAt);
         if (!woken || stopping)
             FRecorder.Close(deNoAnswer);
         Write();
         if (stopping)
             return;
         lock.lock();
+        FQueued -= taken;
     }
 }
 

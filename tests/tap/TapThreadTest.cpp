@@ -4,13 +4,17 @@
 #include "../playback/EmulatorThread.h"
 #include "log/Bytes.h"
 #include "log/LogLoader.h"
-#include "playback/DeviceLink.h"
 #include "TapThread.h"
+#include "playback/DeviceLink.h"
 
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QThread>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrun::test {
 namespace {
@@ -122,6 +126,49 @@ TEST(TapThreadLog, AnUnansweredRequestReachesTheFileWhenTheLineFallsQuiet)
     ASSERT_EQ(logged.size(), 1);
     EXPECT_EQ(logged[0].Data(), "11 1E 00 00 00");
     EXPECT_TRUE(logged[0].AnswerData().isEmpty());
+}
+
+// A log thread held up by a file nobody reads while a flood crosses: what does not fit the bound
+// is counted instead of kept, and the log tells how much after what it kept.
+TEST(TapLogBound, WhatCrossesBeyondTheBoundIsCountedNotKept)
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("tap.log")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    // Opened for reading first, so that the log opens it for writing at once; read only later.
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    QByteArray text;
+    std::thread drain;
+    int64_t crossed = 0;
+    // Bytes of many values make lines of hex, far more than the pipe holds.
+    QByteArray junk;
+    for (int i = 0; i < (256 << 10); ++i)
+        junk += char(0x40 + i % 7);
+    {
+        TTapLog log(QFile::decodeName(fifo), 1, [](const QString&) {});
+        log.Crossed(TTapSide::tsTill, junk);
+        crossed += junk.size();
+        const QByteArray flood(64 << 10, 'A');
+        for (int i = 0; i < 512; ++i) {
+            log.Crossed(TTapSide::tsTill, flood);
+            crossed += flood.size();
+        }
+        drain = std::thread([reader, &text] {
+            ::fcntl(reader, F_SETFL, 0);
+            char buffer[65536];
+            for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+                text.append(buffer, n);
+        });
+    }
+    drain.join();
+    ::close(reader);
+    const QRegularExpressionMatch lost
+        = QRegularExpression(QStringLiteral("\\] TPrinterProtocol: (\\d+) bytes crossed that are not written: the log fell behind\r\n"))
+              .match(QString::fromLatin1(text));
+    ASSERT_TRUE(lost.hasMatch()) << text.right(2000).toStdString();
+    EXPECT_GE(lost.captured(1).toLongLong(), crossed - TTapLog::MaxBehindBytes - junk.size());
+    EXPECT_TRUE(text.endsWith(lost.captured(0).toLatin1())) << "the count comes after what was kept";
 }
 
 } // namespace
