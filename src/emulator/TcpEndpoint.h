@@ -12,9 +12,6 @@ namespace kestrun {
 
 class IWirePeer;
 
-// Bytes a host may leave unread before its connection is dropped: a protocol-1 host reads every
-// answer before it asks again, so only a host that does not read comes near.
-constexpr qint64 MaxUnreadBytes = 1 << 20;
 // What is read from a host at once; the kernel holds the rest until it is taken.
 constexpr qint64 ReadChunkBytes = 64 << 10;
 

@@ -178,6 +178,13 @@ void TWireDevice::SendSlowly(const QByteArray& bytes)
         return;
     }
     FSlowQueue += bytes;
+    // Only a host that does not read lets the bytes pile up: it is dropped, as over TCP.
+    if (FSlowQueue.size() > MaxUnreadBytes) {
+        FSlowQueue.clear();
+        if (FClose)
+            FClose();
+        return;
+    }
     if (!FSlowTimer.isActive())
         FSlowTimer.start();
 }

@@ -34,6 +34,8 @@ public:
             port->flush();
     }
 
+    qint64 Pending() const override { return FDevice->bytesToWrite(); }
+
 private:
     std::unique_ptr<QIODevice> FDevice;
 };
@@ -53,6 +55,7 @@ public:
     ~TEmulatorLine() override { FDevice.Disconnect(); }
 
     void Write(QByteArrayView bytes) override { FDevice.Receive(bytes); }
+    qint64 Pending() const override { return 0; }
 
 private:
     TWireDevice& FDevice;

@@ -48,6 +48,15 @@ void TTap::Receive(QByteArrayView bytes)
     // Queued before it goes on: the emulator answers from inside Write.
     FLog.Crossed(TTapSide::tsTill, bytes.toByteArray());
     FRegister->Write(bytes);
+    // A till waits for each answer; one that keeps sending while the register cannot take it
+    // would pile up here without end.
+    if (FRegister && FRegister->Pending() > MaxUnreadBytes) {
+        FReport(QStringLiteral("the till sends faster than the register takes it (%1 bytes waiting); its connection is closed")
+                    .arg(FRegister->Pending()));
+        FRegister.reset();
+        FLog.SideClosed();
+        CloseTill();
+    }
 }
 
 bool TTap::OpenRegister()

@@ -67,6 +67,30 @@ bool ClosedEmpty(QTcpSocket& socket)
     return socket.state() != QAbstractSocket::ConnectedState && socket.readAll().isEmpty();
 }
 
+// A till that reads nothing: the bytes that come stay in the kernel, whose buffer is kept small.
+std::unique_ptr<QTcpSocket> ConnectDeaf(uint16_t port)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->setReadBufferSize(1);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(socket->waitForConnected(WaitMs)) << socket->errorString().toStdString();
+    return socket;
+}
+
+// Sends the chunk again and again until the other side closes the line or `limit` bytes went;
+// returns the bytes sent.
+qint64 FloodUntilClosed(QTcpSocket& socket, const QByteArray& chunk, qint64 limit)
+{
+    qint64 sent = 0;
+    while (sent < limit && socket.state() == QAbstractSocket::ConnectedState) {
+        socket.write(chunk);
+        socket.waitForBytesWritten(WaitMs);
+        sent += chunk.size();
+    }
+    return sent;
+}
+
 QString Local(const QTcpSocket& socket) { return QStringLiteral("127.0.0.1:%1").arg(socket.localPort()); }
 
 const QByteArray Enq(1, char(ctlENQ));
@@ -205,6 +229,53 @@ TEST_P(OneHost, AReplayWhileOthersKeepComingRunsEveryCommandOnce)
 
 INSTANTIATE_TEST_SUITE_P(Line, OneHost, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "ThroughTheTap" : "Emulator"; });
+
+// A till that sends ENQ after ENQ and reads none of the NAKs is dropped once 1 MiB of them waits,
+// and named in the reports.
+template <typename TServer>
+void ExpectTheDeafTillDropped(const TServer& server)
+{
+    const auto till = ConnectDeaf(static_cast<uint16_t>(server.DeviceText().section(u':', -1).toUInt()));
+    const QString name = Local(*till);
+    const qint64 sent = FloodUntilClosed(*till, QByteArray(64 << 10, char(ctlENQ)), qint64(256) << 20);
+    EXPECT_NE(till->state(), QAbstractSocket::ConnectedState) << sent << " bytes sent";
+    EXPECT_FALSE(server.Reports().filter(QStringLiteral("dropped the connection from %1: it does not read (").arg(name)).isEmpty())
+        << server.Reports().join(u'\n').toStdString();
+}
+
+TEST(OneHostEmulator, AHostThatDoesNotReadIsDropped) { ExpectTheDeafTillDropped(TEmulatorThread("--tcp")); }
+
+// The register on the tap's own thread takes every byte at once: only the till can fall behind.
+TEST(OneHostTap, ATillThatDoesNotReadIsDropped)
+{
+    QTemporaryDir dir;
+    ExpectTheDeafTillDropped(TTapThread(QStringLiteral("emulator"), dir.filePath(QStringLiteral("tap.log"))));
+}
+
+// An emulator that sends slowly to a host that floods it and reads nothing drops the host rather
+// than keeping what it has still to send.
+TEST(OneHostEmulator, ASlowEmulatorDropsAHostThatFloodsIt)
+{
+    const TEmulatorThread emulator("--tcp", QStringLiteral("slow=1"));
+    const auto till = ConnectDeaf(static_cast<uint16_t>(emulator.DeviceText().section(u':', -1).toUInt()));
+    const qint64 sent = FloodUntilClosed(*till, QByteArray(64 << 10, char(ctlENQ)), qint64(64) << 20);
+    EXPECT_NE(till->state(), QAbstractSocket::ConnectedState) << sent << " bytes sent";
+}
+
+// A register that takes nothing (it never even accepts the connection) and a till that keeps
+// sending: the till is dropped once 1 MiB waits for the register.
+TEST(OneHostTap, ATillSendingFasterThanTheRegisterTakesIsDropped)
+{
+    QTemporaryDir dir;
+    QTcpServer blackHole;
+    ASSERT_TRUE(blackHole.listen(QHostAddress::LocalHost));
+    TTapThread tap(QStringLiteral("tcp:127.0.0.1:%1").arg(blackHole.serverPort()), dir.filePath(QStringLiteral("tap.log")));
+    const auto till = ConnectTo(static_cast<uint16_t>(tap.DeviceText().section(u':', -1).toUInt()));
+    const qint64 sent = FloodUntilClosed(*till, QByteArray(64 << 10, 'A'), qint64(256) << 20);
+    EXPECT_NE(till->state(), QAbstractSocket::ConnectedState) << sent << " bytes sent";
+    EXPECT_FALSE(tap.Reports().filter(QStringLiteral("the till sends faster than the register takes it (")).isEmpty())
+        << tap.Reports().join(u'\n').toStdString();
+}
 
 TEST(OneHostTap, TheTillIsNamedWhenItConnects)
 {
