@@ -43,11 +43,16 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Puts the register emulator on the wire: protocol 1 over TCP on 127.0.0.1 or over a pseudo-terminal.\n"
-        "Prints the device text to give kestrun-cli --device, then serves until stopped.\n"
-        "On a clean exit (standard input closed under --exit-with-stdin, or SIGINT / SIGTERM) prints\n"
-        "one more line: executed=N documents=M, the commands it ran and the documents it made."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Puts the register emulator on the wire: protocol 1 over TCP (on 127.0.0.1 unless --allow) or over\n"
+            "a pseudo-terminal. Prints the device text to give kestrun-cli --device, then serves until stopped.\n"
+            "On a clean exit (standard input closed under --exit-with-stdin, or SIGINT / SIGTERM) prints\n"
+            "one more line: executed=N documents=M, the commands it ran and the documents it made.\n"
+            "A host is read %1 KiB at a time and dropped when %2 MiB of the emulator's bytes wait for it to\n"
+            "read them (under slow=MS, when %2 MiB wait to be sent).")
+            .arg(ReadChunkBytes >> 10)
+            .arg(MaxUnreadBytes >> 20));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption tcp(QStringLiteral("tcp"),

@@ -73,26 +73,30 @@ TTapLog::~TTapLog()
 
 void TTapLog::Crossed(TTapSide side, QByteArray bytes)
 {
-    const qsizetype size = bytes.size();
-    Post({false, side, std::move(bytes), QDateTime::currentMSecsSinceEpoch()}, size);
+    Post({false, side, std::move(bytes), QDateTime::currentMSecsSinceEpoch()});
 }
 
-void TTapLog::SideClosed() { Post({true, {}, {}, QDateTime::currentMSecsSinceEpoch()}, 0); }
+void TTapLog::SideClosed() { Post({true, {}, {}, QDateTime::currentMSecsSinceEpoch()}); }
 
-void TTapLog::Post(TEvent event, qsizetype size)
+void TTapLog::Post(TEvent event)
 {
     {
         std::lock_guard lock(FLock);
-        // Once bytes are skipped, the rest is until the log thread takes the queue, so that the
-        // count goes into the log after what was queued before it; the exchange ends there anyway.
-        if (FSkipped > 0 || FQueued + size + EventCost > MaxBehindBytes) {
+        const qsizetype size = event.Bytes.size();
+        if (size > 0 && FQueued + size + EventCost > MaxBehindBytes) {
             if (FSkipped == 0)
                 FSkippedAt = event.Time;
             FSkipped += size;
             return;
         }
+        // The count goes into the log in its place, before what comes after it.
+        if (FSkipped > 0) {
+            FEvents.push_back({false, {}, {}, FSkippedAt, std::exchange(FSkipped, 0)});
+            FQueued += EventCost;
+        }
         TEvent* last = FEvents.empty() ? nullptr : &FEvents.back();
-        if (!event.Closed && last && !last->Closed && last->Side == event.Side && event.Time - last->Time < ShareEventMs) {
+        if (!event.Closed && last && !last->Closed && last->Skipped == 0 && last->Side == event.Side
+            && event.Time - last->Time < ShareEventMs && last->Bytes.size() < FeedSlice) {
             last->Bytes += event.Bytes;
             FQueued += size;
             return;
@@ -103,6 +107,12 @@ void TTapLog::Post(TEvent event, qsizetype size)
     FWake.notify_one();
 }
 
+void TTapLog::Release(qsizetype size)
+{
+    std::lock_guard lock(FLock);
+    FQueued -= size;
+}
+
 void TTapLog::Run()
 {
     std::unique_lock lock(FLock);
@@ -110,13 +120,15 @@ void TTapLog::Run()
         const bool woken
             = FWake.wait_for(lock, QuietTime, [this] { return FStopping || !FEvents.empty() || FSkipped > 0; });
         std::deque<TEvent> events = std::exchange(FEvents, {});
-        const int64_t skipped = std::exchange(FSkipped, 0);
-        const int64_t skippedAt = FSkippedAt;
-        // Counted until they are written: the bound holds what waits and what is being written.
-        const qsizetype taken = FQueued;
+        if (FSkipped > 0) {
+            events.push_back({false, {}, {}, FSkippedAt, std::exchange(FSkipped, 0)});
+            FQueued += EventCost;
+        }
         const bool stopping = FStopping;
         lock.unlock();
-        for (const TEvent& event : events) {
+        for (TEvent& event : events) {
+            if (event.Skipped > 0)
+                FRecorder.Lost(event.Skipped, event.Time);
             if (event.Closed)
                 FRecorder.Close(deConnectionClosed);
             for (qsizetype at = 0; at < event.Bytes.size(); at += FeedSlice) {
@@ -124,16 +136,16 @@ void TTapLog::Run()
                                event.Time);
                 Write();
             }
+            // Room for more as soon as an event is written, not when the whole batch is.
+            Release(event.Bytes.size() + EventCost);
+            event.Bytes = QByteArray();
         }
-        if (skipped > 0)
-            FRecorder.Lost(skipped, skippedAt);
         if (!woken || stopping)
             FRecorder.Close(deNoAnswer);
         Write();
         if (stopping)
             return;
         lock.lock();
-        FQueued -= taken;
     }
 }
 

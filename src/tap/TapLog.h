@@ -49,9 +49,12 @@ private:
         TTapSide Side = TTapSide::tsTill;
         QByteArray Bytes;
         int64_t Time = 0;
+        int64_t Skipped = 0; // bytes that crossed before this event and were not queued
     };
 
-    void Post(TEvent event, qsizetype size);
+    void Post(TEvent event);
+    // The log thread is done with `size` bytes of the queue.
+    void Release(qsizetype size);
     void Run();
     void Write();
     // A file removed while the tap writes it is made again, so that a reader finds the new lines.
@@ -69,8 +72,8 @@ private:
     std::mutex FLock;
     std::condition_variable FWake;
     std::deque<TEvent> FEvents;
-    qsizetype FQueued = 0;  // bytes, and a share for each event's keeping
-    int64_t FSkipped = 0;   // bytes not queued since the log thread last took the queue
+    qsizetype FQueued = 0;  // bytes queued or being written, and a share for each event's keeping
+    int64_t FSkipped = 0;   // bytes not queued since the last event queued
     int64_t FSkippedAt = 0; // when the first of them crossed
     bool FStopping = false;
     std::thread FThread; // last: starts when everything it uses is there

@@ -229,8 +229,10 @@ void TTapRecorder::Close(int32_t result)
 
 void TTapRecorder::Lost(int64_t bytes, int64_t time)
 {
-    Close(deNoAnswer);
-    HandLoose({TTapLine::lkNote, time, QByteArray::number(bytes) + " bytes crossed that are not written: the log fell behind"});
+    Cut(deNoAnswer);
+    if (FLostBytes == 0)
+        FLostAt = time;
+    FLostBytes += bytes;
 }
 
 void TTapRecorder::Cut(int32_t result)
@@ -336,6 +338,10 @@ void TTapRecorder::FlushRuns()
     for (TTapLine& run : FRuns)
         HandLoose(std::move(run));
     FRuns.clear();
+    if (FLostBytes > 0) {
+        HandLoose({TTapLine::lkNote, FLostAt,
+                   QByteArray::number(std::exchange(FLostBytes, 0)) + " bytes crossed that are not written: the log fell behind"});
+    }
 }
 
 void TTapRecorder::HandLoose(TTapLine line)

@@ -46,7 +46,8 @@ public:
     // Ends the exchange under way as it stands: a side went away, the line fell quiet, or the
     // tap stops. `result` is the one of a request left without an answer.
     void Close(int32_t result);
-    // Bytes that crossed without being fed: what is under way ends, and a note tells how many.
+    // Bytes that crossed without being fed: the exchange under way ends, and a note tells how
+    // many, counted like a run, after the runs open.
     void Lost(int64_t bytes, int64_t time);
     // The exchanges ended so far, oldest first; they are handed over once.
     QList<TTapExchange> TakeFinished();
@@ -91,6 +92,8 @@ private:
     QList<TTapExchange> FFinished;
     bool FLooseOpen = false;     // the last of FFinished takes loose lines
     QList<TTapLine> FRuns;       // open runs, a side at most one, in the order they started
+    int64_t FLostBytes = 0;      // bytes not fed since the runs were last written
+    int64_t FLostAt = 0;
     TFrameReader FTillFrame;
     TFrameReader FRegisterFrame;
     qsizetype FStrayLine = NoLine;   // the last line, when it holds stray bytes that more may join

@@ -30,6 +30,22 @@ void Print(FILE* stream, const QString& text)
 
 void Report(const QString& message) { Print(stderr, QStringLiteral("kestrun-tap: ") + message); }
 
+QString BoundsHelp()
+{
+    const qint64 unreadMiB = MaxUnreadBytes >> 20;
+    return QStringLiteral(
+               "  the till is dropped when %1 MiB of the register's bytes wait for it to read them, or %1 MiB of\n"
+               "  its own for the register to take them; it is read %2 KiB at a time\n"
+               "  a byte either side sends again and again outside an exchange is one log line with its count,\n"
+               "  a line a side every %3 s at most\n"
+               "  the log lags at most %4 MiB behind the traffic; what crosses beyond that is not written, and a\n"
+               "  log line counts it")
+        .arg(unreadMiB)
+        .arg(ReadChunkBytes >> 10)
+        .arg(TTapRecorder::RunSpanMs / 1000)
+        .arg(TTapLog::MaxBehindBytes >> 20);
+}
+
 QString DeviceKindsHelp()
 {
     QStringList kinds;
@@ -54,10 +70,11 @@ int main(int argc, char* argv[])
             "Sits on the line between a till and a fiscal register speaking protocol 1: forwards every byte\n"
             "both ways unchanged and writes the traffic as a protocol-1 driver log, which kestrun-cli and\n"
             "the window read while it grows. Prints the device text to point the till at, then serves\n"
-            "until stopped (SIGINT / SIGTERM). Connections coming and going and a log that cannot be\n"
-            "written are reported on standard error; the forwarding goes on.\n"
-            "Registers (as kestrun-cli --device):\n%1")
-            .arg(DeviceKindsHelp()));
+            "until stopped (SIGINT / SIGTERM). Connections coming, refused and going and a log that\n"
+            "cannot be written are reported on standard error; the forwarding goes on.\n"
+            "Bounds under floods:\n%1\n"
+            "Registers (as kestrun-cli --device):\n%2")
+            .arg(BoundsHelp(), DeviceKindsHelp()));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listen(QStringLiteral("listen"),

@@ -290,5 +290,34 @@ INSTANTIATE_TEST_SUITE_P(
         TFloodRow{"JunkAfterARunEndsIt", "41 41 41", "41 42", 2, 0, "T:41 x3 | R:41 42 | T:41 x3 | R:41 42"}),
     CaseName());
 
+// Bytes the log could not keep up with end the exchange under way and are counted on one line
+// after the runs, however often they come.
+TEST(TapRecorderLost, LostBytesAreCountedOnOneLineAfterTheRuns)
+{
+    TTapRecorder recorder;
+    for (const char* text : {"T:05", "R:15", Sale}) {
+        const TStep step = ReadStep(text);
+        recorder.Feed(step.Side, step.Bytes, 1000);
+    }
+    recorder.Lost(100, 1001);
+    const QByteArray junk(1000, 'A');
+    for (int i = 0; i < 3; ++i) {
+        recorder.Feed(TTapSide::tsTill, junk, 1002 + i);
+        recorder.Lost(200, 1002 + i);
+    }
+    recorder.Close(-8);
+    QStringList lines;
+    int32_t result = 0;
+    for (const TTapExchange& exchange : recorder.TakeFinished()) {
+        result = exchange.Result ? exchange.Result : result;
+        for (const TTapLine& line : exchange.Lines)
+            lines << QString::fromLatin1(line.Kind == TTapLine::lkNote ? line.Bytes : StrToHex(line.Bytes.left(2)))
+                         + (line.Count > 1 ? QStringLiteral(" x%1").arg(line.Count) : QString());
+    }
+    EXPECT_EQ(lines.join(QStringLiteral(" | ")).toStdString(),
+              "05 | 15 | 02 14 | 41 x3000 | 700 bytes crossed that are not written: the log fell behind");
+    EXPECT_EQ(result, -9) << "the request cut short has no answer";
+}
+
 } // namespace
 } // namespace kestrun::test

@@ -4,6 +4,7 @@
 #include "../playback/EmulatorThread.h"
 #include "log/Bytes.h"
 #include "log/LogLoader.h"
+#include "CaseName.h"
 #include "TapThread.h"
 #include "playback/DeviceLink.h"
 
@@ -127,6 +128,67 @@ TEST(TapThreadLog, AnUnansweredRequestReachesTheFileWhenTheLineFallsQuiet)
     EXPECT_EQ(logged[0].Data(), "11 1E 00 00 00");
     EXPECT_TRUE(logged[0].AnswerData().isEmpty());
 }
+
+struct TTillFloodRow
+{
+    const char* Name;
+    char Byte;
+    qint64 Bytes;
+    qint64 Answers; // the bytes the register sends back
+};
+
+void PrintTo(const TTillFloodRow& row, std::ostream* os) { *os << row.Name; }
+
+class TapFlood : public ::testing::TestWithParam<TTillFloodRow>
+{
+};
+
+// A till that floods the line with one byte, reading what comes back, then a till that asks for
+// the status: the flood is a few lines of the log, and the status exchange reads back after it.
+TEST_P(TapFlood, AFloodIsAFewLinesOfTheLog)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tap.log"));
+    TTapThread tap(QStringLiteral("emulator:shift=open"), file);
+    {
+        QTcpSocket till;
+        till.connectToHost(QHostAddress::LocalHost, static_cast<uint16_t>(tap.DeviceText().section(u':', -1).toUInt()));
+        ASSERT_TRUE(till.waitForConnected(10000));
+        const QByteArray chunk(64 << 10, GetParam().Byte);
+        qint64 answers = 0;
+        for (qint64 sent = 0; sent < GetParam().Bytes && till.state() == QAbstractSocket::ConnectedState; sent += chunk.size()) {
+            till.write(chunk);
+            till.waitForBytesWritten(10000);
+            answers += till.readAll().size();
+        }
+        // All read before the close, which would else throw away what the tap has not read yet.
+        while (answers < GetParam().Answers && till.waitForReadyRead(10000))
+            answers += till.readAll().size();
+        EXPECT_EQ(answers, GetParam().Answers);
+        EXPECT_EQ(till.state(), QAbstractSocket::ConnectedState);
+        till.disconnectFromHost();
+        if (till.state() != QAbstractSocket::UnconnectedState)
+            till.waitForDisconnected(10000);
+    }
+    QDeadlineTimer deadline(10000);
+    TLinkAnswer status;
+    while (!deadline.hasExpired() && (status = CreateDeviceLink(tap.DeviceText())->Exchange(HexToBytes("10 1E 00 00 00"))).Code != 0)
+        QThread::msleep(50);
+    EXPECT_EQ(status.Code, 0);
+    tap.Stop();
+    QFile log(file);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    // A run a side, and the count of what the log could not keep up with.
+    EXPECT_LE(text.count("] [TRACE] "), 3) << text.left(4000).toStdString();
+    const TCommands commands = ReadLog(file);
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0].Data(), "10 1E 00 00 00");
+}
+
+INSTANTIATE_TEST_SUITE_P(Tap, TapFlood,
+                         ::testing::Values(TTillFloodRow{"Enq", 0x05, 1 << 20, 1 << 20}, TTillFloodRow{"Junk", 0x41, 32 << 20, 0}),
+                         CaseName());
 
 // A log thread held up by a file nobody reads while a flood crosses: what does not fit the bound
 // is counted instead of kept, and the log tells how much after what it kept.
