@@ -12,9 +12,6 @@ namespace kestrun {
 
 class IWirePeer;
 
-// What is read from a host at once; the kernel holds the rest until it is taken.
-constexpr qint64 ReadChunkBytes = 64 << 10;
-
 // A peer listening for hosts over TCP. Like a register it talks to one host at a time: while one
 // is connected, every other connection is closed at once, and neither it nor the host that is
 // connected notice anything of it.

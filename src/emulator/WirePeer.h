@@ -10,6 +10,8 @@ namespace kestrun {
 // Bytes a host may leave unread before its connection is dropped: a protocol-1 host reads every
 // answer before it asks again, so only a host that does not read comes near.
 constexpr qint64 MaxUnreadBytes = 1 << 20;
+// What is read from a line at once; the kernel holds the rest until it is taken.
+constexpr qint64 ReadChunkBytes = 64 << 10;
 
 // What sits behind a listening endpoint: the emulated device, or the tap forwarding to a register.
 // The endpoint hands it the connection of the host that came and the bytes that host sends.

@@ -13,13 +13,18 @@ namespace kestrun {
 
 namespace {
 
-// A serial port or a TCP connection: what arrives is handed on as it comes.
+// A serial port or a TCP connection: what arrives is handed on as it comes, a bounded piece at a
+// time however fast it comes.
 class TDeviceLine final : public IRegisterLine
 {
 public:
     TDeviceLine(std::unique_ptr<QIODevice> device, const TRegisterLines::TReceiver& received)
         : FDevice(std::move(device))
     {
+        if (auto* socket = qobject_cast<QAbstractSocket*>(FDevice.get()))
+            socket->setReadBufferSize(ReadChunkBytes);
+        else if (auto* port = qobject_cast<QSerialPort*>(FDevice.get()))
+            port->setReadBufferSize(ReadChunkBytes);
         QObject::connect(FDevice.get(), &QIODevice::readyRead, FDevice.get(),
                          [this, received] { received(FDevice->readAll()); });
     }
