@@ -7,6 +7,7 @@
 #include "TapThread.h"
 #include "log/Bytes.h"
 #include "log/Exception.h"
+#include "log/LogLoader.h"
 #include "playback/DeviceLink.h"
 #include "playback/Protocol1Frames.h"
 
@@ -34,6 +35,12 @@ public:
     uint16_t Port() const { return static_cast<uint16_t>(DeviceText().section(u':', -1).toUInt()); }
     QStringList Reports() const { return FTap ? FTap->Reports() : FRegister.Reports(); }
     QList<TExecution> Executed() const { return FRegister.Tally().Executed; }
+    // Ends the tap, its log written whole.
+    void StopTap()
+    {
+        if (FTap)
+            FTap->Stop();
+    }
 
 private:
     TEmulatorThread FRegister;
@@ -142,7 +149,7 @@ TEST_P(OneHost, ConnectAndCloseLeavesTheTillAlone)
     const auto line = MakeLine();
     const auto till = ConnectTo(line->Port());
     ASSERT_EQ(Ask(*till, Enq, 1), Nak);
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 300; ++i)
         ConnectTo(line->Port())->abort();
     EXPECT_EQ(Ask(*till, Enq, 1), Nak);
     EXPECT_EQ(till->state(), QAbstractSocket::ConnectedState);
@@ -222,8 +229,17 @@ TEST_P(OneHost, AReplayWhileOthersKeepComingRunsEveryCommandOnce)
         EXPECT_EQ(executed[i].Request, requests[i]) << i;
         EXPECT_EQ(executed[i].Answer, answers[i]) << i;
     }
-    if (GetParam()) {
-        EXPECT_EQ(line->Reports().filter(QStringLiteral("the till is connected")).size(), 1);
+    if (!GetParam())
+        return;
+    EXPECT_EQ(line->Reports().filter(QStringLiteral("the till is connected")).size(), 1);
+    // The tap's log holds the till's exchanges, each with its answer, and nothing of the others'.
+    line->StopTap();
+    TCommands logged;
+    LoadLogFile(FDir.filePath(QStringLiteral("tap.log")), {}, logged);
+    ASSERT_EQ(logged.size(), requests.size());
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        EXPECT_EQ(logged[i].Data(), StrToHex(requests[i])) << i;
+        EXPECT_EQ(logged[i].AnswerData().trimmed(), StrToHex(answers[i])) << i;
     }
 }
 
