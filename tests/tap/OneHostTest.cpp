@@ -12,6 +12,7 @@
 #include "playback/Protocol1Frames.h"
 
 #include <QNetworkInterface>
+#include <QNetworkProxy>
 #include <QTemporaryDir>
 #include <random>
 
@@ -361,6 +362,9 @@ TEST(AllowedHostsLine, AHostElsewhereComesInOnlyWhenAllowed)
         SCOPED_TRACE(allow ? "allowed" : "not allowed");
         const TEmulatorThread emulator("--tcp", {}, {allow ? own.toString() : QStringLiteral("192.0.2.7")});
         QTcpSocket socket;
+        // Straight there: asking for the system's proxy for a host that is not loopback starts
+        // threads of the proxy library.
+        socket.setProxy(QNetworkProxy::NoProxy);
         socket.bind(own);
         socket.connectToHost(own, static_cast<uint16_t>(emulator.DeviceText().section(u':', -1).toUInt()));
         ASSERT_TRUE(socket.waitForConnected(WaitMs)) << socket.errorString().toStdString();
