@@ -1,6 +1,6 @@
 // Any bytes from either side of the line through the tap's recorder: nothing crashes or hangs,
-// every byte is on exactly one line of the log in the order it crossed, and the log reads back
-// with only requests the till really sent. The recorder runs on the log thread after the bytes
+// every byte is on exactly one line of the log in the order it crossed (a run's line as many
+// times as it counts), and the log reads back with only requests the till really sent. The recorder runs on the log thread after the bytes
 // have been forwarded, so the forwarding never waits on what it does with them.
 #include "log/Bytes.h"
 #include "log/LogLoader.h"
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (const TTapLine& line : exchange.Lines) {
                 if (line.Kind == TTapLine::lkNote)
                     continue;
-                logged[line.Kind == TTapLine::lkRegister] += line.Bytes;
+                logged[line.Kind == TTapLine::lkRegister] += line.Bytes.repeated(line.Count);
                 // A followed frame of the till: STX, length, data, LRC.
                 if (line.Followed && line.Kind == TTapLine::lkTill && line.Bytes.size() >= 3)
                     followedRequests << StrToHex(line.Bytes.mid(2).chopped(1));

@@ -45,7 +45,7 @@ TPtyEndpoint::TPtyEndpoint(IWirePeer& peer) : FPeer(peer)
         Fail("tcsetattr");
     FNotifier = std::make_unique<QSocketNotifier>(FMaster, QSocketNotifier::Read);
     connect(FNotifier.get(), &QSocketNotifier::activated, this, &TPtyEndpoint::OnReadable);
-    FPeer.Connect([this](const QByteArray& bytes) { Write(bytes); }, nullptr);
+    FPeer.Connect([this](const QByteArray& bytes) { Write(bytes); }, nullptr, FPath);
 }
 
 TPtyEndpoint::~TPtyEndpoint()

@@ -36,7 +36,7 @@ TWireDevice::TWireDevice(TWireEmulatorSetup setup)
     connect(&FWorkTimer, &QTimer::timeout, this, &TWireDevice::FinishWork);
 }
 
-void TWireDevice::Connect(TWriter write, TCloser close)
+void TWireDevice::Connect(TWriter write, TCloser close, const QString& /*from*/)
 {
     Disconnect();
     FWrite = std::move(write);
@@ -206,6 +206,13 @@ void TWireDevice::SendSlowly(const QByteArray& bytes)
         return;
     }
     FSlowQueue += bytes;
+    // Only a host that does not read lets the bytes pile up: it is dropped, as over TCP.
+    if (FSlowQueue.size() > MaxUnreadBytes) {
+        FSlowQueue.clear();
+        if (FClose)
+            FClose();
+        return;
+    }
     if (!FSlowTimer.isActive())
         FSlowTimer.start();
 }

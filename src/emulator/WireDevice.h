@@ -39,7 +39,7 @@ public:
 
     // The connection the device talks on. A new one drops a frame half received and what
     // was still to be sent; an answer the host has not acknowledged stays waiting.
-    void Connect(TWriter write, TCloser close) override;
+    void Connect(TWriter write, TCloser close, const QString& from) override;
     void Disconnect() override;
     void Receive(QByteArrayView bytes) override;
 

@@ -43,15 +43,24 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRUN_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Puts the register emulator on the wire: protocol 1 over TCP on 127.0.0.1 or over a pseudo-terminal.\n"
-        "Prints the device text to give kestrun-cli --device, then serves until stopped.\n"
-        "On a clean exit (standard input closed under --exit-with-stdin, or SIGINT / SIGTERM) prints\n"
-        "one more line: executed=N documents=M, the commands it ran and the documents it made."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Puts the register emulator on the wire: protocol 1 over TCP (on 127.0.0.1 unless --allow) or over\n"
+            "a pseudo-terminal. Prints the device text to give kestrun-cli --device, then serves until stopped.\n"
+            "On a clean exit (standard input closed under --exit-with-stdin, or SIGINT / SIGTERM) prints\n"
+            "one more line: executed=N documents=M, the commands it ran and the documents it made.\n"
+            "A host is read %1 KiB at a time and dropped when %2 MiB of the emulator's bytes wait for it to\n"
+            "read them (under slow=MS, when %2 MiB wait to be sent).")
+            .arg(ReadChunkBytes >> 10)
+            .arg(MaxUnreadBytes >> 20));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on 127.0.0.1:PORT (0: a free port)."),
+    const QCommandLineOption tcp(QStringLiteral("tcp"),
+                                 QStringLiteral("Listen on PORT (0: a free port). One host at a time: while one is "
+                                                "connected, other connections are closed at once and reported on "
+                                                "standard error with their address."),
                                  QStringLiteral("PORT"));
+    const QCommandLineOption allow(QStringLiteral("allow"), AllowHelp(), QStringLiteral("HOST"));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Serve on a new pseudo-terminal."));
     const QCommandLineOption options(
         QStringLiteral("options"),
@@ -62,11 +71,12 @@ int main(int argc, char* argv[])
         QStringLiteral("LIST"));
     const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),
                                         QStringLiteral("End when standard input closes (for a parent process)."));
-    parser.addOptions({tcp, pty, options, stdinWatch});
+    parser.addOptions({tcp, allow, pty, options, stdinWatch});
     parser.process(app);
 
-    if (parser.isSet(tcp) == parser.isSet(pty) || !parser.positionalArguments().isEmpty()) {
-        Print(stderr, QStringLiteral("kestrun-emulator: give either --tcp PORT or --pty"));
+    if (parser.isSet(tcp) == parser.isSet(pty) || (parser.isSet(pty) && parser.isSet(allow))
+        || !parser.positionalArguments().isEmpty()) {
+        Print(stderr, QStringLiteral("kestrun-emulator: give either --tcp PORT [--allow HOST] or --pty"));
         return ExitUsage;
     }
     bool portOk = false;
@@ -80,11 +90,14 @@ int main(int argc, char* argv[])
         TWireEmulatorSetup setup = ParseWireEmulatorSetup(parser.value(options));
         if (parser.isSet(pty) && !setup.Wire.Close.isEmpty())
             throw Exception(QStringLiteral("Параметр close действует только для TCP"));
+        const TAllowedHosts allowed(parser.values(allow));
         TWireDevice device(std::move(setup));
         std::unique_ptr<TTcpEndpoint> tcpEndpoint;
         std::unique_ptr<TPtyEndpoint> ptyEndpoint;
         if (parser.isSet(tcp)) {
-            tcpEndpoint = std::make_unique<TTcpEndpoint>(device, static_cast<uint16_t>(port));
+            tcpEndpoint = std::make_unique<TTcpEndpoint>(device, static_cast<uint16_t>(port), allowed, [](const QString& message) {
+                Print(stderr, QStringLiteral("kestrun-emulator: ") + message);
+            });
             Print(stdout, tcpEndpoint->DeviceText());
         } else {
             ptyEndpoint = std::make_unique<TPtyEndpoint>(device);

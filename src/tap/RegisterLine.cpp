@@ -13,13 +13,18 @@ namespace kestrun {
 
 namespace {
 
-// A serial port or a TCP connection: what arrives is handed on as it comes.
+// A serial port or a TCP connection: what arrives is handed on as it comes, a bounded piece at a
+// time however fast it comes.
 class TDeviceLine final : public IRegisterLine
 {
 public:
     TDeviceLine(std::unique_ptr<QIODevice> device, const TRegisterLines::TReceiver& received)
         : FDevice(std::move(device))
     {
+        if (auto* socket = qobject_cast<QAbstractSocket*>(FDevice.get()))
+            socket->setReadBufferSize(ReadChunkBytes);
+        else if (auto* port = qobject_cast<QSerialPort*>(FDevice.get()))
+            port->setReadBufferSize(ReadChunkBytes);
         QObject::connect(FDevice.get(), &QIODevice::readyRead, FDevice.get(),
                          [this, received] { received(FDevice->readAll()); });
     }
@@ -34,6 +39,8 @@ public:
             port->flush();
     }
 
+    qint64 Pending() const override { return FDevice->bytesToWrite(); }
+
 private:
     std::unique_ptr<QIODevice> FDevice;
 };
@@ -47,11 +54,13 @@ public:
                   const TRegisterLines::TLossHandler& lost)
         : FDevice(device)
     {
-        FDevice.Connect(received, [lost] { lost(QStringLiteral("the emulator closed the connection")); });
+        FDevice.Connect(
+            received, [lost] { lost(QStringLiteral("the emulator closed the connection")); }, QStringLiteral("kestrun-tap"));
     }
     ~TEmulatorLine() override { FDevice.Disconnect(); }
 
     void Write(QByteArrayView bytes) override { FDevice.Receive(bytes); }
+    qint64 Pending() const override { return 0; }
 
 private:
     TWireDevice& FDevice;

@@ -18,6 +18,8 @@ class IRegisterLine
 public:
     virtual ~IRegisterLine() = default;
     virtual void Write(QByteArrayView bytes) = 0;
+    // Bytes written that the register has not taken yet.
+    virtual qint64 Pending() const = 0;
 };
 
 // The register a device text names, "serial:PORT[:BAUD]", "tcp:HOST:PORT" or "emulator[:OPTIONS]"

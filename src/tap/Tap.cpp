@@ -15,14 +15,14 @@ TTap::TTap(TRegisterLines& registers, TTapLog& log, TReporter report)
 
 TTap::~TTap() = default;
 
-void TTap::Connect(TWriter write, TCloser close)
+void TTap::Connect(TWriter write, TCloser close, const QString& from)
 {
-    // A new till replaces the one before, as on a register.
+    // Endpoints hand over one till at a time; whatever was left of one before ends here.
     if (FTillWrite)
         Disconnect();
     FTillWrite = std::move(write);
     FTillClose = std::move(close);
-    FReport(QStringLiteral("the till is connected"));
+    FReport(QStringLiteral("the till is connected from %1").arg(from));
     // Opened once the endpoint has finished taking the till, so that a failure may end its connection.
     QTimer::singleShot(0, this, [this, till = ++FTill] {
         if (till == FTill && FTillWrite && !FRegister)
@@ -48,6 +48,15 @@ void TTap::Receive(QByteArrayView bytes)
     // Queued before it goes on: the emulator answers from inside Write.
     FLog.Crossed(TTapSide::tsTill, bytes.toByteArray());
     FRegister->Write(bytes);
+    // A till waits for each answer; one that keeps sending while the register cannot take it
+    // would pile up here without end.
+    if (FRegister && FRegister->Pending() > MaxUnreadBytes) {
+        FReport(QStringLiteral("the till sends faster than the register takes it (%1 bytes waiting); its connection is closed")
+                    .arg(FRegister->Pending()));
+        FRegister.reset();
+        FLog.SideClosed();
+        CloseTill();
+    }
 }
 
 bool TTap::OpenRegister()

@@ -25,7 +25,7 @@ public:
     TTap(TRegisterLines& registers, TTapLog& log, TReporter report);
     ~TTap() override;
 
-    void Connect(TWriter write, TCloser close) override;
+    void Connect(TWriter write, TCloser close, const QString& from) override;
     void Disconnect() override;
     void Receive(QByteArrayView bytes) override;
 

@@ -18,10 +18,14 @@ class TTrafficLog;
 
 // The tap's driver log, written on a thread of its own: the forwarding only queues what crossed
 // the line, so a slow, full or vanished disk never holds back a byte of the traffic. A file that
-// cannot be written is reported, and the writing goes on when it can.
+// cannot be written is reported, and the writing goes on when it can. The queue is bounded: what
+// crosses while the log is MaxBehindBytes behind is counted and not written, and a line of the
+// log tells how much.
 class TTapLog final
 {
 public:
+    static constexpr qsizetype MaxBehindBytes = 8 << 20;
+
     // Called on the log thread with a message for people.
     using TReporter = std::function<void(const QString& message)>;
 
@@ -45,9 +49,12 @@ private:
         TTapSide Side = TTapSide::tsTill;
         QByteArray Bytes;
         int64_t Time = 0;
+        int64_t Skipped = 0; // bytes that crossed before this event and were not queued
     };
 
     void Post(TEvent event);
+    // The log thread is done with `size` bytes of the queue.
+    void Release(qsizetype size);
     void Run();
     void Write();
     // A file removed while the tap writes it is made again, so that a reader finds the new lines.
@@ -65,6 +72,9 @@ private:
     std::mutex FLock;
     std::condition_variable FWake;
     std::deque<TEvent> FEvents;
+    qsizetype FQueued = 0;  // bytes queued or being written, and a share for each event's keeping
+    int64_t FSkipped = 0;   // bytes not queued since the last event queued
+    int64_t FSkippedAt = 0; // when the first of them crossed
     bool FStopping = false;
     std::thread FThread; // last: starts when everything it uses is there
 };

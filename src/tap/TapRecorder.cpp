@@ -3,6 +3,7 @@
 #include "playback/DriverErrors.h"
 #include "playback/Protocol1Frames.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kestrun {
@@ -31,7 +32,7 @@ void TTapRecorder::Feed(TTapSide side, QByteArrayView bytes, int64_t time)
         else
             OnRegisterByte(static_cast<uint8_t>(c), time);
         if (FLines.size() >= MaxLines)
-            Close(deNoAnswer);
+            Cut(deNoAnswer);
     }
 }
 
@@ -226,6 +227,20 @@ void TTapRecorder::AddNote(const char* text, int64_t time)
 
 void TTapRecorder::Close(int32_t result)
 {
+    Cut(result);
+    FlushRuns();
+}
+
+void TTapRecorder::Lost(int64_t bytes, int64_t time)
+{
+    Cut(deNoAnswer);
+    if (FLostBytes == 0)
+        FLostAt = time;
+    FLostBytes += bytes;
+}
+
+void TTapRecorder::Cut(int32_t result)
+{
     FTillFrame = {};
     FRegisterFrame = {};
     FAnswerAnnounced = false;
@@ -266,7 +281,7 @@ void TTapRecorder::Finish(qsizetype end, int32_t result)
         }
         exchange.Result = accepted ? 0 : result;
     }
-    FFinished.append(std::move(exchange));
+    Hand(std::move(exchange));
     FLines.remove(0, end);
 
     // What the exchange held is gone; the lines that stay move to the front.
@@ -286,6 +301,67 @@ void TTapRecorder::Finish(qsizetype end, int32_t result)
     }
 }
 
-QList<TTapExchange> TTapRecorder::TakeFinished() { return std::exchange(FFinished, {}); }
+void TTapRecorder::Hand(TTapExchange exchange)
+{
+    const bool followed = exchange.Result != 0
+                          || std::any_of(exchange.Lines.begin(), exchange.Lines.end(),
+                                         [](const TTapLine& line) { return line.Followed; });
+    if (followed) {
+        FlushRuns();
+        FFinished.append(std::move(exchange));
+        FLooseOpen = false;
+        return;
+    }
+    for (TTapLine& line : exchange.Lines) {
+        if (!JoinRun(line)) {
+            FlushRuns();
+            HandLoose(std::move(line));
+        }
+    }
+}
+
+bool TTapRecorder::JoinRun(const TTapLine& line)
+{
+    if (line.Kind == TTapLine::lkNote || line.Bytes.isEmpty() || line.Bytes.count(line.Bytes.front()) != line.Bytes.size())
+        return false;
+    const int64_t count = line.Bytes.size() * line.Count;
+    const auto run = std::find_if(FRuns.begin(), FRuns.end(), [&line](const TTapLine& r) { return r.Kind == line.Kind; });
+    if (run != FRuns.end()) {
+        if (run->Bytes.front() == line.Bytes.front() && line.Time - run->Time < RunSpanMs) {
+            run->Count += count;
+            return true;
+        }
+        // The runs stay in the order they started: both end here.
+        FlushRuns();
+    }
+    FRuns.append({line.Kind, line.Time, line.Bytes.first(1), false, count});
+    return true;
+}
+
+void TTapRecorder::FlushRuns()
+{
+    for (TTapLine& run : FRuns)
+        HandLoose(std::move(run));
+    FRuns.clear();
+    if (FLostBytes > 0) {
+        HandLoose({TTapLine::lkNote, FLostAt,
+                   QByteArray::number(std::exchange(FLostBytes, 0)) + " bytes crossed that are not written: the log fell behind"});
+    }
+}
+
+void TTapRecorder::HandLoose(TTapLine line)
+{
+    if (!FLooseOpen) {
+        FFinished.append(TTapExchange());
+        FLooseOpen = true;
+    }
+    FFinished.back().Lines.append(std::move(line));
+}
+
+QList<TTapExchange> TTapRecorder::TakeFinished()
+{
+    FLooseOpen = false;
+    return std::exchange(FFinished, {});
+}
 
 } // namespace kestrun

@@ -17,6 +17,7 @@ struct TTapLine
     int64_t Time; // milliseconds since the epoch, when its first byte crossed
     QByteArray Bytes; // of a note: its text
     bool Followed = false; // a line the log reader follows: part of the request or its answer
+    int64_t Count = 1; // how many times the bytes came in a row: a run of one byte outside frames
 };
 
 // One exchange as the line saw it, ready to be written.
@@ -31,14 +32,23 @@ struct TTapExchange
 // register ready, its request frame, the register's ACK, the answer frame the till acknowledged
 // and that ACK are followed; every other byte (earlier rounds, refused or broken frames, stray
 // bytes, old answers) stays in its place on lines the reader passes over. Every byte fed ends up
-// on exactly one line, in order. Used on one thread; knows nothing of files.
+// on exactly one line, in order, but for floods: outside any exchange, one byte a side sends again
+// and again (a till polling with ENQ, the register's NAKs to it, noise) is one line with its
+// count, a run per side, the other side's run between; a run lasts at most RunSpanMs. Used on one
+// thread; knows nothing of files.
 class TTapRecorder
 {
 public:
+    // A run of bytes outside exchanges is cut into lines this long at most.
+    static constexpr int64_t RunSpanMs = 5000;
+
     void Feed(TTapSide side, QByteArrayView bytes, int64_t time);
     // Ends the exchange under way as it stands: a side went away, the line fell quiet, or the
     // tap stops. `result` is the one of a request left without an answer.
     void Close(int32_t result);
+    // Bytes that crossed without being fed: the exchange under way ends, and a note tells how
+    // many, counted like a run, after the runs open.
+    void Lost(int64_t bytes, int64_t time);
     // The exchanges ended so far, oldest first; they are handed over once.
     QList<TTapExchange> TakeFinished();
 
@@ -65,12 +75,25 @@ private:
     qsizetype AddLine(TTapLine::TKind kind, uint8_t byte, int64_t time);
     void AddStray(TTapLine::TKind kind, uint8_t byte, int64_t time);
     void AddNote(const char* text, int64_t time);
+    // Ends the exchange under way, leaving the runs open.
+    void Cut(int32_t result);
     // Ends the lines before `end` as one exchange; the rest starts the next.
     void Finish(qsizetype end, int32_t result);
+    // Passes an exchange on, the lines of one the reader does not follow joined into runs.
+    void Hand(TTapExchange exchange);
+    // False when the line is not one byte again and again.
+    bool JoinRun(const TTapLine& line);
+    void FlushRuns();
+    // A line the reader passes over, on its own.
+    void HandLoose(TTapLine line);
     void ResetExchange();
 
     QList<TTapLine> FLines; // of the exchange under way
     QList<TTapExchange> FFinished;
+    bool FLooseOpen = false;     // the last of FFinished takes loose lines
+    QList<TTapLine> FRuns;       // open runs, a side at most one, in the order they started
+    int64_t FLostBytes = 0;      // bytes not fed since the runs were last written
+    int64_t FLostAt = 0;
     TFrameReader FTillFrame;
     TFrameReader FRegisterFrame;
     qsizetype FStrayLine = NoLine;   // the last line, when it holds stray bytes that more may join

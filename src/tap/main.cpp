@@ -30,6 +30,22 @@ void Print(FILE* stream, const QString& text)
 
 void Report(const QString& message) { Print(stderr, QStringLiteral("kestrun-tap: ") + message); }
 
+QString BoundsHelp()
+{
+    const qint64 unreadMiB = MaxUnreadBytes >> 20;
+    return QStringLiteral(
+               "  the till is dropped when %1 MiB of the register's bytes wait for it to read them, or %1 MiB of\n"
+               "  its own for the register to take them; it is read %2 KiB at a time\n"
+               "  a byte either side sends again and again outside an exchange is one log line with its count,\n"
+               "  a line a side every %3 s at most\n"
+               "  the log lags at most %4 MiB behind the traffic; what crosses beyond that is not written, and a\n"
+               "  log line counts it")
+        .arg(unreadMiB)
+        .arg(ReadChunkBytes >> 10)
+        .arg(TTapRecorder::RunSpanMs / 1000)
+        .arg(TTapLog::MaxBehindBytes >> 20);
+}
+
 QString DeviceKindsHelp()
 {
     QStringList kinds;
@@ -54,23 +70,27 @@ int main(int argc, char* argv[])
             "Sits on the line between a till and a fiscal register speaking protocol 1: forwards every byte\n"
             "both ways unchanged and writes the traffic as a protocol-1 driver log, which kestrun-cli and\n"
             "the window read while it grows. Prints the device text to point the till at, then serves\n"
-            "until stopped (SIGINT / SIGTERM). Connections coming and going and a log that cannot be\n"
-            "written are reported on standard error; the forwarding goes on.\n"
-            "Registers (as kestrun-cli --device):\n%1")
-            .arg(DeviceKindsHelp()));
+            "until stopped (SIGINT / SIGTERM). Connections coming, refused and going and a log that\n"
+            "cannot be written are reported on standard error; the forwarding goes on.\n"
+            "Bounds under floods:\n%1\n"
+            "Registers (as kestrun-cli --device):\n%2")
+            .arg(BoundsHelp(), DeviceKindsHelp()));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listen(QStringLiteral("listen"),
-                                    QStringLiteral("Where the till connects: tcp:PORT on 127.0.0.1 (0: a free port), "
-                                                   "or pty, a new pseudo-terminal."),
+                                    QStringLiteral("Where the till connects: tcp:PORT (0: a free port), or pty, a new "
+                                                   "pseudo-terminal. One till at a time: while one is connected, "
+                                                   "other connections are closed at once and reported with their "
+                                                   "address."),
                                     QStringLiteral("WHERE"));
+    const QCommandLineOption allow(QStringLiteral("allow"), AllowHelp(), QStringLiteral("HOST"));
     const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("The register."),
                                     QStringLiteral("DEVICE"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append the traffic to FILE as a driver log."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption stdinWatch(QStringLiteral("exit-with-stdin"),
                                         QStringLiteral("End when standard input closes (for a parent process)."));
-    parser.addOptions({listen, device, log, stdinWatch});
+    parser.addOptions({listen, allow, device, log, stdinWatch});
     parser.process(app);
 
     const QString where = parser.value(listen);
@@ -78,12 +98,13 @@ int main(int argc, char* argv[])
     bool portOk = false;
     const uint port = where.startsWith(QLatin1String("tcp:")) ? where.mid(4).toUInt(&portOk) : 0;
     if ((!pty && (!portOk || port > 65535)) || !parser.isSet(device) || !parser.isSet(log)
-        || !parser.positionalArguments().isEmpty()) {
-        Report(QStringLiteral("give --listen tcp:PORT or --listen pty, --device DEVICE and --log FILE"));
+        || (pty && parser.isSet(allow)) || !parser.positionalArguments().isEmpty()) {
+        Report(QStringLiteral("give --listen tcp:PORT [--allow HOST] or --listen pty, --device DEVICE and --log FILE"));
         return ExitUsage;
     }
 
     try {
+        const TAllowedHosts allowed(parser.values(allow));
         TRegisterLines registers(parser.value(device));
         TTapLog tapLog(parser.value(log), CurrentThreadNumber(), Report);
         TTap tap(registers, tapLog, Report);
@@ -93,7 +114,7 @@ int main(int argc, char* argv[])
             ptyEndpoint = std::make_unique<TPtyEndpoint>(tap);
             Print(stdout, ptyEndpoint->DeviceText());
         } else {
-            tcpEndpoint = std::make_unique<TTcpEndpoint>(tap, static_cast<uint16_t>(port));
+            tcpEndpoint = std::make_unique<TTcpEndpoint>(tap, static_cast<uint16_t>(port), allowed, Report);
             Print(stdout, tcpEndpoint->DeviceText());
         }
         QuitOnStopSignals();

@@ -11,6 +11,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace kestrun::test {
@@ -22,9 +23,10 @@ namespace kestrun::test {
 class TEmulatorThread final
 {
 public:
-    // transport: "--tcp" (a free port on 127.0.0.1) or "--pty"; options as the program's --options.
-    explicit TEmulatorThread(const char* transport, QString options = {})
-        : FPty(QByteArrayView(transport) == "--pty"), FOptions(std::move(options))
+    // transport: "--tcp" (a free port) or "--pty"; options as the program's --options; allowed as
+    // its --allow.
+    explicit TEmulatorThread(const char* transport, QString options = {}, QStringList allowed = {})
+        : FPty(QByteArrayView(transport) == "--pty"), FOptions(std::move(options)), FAllowed(std::move(allowed))
     {
         std::future<QString> started = FStarted.get_future();
         FThread = std::thread(&TEmulatorThread::Run, this);
@@ -51,6 +53,13 @@ public:
         return device ? device->Tally() : TDeviceTally{};
     }
 
+    // What the endpoint reported: connections refused and dropped.
+    QStringList Reports() const
+    {
+        std::lock_guard lock(FReportLock);
+        return FReports;
+    }
+
 private:
     static constexpr int StopPollMilliseconds = 10;
 
@@ -67,7 +76,10 @@ private:
                 pty = std::make_unique<TPtyEndpoint>(device);
                 deviceText = QStringLiteral("serial:") + pty->Path();
             } else {
-                tcp = std::make_unique<TTcpEndpoint>(device, 0);
+                tcp = std::make_unique<TTcpEndpoint>(device, 0, TAllowedHosts(FAllowed), [this](const QString& message) {
+                    std::lock_guard lock(FReportLock);
+                    FReports << message;
+                });
                 deviceText = QStringLiteral("tcp:127.0.0.1:%1").arg(tcp->Port());
             }
             QTimer stopPoll;
@@ -88,6 +100,9 @@ private:
 
     const bool FPty;
     const QString FOptions;
+    const QStringList FAllowed;
+    mutable std::mutex FReportLock;
+    QStringList FReports;
     QString FError; // written before FStarted is set, read after it
     QString FDeviceText;
     std::promise<QString> FStarted;

@@ -218,15 +218,20 @@ TEST(TapArguments, UsageErrorsExitWithTwo)
 {
     for (const QStringList& args : {QStringList{}, QStringList{"--listen", "udp:1", "--device", "emulator", "--log", "x"},
                                     QStringList{"--listen", "tcp:0", "--log", "x"},
-                                    QStringList{"--listen", "pty", "--device", "emulator"}}) {
+                                    QStringList{"--listen", "pty", "--device", "emulator"},
+                                    QStringList{"--listen", "pty", "--allow", "192.0.2.7", "--device", "emulator", "--log", "x"}}) {
         const TRunResult r = RunProgram(QStringLiteral(KESTRUN_TAP), args);
         EXPECT_EQ(r.ExitCode, 2) << args.join(u' ').toStdString();
-        EXPECT_EQ(r.ErrText().trimmed(), "kestrun-tap: give --listen tcp:PORT or --listen pty, --device DEVICE and --log FILE");
+        EXPECT_EQ(r.ErrText().trimmed(), "kestrun-tap: give --listen tcp:PORT [--allow HOST] or --listen pty, --device DEVICE and --log FILE");
     }
     const TRunResult unknown
         = RunProgram(QStringLiteral(KESTRUN_TAP), {"--listen", "tcp:0", "--device", "modem:1", "--log", "/dev/null"});
     EXPECT_EQ(unknown.ExitCode, 1);
     EXPECT_EQ(unknown.ErrText().trimmed(), "kestrun-tap: Неизвестное устройство: modem:1");
+    const TRunResult name = RunProgram(QStringLiteral(KESTRUN_TAP), {"--listen", "tcp:0", "--allow", "localhost", "--device",
+                                                                     "emulator", "--log", "/dev/null"});
+    EXPECT_EQ(name.ExitCode, 1);
+    EXPECT_EQ(name.ErrText().trimmed(), "kestrun-tap: --allow takes the address of one host, not localhost");
 }
 
 } // namespace

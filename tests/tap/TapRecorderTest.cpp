@@ -8,6 +8,7 @@
 #include "tap/TapLog.h"
 #include "tap/TapRecorder.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 namespace kestrun::test {
@@ -108,7 +109,7 @@ TEST_P(TapRecorderTable, ReadsBackAsTheExchangesAndKeepsEveryByte)
         for (const TTapExchange& exchange : exchanges)
             for (const TTapLine& line : exchange.Lines)
                 if (line.Kind != TTapLine::lkNote)
-                    (line.Kind == TTapLine::lkTill ? till : reg) += line.Bytes;
+                    (line.Kind == TTapLine::lkTill ? till : reg) += line.Bytes.repeated(line.Count);
         QByteArray tillSent;
         QByteArray regSent;
         for (const char* text : GetParam().Script) {
@@ -191,6 +192,135 @@ INSTANTIATE_TEST_SUITE_P(
                                               StatusAnswer, "T:06"},
                      {{STATUS, "10 00 1E 02 00"}}}),
     CaseName());
+
+// A flood: `Repeat` rounds of the till's bytes, then the register's, each round `StepMs` later.
+struct TFloodRow
+{
+    const char* Name;
+    const char* Till;     // hex, sent in one chunk per round; "41 x64" is 41 64 times
+    const char* Register; // the same, sent after the till's
+    int Repeat;
+    int64_t StepMs;
+    const char* Lines; // the flood's lines in the log, joined by " | "
+};
+
+void PrintTo(const TFloodRow& row, std::ostream* os) { *os << row.Name; }
+
+QByteArray ReadRepeated(const QByteArray& text)
+{
+    const qsizetype times = text.indexOf(" x");
+    return times < 0 ? HexToBytes(text) : HexToBytes(text.left(times)).repeated(text.mid(times + 2).toInt());
+}
+
+class TapRecorderFlood : public ::testing::TestWithParam<TFloodRow>
+{
+protected:
+    QTemporaryDir FDir;
+};
+
+// The flood's bytes, one chunk a side per round, then a clean status exchange: the flood is a few
+// lines with counts, every byte is in them, and the exchange after it reads back.
+TEST_P(TapRecorderFlood, RepeatedBytesAreOneLineWithTheirCount)
+{
+    const TFloodRow& row = GetParam();
+    const QByteArray till = ReadRepeated(row.Till);
+    const QByteArray reg = ReadRepeated(row.Register);
+    TTapRecorder recorder;
+    int64_t time = 1710238530000;
+    QList<TTapExchange> exchanges;
+    for (int i = 0; i < row.Repeat; ++i, time += row.StepMs) {
+        recorder.Feed(TTapSide::tsTill, till, time);
+        recorder.Feed(TTapSide::tsRegister, reg, time);
+        exchanges += recorder.TakeFinished();
+    }
+    QByteArray sent[2] = {till.repeated(row.Repeat), reg.repeated(row.Repeat)};
+    for (const char* text : {"T:05", "R:15", Status, "R:06", StatusAnswer, "T:06"}) {
+        const TStep step = ReadStep(text);
+        recorder.Feed(step.Side, step.Bytes, time);
+        sent[step.Side == TTapSide::tsRegister] += step.Bytes;
+    }
+    recorder.Close(-9);
+    exchanges += recorder.TakeFinished();
+
+    QByteArray logged[2];
+    QStringList flood;
+    for (const TTapExchange& exchange : exchanges) {
+        for (const TTapLine& line : exchange.Lines) {
+            logged[line.Kind == TTapLine::lkRegister] += line.Bytes.repeated(line.Count);
+            if (!line.Followed)
+                flood << QStringLiteral("%1%2%3")
+                             .arg(line.Kind == TTapLine::lkTill ? QStringLiteral("T:") : QStringLiteral("R:"),
+                                  QString::fromLatin1(StrToHex(line.Bytes)))
+                             .arg(line.Count > 1 ? QStringLiteral(" x%1").arg(line.Count) : QString());
+        }
+    }
+    EXPECT_EQ(flood.join(QStringLiteral(" | ")).toStdString(), row.Lines);
+    EXPECT_TRUE(logged[0] == sent[0]) << "the till's bytes";
+    EXPECT_TRUE(logged[1] == sent[1]) << "the register's bytes";
+
+    const QString file = FDir.filePath(QStringLiteral("flood.log"));
+    {
+        TTrafficLog log(file);
+        for (const TTapExchange& exchange : exchanges)
+            EXPECT_TRUE(WriteTapExchange(log, exchange));
+    }
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray text = written.readAll();
+    for (const TTapExchange& exchange : exchanges) {
+        for (const TTapLine& line : exchange.Lines) {
+            const QByteArray note = "] [TRACE] TPrinterProtocol: " + QByteArray(line.Kind == TTapLine::lkTill ? "->" : "<-")
+                                    + ' ' + StrToHex(line.Bytes) + " (" + QByteArray::number(line.Count) + " times)\r\n";
+            EXPECT_EQ(text.contains(note), line.Count > 1) << note.toStdString();
+        }
+    }
+    TCommands commands;
+    LoadLogFile(file, {}, commands);
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0].Data(), STATUS);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tap, TapRecorderFlood,
+    ::testing::Values(
+        TFloodRow{"EnqFromTheTill", "05 x8", "15 x8", 100000, 0,
+                  "T:05 x800000 | R:15 x800000"},
+        TFloodRow{"PollingRoundByRound", "05", "15", 100000, 0, "T:05 x100000 | R:15 x100000"},
+        TFloodRow{"JunkFromTheTill", "41 x1000", "", 1000, 0, "T:41 x1000000"},
+        TFloodRow{"JunkFromTheRegister", "", "FF x4", 100000, 0, "R:FF x400000"},
+        TFloodRow{"ARunLastsFiveSeconds", "41 x64", "", 20, 1000, "T:41 x320 | T:41 x320 | T:41 x320 | T:41 x320"},
+        TFloodRow{"MixedJunkStaysAsItCame", "41 42", "", 3, 0, "T:41 42 41 42 41 42"},
+        TFloodRow{"JunkAfterARunEndsIt", "41 41 41", "41 42", 2, 0, "T:41 x3 | R:41 42 | T:41 x3 | R:41 42"}),
+    CaseName());
+
+// Bytes the log could not keep up with end the exchange under way and are counted on one line
+// after the runs, however often they come.
+TEST(TapRecorderLost, LostBytesAreCountedOnOneLineAfterTheRuns)
+{
+    TTapRecorder recorder;
+    for (const char* text : {"T:05", "R:15", Sale}) {
+        const TStep step = ReadStep(text);
+        recorder.Feed(step.Side, step.Bytes, 1000);
+    }
+    recorder.Lost(100, 1001);
+    const QByteArray junk(1000, 'A');
+    for (int i = 0; i < 3; ++i) {
+        recorder.Feed(TTapSide::tsTill, junk, 1002 + i);
+        recorder.Lost(200, 1002 + i);
+    }
+    recorder.Close(-8);
+    QStringList lines;
+    int32_t result = 0;
+    for (const TTapExchange& exchange : recorder.TakeFinished()) {
+        result = exchange.Result ? exchange.Result : result;
+        for (const TTapLine& line : exchange.Lines)
+            lines << QString::fromLatin1(line.Kind == TTapLine::lkNote ? line.Bytes : StrToHex(line.Bytes.left(2)))
+                         + (line.Count > 1 ? QStringLiteral(" x%1").arg(line.Count) : QString());
+    }
+    EXPECT_EQ(lines.join(QStringLiteral(" | ")).toStdString(),
+              "05 | 15 | 02 14 | 41 x3000 | 700 bytes crossed that are not written: the log fell behind");
+    EXPECT_EQ(result, -9) << "the request cut short has no answer";
+}
 
 } // namespace
 } // namespace kestrun::test

@@ -4,84 +4,21 @@
 #include "../playback/EmulatorThread.h"
 #include "log/Bytes.h"
 #include "log/LogLoader.h"
+#include "CaseName.h"
+#include "TapThread.h"
 #include "playback/DeviceLink.h"
-#include "tap/RegisterLine.h"
-#include "tap/Tap.h"
-#include "tap/TapLog.h"
 
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QThread>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrun::test {
 namespace {
-
-// kestrun-tap's parts on a standard thread with an event loop, stopped through an atomic flag.
-class TTapThread final
-{
-public:
-    TTapThread(QString device, QString logFile) : FDevice(std::move(device)), FLogFile(std::move(logFile))
-    {
-        std::future<QString> started = FStarted.get_future();
-        FThread = std::thread(&TTapThread::Run, this);
-        FDeviceText = started.get();
-    }
-    TTapThread(const TTapThread&) = delete;
-    TTapThread& operator=(const TTapThread&) = delete;
-
-    ~TTapThread() { Stop(); }
-
-    // Ends the tap; its log is written whole.
-    void Stop()
-    {
-        FStop = true;
-        if (FThread.joinable())
-            FThread.join();
-    }
-
-    QString DeviceText() const { return FDeviceText; }
-
-    QStringList Reports() const
-    {
-        std::lock_guard lock(FReportLock);
-        return FReports;
-    }
-
-private:
-    void Report(const QString& message)
-    {
-        std::lock_guard lock(FReportLock);
-        FReports << message;
-    }
-
-    void Run()
-    {
-        QEventLoop loop;
-        const auto report = [this](const QString& message) { Report(message); };
-        TRegisterLines registers(FDevice);
-        TTapLog log(FLogFile, 1, report);
-        TTap tap(registers, log, report);
-        TTcpEndpoint endpoint(tap, 0);
-        QTimer stopPoll;
-        QObject::connect(&stopPoll, &QTimer::timeout, &loop, [this, &loop] {
-            if (FStop)
-                loop.quit();
-        });
-        stopPoll.start(10);
-        FStarted.set_value(endpoint.DeviceText());
-        loop.exec();
-    }
-
-    const QString FDevice;
-    const QString FLogFile;
-    QString FDeviceText;
-    mutable std::mutex FReportLock;
-    QStringList FReports;
-    std::promise<QString> FStarted;
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
-};
 
 const char* const Requests[] = {
     "80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00",
@@ -141,7 +78,8 @@ TEST_P(TapThread, TillEmulatorAndLogAgree)
         ++e;
     }
     EXPECT_EQ(e, executed.size()) << "commands run that the till got no answer to";
-    EXPECT_EQ(tap.Reports().value(0), "the till is connected");
+    EXPECT_TRUE(tap.Reports().value(0).startsWith(QLatin1String("the till is connected from 127.0.0.1:")))
+        << tap.Reports().join(u'\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Tap, TapThread, ::testing::Values("", "badlrc=80,drop=89,stray=15,reject=85,noanswer=11"),
@@ -189,6 +127,116 @@ TEST(TapThreadLog, AnUnansweredRequestReachesTheFileWhenTheLineFallsQuiet)
     ASSERT_EQ(logged.size(), 1);
     EXPECT_EQ(logged[0].Data(), "11 1E 00 00 00");
     EXPECT_TRUE(logged[0].AnswerData().isEmpty());
+}
+
+struct TTillFloodRow
+{
+    const char* Name;
+    char Byte;
+    qint64 Bytes;
+    qint64 Answers; // the bytes the register sends back
+};
+
+void PrintTo(const TTillFloodRow& row, std::ostream* os) { *os << row.Name; }
+
+class TapFlood : public ::testing::TestWithParam<TTillFloodRow>
+{
+};
+
+// A till that floods the line with one byte, reading what comes back, then a till that asks for
+// the status: the flood is a few lines of the log, and the status exchange reads back after it.
+TEST_P(TapFlood, AFloodIsAFewLinesOfTheLog)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tap.log"));
+    TTapThread tap(QStringLiteral("emulator:shift=open"), file);
+    {
+        QTcpSocket till;
+        till.connectToHost(QHostAddress::LocalHost, static_cast<uint16_t>(tap.DeviceText().section(u':', -1).toUInt()));
+        ASSERT_TRUE(till.waitForConnected(10000));
+        const QByteArray chunk(64 << 10, GetParam().Byte);
+        qint64 answers = 0;
+        for (qint64 sent = 0; sent < GetParam().Bytes && till.state() == QAbstractSocket::ConnectedState; sent += chunk.size()) {
+            till.write(chunk);
+            till.waitForBytesWritten(10000);
+            answers += till.readAll().size();
+        }
+        // All read before the close, which would else throw away what the tap has not read yet.
+        while (answers < GetParam().Answers && till.waitForReadyRead(10000))
+            answers += till.readAll().size();
+        EXPECT_EQ(answers, GetParam().Answers);
+        EXPECT_EQ(till.state(), QAbstractSocket::ConnectedState);
+        till.disconnectFromHost();
+        if (till.state() != QAbstractSocket::UnconnectedState)
+            till.waitForDisconnected(10000);
+    }
+    QDeadlineTimer deadline(10000);
+    TLinkAnswer status;
+    while (!deadline.hasExpired() && (status = CreateDeviceLink(tap.DeviceText())->Exchange(HexToBytes("10 1E 00 00 00"))).Code != 0)
+        QThread::msleep(50);
+    EXPECT_EQ(status.Code, 0);
+    tap.Stop();
+    QFile log(file);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    // A run a side, and the count of what the log could not keep up with.
+    EXPECT_LE(text.count("] [TRACE] "), 3) << text.left(4000).toStdString();
+    const TCommands commands = ReadLog(file);
+    ASSERT_EQ(commands.size(), 1);
+    EXPECT_EQ(commands[0].Data(), "10 1E 00 00 00");
+}
+
+INSTANTIATE_TEST_SUITE_P(Tap, TapFlood,
+                         ::testing::Values(TTillFloodRow{"Enq", 0x05, 1 << 20, 1 << 20}, TTillFloodRow{"Junk", 0x41, 32 << 20, 0}),
+                         CaseName());
+
+// A log thread held up by a file nobody reads while a flood crosses: what does not fit the bound
+// is counted instead of kept, and the log tells how much after what it kept.
+TEST(TapLogBound, WhatCrossesBeyondTheBoundIsCountedNotKept)
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("tap.log")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    // Opened for reading first, so that the log opens it for writing at once; read only later.
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    QByteArray text;
+    std::thread drain;
+    int64_t crossed = 0;
+    // Bytes of many values make lines of hex, far more than the pipe holds.
+    QByteArray junk;
+    for (int i = 0; i < (256 << 10); ++i)
+        junk += char(0x40 + i % 7);
+    {
+        TTapLog log(QFile::decodeName(fifo), 1, [](const QString&) {});
+        log.Crossed(TTapSide::tsTill, junk);
+        crossed += junk.size();
+        const QByteArray flood(64 << 10, 'A');
+        for (int i = 0; i < 512; ++i) {
+            log.Crossed(TTapSide::tsTill, flood);
+            crossed += flood.size();
+        }
+        drain = std::thread([reader, &text] {
+            ::fcntl(reader, F_SETFL, 0);
+            char buffer[65536];
+            for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+                text.append(buffer, n);
+        });
+    }
+    drain.join();
+    ::close(reader);
+    // One line for each time the log thread found bytes skipped, after what it kept.
+    const QRegularExpression note(
+        QStringLiteral("\\] TPrinterProtocol: (\\d+) bytes crossed that are not written: the log fell behind\r\n"));
+    int64_t skipped = 0;
+    qsizetype end = 0;
+    for (QRegularExpressionMatchIterator i = note.globalMatch(QString::fromLatin1(text)); i.hasNext();) {
+        const QRegularExpressionMatch m = i.next();
+        skipped += m.captured(1).toLongLong();
+        end = m.capturedEnd();
+    }
+    EXPECT_GE(skipped, crossed - TTapLog::MaxBehindBytes - junk.size());
+    EXPECT_EQ(end, text.size()) << "the counts come after what was kept";
 }
 
 } // namespace
