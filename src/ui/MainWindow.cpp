@@ -152,6 +152,7 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     FSession = std::make_unique<TReplaySession>(*FPlayer, *this);
     FLastStateIndex = -1;
     FLastIndex = 0;
+    EnableStarts(FFinished);
 }
 
 TfmMain::~TfmMain()
@@ -390,6 +391,12 @@ void TfmMain::ConnectHandlers()
     connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfmMain::lvCommandsSelectionChanged);
     connect(lvCommands, &QAbstractItemView::pressed, this, &TfmMain::lvCommandsPressed);
+    // The current-row starts follow the row the pane shows; a load or a filter resets the
+    // selection without telling its own signals.
+    const auto enableStarts = [this] { EnableStarts(FFinished); };
+    connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this, enableStarts);
+    connect(lvCommands->selectionModel(), &QItemSelectionModel::currentChanged, this, enableStarts);
+    connect(FModel, &QAbstractItemModel::modelReset, this, enableStarts);
     // Whoever else writes the pane (load, run, status query) replaces the row's details.
     connect(memInfo, &QPlainTextEdit::textChanged, this, [this] { FDetailsRow = -1; });
     connect(lvCommands, &QWidget::customContextMenuRequested, this,

@@ -123,6 +123,9 @@ private:
     bool ShowCurrentRow();
     void ShowDetails(int row);
     int FirstSelectedRow() const;
+    // The command of the focused row when it is shown and selected: the row whose details the
+    // pane shows and the current-row starts send; -1 when there is none.
+    int CurrentCommand() const;
     QList<int> SelectedRows() const;
     // The commands behind the selected rows, ascending.
     QList<int> SelectedCommands() const;
@@ -165,6 +168,8 @@ private:
     enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
     void StartRun(TStartRange range);
     void SetPlaying(bool playing);
+    // The start controls: all closed during a run, those of the current row also without one.
+    void EnableStarts(bool idle);
     void PlayFinished(TReplayResult result);
     void StopPlay();
     void OnUiThread(const std::function<void()>& body);
@@ -172,7 +177,6 @@ private:
     bool OnErrorQuery(const TErrorQuestion& question);
     void OnError(const TRunNotice& notice);
     void ShowCurrentCommand(int Index, int Cycle);
-    void SetRowSelected(int command, bool selected);
 
     // Timing: the duration column and the statistics.
     void CreateDurationColumn();

@@ -61,6 +61,15 @@ int TfmMain::FirstSelectedRow() const
     return first;
 }
 
+int TfmMain::CurrentCommand() const
+{
+    const QItemSelectionModel* selection = lvCommands->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (!current.isValid() || !selection->isRowSelected(current.row()))
+        return -1;
+    return FModel->CommandAt(current.row());
+}
+
 QList<int> TfmMain::SelectedRows() const
 {
     QList<int> rows;

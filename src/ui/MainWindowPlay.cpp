@@ -54,14 +54,16 @@ void TfmMain::StartRun(TStartRange range)
     // One run at a time, never over a load, and the driver serves one thread at a time.
     if (!FFinished || FLoading || FStatusQuery.Pending())
         return;
+    // The current-row starts send the row the engineer looks at, never a stand-in for it.
+    const int current = CurrentCommand();
+    if (current < 0 && (range == TStartRange::srFromCurrent || range == TStartRange::srCurrentLine))
+        return;
     SetPlaying(true);
-    // With no row selected the first row shown stands in, as the first command does unfiltered.
-    const int first = FModel->rowCount() > 0 ? FModel->CommandAt(qMax(0, FirstSelectedRow())) : -1;
     TReplayPlan plan;
     switch (range) {
     case TStartRange::srAll: plan.Range = TReplayRange::All(); break;
-    case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(first); break;
-    case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(first); break;
+    case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(current); break;
+    case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(current); break;
     case TStartRange::srSelected: plan.Range = TReplayRange::SelectedRows(SelectedCommands()); break;
     }
     // A filtered list plays what it shows.
@@ -91,16 +93,27 @@ void TfmMain::SetPlaying(bool playing)
     }
     btnStop->setEnabled(playing);
     QWidget* const idleOnly[] = {
-        btnStart,       btnStartFromPosition, btnStartCurrentLine, btnStartSelected,
-        btnOpen,        btnSettings,          btnPasteFromClipboard, btnFindError,
-        memCommandExceptions, chkInfinitePlay, chkIngoreKKTErrors,  btnGetStatus,
+        btnOpen, btnSettings, btnPasteFromClipboard, btnFindError, memCommandExceptions,
+        chkInfinitePlay, chkIngoreKKTErrors, btnGetStatus,
     };
     for (QWidget* widget : idleOnly)
         widget->setEnabled(!playing);
-    for (QAction* action : {Pfdfa1, pmMain1, N3, N5})
-        action->setEnabled(!playing);
+    N5->setEnabled(!playing);
+    EnableStarts(!playing);
     setAcceptDrops(!playing);
     memInfo->clear();
+}
+
+void TfmMain::EnableStarts(bool idle)
+{
+    const bool withCurrent = idle && CurrentCommand() >= 0;
+    for (QWidget* start : {btnStart, btnStartSelected})
+        start->setEnabled(idle);
+    for (QWidget* start : {btnStartFromPosition, btnStartCurrentLine})
+        start->setEnabled(withCurrent);
+    N3->setEnabled(idle);
+    for (QAction* start : {Pfdfa1, pmMain1})
+        start->setEnabled(withCurrent);
 }
 
 void TfmMain::PlayFinished(TReplayResult result)
@@ -114,8 +127,8 @@ void TfmMain::PlayFinished(TReplayResult result)
     ShowStatusInfo();
     if (!result.ThreadError.isEmpty())
         FDialogs->ShowError(this, result.ThreadError);
-    const QList<int> selected = SelectedCommands();
-    ShowDetails(selected.isEmpty() ? -1 : selected.constFirst());
+    // The row marked last is the current one now: the pane shows it with its played answer.
+    ShowDetails(CurrentCommand());
 }
 
 void TfmMain::StopPlay()
@@ -130,25 +143,23 @@ void TfmMain::StopPlay()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void TfmMain::OnCommandRun(const TCommandStart& start)
-{
-    if (start.Index > 0)
-        SetRowSelected(start.Index - 1, false);
-    ShowCurrentCommand(start.Index, start.Cycle);
-}
+void TfmMain::OnCommandRun(const TCommandStart& start) { ShowCurrentCommand(start.Index, start.Cycle); }
 
 void TfmMain::ShowCurrentCommand(int Index, int Cycle)
 {
     const int rows = FModel->CommandCount();
-    if (FLastIndex >= 0 && FLastIndex < rows) {
+    if (FLastIndex >= 0 && FLastIndex < rows)
         FModel->SetStateImage(FLastIndex, FLastStateIndex);
-        SetRowSelected(FLastIndex, false);
-    }
     if (Index < 0 || Index >= rows)
         return;
-    SetRowSelected(Index, true);
-    if (const QModelIndex shown = FModel->IndexOf(Index); shown.isValid())
+    // The command being sent is the only one marked: the selection the run started from goes.
+    QItemSelectionModel* selection = lvCommands->selectionModel();
+    if (const QModelIndex shown = FModel->IndexOf(Index); shown.isValid()) {
+        selection->setCurrentIndex(shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         lvCommands->scrollTo(shown, QAbstractItemView::EnsureVisible);
+    } else {
+        selection->clear();
+    }
     FLastStateIndex = FModel->StateImage(Index);
     FLastIndex = Index;
     if (FLastStateIndex < siError)
@@ -183,15 +194,6 @@ void TfmMain::OnError(const TRunNotice& notice)
     lvCommands->setFocus();
     edtStatus->setText(ErrorStatusText(notice.Index, notice.Cycle, FCommands.size(),
                                        GetCommandName(FCommands.at(notice.Index)), notice.Text));
-}
-
-void TfmMain::SetRowSelected(int command, bool selected)
-{
-    const QModelIndex shown = FModel->IndexOf(command);
-    if (!shown.isValid())
-        return;
-    lvCommands->selectionModel()->select(shown, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
-                                                    | QItemSelectionModel::Rows);
 }
 
 } // namespace kestrun

@@ -97,6 +97,22 @@ TEST_F(FilterTest, StartWithAFilterPlaysWhatIsShownAndSaysSo)
     EXPECT_EQ(Played(), (QList<int>{2, 3}));
 }
 
+// With the chosen sale hidden, "Текущая строка" has nothing to send rather than a stand-in.
+TEST_F(FilterTest, HidingTheCurrentRowClosesTheCurrentRowStarts)
+{
+    Load(MixedLog());
+    SelectRows({3});
+    ASSERT_TRUE(Child<QPushButton>("btnStartCurrentLine")->isEnabled());
+    Toggle("chkFilterErrors", true);
+    ASSERT_TRUE(Shows({4, 6}));
+    EXPECT_FALSE(Child<QPushButton>("btnStartCurrentLine")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("btnStartFromPosition")->isEnabled());
+    EXPECT_FALSE(Child<QAction>("Pfdfa1")->isEnabled());
+    Child<QAction>("Pfdfa1")->trigger();
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_EQ(Played(), QList<int>());
+}
+
 TEST_F(FilterTest, FiltersCombineAndClearingKeepsTheCurrentRowInView)
 {
     std::vector<TExchange> exchanges(600, ShortStatus);

@@ -43,7 +43,7 @@ struct TStartCase
 {
     const char* Name;
     const char* Control; // a button or a context-menu item
-    QList<int> SelectedRows;
+    QList<int> SelectedRows; // clicked in this order, the first alone: the last is the current row
     QList<int> Played;
 };
 
@@ -68,7 +68,7 @@ TEST_P(StartTest, SendsItsRange)
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     const int last = c.Played.constLast();
     EXPECT_TRUE(Status().startsWith(u"(%1/6) "_s.arg(last + 1))) << Status().toStdString();
-    // The pane shows the first selected row, the one marked last, with its played answer.
+    // The pane shows the row marked last, the current one now, with its played answer.
     EXPECT_TRUE(Info().contains(u"Принято (ККТ): "_s + QString::fromLatin1(Window->Commands()[last].PlayedAnswerData())));
     EXPECT_FALSE(Window->Commands()[last].PlayedAnswerData().isEmpty());
     EXPECT_EQ(Model()->StateImage(last), siPlay);
@@ -80,11 +80,53 @@ INSTANTIATE_TEST_SUITE_P(Modes, StartTest, ::testing::Values(
     TStartCase{"All", "btnStart", {3}, {0, 1, 2, 4, 5}},
     TStartCase{"FromPosition", "btnStartFromPosition", {2}, {2, 4, 5}},
     TStartCase{"FromPositionMenu", "pmMain1", {4}, {4, 5}},
-    TStartCase{"CurrentLineWithoutSelection", "btnStartCurrentLine", {}, {0}},
     TStartCase{"CurrentLineMenu", "Pfdfa1", {5}, {5}},
+    // The row the details show, not the topmost selected one.
+    TStartCase{"CurrentLineIsTheFocusedRow", "btnStartCurrentLine", {1, 4}, {4}},
+    TStartCase{"CurrentLineMenuIsTheFocusedRow", "Pfdfa1", {0, 5}, {5}},
+    TStartCase{"FromPositionIsTheFocusedRow", "btnStartFromPosition", {1, 4}, {4, 5}},
+    TStartCase{"FromPositionMenuIsTheFocusedRow", "pmMain1", {0, 5}, {5}},
     TStartCase{"Selected", "btnStartSelected", {2, 5}, {2, 5}},
-    TStartCase{"SelectedMenu", "N3", {1, 4}, {1, 4}}),
+    TStartCase{"SelectedMenu", "N3", {4, 1}, {1, 4}}),
     kestrun::test::CaseName());
+
+// The starts of the current row are closed while there is no current row to send.
+TEST_F(ReplayTest, CurrentRowStartsNeedACurrentRow)
+{
+    Load({ShortStatus, LongStatus, ShortStatus});
+    const auto currentRowStarts = [&] {
+        return QList<bool>{Child<QPushButton>("btnStartCurrentLine")->isEnabled(),
+                           Child<QPushButton>("btnStartFromPosition")->isEnabled(),
+                           Child<QAction>("Pfdfa1")->isEnabled(), Child<QAction>("pmMain1")->isEnabled()};
+    };
+    const QList<bool> closed{false, false, false, false};
+    const QList<bool> open{true, true, true, true};
+    EXPECT_EQ(currentRowStarts(), closed);
+    EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("btnStartSelected")->isEnabled());
+    ClickRow(1);
+    EXPECT_EQ(currentRowStarts(), open);
+    // Ctrl+click takes the row out again: it is still focused but no longer chosen.
+    ClickRow(1, Qt::ControlModifier);
+    EXPECT_EQ(currentRowStarts(), closed);
+    // Clicking the buttons and the items anyway sends nothing.
+    Child<QPushButton>("btnStartCurrentLine")->click();
+    Child<QAction>("Pfdfa1")->trigger();
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_EQ(Played(), QList<int>());
+}
+
+// Click row 1, Ctrl+click row 4: the pane and "Текущая строка" agree on row 4.
+TEST_F(ReplayTest, CurrentLineAfterCtrlClickSendsTheRowTheDetailsShow)
+{
+    Load({ShortStatus, OpenShift, ShortStatus, ShortStatus, LongStatus});
+    ClickRow(1);
+    ClickRow(4, Qt::ControlModifier);
+    EXPECT_TRUE(Info().contains(u"Запрос состояния"_s)) << Info().toStdString();
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Played(), QList<int>{4});
+}
 
 TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
 {

@@ -84,6 +84,8 @@ protected:
     QString Cell(int row, int column) const;
     void Click(const char* button) const;
     void Trigger(const char* action) const;
+    // Selects the rows as clicks do, the first alone and the others with Ctrl held: the last one
+    // is the current row. No rows leave no current row either.
     void SelectRows(const QList<int>& rows) const;
     // A mouse click on the row, as the user gives it, with the keys held.
     void ClickRow(int row, Qt::KeyboardModifiers keys = Qt::NoModifier) const;
