@@ -375,7 +375,7 @@ void TfmMain::ConnectHandlers()
         {N3, TStartRange::srSelected},
     };
     for (const auto& [sender, range] : starts) {
-        const auto start = [this, range = range] { StartRun(range); };
+        const auto start = [this, range = range, sender = sender] { StartRun(range, sender); };
         if (auto* button = qobject_cast<QPushButton*>(sender))
             connect(button, &QPushButton::clicked, this, start);
         else

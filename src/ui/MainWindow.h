@@ -166,7 +166,8 @@ private:
 
     // Replay.
     enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
-    void StartRun(TStartRange range);
+    // `control` is the button or menu item that asked for the run.
+    void StartRun(TStartRange range, const QObject* control);
     void SetPlaying(bool playing);
     // The start controls: all closed during a run, those of the current row also without one.
     void EnableStarts(bool idle);
@@ -211,6 +212,10 @@ private:
     TBusyQuery FStatusQuery;
     TCommandListModel* FModel = nullptr;
     bool FFinished = true;
+    // The control of the last start and when it was asked: the second click of a double-click
+    // on it starts nothing, even when the first run has already ended.
+    const QObject* FLastStartControl = nullptr;
+    QElapsedTimer FSinceStart;
     int FLastStateIndex = -1;
     int FLastIndex = 0;
     bool FLoading = false;

@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QStyleHints>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -49,11 +51,16 @@ void TfmMain::OnUiThread(const std::function<void()>& body)
         QMetaObject::invokeMethod(this, body, Qt::BlockingQueuedConnection);
 }
 
-void TfmMain::StartRun(TStartRange range)
+void TfmMain::StartRun(TStartRange range, const QObject* control)
 {
     // One run at a time, never over a load, and the driver serves one thread at a time.
     if (!FFinished || FLoading || FStatusQuery.Pending())
         return;
+    if (control == FLastStartControl && FSinceStart.isValid()
+        && FSinceStart.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval())
+        return;
+    FLastStartControl = control;
+    FSinceStart.start();
     // The current-row starts send the row the engineer looks at, never a stand-in for it.
     const int current = CurrentCommand();
     if (current < 0 && (range == TStartRange::srFromCurrent || range == TStartRange::srCurrentLine))

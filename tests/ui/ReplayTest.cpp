@@ -3,6 +3,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QStyleHints>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -126,6 +128,30 @@ TEST_F(ReplayTest, CurrentLineAfterCtrlClickSendsTheRowTheDetailsShow)
     Click("btnStartCurrentLine");
     WaitForRunEnd();
     EXPECT_EQ(Played(), QList<int>{4});
+}
+
+// A double-click whose first click's run has already ended when the second comes: a shift
+// opened twice would answer the second time with an error.
+TEST_F(ReplayTest, TheSecondClickOfADoubleClickSendsNothing)
+{
+    QStyleHints* hints = QGuiApplication::styleHints();
+    const int interval = hints->mouseDoubleClickInterval();
+    // However slow the machine, both clicks fall within it.
+    hints->setMouseDoubleClickInterval(600000);
+    Load({ShortStatus, OpenShift});
+    SelectRows({1});
+    for (const char* start : {"btnStartCurrentLine", "btnStartCurrentLine"}) {
+        Child<QPushButton>(start)->click();
+        WaitForRunEnd();
+    }
+    hints->setMouseDoubleClickInterval(interval);
+    EXPECT_EQ(Played(), QList<int>{1});
+    EXPECT_EQ(Window->Commands()[1].PlayedAnswerData(), QByteArray("E0 00"));
+    // Another control is no second click: it starts its own run.
+    Click("btnStartSelected");
+    WaitForRunEnd();
+    EXPECT_EQ(Window->Commands()[1].PlayedAnswerData().left(2), QByteArray("E0"));
+    EXPECT_NE(Window->Commands()[1].PlayedAnswerData(), QByteArray("E0 00"));
 }
 
 TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
