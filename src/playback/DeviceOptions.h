@@ -92,6 +92,9 @@ struct TDeviceText
 TDeviceText SplitDeviceText(const QString& deviceText);
 QString JoinDeviceText(const QString& kind, const QString& options);
 
+// Whether the device text names the built-in emulator, which no fiscal document can harm.
+bool NamesEmulator(const QString& deviceText);
+
 // Null for a kind that is not in the table.
 const TDeviceKindInfo* FindDeviceKind(const QString& name);
 QList<const TDeviceOption*> OptionsOfGroup(TOptionGroup group);

@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -168,6 +169,8 @@ private:
     enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
     // `control` is the button or menu item that asked for the run.
     void StartRun(TStartRange range, const QObject* control);
+    // Asks before commands that change the fiscal state go to a real register; true to send.
+    bool ConfirmFiscalRun(const TReplayPlan& plan);
     void SetPlaying(bool playing);
     // The start controls: all closed during a run, those of the current row also without one.
     void EnableStarts(bool idle);
@@ -216,6 +219,7 @@ private:
     // on it starts nothing, even when the first run has already ended.
     const QObject* FLastStartControl = nullptr;
     QElapsedTimer FSinceStart;
+    QSet<QString> FTrustedDevices; // devices whose fiscal runs are not asked about again
     int FLastStateIndex = -1;
     int FLastIndex = 0;
     bool FLoading = false;

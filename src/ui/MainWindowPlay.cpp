@@ -2,6 +2,8 @@
 #include "MainWindow.h"
 #include "MemoLines.h"
 #include "decode/CommandCatalogue.h"
+#include "playback/DeviceDriver.h"
+#include "playback/DeviceOptions.h"
 #include "playback/Notifications.h"
 
 #include <QAction>
@@ -65,7 +67,6 @@ void TfmMain::StartRun(TStartRange range, const QObject* control)
     const int current = CurrentCommand();
     if (current < 0 && (range == TStartRange::srFromCurrent || range == TStartRange::srCurrentLine))
         return;
-    SetPlaying(true);
     TReplayPlan plan;
     switch (range) {
     case TStartRange::srAll: plan.Range = TReplayRange::All(); break;
@@ -79,10 +80,44 @@ void TfmMain::StartRun(TStartRange range, const QObject* control)
     plan.Range.Loop = chkInfinitePlay->isChecked();
     plan.ExceptList = MemoLines(memCommandExceptions);
     plan.Policy = {chkIngoreKKTErrors->isChecked(), TErrorAction::eaAsk};
+    if (!ConfirmFiscalRun(plan))
+        return;
+    SetPlaying(true);
     FFinished = false;
     // The run shares the list and writes its answers when it ends; meanwhile the window only
     // reads the list, so no copy of it is needed.
     FSession->Start(*FDriver, FCommands, plan);
+}
+
+bool TfmMain::ConfirmFiscalRun(const TReplayPlan& plan)
+{
+    const auto* device = dynamic_cast<const TDeviceDriver*>(FDriver.get());
+    const QString deviceText = device ? device->DeviceText() : QString();
+    if (NamesEmulator(deviceText) || FTrustedDevices.contains(deviceText))
+        return true;
+    const QList<int32_t> fiscal = FiscalCommandsToSend(FCommands, plan);
+    if (fiscal.isEmpty())
+        return true;
+    constexpr int NamesShown = 5;
+    QStringList lines{QStringLiteral("Команд, меняющих фискальное состояние ККТ: %1").arg(fiscal.size())};
+    for (const int32_t command : fiscal.first(qMin(NamesShown, int(fiscal.size()))))
+        lines << QStringLiteral("  %1: %2").arg(command + 1).arg(GetCommandName(FCommands.at(command)));
+    if (fiscal.size() > NamesShown)
+        lines << QStringLiteral("  ...");
+    lines << QStringLiteral("Устройство: %1").arg(deviceText) << QString() << QStringLiteral("Отправить их в ККТ?");
+    // Nothing else starts while the question is open.
+    EnableStarts(false);
+    bool trusted = false;
+    const bool send = FDialogs->AskWarningOkCancel(this, QStringLiteral("Отправка в ККТ"), lines.join(QStringLiteral("\r\n")),
+                                                   QStringLiteral("не спрашивать для этого устройства до закрытия программы"),
+                                                   trusted);
+    if (send && trusted)
+        FTrustedDevices.insert(deviceText);
+    if (!send || !FFinished || FLoading || FStatusQuery.Pending()) {
+        EnableStarts(FFinished);
+        return false;
+    }
+    return true;
 }
 
 void TfmMain::SetPlaying(bool playing)

@@ -161,6 +161,22 @@ TEST_F(ReplaySessionTest, PlaysNothingWhenNoCommandOfTheRangeIsSent)
 }
 
 // What an earlier run left is cleared, the range is marked, and the answers land in the list.
+TEST(FiscalCommandsToSend, AreThoseOfAPassThatChangeTheFiscalState)
+{
+    // A sale, a status, a close, an excluded command, an opened shift, a Z report.
+    const TCommands commands = Commands({"80 1E", "11 1E", "85 1E", "FF 0A 01", "E0 1E", "41 1E"});
+    TReplayPlan plan;
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), (QList<int32_t>{0, 2, 4, 5}));
+    plan.Range = TReplayRange::FromRow(3);
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), (QList<int32_t>{4, 5}));
+    plan.Range = TReplayRange::OneRow(1);
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), QList<int32_t>());
+    plan.Range = TReplayRange::SelectedRows({1, 2, 5});
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), (QList<int32_t>{2, 5}));
+    plan.ExceptList = QStringList{QStringLiteral("85")};
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), QList<int32_t>{5});
+}
+
 TEST_F(ReplaySessionTest, WritesItsAnswersIntoTheList)
 {
     TCommands commands = Commands({"10", "11", "12"});

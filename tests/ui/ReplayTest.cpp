@@ -1,4 +1,5 @@
 #include "CaseName.h"
+#include "TestLogs.h"
 #include "UiTestSupport.h"
 
 #include <QAction>
@@ -152,6 +153,59 @@ TEST_F(ReplayTest, TheSecondClickOfADoubleClickSendsNothing)
     WaitForRunEnd();
     EXPECT_EQ(Window->Commands()[1].PlayedAnswerData().left(2), QByteArray("E0"));
     EXPECT_NE(Window->Commands()[1].PlayedAnswerData(), QByteArray("E0 00"));
+}
+
+TEST_F(ReplayTest, FiscalCommandsForARealRegisterAreConfirmedOncePerDevice)
+{
+    // Nothing listens there: what is sent fails, as the last command of its range, unasked.
+    const QString device = u"tcp:127.0.0.1:1"_s;
+    UseDevice(device);
+    Load(MixedLog());
+    // Cancel is the default: nothing is sent and the starts open again.
+    Click("btnStart");
+    ASSERT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_EQ(Played(), QList<int>());
+    EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
+    const QString text = Dialogs.Questions[0].Text;
+    EXPECT_EQ(Dialogs.Questions[0].Title, u"Отправка в ККТ"_s);
+    // The shift, both sales and the Z report; the excluded search is not sent.
+    EXPECT_TRUE(text.startsWith(u"Команд, меняющих фискальное состояние ККТ: 4\r\n"_s)) << text.toStdString();
+    for (const QString& line : {u"  3: Открытие смены"_s, u"  4: Продажа"_s, u"  5: Продажа"_s,
+                                u"  7: Суточный отчет с гашением"_s, u"Устройство: "_s + device})
+        EXPECT_TRUE(text.contains(line + u"\r\n"_s)) << line.toStdString();
+    EXPECT_EQ(Dialogs.CheckTexts, QStringList{u"не спрашивать для этого устройства до закрытия программы"_s});
+
+    // A status query is sent unasked.
+    SelectRows({0});
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_EQ(Played(), QList<int>{0});
+
+    // Confirmed with the box ticked: the device is not asked about again.
+    SelectRows({3});
+    Dialogs.Check = true;
+    Dialogs.Answers = {true};
+    Trigger("Pfdfa1");
+    WaitForRunEnd();
+    EXPECT_EQ(Dialogs.Questions.size(), 2);
+    EXPECT_EQ(Played(), QList<int>{3});
+    SelectRows({4});
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Dialogs.Questions.size(), 2);
+    EXPECT_EQ(Played(), QList<int>{4});
+}
+
+TEST_F(ReplayTest, TheEmulatorIsNeverAskedAbout)
+{
+    Load(MixedLog());
+    SelectRows({2});
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Played(), QList<int>{2});
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
 }
 
 TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)

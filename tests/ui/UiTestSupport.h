@@ -39,10 +39,19 @@ public:
     std::optional<QString> Member; // the archive member dialog's answer
     QStringList OfferedMembers;    // what it was last offered
     std::function<void()> OnQuestion; // runs while a question is open
+    bool Check = false;               // the state a question's check box is left in
+    QStringList CheckTexts;           // the check boxes offered
 
     void ShowError(QWidget*, const QString& message) override { Errors.append(message); }
     bool AskOkCancel(QWidget*, const QString& title, const QString& text) override { return Answer(title, text); }
     bool AskErrorYesNo(QWidget*, const QString& title, const QString& text) override { return Answer(title, text); }
+    bool AskWarningOkCancel(QWidget*, const QString& title, const QString& text, const QString& checkText,
+                            bool& checked) override
+    {
+        CheckTexts.append(checkText);
+        checked = Check;
+        return Answer(title, text);
+    }
     bool ExecuteOpen(QWidget*, TFileDialog& dialog) override;
     bool ExecuteSave(QWidget*, TFileDialog& dialog) override;
     std::optional<QString> ChooseDevice(QWidget*, const QString&) override { return Device; }
