@@ -65,6 +65,10 @@ inline constexpr TDeviceOption OptPrint{TOptionGroup::ogEmulator, "print", "MS",
                                         "печать длится МС миллисекунд"};
 inline constexpr TDeviceOption OptShift{TOptionGroup::ogEmulator, "shift", "open|closed", "open|closed", 0, 0, 0,
                                         "the shift at power-on (default closed)", "смена при включении"};
+inline constexpr TDeviceOption OptSilent{TOptionGroup::ogEmulator, "silent", "CMD[:MS]", "КОМАНДА[:МС]", 0, 600000, 1000,
+                                         "every request CMD goes unanswered: after MS milliseconds (default 1000) "
+                                         "the driver gives up with -9",
+                                         "команда остаётся без ответа МС миллисекунд, затем ошибка -9"};
 inline constexpr TDeviceOption OptTimeout{TOptionGroup::ogWire, "timeout", "MS", "МС", 10, 600000, 1000,
                                           "longest wait for a byte of the register (default 1000)",
                                           "наибольшее ожидание байта от ККТ"};
@@ -79,7 +83,7 @@ inline constexpr TDeviceOption OptLog{TOptionGroup::ogWire, "log", "FILE", "ФА
                                       "дописывать каждый байт обмена в ФАЙЛ как журнал драйвера"};
 
 inline constexpr const TDeviceOption* DeviceOptions[] = {
-    &OptBusy, &OptError, &OptDriver, &OptThrow, &OptPrint, &OptShift,
+    &OptBusy, &OptError, &OptDriver, &OptThrow, &OptSilent, &OptPrint, &OptShift,
     &OptTimeout, &OptPrintWait, &OptPassword, &OptLog,
 };
 

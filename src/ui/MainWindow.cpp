@@ -160,7 +160,6 @@ TfmMain::~TfmMain()
     CancelLoad();
     if (!FSettingsSaved)
         SaveSettings();
-    FClosing = true;
     StopPlay();
     setAcceptDrops(false);
     SetPropertiesDialog({});

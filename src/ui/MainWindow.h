@@ -227,7 +227,6 @@ private:
     int FLoadGeneration = 0;                // changes when a load running on its thread is cancelled
     QTimer* FLoadTimer = nullptr;
     QElapsedTimer FSinceAppend; // since its rows last came into the list
-    bool FClosing = false;
     QTimer* FRowsTimer = nullptr;
     bool FRowsShowProgress = false;
     bool FSplitterPlaced = false;

@@ -180,9 +180,17 @@ void TfmMain::StopPlay()
         QCoreApplication::processEvents();
         return;
     }
+    // The command under way is finished first, which takes a silent register its whole timeout:
+    // the status line says so meanwhile, and gets its last text back unless the run's end wrote one.
+    btnStop->setEnabled(false);
+    const QString last = edtStatus->text();
+    const QString stopping = QStringLiteral("Остановка: ожидается завершение текущей команды...");
+    edtStatus->setText(stopping);
     // The worker's handlers and its end event arrive as events; the window stays responsive.
     while (!FFinished)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (edtStatus->text() == stopping)
+        edtStatus->setText(last);
 }
 
 void TfmMain::OnCommandRun(const TCommandStart& start) { ShowCurrentCommand(start.Index, start.Cycle); }
@@ -211,15 +219,13 @@ void TfmMain::ShowCurrentCommand(int Index, int Cycle)
     edtStatus->setText(CommandStatusText(Index, Cycle, FCommands.size(), GetCommandName(FCommands.at(Index))));
 }
 
-// Asked only for what the policy leaves to the user: device errors while they are ignored are not.
+// Asked only for what the policy leaves to the user: device errors while they are ignored are
+// not, nor anything after a stop.
 bool TfmMain::OnErrorQuery(const TErrorQuestion& question)
 {
-    // While the window closes nobody is asked: the run is being stopped anyway.
-    if (FClosing)
-        return false;
+    const QString name = question.Index < FCommands.size() ? GetCommandName(FCommands.at(question.Index)) : QString();
     return FDialogs->AskErrorYesNo(this, QStringLiteral("Ошибка"),
-                                   QStringLiteral("Ошибка: ") + question.Message + QStringLiteral("\r\n")
-                                       + QStringLiteral("Продолжить?"));
+                                   ErrorQuestionText(question.Index, name, question.Code, question.Text));
 }
 
 void TfmMain::OnError(const TRunNotice& notice)

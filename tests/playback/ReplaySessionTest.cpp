@@ -1,6 +1,7 @@
 #include "CaseName.h"
 #include "FakeDriver.h"
 #include "QtPrint.h"
+#include "playback/Notifications.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
 
@@ -284,6 +285,24 @@ TEST_F(ReplaySessionTest, StopEndsAnEndlessLoopAsInterrupted)
     EXPECT_TRUE(result.Interrupted);
     EXPECT_EQ(result.Failed, 0);
     EXPECT_GE(FListener.Events.size(), 5);
+}
+
+// The engineer stops while the register keeps silent: its failure ends the run unasked.
+TEST_F(ReplaySessionTest, FailureAfterAStopAsksNobody)
+{
+    FDriver.Script = [this](const QString& request) {
+        if (!request.startsWith(QLatin1String("80")))
+            return TFakeStep{0, request.left(2) + QStringLiteral(" 00"), {}};
+        FSession.Stop();
+        return TFakeStep{deNoAnswer, {}, {}};
+    };
+    FListener.Answers = {true};
+    const TReplayResult& result = Play(Commands({"10", "80 1E", "11"}), TReplayPlan());
+    const QString noAnswer = ResultErrorText(deNoAnswer, ResultDescription(deNoAnswer));
+    EXPECT_EQ(FListener.Events,
+              QStringList({"run 0 -1", "run 1 -1", "failed 1 -1 -9 " + noAnswer, "ended 1 -1 " + noAnswer}));
+    EXPECT_EQ(FDriver.Sent(), QStringList({"10", "80 1E"}));
+    EXPECT_TRUE(result.Interrupted);
 }
 
 // A run that ended on an error leaves the session ready for the next one.

@@ -217,7 +217,7 @@ TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
     WaitForRunEnd();
     ASSERT_EQ(Dialogs.Questions.size(), 1);
     EXPECT_EQ(Dialogs.Questions[0].Title, u"Ошибка"_s);
-    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: 1 74, "_s)) << Dialogs.Questions[0].Text.toStdString();
+    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: строка 2 (Запрос состояния): 74 (0x4A), "_s)) << Dialogs.Questions[0].Text.toStdString();
     EXPECT_TRUE(Dialogs.Questions[0].Text.endsWith(u"\r\nПродолжить?"_s));
     EXPECT_EQ(Played(), (QList<int>{0, 1}));
     EXPECT_EQ(Model()->StateImage(1), siClose);
@@ -258,7 +258,7 @@ TEST_F(ReplayTest, DriverErrorsAreAskedEvenWhenDeviceErrorsAreIgnored)
     Click("btnStart");
     WaitForRunEnd();
     ASSERT_EQ(Dialogs.Questions.size(), 1);
-    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: 1 -3, "_s)) << Dialogs.Questions[0].Text.toStdString();
+    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: строка 2 (Запрос состояния): -3, "_s)) << Dialogs.Questions[0].Text.toStdString();
     EXPECT_EQ(Model()->StateImage(1), siClose);
 }
 
@@ -290,6 +290,31 @@ TEST_F(ReplayTest, StopDuringASlowPrintWaitsAndKeepsTheWindowResponsive)
     EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>("btnStop")->isEnabled());
     EXPECT_TRUE(Window->acceptDrops());
+}
+
+// The register keeps silent: the stop shows at once, waits for the driver to give up, asks
+// nothing, and reports the command as unanswered; the next one is never sent.
+TEST_F(ReplayTest, StopWhileTheRegisterIsSilent)
+{
+    UseDevice(u"emulator:silent=11:3000"_s);
+    Load({ShortStatus, LongStatus, ShortStatus});
+    Click("btnStart");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == u"(2/3) Запрос состояния"_s; }));
+    Dialogs.Answers = {true};
+    QString whileStopping;
+    bool stillRunning = false;
+    QTimer::singleShot(0, [&] {
+        whileStopping = Status();
+        stillRunning = !Window->Finished();
+    });
+    Click("btnStop");
+    EXPECT_TRUE(stillRunning);
+    EXPECT_EQ(whileStopping, u"Остановка: ожидается завершение текущей команды..."_s);
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+    EXPECT_EQ(Played(), (QList<int>{0, 1}));
+    EXPECT_EQ(Model()->StateImage(1), siClose);
+    EXPECT_TRUE(Status().startsWith(u"(2/3) Запрос состояния: Ошибка: -9, "_s)) << Status().toStdString();
 }
 
 TEST_F(ReplayTest, LoopModeCountsCycles)
