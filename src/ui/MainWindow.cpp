@@ -387,15 +387,15 @@ void TfmMain::ConnectHandlers()
     connect(btnStatistics, &QPushButton::clicked, this, &TfmMain::btnStatisticsClick);
     connect(N2, &QAction::triggered, this, &TfmMain::N2Click);
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { SetDefaultButton(btnSearch); });
-    connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TfmMain::lvCommandsSelectionChanged);
-    connect(lvCommands, &QAbstractItemView::pressed, this, &TfmMain::lvCommandsPressed);
-    // The current-row starts follow the row the pane shows; a load or a filter resets the
+    // The pane and the current-row starts follow the current row; a load or a filter resets the
     // selection without telling its own signals.
-    const auto enableStarts = [this] { EnableStarts(FFinished); };
-    connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this, enableStarts);
-    connect(lvCommands->selectionModel(), &QItemSelectionModel::currentChanged, this, enableStarts);
-    connect(FModel, &QAbstractItemModel::modelReset, this, enableStarts);
+    const auto followCurrent = [this] {
+        ShowCurrentDetails();
+        EnableStarts(FFinished);
+    };
+    connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this, followCurrent);
+    connect(lvCommands->selectionModel(), &QItemSelectionModel::currentChanged, this, followCurrent);
+    connect(FModel, &QAbstractItemModel::modelReset, this, followCurrent);
     // Whoever else writes the pane (load, run, status query) replaces the row's details.
     connect(memInfo, &QPlainTextEdit::textChanged, this, [this] { FDetailsRow = -1; });
     connect(lvCommands, &QWidget::customContextMenuRequested, this,

@@ -25,7 +25,6 @@
 class QAction;
 class QCheckBox;
 class QFileSystemWatcher;
-class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -119,9 +118,8 @@ private:
     void OpenLineClick();
 
     // Details and selection.
-    void lvCommandsSelectionChanged(const QItemSelection& selected);
-    void lvCommandsPressed();
-    bool ShowCurrentRow();
+    // The pane shows the current row (CurrentCommand) or nothing.
+    void ShowCurrentDetails();
     void ShowDetails(int row);
     int FirstSelectedRow() const;
     // The command of the focused row when it is shown and selected: the row whose details the

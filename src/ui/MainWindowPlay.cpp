@@ -170,7 +170,7 @@ void TfmMain::PlayFinished(TReplayResult result)
     if (!result.ThreadError.isEmpty())
         FDialogs->ShowError(this, result.ThreadError);
     // The row marked last is the current one now: the pane shows it with its played answer.
-    ShowDetails(CurrentCommand());
+    ShowCurrentDetails();
 }
 
 void TfmMain::StopPlay()

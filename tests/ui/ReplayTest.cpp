@@ -317,6 +317,23 @@ TEST_F(ReplayTest, StopWhileTheRegisterIsSilent)
     EXPECT_TRUE(Status().startsWith(u"(2/3) Запрос состояния: Ошибка: -9, "_s)) << Status().toStdString();
 }
 
+// The selection the run started from goes: only the command being sent is marked.
+TEST_F(ReplayTest, DuringARunOnlyTheCommandBeingSentIsMarked)
+{
+    UseDevice(u"emulator:print=3000"_s);
+    Load({ShortStatus, OpenShift, ShortStatus, ShortStatus});
+    SelectRows({1, 3});
+    Click("btnStartSelected");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == u"(2/4) Открытие смены"_s; }));
+    QList<int> marked;
+    for (const QModelIndex& row : List()->selectionModel()->selectedRows())
+        marked << row.row();
+    EXPECT_EQ(marked, QList<int>{1});
+    EXPECT_EQ(List()->selectionModel()->currentIndex().row(), 1);
+    EXPECT_EQ(Info(), QString());
+    Click("btnStop");
+}
+
 TEST_F(ReplayTest, LoopModeCountsCycles)
 {
     Load({ShortStatus, ShortStatus, ShortStatus});
