@@ -430,10 +430,11 @@ void TfmMain::closeEvent(QCloseEvent* event)
 
 void TfmMain::keyPressEvent(QKeyEvent* event)
 {
-    // Enter that no control took presses the window's default button.
+    // Enter that no control took presses the focused button; any other field keeps it. It never
+    // reaches for the open button from elsewhere, whose file dialog would cover the engineer's work.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
-        if (FDefaultButton && FDefaultButton->isEnabled())
-            FDefaultButton->click();
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+            button->click();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -469,6 +470,15 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == edtSearch && event->type() == QEvent::MouseButtonPress)
         SetDefaultButton(btnSearch);
+    // Enter in the search box searches for what it holds, and for nothing else.
+    if (watched == edtSearch && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!edtSearch->text().isEmpty())
+                btnSearchClick();
+            return true;
+        }
+    }
     // The details pane gets its design height once the splitter has its first real size.
     if (watched == splitter && event->type() == QEvent::Resize && !FSplitterPlaced && splitter->height() > 0) {
         FSplitterPlaced = true;

@@ -22,6 +22,7 @@
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTest>
 #include <QUrl>
 
 namespace kestrun::test {
@@ -474,6 +475,44 @@ TEST_F(TWindowTest, ReadExclusionListDropsCommandsWhileLoading)
     EXPECT_EQ(Model()->rowCount(), 5);
     EXPECT_EQ(Cell(0, 2), u"Запрос состояния"_s);
 }
+
+struct TReturnCase
+{
+    const char* Name;
+    const char* Field;
+    bool Opens; // the file dialog opens (and here loads the log)
+};
+
+void PrintTo(const TReturnCase& c, std::ostream* os) { *os << c.Name; }
+
+class ReturnTest : public TWindowTest, public ::testing::WithParamInterface<TReturnCase> {};
+
+// Return acts on the field that has the focus; only the open button opens the file dialog.
+TEST_P(ReturnTest, ActsWhereTheFocusIs)
+{
+    const QString log = Path(u"chosen.log"_s);
+    WriteLog(log, MixedLog());
+    Dialogs.OpenFileName = log;
+    QWidget* field = Child<QWidget>(GetParam().Field);
+    QApplication::setActiveWindow(Window.get());
+    field->setFocus(Qt::OtherFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Model()->rowCount(), GetParam().Opens ? 7 : 0);
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, ReturnTest, ::testing::Values(
+    TReturnCase{"EmptySearchBox", "edtSearch", false},
+    TReturnCase{"DetailsPane", "memInfo", false},
+    TReturnCase{"StatusLine", "edtStatus", false},
+    TReturnCase{"List", "lvCommands", false},
+    TReturnCase{"Filter", "edtFilter", false},
+    TReturnCase{"GoTo", "edtGoTo", false},
+    TReturnCase{"FollowBox", "chkFollow", false},
+    TReturnCase{"OpenButton", "btnOpen", true}),
+    CaseName());
 
 } // namespace
 } // namespace kestrun::test
