@@ -57,11 +57,13 @@ QFont InstalledFixedFont(int pointSize)
     return font;
 }
 
+// Courier New 10 pt, or the system's fixed-pitch font where no fixed-pitch face stands in for it:
+// hex frames and code lists must line up in columns.
 QFont MemoFont()
 {
     QFont font(QStringLiteral("Courier New"), 10);
     font.setStyleHint(QFont::TypeWriter);
-    return font;
+    return QFontInfo(font).fixedPitch() ? font : InstalledFixedFont(font.pointSize());
 }
 
 // "%d.%d.%d.%d" of the build's version, missing parts as 0.
@@ -289,8 +291,6 @@ QWidget* TfmMain::CreateLogPage()
     memInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The keyboard moves through the details too (Ctrl+End), while they stay read-only.
     memInfo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    if (!QFontInfo(memInfo->font()).fixedPitch())
-        memInfo->setFont(InstalledFixedFont(memInfo->font().pointSize()));
 
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);

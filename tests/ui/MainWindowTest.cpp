@@ -96,8 +96,13 @@ TEST_F(TWindowTest, StartsWithCaptionSizeAndIdleControls)
     EXPECT_EQ(Child<QLineEdit>("edtSearch")->toolTip(), u"Поиск по времени или названию команды"_s);
     EXPECT_EQ(Child<QPlainTextEdit>("memIgnoreCommand")->toolTip(),
               u"Коды команд, которые не будут выполняться\nКаждый код команды на отдельной строке"_s);
-    EXPECT_EQ(Child<QPlainTextEdit>("memInfo")->font().pointSize(), 10);
-    EXPECT_EQ(Child<QPlainTextEdit>("memInfo")->font().family(), u"Courier New"_s);
+    // The designed Courier New where the system has it or a fixed-pitch stand-in, else the
+    // system's own fixed-pitch font: in every case frames line up in columns, at 10 points.
+    for (const char* memo : {"memInfo", "memCommandExceptions", "memIgnoreCommand"}) {
+        const QFont font = Child<QPlainTextEdit>(memo)->font();
+        EXPECT_EQ(font.pointSize(), 10) << memo;
+        EXPECT_TRUE(QFontInfo(font).fixedPitch()) << memo << " " << QFontInfo(font).family().toStdString();
+    }
 
     QTabWidget* pages = Child<QTabWidget>("pgcLog");
     ASSERT_EQ(pages->count(), 2);
