@@ -66,8 +66,7 @@ inline constexpr TDeviceOption OptPrint{TOptionGroup::ogEmulator, "print", "MS",
 inline constexpr TDeviceOption OptShift{TOptionGroup::ogEmulator, "shift", "open|closed", "open|closed", 0, 0, 0,
                                         "the shift at power-on (default closed)", "смена при включении"};
 inline constexpr TDeviceOption OptSilent{TOptionGroup::ogEmulator, "silent", "CMD[:MS]", "КОМАНДА[:МС]", 0, 600000, 1000,
-                                         "every request CMD goes unanswered: after MS milliseconds (default 1000) "
-                                         "the driver gives up with -9",
+                                         "every request CMD goes unanswered: -9 after MS ms (default 1000)",
                                          "команда остаётся без ответа МС миллисекунд, затем ошибка -9"};
 inline constexpr TDeviceOption OptTimeout{TOptionGroup::ogWire, "timeout", "MS", "МС", 10, 600000, 1000,
                                           "longest wait for a byte of the register (default 1000)",
