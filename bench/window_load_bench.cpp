@@ -38,6 +38,7 @@ public:
     void ShowError(QWidget*, const QString& message) override { std::fprintf(stderr, "error: %s\n", qPrintable(message)); }
     bool AskOkCancel(QWidget*, const QString&, const QString&) override { return false; }
     bool AskErrorYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    bool AskWarningOkCancel(QWidget*, const QString&, const QString&, const QString&, bool&) override { return false; }
     bool ExecuteOpen(QWidget*, kestrun::TFileDialog& dialog) override
     {
         dialog.FileName = FFileName;

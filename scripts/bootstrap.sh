@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   xvfb xauth
   python3 time
-  help2man dpkg-dev desktop-file-utils appstream shared-mime-info
+  help2man dpkg-dev desktop-file-utils appstream shared-mime-info lintian
 )
 
 missing=()

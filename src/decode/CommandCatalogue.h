@@ -14,6 +14,9 @@ QString GetCommandNameByCode(uint16_t code);
 QString GetCommandNameByData(const QByteArray& data);
 // "Sync" for an empty protocol-2 frame, otherwise the catalogue name.
 QString GetCommandName(const TCommand& command);
+// Whether sending the command changes the register's fiscal state (the catalogue says so of its
+// sales, returns, closes, cancels, shift commands, fiscal reports and registrations).
+bool ChangesFiscalState(const TCommand& command);
 // Case-insensitive (locale lower-casing) match of the search text in Attributes or the name.
 bool CommandMatches(const TCommand& command, const QString& searchText);
 

@@ -16,6 +16,12 @@ QString JoinDeviceText(const QString& kind, const QString& options)
     return options.isEmpty() ? kind : kind + QLatin1Char(':') + options;
 }
 
+bool NamesEmulator(const QString& deviceText)
+{
+    const TDeviceKindInfo* kind = FindDeviceKind(SplitDeviceText(deviceText).Kind);
+    return kind && kind->Kind == TDeviceKind::dkEmulator;
+}
+
 const TDeviceKindInfo* FindDeviceKind(const QString& name)
 {
     for (const TDeviceKindInfo& kind : DeviceKinds)

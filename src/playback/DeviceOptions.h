@@ -65,6 +65,9 @@ inline constexpr TDeviceOption OptPrint{TOptionGroup::ogEmulator, "print", "MS",
                                         "печать длится МС миллисекунд"};
 inline constexpr TDeviceOption OptShift{TOptionGroup::ogEmulator, "shift", "open|closed", "open|closed", 0, 0, 0,
                                         "the shift at power-on (default closed)", "смена при включении"};
+inline constexpr TDeviceOption OptSilent{TOptionGroup::ogEmulator, "silent", "CMD[:MS]", "КОМАНДА[:МС]", 0, 600000, 1000,
+                                         "every request CMD goes unanswered: -9 after MS ms (default 1000)",
+                                         "команда остаётся без ответа МС миллисекунд, затем ошибка -9"};
 inline constexpr TDeviceOption OptTimeout{TOptionGroup::ogWire, "timeout", "MS", "МС", 10, 600000, 1000,
                                           "longest wait for a byte of the register (default 1000)",
                                           "наибольшее ожидание байта от ККТ"};
@@ -79,7 +82,7 @@ inline constexpr TDeviceOption OptLog{TOptionGroup::ogWire, "log", "FILE", "ФА
                                       "дописывать каждый байт обмена в ФАЙЛ как журнал драйвера"};
 
 inline constexpr const TDeviceOption* DeviceOptions[] = {
-    &OptBusy, &OptError, &OptDriver, &OptThrow, &OptPrint, &OptShift,
+    &OptBusy, &OptError, &OptDriver, &OptThrow, &OptSilent, &OptPrint, &OptShift,
     &OptTimeout, &OptPrintWait, &OptPassword, &OptLog,
 };
 
@@ -91,6 +94,9 @@ struct TDeviceText
 };
 TDeviceText SplitDeviceText(const QString& deviceText);
 QString JoinDeviceText(const QString& kind, const QString& options);
+
+// Whether the device text names the built-in emulator, which no fiscal document can harm.
+bool NamesEmulator(const QString& deviceText);
 
 // Null for a kind that is not in the table.
 const TDeviceKindInfo* FindDeviceKind(const QString& name);

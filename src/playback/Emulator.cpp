@@ -1,5 +1,6 @@
 #include "Emulator.h"
 
+#include "DriverErrors.h"
 #include "EmulatorTables.h"
 #include "decode/PrinterError.h"
 #include "log/Bytes.h"
@@ -177,6 +178,11 @@ TLinkAnswer TRegisterEmulator::Exchange(const QByteArray& request)
         throw Exception(*failure);
     if (const auto fault = FOptions.DriverErrors.constFind(code); fault != FOptions.DriverErrors.cend())
         return {fault->Code, {}, fault->Text};
+    // A register that keeps silent: the driver waits its time out, and nothing was done.
+    if (const auto silent = FOptions.SilentMilliseconds.constFind(code); silent != FOptions.SilentMilliseconds.cend()) {
+        QThread::msleep(static_cast<unsigned long>(*silent));
+        return {deNoAnswer, {}, {}};
+    }
 
     TReply reply;
     if (FBusyLeft > 0) {

@@ -73,6 +73,11 @@ void ApplyOption(TEmulatorOptions& result, const QString& option)
     } else if (Is(name, OptThrow)) {
         const QString text = parts.size() >= 2 ? tail(1) : QStringLiteral("Сбой вызова драйвера");
         result.CallFailures.insert(EmulatorCommandCode(parts[0], option), text);
+    } else if (Is(name, OptSilent)) {
+        if (parts.size() > 2)
+            BadEmulatorOption(option);
+        result.SilentMilliseconds.insert(EmulatorCommandCode(parts[0], option),
+                                         parts.size() == 2 ? Number(OptSilent, parts[1], option) : OptSilent.Default);
     } else if (Is(name, OptPrint)) {
         result.PrintMilliseconds = Number(OptPrint, value, option);
     } else if (Is(name, OptShift)) {

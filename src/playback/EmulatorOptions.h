@@ -24,6 +24,7 @@ struct TEmulatorOptions
     QMap<uint16_t, uint8_t> DeviceErrors;
     QMap<uint16_t, TDriverFault> DriverErrors;
     QMap<uint16_t, QString> CallFailures;
+    QMap<uint16_t, int> SilentMilliseconds; // unanswered commands: how long the driver waits
     int PrintMilliseconds = 0;
     bool ShiftOpen = false;
 };

@@ -92,4 +92,20 @@ QString ErrorStatusText(int32_t index, int32_t cycle, qsizetype count, const QSt
     return QStringLiteral("%1: Ошибка: %2").arg(CommandStatusText(index, cycle, count, name), errorText);
 }
 
+QString ResultCodeText(int32_t code)
+{
+    if (code <= 0)
+        return QString::number(code);
+    return QStringLiteral("%1 (0x%2)").arg(code).arg(QString::number(code, 16).toUpper().rightJustified(2, u'0'));
+}
+
+QString ErrorQuestionText(int32_t index, const QString& name, int32_t code, const QString& errorText)
+{
+    const QString codePrefix = QString::number(code) + QStringLiteral(", ");
+    const QString error = code != 0 && errorText.startsWith(codePrefix)
+                              ? ResultCodeText(code) + QStringLiteral(", ") + errorText.mid(codePrefix.size())
+                              : errorText;
+    return QStringLiteral("Ошибка: строка %1 (%2): %3\r\nПродолжить?").arg(index + 1).arg(name, error);
+}
+
 } // namespace kestrun

@@ -43,4 +43,11 @@ QString CommandStatusText(int32_t index, int32_t cycle, qsizetype count, const Q
 QString ErrorStatusText(int32_t index, int32_t cycle, qsizetype count, const QString& name,
                         const QString& errorText);
 
+// A result code as the window writes codes: a device error with its byte in hex, "78 (0x4E)";
+// a driver error as it is.
+QString ResultCodeText(int32_t code);
+// The question after a failed command: its row as the list numbers it, its name and the error,
+// whose leading code (of "%d, %s") is written as ResultCodeText.
+QString ErrorQuestionText(int32_t index, const QString& name, int32_t code, const QString& errorText);
+
 } // namespace kestrun

@@ -112,6 +112,9 @@ bool TKestrun::PlayCommand(TUlvex& Drv, const TCommands& Commands, const TPlayed
             result = Drv.ExchangeBytes();
             if (!IsBusy(result))
                 break;
+            // After a stop the busy device is not asked again: the command is not sent anew.
+            if (FStopFlag)
+                break;
             std::this_thread::sleep_for(RetryPause);
             if (exchanges >= MaxExchanges)
                 break;

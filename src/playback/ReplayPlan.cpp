@@ -1,6 +1,7 @@
 #include "ReplayPlan.h"
 
 #include "Player.h"
+#include "decode/CommandCatalogue.h"
 
 #include <QSet>
 
@@ -73,6 +74,19 @@ int32_t LastToSend(const TCommands& commands, const TReplayPlan& plan)
         if (marks[size_t(j)] && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList))
             return j;
     return -1;
+}
+
+QList<int32_t> FiscalCommandsToSend(const TCommands& commands, const TReplayPlan& plan)
+{
+    const std::vector<bool> marks = RangeMarks(commands.size(), plan.Range);
+    const int32_t first = qMax(0, plan.Range.First);
+    const int32_t last = TKestrun::LastIndexOfRange(commands.size(), first, plan.Range.Count);
+    QList<int32_t> fiscal;
+    for (int32_t j = first; j <= last; ++j)
+        if (marks[size_t(j)] && ChangesFiscalState(commands.at(j))
+            && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList))
+            fiscal.append(j);
+    return fiscal;
 }
 
 std::optional<bool> PolicyDecision(const TErrorPolicy& policy, int32_t resultCode)

@@ -57,6 +57,8 @@ void MarkRange(TCommands& commands, const TReplayRange& range);
 // The index of the last command a pass of the plan sends, -1 when it sends none; the list need
 // not be marked.
 int32_t LastToSend(const TCommands& commands, const TReplayPlan& plan);
+// The commands a pass of the plan sends that change the register's fiscal state, ascending.
+QList<int32_t> FiscalCommandsToSend(const TCommands& commands, const TReplayPlan& plan);
 // The decision the policy takes by itself for a failed command with this result code; nothing
 // when the user is to be asked.
 std::optional<bool> PolicyDecision(const TErrorPolicy& policy, int32_t resultCode);

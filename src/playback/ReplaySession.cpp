@@ -128,8 +128,10 @@ void TReplaySession::OnErrorQuery(const QString& AMsg)
         FCurrent.Index = notice->Index;
         FCurrentOpen = false;
         Report(outcome, notice->Text, false);
-        const std::optional<bool> decision = PolicyDecision(FPlan.Policy, outcome.Code);
-        goOn = decision ? *decision : FListener.ContinueAfterError({notice->Index, outcome.Code, AMsg});
+        // A stopped run asks nobody: the stop was the answer.
+        const std::optional<bool> decision = FInterrupted ? false : PolicyDecision(FPlan.Policy, outcome.Code);
+        goOn = decision ? *decision
+                        : FListener.ContinueAfterError({notice->Index, outcome.Code, AMsg, notice->Text});
     }
     FPlayer.SetPlayMode(goOn ? TPlayMode::pmContinue : TPlayMode::pmStop);
 }

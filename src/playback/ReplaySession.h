@@ -37,6 +37,7 @@ struct TErrorQuestion
     int32_t Index = 0;
     int32_t Code = 0;
     QString Message; // the notice as the player posted it: the index, a blank, the error text
+    QString Text;    // the error text alone: "%d, %s" of code and description, or the call's message
 };
 
 struct TReplayResult
@@ -78,6 +79,7 @@ public:
     // written into the list when the run ends, before RunFinished.
     void Start(TUlvex& driver, TCommands& commands, TReplayPlan plan);
     // The run ends after the command under way (or the pass); the result says it was interrupted.
+    // A failure of that command asks nobody: the run ends on it.
     void Stop();
 
     // Whether a run of the plan over the commands would send nothing at all.

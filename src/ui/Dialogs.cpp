@@ -4,6 +4,7 @@
 #include "DeviceDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -68,6 +69,20 @@ bool TQtDialogs::AskErrorYesNo(QWidget* parent, const QString& title, const QStr
     QMessageBox box(QMessageBox::Critical, title, Shown(text), QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool TQtDialogs::AskWarningOkCancel(QWidget* parent, const QString& title, const QString& text,
+                                    const QString& checkText, bool& checked)
+{
+    QMessageBox box(QMessageBox::Warning, title, Shown(text), QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    auto* check = new QCheckBox(checkText, &box);
+    check->setChecked(checked);
+    box.setCheckBox(check);
+    const bool ok = box.exec() == QMessageBox::Ok;
+    checked = check->isChecked();
+    return ok;
 }
 
 bool TQtDialogs::ExecuteOpen(QWidget* parent, TFileDialog& dialog)

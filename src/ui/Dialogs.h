@@ -31,6 +31,10 @@ public:
     virtual bool AskOkCancel(QWidget* parent, const QString& title, const QString& text) = 0;
     // A question with an error icon and Yes and No; true for Yes.
     virtual bool AskErrorYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A warning whose default answer is Cancel, with a check box that `checked` sets and takes
+    // back; true for OK.
+    virtual bool AskWarningOkCancel(QWidget* parent, const QString& title, const QString& text,
+                                    const QString& checkText, bool& checked) = 0;
     // Open and save dialogs: on confirmation the dialog's FileName, InitialDir and FilterIndex
     // take the user's choice and true is returned; on cancel nothing changes.
     virtual bool ExecuteOpen(QWidget* parent, TFileDialog& dialog) = 0;
@@ -49,6 +53,8 @@ public:
     void ShowError(QWidget* parent, const QString& message) override;
     bool AskOkCancel(QWidget* parent, const QString& title, const QString& text) override;
     bool AskErrorYesNo(QWidget* parent, const QString& title, const QString& text) override;
+    bool AskWarningOkCancel(QWidget* parent, const QString& title, const QString& text, const QString& checkText,
+                            bool& checked) override;
     bool ExecuteOpen(QWidget* parent, TFileDialog& dialog) override;
     bool ExecuteSave(QWidget* parent, TFileDialog& dialog) override;
     std::optional<QString> ChooseDevice(QWidget* parent, const QString& deviceText) override;

@@ -57,11 +57,13 @@ QFont InstalledFixedFont(int pointSize)
     return font;
 }
 
+// Courier New 10 pt, or the system's fixed-pitch font where no fixed-pitch face stands in for it:
+// hex frames and code lists must line up in columns.
 QFont MemoFont()
 {
     QFont font(QStringLiteral("Courier New"), 10);
     font.setStyleHint(QFont::TypeWriter);
-    return font;
+    return QFontInfo(font).fixedPitch() ? font : InstalledFixedFont(font.pointSize());
 }
 
 // "%d.%d.%d.%d" of the build's version, missing parts as 0.
@@ -152,6 +154,7 @@ TfmMain::TfmMain(IDialogs* dialogs) : FDialogs(dialogs), FSettings(TSettingsFile
     FSession = std::make_unique<TReplaySession>(*FPlayer, *this);
     FLastStateIndex = -1;
     FLastIndex = 0;
+    EnableStarts(FFinished);
 }
 
 TfmMain::~TfmMain()
@@ -160,7 +163,6 @@ TfmMain::~TfmMain()
     // A window never shown has not read the settings: saving would put defaults over them.
     if (FSettingsRestored && !FSettingsSaved)
         SaveSettings();
-    FClosing = true;
     StopPlay();
     setAcceptDrops(false);
     SetPropertiesDialog({});
@@ -290,8 +292,6 @@ QWidget* TfmMain::CreateLogPage()
     memInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The keyboard moves through the details too (Ctrl+End), while they stay read-only.
     memInfo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    if (!QFontInfo(memInfo->font()).fixedPitch())
-        memInfo->setFont(InstalledFixedFont(memInfo->font().pointSize()));
 
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
@@ -375,7 +375,7 @@ void TfmMain::ConnectHandlers()
         {N3, TStartRange::srSelected},
     };
     for (const auto& [sender, range] : starts) {
-        const auto start = [this, range = range] { StartRun(range); };
+        const auto start = [this, range = range, sender = sender] { StartRun(range, sender); };
         if (auto* button = qobject_cast<QPushButton*>(sender))
             connect(button, &QPushButton::clicked, this, start);
         else
@@ -388,9 +388,15 @@ void TfmMain::ConnectHandlers()
     connect(btnStatistics, &QPushButton::clicked, this, &TfmMain::btnStatisticsClick);
     connect(N2, &QAction::triggered, this, &TfmMain::N2Click);
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { SetDefaultButton(btnSearch); });
-    connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TfmMain::lvCommandsSelectionChanged);
-    connect(lvCommands, &QAbstractItemView::pressed, this, &TfmMain::lvCommandsPressed);
+    // The pane and the current-row starts follow the current row; a load or a filter resets the
+    // selection without telling its own signals.
+    const auto followCurrent = [this] {
+        ShowCurrentDetails();
+        EnableStarts(FFinished);
+    };
+    connect(lvCommands->selectionModel(), &QItemSelectionModel::selectionChanged, this, followCurrent);
+    connect(lvCommands->selectionModel(), &QItemSelectionModel::currentChanged, this, followCurrent);
+    connect(FModel, &QAbstractItemModel::modelReset, this, followCurrent);
     // Whoever else writes the pane (load, run, status query) replaces the row's details.
     connect(memInfo, &QPlainTextEdit::textChanged, this, [this] { FDetailsRow = -1; });
     connect(lvCommands, &QWidget::customContextMenuRequested, this,
@@ -425,10 +431,11 @@ void TfmMain::closeEvent(QCloseEvent* event)
 
 void TfmMain::keyPressEvent(QKeyEvent* event)
 {
-    // Enter that no control took presses the window's default button.
+    // Enter that no control took presses the focused button; any other field keeps it. It never
+    // reaches for the open button from elsewhere, whose file dialog would cover the engineer's work.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
-        if (FDefaultButton && FDefaultButton->isEnabled())
-            FDefaultButton->click();
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+            button->click();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -464,6 +471,15 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == edtSearch && event->type() == QEvent::MouseButtonPress)
         SetDefaultButton(btnSearch);
+    // Enter in the search box searches for what it holds, and for nothing else.
+    if (watched == edtSearch && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!edtSearch->text().isEmpty())
+                btnSearchClick();
+            return true;
+        }
+    }
     // The details pane gets its design height once the splitter has its first real size.
     if (watched == splitter && event->type() == QEvent::Resize && !FSplitterPlaced && splitter->height() > 0) {
         FSplitterPlaced = true;

@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -24,7 +25,6 @@
 class QAction;
 class QCheckBox;
 class QFileSystemWatcher;
-class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -118,11 +118,13 @@ private:
     void OpenLineClick();
 
     // Details and selection.
-    void lvCommandsSelectionChanged(const QItemSelection& selected);
-    void lvCommandsPressed();
-    bool ShowCurrentRow();
+    // The pane shows the current row (CurrentCommand) or nothing.
+    void ShowCurrentDetails();
     void ShowDetails(int row);
     int FirstSelectedRow() const;
+    // The command of the focused row when it is shown and selected: the row whose details the
+    // pane shows and the current-row starts send; -1 when there is none.
+    int CurrentCommand() const;
     QList<int> SelectedRows() const;
     // The commands behind the selected rows, ascending.
     QList<int> SelectedCommands() const;
@@ -163,8 +165,13 @@ private:
 
     // Replay.
     enum class TStartRange { srAll, srFromCurrent, srCurrentLine, srSelected };
-    void StartRun(TStartRange range);
+    // `control` is the button or menu item that asked for the run.
+    void StartRun(TStartRange range, const QObject* control);
+    // Asks before commands that change the fiscal state go to a real register; true to send.
+    bool ConfirmFiscalRun(const TReplayPlan& plan);
     void SetPlaying(bool playing);
+    // The start controls: all closed during a run, those of the current row also without one.
+    void EnableStarts(bool idle);
     void PlayFinished(TReplayResult result);
     void StopPlay();
     void OnUiThread(const std::function<void()>& body);
@@ -172,7 +179,6 @@ private:
     bool OnErrorQuery(const TErrorQuestion& question);
     void OnError(const TRunNotice& notice);
     void ShowCurrentCommand(int Index, int Cycle);
-    void SetRowSelected(int command, bool selected);
 
     // Timing: the duration column and the statistics.
     void CreateDurationColumn();
@@ -207,6 +213,11 @@ private:
     TBusyQuery FStatusQuery;
     TCommandListModel* FModel = nullptr;
     bool FFinished = true;
+    // The control of the last start and when it was asked: the second click of a double-click
+    // on it starts nothing, even when the first run has already ended.
+    const QObject* FLastStartControl = nullptr;
+    QElapsedTimer FSinceStart;
+    QSet<QString> FTrustedDevices; // devices whose fiscal runs are not asked about again
     int FLastStateIndex = -1;
     int FLastIndex = 0;
     bool FLoading = false;
@@ -214,7 +225,6 @@ private:
     int FLoadGeneration = 0;                // changes when a load running on its thread is cancelled
     QTimer* FLoadTimer = nullptr;
     QElapsedTimer FSinceAppend; // since its rows last came into the list
-    bool FClosing = false;
     QTimer* FRowsTimer = nullptr;
     bool FRowsShowProgress = false;
     bool FSplitterPlaced = false;

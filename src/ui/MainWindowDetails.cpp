@@ -9,31 +9,21 @@
 
 namespace kestrun {
 
-void TfmMain::lvCommandsSelectionChanged(const QItemSelection& selected)
+void TfmMain::ShowCurrentDetails()
 {
-    // A search or a key sets the current row before the selection changes, so the current row
-    // is known here even when it was selected before (and `selected` leaves it out).
-    if (ShowCurrentRow())
+    // During a run the pane stays empty: the player owns the played answers.
+    if (!FFinished)
         return;
-    // A selection made without moving the current row shows the first newly selected row.
-    if (!selected.isEmpty() && !selected.contains(lvCommands->selectionModel()->currentIndex()))
-        ShowDetails(FModel->CommandAt(selected.constFirst().top()));
-}
-
-void TfmMain::lvCommandsPressed()
-{
-    // A click moves the current row before it settles the selection: decided after both.
-    ShowCurrentRow();
-}
-
-bool TfmMain::ShowCurrentRow()
-{
-    const QItemSelectionModel* selection = lvCommands->selectionModel();
-    const int row = selection->currentIndex().row();
-    if (row < 0 || !selection->isRowSelected(row) || FModel->CommandAt(row) == FDetailsRow)
-        return false;
-    ShowDetails(FModel->CommandAt(row));
-    return true;
+    const int command = CurrentCommand();
+    if (command < 0) {
+        // A row hidden, taken out of the selection or gone leaves nothing to show; what else the
+        // pane holds (a status query's answer) stays.
+        if (FDetailsRow >= 0)
+            memInfo->clear();
+        return;
+    }
+    if (command != FDetailsRow)
+        ShowDetails(command);
 }
 
 void TfmMain::ShowDetails(int row)
@@ -59,6 +49,15 @@ int TfmMain::FirstSelectedRow() const
         if (first < 0 || range.top() < first)
             first = range.top();
     return first;
+}
+
+int TfmMain::CurrentCommand() const
+{
+    const QItemSelectionModel* selection = lvCommands->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (!current.isValid() || !selection->isRowSelected(current.row()))
+        return -1;
+    return FModel->CommandAt(current.row());
 }
 
 QList<int> TfmMain::SelectedRows() const

@@ -89,14 +89,18 @@ void TfmMain::OpenLineClick()
 
 void TfmMain::FollowLogFile(const QString& fileName)
 {
+    // A file that cannot be followed (a compressed log, one that is gone) leaves the loaded log
+    // as it is: nothing is emptied before following can start.
     std::unique_ptr<TLogFollower> follower;
+    try {
+        follower = std::make_unique<TLogFollower>(fileName, MemoLines(memIgnoreCommand));
+    } catch (const Exception& e) {
+        SetFollowChecked(Following());
+        FDialogs->ShowError(this, QStringLiteral("Не удалось открыть файл лога %1\n%2").arg(fileName, e.Message()));
+        return;
+    }
     const bool loaded = LoadLog(
         [&] {
-            try {
-                follower = std::make_unique<TLogFollower>(fileName, MemoLines(memIgnoreCommand));
-            } catch (const Exception& e) {
-                throw Exception(QStringLiteral("Не удалось открыть файл лога %1\n%2").arg(fileName, e.Message()));
-            }
             TFollowStep step = follower->Step(LoadProgress());
             if (!step.Error.isEmpty())
                 throw Exception(step.Error);
@@ -217,8 +221,13 @@ void TfmMain::ShowFollowStep(const TFollowStep& step)
 void TfmMain::ReloadLog()
 {
     // While a load runs, the file loaded before it is no longer what the list shows.
-    if (!FLoadedFile.isEmpty() && !FLoading)
-        LoadLogFile(FLoadedFile);
+    if (FLoadedFile.isEmpty() || FLoading)
+        return;
+    // The engineer stays on the command they were looking at, with its details.
+    const int current = CurrentCommand();
+    LoadLogFile(FLoadedFile);
+    if (current >= 0 && current < FCommands.size())
+        GoToCommand(current);
 }
 
 void TfmMain::RememberLoadedFile(const QString& fileName)

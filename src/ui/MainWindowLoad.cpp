@@ -8,6 +8,8 @@
 #include "log/CurrentError.h"
 #include "log/Exception.h"
 #include "log/LogArchive.h"
+#include "log/LogParser.h"
+#include "log/LogText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -115,8 +117,24 @@ void TfmMain::PasteLog()
     const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
     if (!clip || !clip->hasText())
         return;
-    const QString text = clip->text();
-    if (LoadLog([&] { return LoadInBackground(TextFeed(text)); }, QStringLiteral("Clipboard"))) {
+    // Text without commands (a word copied by mistake) would replace the log by an empty one that
+    // nothing brings back: the log stays, and the status line says why.
+    TCommands pasted;
+    try {
+        ParseLog(SplitLogText(clip->text()), pasted, ReadIgnoreCodes(MemoLines(memIgnoreCommand)));
+    } catch (...) {
+        FDialogs->ShowError(this, CurrentErrorMessage());
+        return;
+    }
+    if (pasted.isEmpty()) {
+        edtStatus->setText(QStringLiteral("В буфере обмена нет команд лога: загруженный лог оставлен"));
+        return;
+    }
+    if (LoadLog([&] {
+            FCommands = std::move(pasted);
+            return true;
+        },
+                QStringLiteral("Clipboard"))) {
         // Pasted text has no file to reload or follow.
         FLoadedFile.clear();
         SetFollowChecked(false);

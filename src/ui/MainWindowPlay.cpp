@@ -2,11 +2,15 @@
 #include "MainWindow.h"
 #include "MemoLines.h"
 #include "decode/CommandCatalogue.h"
+#include "playback/DeviceDriver.h"
+#include "playback/DeviceOptions.h"
 #include "playback/Notifications.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QStyleHints>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -49,19 +53,25 @@ void TfmMain::OnUiThread(const std::function<void()>& body)
         QMetaObject::invokeMethod(this, body, Qt::BlockingQueuedConnection);
 }
 
-void TfmMain::StartRun(TStartRange range)
+void TfmMain::StartRun(TStartRange range, const QObject* control)
 {
     // One run at a time, never over a load, and the driver serves one thread at a time.
     if (!FFinished || FLoading || FStatusQuery.Pending())
         return;
-    SetPlaying(true);
-    // With no row selected the first row shown stands in, as the first command does unfiltered.
-    const int first = FModel->rowCount() > 0 ? FModel->CommandAt(qMax(0, FirstSelectedRow())) : -1;
+    if (control == FLastStartControl && FSinceStart.isValid()
+        && FSinceStart.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval())
+        return;
+    FLastStartControl = control;
+    FSinceStart.start();
+    // The current-row starts send the row the engineer looks at, never a stand-in for it.
+    const int current = CurrentCommand();
+    if (current < 0 && (range == TStartRange::srFromCurrent || range == TStartRange::srCurrentLine))
+        return;
     TReplayPlan plan;
     switch (range) {
     case TStartRange::srAll: plan.Range = TReplayRange::All(); break;
-    case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(first); break;
-    case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(first); break;
+    case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(current); break;
+    case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(current); break;
     case TStartRange::srSelected: plan.Range = TReplayRange::SelectedRows(SelectedCommands()); break;
     }
     // A filtered list plays what it shows.
@@ -70,10 +80,44 @@ void TfmMain::StartRun(TStartRange range)
     plan.Range.Loop = chkInfinitePlay->isChecked();
     plan.ExceptList = MemoLines(memCommandExceptions);
     plan.Policy = {chkIngoreKKTErrors->isChecked(), TErrorAction::eaAsk};
+    if (!ConfirmFiscalRun(plan))
+        return;
+    SetPlaying(true);
     FFinished = false;
     // The run shares the list and writes its answers when it ends; meanwhile the window only
     // reads the list, so no copy of it is needed.
     FSession->Start(*FDriver, FCommands, plan);
+}
+
+bool TfmMain::ConfirmFiscalRun(const TReplayPlan& plan)
+{
+    const auto* device = dynamic_cast<const TDeviceDriver*>(FDriver.get());
+    const QString deviceText = device ? device->DeviceText() : QString();
+    if (NamesEmulator(deviceText) || FTrustedDevices.contains(deviceText))
+        return true;
+    const QList<int32_t> fiscal = FiscalCommandsToSend(FCommands, plan);
+    if (fiscal.isEmpty())
+        return true;
+    constexpr int NamesShown = 5;
+    QStringList lines{QStringLiteral("Команд, меняющих фискальное состояние ККТ: %1").arg(fiscal.size())};
+    for (const int32_t command : fiscal.first(qMin(NamesShown, int(fiscal.size()))))
+        lines << QStringLiteral("  %1: %2").arg(command + 1).arg(GetCommandName(FCommands.at(command)));
+    if (fiscal.size() > NamesShown)
+        lines << QStringLiteral("  ...");
+    lines << QStringLiteral("Устройство: %1").arg(deviceText) << QString() << QStringLiteral("Отправить их в ККТ?");
+    // Nothing else starts while the question is open.
+    EnableStarts(false);
+    bool trusted = false;
+    const bool send = FDialogs->AskWarningOkCancel(this, QStringLiteral("Отправка в ККТ"), lines.join(QStringLiteral("\r\n")),
+                                                   QStringLiteral("не спрашивать для этого устройства до закрытия программы"),
+                                                   trusted);
+    if (send && trusted)
+        FTrustedDevices.insert(deviceText);
+    if (!send || !FFinished || FLoading || FStatusQuery.Pending()) {
+        EnableStarts(FFinished);
+        return false;
+    }
+    return true;
 }
 
 void TfmMain::SetPlaying(bool playing)
@@ -91,16 +135,27 @@ void TfmMain::SetPlaying(bool playing)
     }
     btnStop->setEnabled(playing);
     QWidget* const idleOnly[] = {
-        btnStart,       btnStartFromPosition, btnStartCurrentLine, btnStartSelected,
-        btnOpen,        btnSettings,          btnPasteFromClipboard, btnFindError,
-        memCommandExceptions, chkInfinitePlay, chkIngoreKKTErrors,  btnGetStatus,
+        btnOpen, btnSettings, btnPasteFromClipboard, btnFindError, memCommandExceptions,
+        chkInfinitePlay, chkIngoreKKTErrors, btnGetStatus,
     };
     for (QWidget* widget : idleOnly)
         widget->setEnabled(!playing);
-    for (QAction* action : {Pfdfa1, pmMain1, N3, N5})
-        action->setEnabled(!playing);
+    N5->setEnabled(!playing);
+    EnableStarts(!playing);
     setAcceptDrops(!playing);
     memInfo->clear();
+}
+
+void TfmMain::EnableStarts(bool idle)
+{
+    const bool withCurrent = idle && CurrentCommand() >= 0;
+    for (QWidget* start : {btnStart, btnStartSelected})
+        start->setEnabled(idle);
+    for (QWidget* start : {btnStartFromPosition, btnStartCurrentLine})
+        start->setEnabled(withCurrent);
+    N3->setEnabled(idle);
+    for (QAction* start : {Pfdfa1, pmMain1})
+        start->setEnabled(withCurrent);
 }
 
 void TfmMain::PlayFinished(TReplayResult result)
@@ -114,8 +169,8 @@ void TfmMain::PlayFinished(TReplayResult result)
     ShowStatusInfo();
     if (!result.ThreadError.isEmpty())
         FDialogs->ShowError(this, result.ThreadError);
-    const QList<int> selected = SelectedCommands();
-    ShowDetails(selected.isEmpty() ? -1 : selected.constFirst());
+    // The row marked last is the current one now: the pane shows it with its played answer.
+    ShowCurrentDetails();
 }
 
 void TfmMain::StopPlay()
@@ -125,30 +180,36 @@ void TfmMain::StopPlay()
         QCoreApplication::processEvents();
         return;
     }
+    // The command under way is finished first, which takes a silent register its whole timeout:
+    // the status line says so meanwhile, and gets its last text back unless the run's end wrote one.
+    btnStop->setEnabled(false);
+    const QString last = edtStatus->text();
+    const QString stopping = QStringLiteral("Остановка: ожидается завершение текущей команды...");
+    edtStatus->setText(stopping);
     // The worker's handlers and its end event arrive as events; the window stays responsive.
     while (!FFinished)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (edtStatus->text() == stopping)
+        edtStatus->setText(last);
 }
 
-void TfmMain::OnCommandRun(const TCommandStart& start)
-{
-    if (start.Index > 0)
-        SetRowSelected(start.Index - 1, false);
-    ShowCurrentCommand(start.Index, start.Cycle);
-}
+void TfmMain::OnCommandRun(const TCommandStart& start) { ShowCurrentCommand(start.Index, start.Cycle); }
 
 void TfmMain::ShowCurrentCommand(int Index, int Cycle)
 {
     const int rows = FModel->CommandCount();
-    if (FLastIndex >= 0 && FLastIndex < rows) {
+    if (FLastIndex >= 0 && FLastIndex < rows)
         FModel->SetStateImage(FLastIndex, FLastStateIndex);
-        SetRowSelected(FLastIndex, false);
-    }
     if (Index < 0 || Index >= rows)
         return;
-    SetRowSelected(Index, true);
-    if (const QModelIndex shown = FModel->IndexOf(Index); shown.isValid())
+    // The command being sent is the only one marked: the selection the run started from goes.
+    QItemSelectionModel* selection = lvCommands->selectionModel();
+    if (const QModelIndex shown = FModel->IndexOf(Index); shown.isValid()) {
+        selection->setCurrentIndex(shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         lvCommands->scrollTo(shown, QAbstractItemView::EnsureVisible);
+    } else {
+        selection->clear();
+    }
     FLastStateIndex = FModel->StateImage(Index);
     FLastIndex = Index;
     if (FLastStateIndex < siError)
@@ -158,15 +219,13 @@ void TfmMain::ShowCurrentCommand(int Index, int Cycle)
     edtStatus->setText(CommandStatusText(Index, Cycle, FCommands.size(), GetCommandName(FCommands.at(Index))));
 }
 
-// Asked only for what the policy leaves to the user: device errors while they are ignored are not.
+// Asked only for what the policy leaves to the user: device errors while they are ignored are
+// not, nor anything after a stop.
 bool TfmMain::OnErrorQuery(const TErrorQuestion& question)
 {
-    // While the window closes nobody is asked: the run is being stopped anyway.
-    if (FClosing)
-        return false;
+    const QString name = question.Index < FCommands.size() ? GetCommandName(FCommands.at(question.Index)) : QString();
     return FDialogs->AskErrorYesNo(this, QStringLiteral("Ошибка"),
-                                   QStringLiteral("Ошибка: ") + question.Message + QStringLiteral("\r\n")
-                                       + QStringLiteral("Продолжить?"));
+                                   ErrorQuestionText(question.Index, name, question.Code, question.Text));
 }
 
 void TfmMain::OnError(const TRunNotice& notice)
@@ -183,15 +242,6 @@ void TfmMain::OnError(const TRunNotice& notice)
     lvCommands->setFocus();
     edtStatus->setText(ErrorStatusText(notice.Index, notice.Cycle, FCommands.size(),
                                        GetCommandName(FCommands.at(notice.Index)), notice.Text));
-}
-
-void TfmMain::SetRowSelected(int command, bool selected)
-{
-    const QModelIndex shown = FModel->IndexOf(command);
-    if (!shown.isValid())
-        return;
-    lvCommands->selectionModel()->select(shown, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
-                                                    | QItemSelectionModel::Rows);
 }
 
 } // namespace kestrun

@@ -138,3 +138,49 @@ TEST(Search, FoldsCyrillicUnderRussianLocale)
 
 } // namespace
 } // namespace kestrun
+
+namespace kestrun {
+namespace {
+
+struct FiscalCase
+{
+    const char* Name;
+    TProtocol Protocol;
+    QByteArray Data;
+    bool Changes;
+};
+
+class FiscalState : public testing::TestWithParam<FiscalCase> {};
+
+TEST_P(FiscalState, ComesFromTheCatalogue)
+{
+    TCommand command;
+    command.Protocol = GetParam().Protocol;
+    command.SetData(GetParam().Data);
+    EXPECT_EQ(ChangesFiscalState(command), GetParam().Changes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, FiscalState, testing::Values(
+    FiscalCase{"Sale", TProtocol::pProtocol1, "80 1E 00 00 00", true},
+    FiscalCase{"ReturnOfSale", TProtocol::pProtocol1, "82 1E 00 00 00", true},
+    FiscalCase{"CloseReceipt", TProtocol::pProtocol1, "85 1E 00 00 00", true},
+    FiscalCase{"CancelReceipt", TProtocol::pProtocol1, "88 1E 00 00 00", true},
+    FiscalCase{"OpenShift", TProtocol::pProtocol1, "E0 1E 00 00 00", true},
+    FiscalCase{"ZReport", TProtocol::pProtocol1, "41 1E 00 00 00", true},
+    FiscalCase{"CloseShiftInFN", TProtocol::pProtocol1, "FF 43 1E 00 00 00", true},
+    FiscalCase{"CloseReceiptV2", TProtocol::pProtocol1, "FF 45 1E 00 00 00", true},
+    FiscalCase{"OperationV2", TProtocol::pProtocol1, "FF 46 1E 00 00 00", true},
+    FiscalCase{"CorrectionV2", TProtocol::pProtocol1, "FF 4A 1E 00 00 00", true},
+    FiscalCase{"CloseReceiptV3", TProtocol::pProtocol1, "FF 76 1E 00 00 00", true},
+    FiscalCase{"ShortStatus", TProtocol::pProtocol1, "10 1E 00 00 00", false},
+    FiscalCase{"Status", TProtocol::pProtocol1, "11 1E 00 00 00", false},
+    FiscalCase{"XReport", TProtocol::pProtocol1, "40 1E 00 00 00", false},
+    FiscalCase{"Subtotal", TProtocol::pProtocol1, "89 1E 00 00 00", false},
+    FiscalCase{"FNStatus", TProtocol::pProtocol1, "FF 01 1E 00 00 00", false},
+    FiscalCase{"FindDocument", TProtocol::pProtocol1, "FF 0A 1E 00 00 00", false},
+    FiscalCase{"Unknown", TProtocol::pProtocol1, "FF 77", false},
+    FiscalCase{"Sync", TProtocol::pProtocol2, "", false}),
+    kestrun::test::CaseName());
+
+} // namespace
+} // namespace kestrun

@@ -27,6 +27,10 @@ for package in "${required[@]}"; do
   check "depends on $package" "$package" "$(grep -x -F "$package" <<< "$depends")"
 done
 
+# Debian's own checks: no error at all; a warning only where an override in the package says why.
+lintian --tag-display-limit 0 "$deb" > "$tmp/lintian.log" 2>&1
+check "lintian errors" "" "$(grep '^E: ' "$tmp/lintian.log")"
+
 root=$tmp/root
 dpkg -x "$deb" "$root"
 usr=$root/usr
@@ -41,6 +45,11 @@ check "list exit" 0 $?
 "$build/src/cli/kestrun-cli" list "$src/samples/demo.log" > "$tmp/built.list"
 check "list of the installed demo" "" "$(diff "$tmp/built.list" "$tmp/installed.list")"
 check "list not empty" 1 "$([ -s "$tmp/installed.list" ] && echo 1)"
+
+doc=$usr/share/doc/kestrun
+check "copyright is machine-readable" 1 "$(grep -c '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright")"
+check "licence" 1 "$(grep -c -m1 '^License: GPL-3.0-or-later$' "$doc/copyright")"
+check "changelog names the version" 1 "$(zcat "$doc/changelog.gz" | grep -c "^kestrun ($version)")"
 
 manuals=(kestrun-cli kestrun-emulator kestrun-tap)
 [ "$gui" = 1 ] && manuals+=(kestrun)
@@ -72,6 +81,7 @@ if [ "$gui" = 1 ]; then
   check "desktop entry offers compressed logs" 1 "$(grep -c '^MimeType=.*application/gzip;.*application/zip;' "$desktop")"
   appstreamcli validate --no-net "$usr/share/metainfo/ru.kelmar.Kestrun.metainfo.xml" > "$tmp/appstream.log" 2>&1
   check "metainfo valid" 0 $?
+  check "metainfo licence" 1 "$(grep -c '<project_license>GPL-3.0-or-later</project_license>' "$usr/share/metainfo/ru.kelmar.Kestrun.metainfo.xml")"
   check "icon" 1 "$(grep -c '<svg' "$usr/share/icons/hicolor/scalable/apps/ru.kelmar.Kestrun.svg")"
   # A MIME database built from the package's file type alone knows the log type.
   mkdir -p "$tmp/mime/packages"

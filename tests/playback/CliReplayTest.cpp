@@ -241,7 +241,7 @@ TEST_F(CliReplay, HelpListsEveryDeviceKindAndOption)
     EXPECT_EQ(run.Status, 0);
     const QString help = run.Out.join(QLatin1Char('\n'));
     for (const char* item : {"emulator[:OPTION,...]", "serial:PORT[:BAUD][,OPTION,...]", "tcp:HOST:PORT[,OPTION,...]",
-                             "busy=N[:CODE]", "error=CMD:ERR", "driver=CMD[:-N[:TEXT]]", "throw=CMD[:TEXT]", "print=MS",
+                             "busy=N[:CODE]", "error=CMD:ERR", "driver=CMD[:-N[:TEXT]]", "throw=CMD[:TEXT]", "silent=CMD[:MS]", "print=MS",
                              "shift=open|closed", "timeout=MS", "printwait=MS", "password=N", "log=FILE"})
         EXPECT_TRUE(help.contains(QLatin1String(item))) << item;
 }

@@ -30,6 +30,7 @@ TEST_P(DeviceTextSplitTest, KindAndOptions)
     EXPECT_EQ(text.Options, c.Options);
     EXPECT_EQ(FindDeviceKind(text.Kind) != nullptr, c.Known);
     EXPECT_EQ(JoinDeviceText(text.Kind, text.Options), QString::fromUtf8(c.Text).trimmed());
+    EXPECT_EQ(NamesEmulator(QString::fromUtf8(c.Text)), text.Kind == QLatin1String("emulator"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,6 +3,7 @@
 #include "log/Bytes.h"
 #include "log/Exception.h"
 #include "playback/DeviceDriver.h"
+#include "playback/DriverErrors.h"
 
 #include "QtPrint.h"
 
@@ -117,6 +118,14 @@ TEST(Emulator, OverflowsAreRefused)
               "80 48");
 }
 
+TEST(Emulator, SilentCommandGetsNoAnswer)
+{
+    const std::unique_ptr<TUlvex> driver = CreateDriver(QStringLiteral("emulator:silent=FF45:20,silent=E0"));
+    EXPECT_EQ(Send(*driver, QStringLiteral("FF 45 1E")).Result, deNoAnswer);
+    EXPECT_EQ(driver->ResultCode(), deNoAnswer);
+    EXPECT_EQ(Send(*driver, QStringLiteral("10 1E 00 00 00")).Result, 0);
+}
+
 TEST(Emulator, TableValueIsKept)
 {
     const std::unique_ptr<TUlvex> driver = CreateDriver(QStringLiteral("emulator"));
@@ -221,12 +230,13 @@ INSTANTIATE_TEST_SUITE_P(Emulator, BadDeviceTextTest,
                          ::testing::Values("modem:COM1", "emulator:busy", "emulator:busy=x", "emulator:busy=1:33",
                                            "emulator:error=41", "emulator:error=4:16", "emulator:error=41:00",
                                            "emulator:error=1041:16", "emulator:driver=41:5", "emulator:print=-1",
-                                           "emulator:shift=maybe", "emulator:nope=1"));
+                                           "emulator:shift=maybe", "emulator:nope=1", "emulator:silent=41:x",
+                                           "emulator:silent=41:1:2", "emulator:silent=4"));
 
 TEST(Emulator, GoodDeviceTexts)
 {
     for (const char* text : {"emulator", " emulator ", "emulator:", "emulator:busy=5:4B,error=FF45:33,print=10",
-                             "emulator:driver=41,driver=40:-2:Нет: связи,throw=ff45"})
+                             "emulator:driver=41,driver=40:-2:Нет: связи,throw=ff45", "emulator:silent=41:0"})
         EXPECT_NO_THROW(CreateDriver(QString::fromUtf8(text))) << text;
 }
 

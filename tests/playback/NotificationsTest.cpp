@@ -79,6 +79,21 @@ TEST(Notifications, StatusLines)
     EXPECT_EQ(ErrorStatusText(3, 2, 20, name, QStringLiteral("x")), "Цикл 2 (4/20) Продажа: Ошибка: x");
 }
 
+TEST(Notifications, ErrorQuestionWritesRowsAndCodesAsTheWindow)
+{
+    const QString name = QStringLiteral("Запрос состояния");
+    EXPECT_EQ(ResultCodeText(78), "78 (0x4E)");
+    EXPECT_EQ(ResultCodeText(5), "5 (0x05)");
+    EXPECT_EQ(ResultCodeText(-9), "-9");
+    EXPECT_EQ(ErrorQuestionText(1, name, 74, QStringLiteral("74, Ошибка ОЗУ")),
+              "Ошибка: строка 2 (Запрос состояния): 74 (0x4A), Ошибка ОЗУ\r\nПродолжить?");
+    EXPECT_EQ(ErrorQuestionText(0, name, -9, QStringLiteral("-9, Нет ответа")),
+              "Ошибка: строка 1 (Запрос состояния): -9, Нет ответа\r\nПродолжить?");
+    // A failed call's message is shown as it is.
+    EXPECT_EQ(ErrorQuestionText(4, name, 0, QStringLiteral("5, сбой")),
+              "Ошибка: строка 5 (Запрос состояния): 5, сбой\r\nПродолжить?");
+}
+
 TEST(StatusQuery, ResultLine)
 {
     EXPECT_EQ(DriverResultText(QStringLiteral("Запрос состояния"), 0, QStringLiteral("Ошибок нет")),

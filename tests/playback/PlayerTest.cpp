@@ -216,6 +216,17 @@ TEST_F(PlayerTest, BusyThenSuccessIsNoError)
     EXPECT_EQ(commands[0].PlayedAnswerData(), "10 00");
 }
 
+TEST_F(PlayerTest, BusyCommandIsNotAskedAgainAfterAStop)
+{
+    TCommands commands = Selected({"10", "11"});
+    FDriver.Script = [this](const QString&) {
+        FPlayer.StopPlaying();
+        return TFakeStep{80, {}, {}};
+    };
+    FPlayer.PlayLog(FDriver, commands, FNoExceptions, 0, 0, false);
+    EXPECT_EQ(FDriver.Sent(), QStringList{QStringLiteral("10")});
+}
+
 struct TPrintCase
 {
     const char* Name;

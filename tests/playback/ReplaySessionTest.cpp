@@ -1,6 +1,7 @@
 #include "CaseName.h"
 #include "FakeDriver.h"
 #include "QtPrint.h"
+#include "playback/Notifications.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
 
@@ -161,6 +162,22 @@ TEST_F(ReplaySessionTest, PlaysNothingWhenNoCommandOfTheRangeIsSent)
 }
 
 // What an earlier run left is cleared, the range is marked, and the answers land in the list.
+TEST(FiscalCommandsToSend, AreThoseOfAPassThatChangeTheFiscalState)
+{
+    // A sale, a status, a close, an excluded command, an opened shift, a Z report.
+    const TCommands commands = Commands({"80 1E", "11 1E", "85 1E", "FF 0A 01", "E0 1E", "41 1E"});
+    TReplayPlan plan;
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), (QList<int32_t>{0, 2, 4, 5}));
+    plan.Range = TReplayRange::FromRow(3);
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), (QList<int32_t>{4, 5}));
+    plan.Range = TReplayRange::OneRow(1);
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), QList<int32_t>());
+    plan.Range = TReplayRange::SelectedRows({1, 2, 5});
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), (QList<int32_t>{2, 5}));
+    plan.ExceptList = QStringList{QStringLiteral("85")};
+    EXPECT_EQ(FiscalCommandsToSend(commands, plan), QList<int32_t>{5});
+}
+
 TEST_F(ReplaySessionTest, WritesItsAnswersIntoTheList)
 {
     TCommands commands = Commands({"10", "11", "12"});
@@ -268,6 +285,24 @@ TEST_F(ReplaySessionTest, StopEndsAnEndlessLoopAsInterrupted)
     EXPECT_TRUE(result.Interrupted);
     EXPECT_EQ(result.Failed, 0);
     EXPECT_GE(FListener.Events.size(), 5);
+}
+
+// The engineer stops while the register keeps silent: its failure ends the run unasked.
+TEST_F(ReplaySessionTest, FailureAfterAStopAsksNobody)
+{
+    FDriver.Script = [this](const QString& request) {
+        if (!request.startsWith(QLatin1String("80")))
+            return TFakeStep{0, request.left(2) + QStringLiteral(" 00"), {}};
+        FSession.Stop();
+        return TFakeStep{deNoAnswer, {}, {}};
+    };
+    FListener.Answers = {true};
+    const TReplayResult& result = Play(Commands({"10", "80 1E", "11"}), TReplayPlan());
+    const QString noAnswer = ResultErrorText(deNoAnswer, ResultDescription(deNoAnswer));
+    EXPECT_EQ(FListener.Events,
+              QStringList({"run 0 -1", "run 1 -1", "failed 1 -1 -9 " + noAnswer, "ended 1 -1 " + noAnswer}));
+    EXPECT_EQ(FDriver.Sent(), QStringList({"10", "80 1E"}));
+    EXPECT_TRUE(result.Interrupted);
 }
 
 // A run that ended on an error leaves the session ready for the next one.

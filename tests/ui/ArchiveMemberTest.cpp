@@ -3,6 +3,7 @@
 #include "../log/ArchiveWriter.h"
 #include "log/Codepages.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -70,6 +71,22 @@ TEST_F(ArchiveLoad, ACompressedLogOpensWithoutAQuestion)
     Window->LoadLogFile(gz);
     EXPECT_TRUE(Dialogs.OfferedMembers.isEmpty());
     EXPECT_EQ(Model()->rowCount(), 2);
+    EXPECT_EQ(FileLabel(), gz);
+}
+
+// A compressed log cannot be followed: ticking the box says so and keeps the rows it shows.
+TEST_F(ArchiveLoad, FollowingACompressedLogKeepsItsRows)
+{
+    const QString gz = WritePacked(u"one.log.gz"_s, Gz, {{u"x"_s, LogBytes(TwoCommands)}});
+    Window->LoadLogFile(gz);
+    ASSERT_EQ(Model()->rowCount(), 2);
+    Child<QCheckBox>("chkFollow")->setChecked(true);
+    ASSERT_EQ(Dialogs.Errors.size(), 1);
+    EXPECT_TRUE(Dialogs.Errors[0].contains(u"нельзя отслеживать"_s));
+    EXPECT_FALSE(Child<QCheckBox>("chkFollow")->isChecked());
+    EXPECT_FALSE(Window->Following());
+    EXPECT_EQ(Model()->rowCount(), 2);
+    EXPECT_EQ(Window->Commands().size(), 2);
     EXPECT_EQ(FileLabel(), gz);
 }
 

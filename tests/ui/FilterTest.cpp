@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "TestLogs.h"
 #include "UiTestSupport.h"
 
@@ -96,6 +97,57 @@ TEST_F(FilterTest, StartWithAFilterPlaysWhatIsShownAndSaysSo)
     WaitForRunEnd();
     EXPECT_EQ(Played(), (QList<int>{2, 3}));
 }
+
+// With the chosen sale hidden, "Текущая строка" has nothing to send rather than a stand-in.
+TEST_F(FilterTest, HidingTheCurrentRowClosesTheCurrentRowStarts)
+{
+    Load(MixedLog());
+    SelectRows({3});
+    ASSERT_TRUE(Child<QPushButton>("btnStartCurrentLine")->isEnabled());
+    Toggle("chkFilterErrors", true);
+    ASSERT_TRUE(Shows({4, 6}));
+    EXPECT_FALSE(Child<QPushButton>("btnStartCurrentLine")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("btnStartFromPosition")->isEnabled());
+    EXPECT_FALSE(Child<QAction>("Pfdfa1")->isEnabled());
+    Child<QAction>("Pfdfa1")->trigger();
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_EQ(Played(), QList<int>());
+}
+
+struct THideCase
+{
+    const char* Name;
+    const char* Control; // a check box to tick, or a field to fill with Text
+    const char* Text;
+};
+
+void PrintTo(const THideCase& c, std::ostream* os) { *os << c.Name; }
+
+class HideCurrentTest : public FilterTest, public ::testing::WithParamInterface<THideCase> {};
+
+// The pane never keeps a row the list no longer shows.
+TEST_P(HideCurrentTest, EmptiesThePane)
+{
+    Load(MixedLog());
+    SelectRows({3});
+    ASSERT_TRUE(Info().contains(u"Продажа"_s));
+    const THideCase& c = GetParam();
+    if (QString::fromLatin1(c.Control).startsWith(u"chk"_s))
+        Toggle(c.Control, true);
+    else
+        SetFilter(c.Control, QString::fromUtf8(c.Text));
+    ASSERT_TRUE(WaitUntil([&] { return Model()->RowOf(3) < 0; }));
+    EXPECT_EQ(Info(), QString());
+    // A visible row chosen again fills it.
+    ClickRow(0);
+    EXPECT_TRUE(Info().contains(Model()->Row(Model()->CommandAt(0)).Command)) << Info().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Filters, HideCurrentTest, ::testing::Values(
+    THideCase{"OnlyErrors", "chkFilterErrors", ""},
+    THideCase{"Commands", "edtFilterCommands", "e0"},
+    THideCase{"Text", "edtFilter", "смены"}),
+    kestrun::test::CaseName());
 
 TEST_F(FilterTest, FiltersCombineAndClearingKeepsTheCurrentRowInView)
 {

@@ -246,6 +246,57 @@ TEST_F(FollowTest, F5ReloadsTheFile)
     EXPECT_FALSE(Window->Following());
 }
 
+TEST_F(FollowTest, F5KeepsTheCurrentRowAndItsDetails)
+{
+    WriteFile(LogPath(), Protocol1Log(Exchanges));
+    Window->LoadLogFile(LogPath());
+    ASSERT_EQ(Rows(), 3);
+    SelectRows({1});
+    const QString details = Info();
+    ASSERT_FALSE(details.isEmpty());
+    Child<QAction>("actReload")->trigger();
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_EQ(List()->selectionModel()->currentIndex().row(), 1);
+    EXPECT_EQ(Info(), details);
+}
+
+struct TPasteCase
+{
+    const char* Name;
+    const char* Control; // the button or the context-menu item
+};
+
+void PrintTo(const TPasteCase& c, std::ostream* os) { *os << c.Name; }
+
+class PasteTest : public FollowTest, public ::testing::WithParamInterface<TPasteCase> {};
+
+// Text without commands keeps the log, which F5 can still read again.
+TEST_P(PasteTest, PlainTextKeepsTheLoadedLog)
+{
+    WriteFile(LogPath(), Protocol1Log(Exchanges));
+    Window->LoadLogFile(LogPath());
+    SelectRows({2});
+    QGuiApplication::clipboard()->setText(u"Продажа 100,00 X 1,000"_s);
+    const QString control = QString::fromLatin1(GetParam().Control);
+    if (control.startsWith(u"btn"_s))
+        Click(GetParam().Control);
+    else
+        Trigger(GetParam().Control);
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_EQ(Child<QLabel>("lblFileName")->text(), LogPath());
+    EXPECT_EQ(Status(), u"В буфере обмена нет команд лога: загруженный лог оставлен"_s);
+    EXPECT_FALSE(Info().isEmpty());
+    EXPECT_TRUE(Dialogs.Errors.isEmpty());
+    Append(Protocol1Log({Exchanges[0]}));
+    Child<QAction>("actReload")->trigger();
+    EXPECT_EQ(Rows(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, PasteTest, ::testing::Values(
+    TPasteCase{"Button", "btnPasteFromClipboard"},
+    TPasteCase{"Menu", "N5"}),
+    kestrun::test::CaseName());
+
 TEST_F(FollowTest, RecentFilesSurviveARestartLatestFirst)
 {
     const QString first = Path(u"first.log"_s);

@@ -1,8 +1,11 @@
 #include "CaseName.h"
+#include "TestLogs.h"
 #include "UiTestSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QStyleHints>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -43,7 +46,7 @@ struct TStartCase
 {
     const char* Name;
     const char* Control; // a button or a context-menu item
-    QList<int> SelectedRows;
+    QList<int> SelectedRows; // clicked in this order, the first alone: the last is the current row
     QList<int> Played;
 };
 
@@ -68,7 +71,7 @@ TEST_P(StartTest, SendsItsRange)
     EXPECT_TRUE(Dialogs.Errors.isEmpty());
     const int last = c.Played.constLast();
     EXPECT_TRUE(Status().startsWith(u"(%1/6) "_s.arg(last + 1))) << Status().toStdString();
-    // The pane shows the first selected row, the one marked last, with its played answer.
+    // The pane shows the row marked last, the current one now, with its played answer.
     EXPECT_TRUE(Info().contains(u"Принято (ККТ): "_s + QString::fromLatin1(Window->Commands()[last].PlayedAnswerData())));
     EXPECT_FALSE(Window->Commands()[last].PlayedAnswerData().isEmpty());
     EXPECT_EQ(Model()->StateImage(last), siPlay);
@@ -80,11 +83,130 @@ INSTANTIATE_TEST_SUITE_P(Modes, StartTest, ::testing::Values(
     TStartCase{"All", "btnStart", {3}, {0, 1, 2, 4, 5}},
     TStartCase{"FromPosition", "btnStartFromPosition", {2}, {2, 4, 5}},
     TStartCase{"FromPositionMenu", "pmMain1", {4}, {4, 5}},
-    TStartCase{"CurrentLineWithoutSelection", "btnStartCurrentLine", {}, {0}},
     TStartCase{"CurrentLineMenu", "Pfdfa1", {5}, {5}},
+    // The row the details show, not the topmost selected one.
+    TStartCase{"CurrentLineIsTheFocusedRow", "btnStartCurrentLine", {1, 4}, {4}},
+    TStartCase{"CurrentLineMenuIsTheFocusedRow", "Pfdfa1", {0, 5}, {5}},
+    TStartCase{"FromPositionIsTheFocusedRow", "btnStartFromPosition", {1, 4}, {4, 5}},
+    TStartCase{"FromPositionMenuIsTheFocusedRow", "pmMain1", {0, 5}, {5}},
     TStartCase{"Selected", "btnStartSelected", {2, 5}, {2, 5}},
-    TStartCase{"SelectedMenu", "N3", {1, 4}, {1, 4}}),
+    TStartCase{"SelectedMenu", "N3", {4, 1}, {1, 4}}),
     kestrun::test::CaseName());
+
+// The starts of the current row are closed while there is no current row to send.
+TEST_F(ReplayTest, CurrentRowStartsNeedACurrentRow)
+{
+    Load({ShortStatus, LongStatus, ShortStatus});
+    const auto currentRowStarts = [&] {
+        return QList<bool>{Child<QPushButton>("btnStartCurrentLine")->isEnabled(),
+                           Child<QPushButton>("btnStartFromPosition")->isEnabled(),
+                           Child<QAction>("Pfdfa1")->isEnabled(), Child<QAction>("pmMain1")->isEnabled()};
+    };
+    const QList<bool> closed{false, false, false, false};
+    const QList<bool> open{true, true, true, true};
+    EXPECT_EQ(currentRowStarts(), closed);
+    EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("btnStartSelected")->isEnabled());
+    ClickRow(1);
+    EXPECT_EQ(currentRowStarts(), open);
+    // Ctrl+click takes the row out again: it is still focused but no longer chosen.
+    ClickRow(1, Qt::ControlModifier);
+    EXPECT_EQ(currentRowStarts(), closed);
+    // Clicking the buttons and the items anyway sends nothing.
+    Child<QPushButton>("btnStartCurrentLine")->click();
+    Child<QAction>("Pfdfa1")->trigger();
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_EQ(Played(), QList<int>());
+}
+
+// Click row 1, Ctrl+click row 4: the pane and "Текущая строка" agree on row 4.
+TEST_F(ReplayTest, CurrentLineAfterCtrlClickSendsTheRowTheDetailsShow)
+{
+    Load({ShortStatus, OpenShift, ShortStatus, ShortStatus, LongStatus});
+    ClickRow(1);
+    ClickRow(4, Qt::ControlModifier);
+    EXPECT_TRUE(Info().contains(u"Запрос состояния"_s)) << Info().toStdString();
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Played(), QList<int>{4});
+}
+
+// A double-click whose first click's run has already ended when the second comes: a shift
+// opened twice would answer the second time with an error.
+TEST_F(ReplayTest, TheSecondClickOfADoubleClickSendsNothing)
+{
+    QStyleHints* hints = QGuiApplication::styleHints();
+    const int interval = hints->mouseDoubleClickInterval();
+    // However slow the machine, both clicks fall within it.
+    hints->setMouseDoubleClickInterval(600000);
+    Load({ShortStatus, OpenShift});
+    SelectRows({1});
+    for (const char* start : {"btnStartCurrentLine", "btnStartCurrentLine"}) {
+        Child<QPushButton>(start)->click();
+        WaitForRunEnd();
+    }
+    hints->setMouseDoubleClickInterval(interval);
+    EXPECT_EQ(Played(), QList<int>{1});
+    EXPECT_EQ(Window->Commands()[1].PlayedAnswerData(), QByteArray("E0 00"));
+    // Another control is no second click: it starts its own run.
+    Click("btnStartSelected");
+    WaitForRunEnd();
+    EXPECT_EQ(Window->Commands()[1].PlayedAnswerData().left(2), QByteArray("E0"));
+    EXPECT_NE(Window->Commands()[1].PlayedAnswerData(), QByteArray("E0 00"));
+}
+
+TEST_F(ReplayTest, FiscalCommandsForARealRegisterAreConfirmedOncePerDevice)
+{
+    // Nothing listens there: what is sent fails, as the last command of its range, unasked.
+    const QString device = u"tcp:127.0.0.1:1"_s;
+    UseDevice(device);
+    Load(MixedLog());
+    // Cancel is the default: nothing is sent and the starts open again.
+    Click("btnStart");
+    ASSERT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_EQ(Played(), QList<int>());
+    EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
+    const QString text = Dialogs.Questions[0].Text;
+    EXPECT_EQ(Dialogs.Questions[0].Title, u"Отправка в ККТ"_s);
+    // The shift, both sales and the Z report; the excluded search is not sent.
+    EXPECT_TRUE(text.startsWith(u"Команд, меняющих фискальное состояние ККТ: 4\r\n"_s)) << text.toStdString();
+    for (const QString& line : {u"  3: Открытие смены"_s, u"  4: Продажа"_s, u"  5: Продажа"_s,
+                                u"  7: Суточный отчет с гашением"_s, u"Устройство: "_s + device})
+        EXPECT_TRUE(text.contains(line + u"\r\n"_s)) << line.toStdString();
+    EXPECT_EQ(Dialogs.CheckTexts, QStringList{u"не спрашивать для этого устройства до закрытия программы"_s});
+
+    // A status query is sent unasked.
+    SelectRows({0});
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Dialogs.Questions.size(), 1);
+    EXPECT_EQ(Played(), QList<int>{0});
+
+    // Confirmed with the box ticked: the device is not asked about again.
+    SelectRows({3});
+    Dialogs.Check = true;
+    Dialogs.Answers = {true};
+    Trigger("Pfdfa1");
+    WaitForRunEnd();
+    EXPECT_EQ(Dialogs.Questions.size(), 2);
+    EXPECT_EQ(Played(), QList<int>{3});
+    SelectRows({4});
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Dialogs.Questions.size(), 2);
+    EXPECT_EQ(Played(), QList<int>{4});
+}
+
+TEST_F(ReplayTest, TheEmulatorIsNeverAskedAbout)
+{
+    Load(MixedLog());
+    SelectRows({2});
+    Click("btnStartCurrentLine");
+    WaitForRunEnd();
+    EXPECT_EQ(Played(), QList<int>{2});
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+}
 
 TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
 {
@@ -95,7 +217,7 @@ TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
     WaitForRunEnd();
     ASSERT_EQ(Dialogs.Questions.size(), 1);
     EXPECT_EQ(Dialogs.Questions[0].Title, u"Ошибка"_s);
-    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: 1 74, "_s)) << Dialogs.Questions[0].Text.toStdString();
+    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: строка 2 (Запрос состояния): 74 (0x4A), "_s)) << Dialogs.Questions[0].Text.toStdString();
     EXPECT_TRUE(Dialogs.Questions[0].Text.endsWith(u"\r\nПродолжить?"_s));
     EXPECT_EQ(Played(), (QList<int>{0, 1}));
     EXPECT_EQ(Model()->StateImage(1), siClose);
@@ -136,7 +258,7 @@ TEST_F(ReplayTest, DriverErrorsAreAskedEvenWhenDeviceErrorsAreIgnored)
     Click("btnStart");
     WaitForRunEnd();
     ASSERT_EQ(Dialogs.Questions.size(), 1);
-    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: 1 -3, "_s)) << Dialogs.Questions[0].Text.toStdString();
+    EXPECT_TRUE(Dialogs.Questions[0].Text.startsWith(u"Ошибка: строка 2 (Запрос состояния): -3, "_s)) << Dialogs.Questions[0].Text.toStdString();
     EXPECT_EQ(Model()->StateImage(1), siClose);
 }
 
@@ -168,6 +290,48 @@ TEST_F(ReplayTest, StopDuringASlowPrintWaitsAndKeepsTheWindowResponsive)
     EXPECT_TRUE(Child<QPushButton>("btnStart")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>("btnStop")->isEnabled());
     EXPECT_TRUE(Window->acceptDrops());
+}
+
+// The register keeps silent: the stop shows at once, waits for the driver to give up, asks
+// nothing, and reports the command as unanswered; the next one is never sent.
+TEST_F(ReplayTest, StopWhileTheRegisterIsSilent)
+{
+    UseDevice(u"emulator:silent=11:3000"_s);
+    Load({ShortStatus, LongStatus, ShortStatus});
+    Click("btnStart");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == u"(2/3) Запрос состояния"_s; }));
+    Dialogs.Answers = {true};
+    QString whileStopping;
+    bool stillRunning = false;
+    QTimer::singleShot(0, [&] {
+        whileStopping = Status();
+        stillRunning = !Window->Finished();
+    });
+    Click("btnStop");
+    EXPECT_TRUE(stillRunning);
+    EXPECT_EQ(whileStopping, u"Остановка: ожидается завершение текущей команды..."_s);
+    EXPECT_TRUE(Window->Finished());
+    EXPECT_TRUE(Dialogs.Questions.isEmpty());
+    EXPECT_EQ(Played(), (QList<int>{0, 1}));
+    EXPECT_EQ(Model()->StateImage(1), siClose);
+    EXPECT_TRUE(Status().startsWith(u"(2/3) Запрос состояния: Ошибка: -9, "_s)) << Status().toStdString();
+}
+
+// The selection the run started from goes: only the command being sent is marked.
+TEST_F(ReplayTest, DuringARunOnlyTheCommandBeingSentIsMarked)
+{
+    UseDevice(u"emulator:print=3000"_s);
+    Load({ShortStatus, OpenShift, ShortStatus, ShortStatus});
+    SelectRows({1, 3});
+    Click("btnStartSelected");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == u"(2/4) Открытие смены"_s; }));
+    QList<int> marked;
+    for (const QModelIndex& row : List()->selectionModel()->selectedRows())
+        marked << row.row();
+    EXPECT_EQ(marked, QList<int>{1});
+    EXPECT_EQ(List()->selectionModel()->currentIndex().row(), 1);
+    EXPECT_EQ(Info(), QString());
+    Click("btnStop");
 }
 
 TEST_F(ReplayTest, LoopModeCountsCycles)

@@ -100,10 +100,10 @@ void TWindowTest::Trigger(const char* action) const { Child<QAction>(action)->tr
 
 void TWindowTest::SelectRows(const QList<int>& rows) const
 {
-    List()->selectionModel()->clearSelection();
+    QItemSelectionModel* selection = List()->selectionModel();
+    selection->clear();
     for (int row : rows)
-        List()->selectionModel()->select(Model()->index(row, 0),
-                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(Model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void TWindowTest::ClickRow(int row, Qt::KeyboardModifiers keys) const

@@ -39,10 +39,19 @@ public:
     std::optional<QString> Member; // the archive member dialog's answer
     QStringList OfferedMembers;    // what it was last offered
     std::function<void()> OnQuestion; // runs while a question is open
+    bool Check = false;               // the state a question's check box is left in
+    QStringList CheckTexts;           // the check boxes offered
 
     void ShowError(QWidget*, const QString& message) override { Errors.append(message); }
     bool AskOkCancel(QWidget*, const QString& title, const QString& text) override { return Answer(title, text); }
     bool AskErrorYesNo(QWidget*, const QString& title, const QString& text) override { return Answer(title, text); }
+    bool AskWarningOkCancel(QWidget*, const QString& title, const QString& text, const QString& checkText,
+                            bool& checked) override
+    {
+        CheckTexts.append(checkText);
+        checked = Check;
+        return Answer(title, text);
+    }
     bool ExecuteOpen(QWidget*, TFileDialog& dialog) override;
     bool ExecuteSave(QWidget*, TFileDialog& dialog) override;
     std::optional<QString> ChooseDevice(QWidget*, const QString&) override { return Device; }
@@ -84,6 +93,8 @@ protected:
     QString Cell(int row, int column) const;
     void Click(const char* button) const;
     void Trigger(const char* action) const;
+    // Selects the rows as clicks do, the first alone and the others with Ctrl held: the last one
+    // is the current row. No rows leave no current row either.
     void SelectRows(const QList<int>& rows) const;
     // A mouse click on the row, as the user gives it, with the keys held.
     void ClickRow(int row, Qt::KeyboardModifiers keys = Qt::NoModifier) const;
