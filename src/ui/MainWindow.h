@@ -151,6 +151,7 @@ private:
     void ApplyShown(std::optional<QList<int>> shown);
     void CountErrors();
     void ShowStatusInfo();
+    void ShowTrafficLogFailure();
     void GoToCommand(int command);
 
     // Copy, export and keys.

@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 #include "playback/StatusQuery.h"
+#include "playback/TrafficLog.h"
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 
 namespace kestrun {
@@ -17,7 +19,15 @@ void TfmMain::btnGetStatusClick()
                                memInfo->setPlainText(answer.Lines.join(u'\n'));
                            else
                                FDialogs->ShowError(this, answer.Error);
+                           ShowTrafficLogFailure();
                        });
+}
+
+// The exchanges went on; the engineer must still know that their record is incomplete.
+void TfmMain::ShowTrafficLogFailure()
+{
+    if (const QString failure = TakeTrafficLogFailure(); !failure.isEmpty())
+        edtStatus->setText(failure);
 }
 
 void TfmMain::btnSettingsClick()

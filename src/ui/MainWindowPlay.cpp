@@ -167,6 +167,7 @@ void TfmMain::PlayFinished(TReplayResult result)
     CountErrors();
     StartFilter();
     ShowStatusInfo();
+    ShowTrafficLogFailure();
     if (!result.ThreadError.isEmpty())
         FDialogs->ShowError(this, result.ThreadError);
     // The row marked last is the current one now: the pane shows it with its played answer.

@@ -208,6 +208,18 @@ TEST_F(ReplayTest, TheEmulatorIsNeverAskedAbout)
     EXPECT_TRUE(Dialogs.Questions.isEmpty());
 }
 
+// A register nobody answers on, with a traffic log on a full disk: the run's end says that the
+// log could not be written, and why.
+TEST_F(ReplayTest, TrafficLogThatCannotBeWrittenIsToldInTheStatusLine)
+{
+    UseDevice(u"tcp:127.0.0.1:1,timeout=50,log=/dev/full"_s);
+    Load({ShortStatus});
+    Dialogs.Answers = {false};
+    Click("btnStart");
+    WaitForRunEnd();
+    EXPECT_EQ(Status(), u"Не удалось записать журнал обмена /dev/full: "_s + qt_error_string(ENOSPC));
+}
+
 TEST_F(ReplayTest, DeviceErrorAnsweredNoEndsTheRun)
 {
     UseDevice(u"emulator:error=11:4A"_s);
