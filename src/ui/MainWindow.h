@@ -89,7 +89,10 @@ private:
     void PasteLog();
     // `load` fills FCommands, or hands them to the list as it goes; it returns false when the load
     // was cancelled. False when nothing was loaded (a fault, cancelled, or refused during a run).
-    bool LoadLog(const std::function<bool()>& load, const QString& source);
+    // A load that fails, or finds no command where one was wanted, gives the previous log back.
+    enum class TEmptyLoad { KeepPrevious, Show };
+    bool LoadLog(const std::function<bool()>& load, const QString& source, TEmptyLoad empty = TEmptyLoad::KeepPrevious);
+    void RestoreLog(TCommands previous, const QString& source, qint64 fileSize, qint64 loadMs, const QString& reason);
     // Runs `feed` on a thread of its own and returns once the load ended, while the window goes on
     // handling every event and shows the commands as they settle. Throws the load's error; false
     // when the load was cancelled by closing the window or by another load.

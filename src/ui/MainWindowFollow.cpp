@@ -107,7 +107,7 @@ void TfmMain::FollowLogFile(const QString& fileName)
             FCommands = std::move(step.Added);
             return true;
         },
-        fileName);
+        fileName, TEmptyLoad::Show);
     // Refused during a run, the load leaves a followed log followed.
     if (!loaded) {
         SetFollowChecked(Following());

@@ -141,7 +141,7 @@ void TfmMain::PasteLog()
     }
 }
 
-bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source)
+bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, TEmptyLoad empty)
 {
     // Loads replace the list the player works from. A load on its own thread gives way to a new
     // one, so a user who chose the wrong file need not wait; the others cannot be interrupted.
@@ -159,6 +159,11 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source)
     FRowsTimer->stop();
     StopFilter();
     memInfo->clear();
+    // Kept until the new log has come: a load that brings nothing must not cost the one shown.
+    const QString previousSource = lblFileName->text();
+    const qint64 previousFileSize = FFileSize;
+    const qint64 previousLoadMs = FLoadMs;
+    TCommands previous = std::move(FCommands);
     FCommands.clear();
     FModel->Reset(&FCommands);
     // Rows that come while loading pass the filter as they come.
@@ -191,6 +196,13 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source)
     // The window now shows what cancelled the load: the next one, or nothing as it closes.
     if (cancelled)
         return false;
+    if (!error.isNull() && !previous.isEmpty()) {
+        progress->setRange(0, previousMaximum);
+        RestoreLog(std::move(previous), previousSource, previousFileSize, previousLoadMs,
+                   QStringLiteral("Лог не загружен: загруженный лог оставлен"));
+        FDialogs->ShowError(this, error);
+        return false;
+    }
     if (!error.isNull()) {
         // The list stays empty, and so do the commands behind it, so rows and commands agree.
         // Nothing is loaded, so the label asks for a log again instead of showing a load that ended.
@@ -205,6 +217,13 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source)
         FDialogs->ShowError(this, error);
         return false;
     }
+    if (FCommands.isEmpty() && !previous.isEmpty() && empty == TEmptyLoad::KeepPrevious) {
+        progress->setRange(0, previousMaximum);
+        RestoreLog(std::move(previous), previousSource, previousFileSize, previousLoadMs,
+                   NoCommands + QStringLiteral(" в %1: загруженный лог оставлен").arg(source));
+        return false;
+    }
+    previous.clear();
     // Commands the load did not hand over as it went come in at once; those it did were counted.
     if (FModel->CommandCount() < FCommands.size()) {
         FModel->Reset(&FCommands);
@@ -224,6 +243,22 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source)
     edtStatus->clear();
     StartComputingRows();
     return true;
+}
+
+void TfmMain::RestoreLog(TCommands previous, const QString& source, qint64 fileSize, qint64 loadMs, const QString& reason)
+{
+    StopFilter();
+    FCommands = std::move(previous);
+    FModel->Reset(&FCommands);
+    StartFilter();
+    CountErrors();
+    FFileSize = fileSize;
+    FLoadMs = loadMs;
+    lblFileName->setText(source);
+    progress->setValue(0);
+    ShowStatusInfo();
+    edtStatus->setText(reason);
+    StartComputingRows();
 }
 
 bool TfmMain::LoadInBackground(TLogFeed feed)
