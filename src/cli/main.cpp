@@ -47,10 +47,12 @@ const Command Commands[] = {
     {"replay",
      "[--device TEXT] [--ignore CODE]... [--from INDEX] [--count N] [--selected I,J,...] [--loop] [--cycles N] "
      "[--except CODE]... [--ignore-device-errors] [--on-error ask|continue|stop] FILE",
-     "replay the log's commands to a register; standard output gets one JSON line per played command\n"
-     "      (Index, Data, PlayedAnswerData); the status line of every command sent, the line of every failed\n"
-     "      command and the question go to standard error. Exit 0 when every played command succeeded,\n"
-     "      1 when any failed or the range plays nothing, 130 after Ctrl+C (it stops after the current command).\n"
+     "replay the log's commands to a register; standard output gets one JSON line per row as it ends\n"
+     "      (Index, Cycle with --loop, Data, PlayedAnswerData, Result, Error, Skipped); the status line of every\n"
+     "      command sent (\"Строка INDEX\"), the line of every failed command and the question go to standard\n"
+     "      error. A row without request bytes (a driver error line) is skipped with a line, not failed.\n"
+     "      Exit 0 when every played command succeeded, 1 when any failed or the range plays nothing (--count 0\n"
+     "      plays nothing); Ctrl+C or SIGTERM stops after the current command, exit 130 or 143.\n"
      "      --ignore CODE leaves the command out of the list as list --ignore does, so the indexes match.\n"
      "      --on-error: without it the question is asked when standard input is a terminal, else the run stops.\n"
      "      --except replaces the exception list (default FF 0A); --except \"\" is one empty line (code 0).",
