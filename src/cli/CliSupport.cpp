@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 
+#include "decode/DisplayText.h"
 #include "log/Exception.h"
 
 #include <QFile>
@@ -224,7 +225,12 @@ void FinishOutput()
 
 void WriteErr(const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8() + '\n';
+    // Messages carry names and texts from the input (an archive member's name, a log line): no
+    // control byte of theirs may reach the terminal.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = PrintableText(line);
+    const QByteArray utf8 = lines.join(QLatin1Char('\n')).toUtf8() + '\n';
     FlushOut(); // standard output first, in the order the two were written
     std::fwrite(utf8.constData(), 1, utf8.size(), stderr);
 }

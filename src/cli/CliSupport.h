@@ -77,7 +77,8 @@ void WriteOut(const QByteArray& bytes);
 // write was raised already.
 void FinishOutput();
 
-void WriteErr(const QString& text);   // UTF-8 to standard error, a line end appended
+// UTF-8 to standard error, a line end appended; control characters of every line written visibly.
+void WriteErr(const QString& text);
 // Reports a failed command as "kestrun-cli NAME: message"; returns ExitFailure.
 int ReportFailure(const char* command, const QString& message);
 

@@ -1,7 +1,6 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "decode/CommandView.h"
-#include "decode/DisplayText.h"
 #include "log/Exception.h"
 #include "log/LogLoader.h"
 #include "playback/DeviceDriver.h"
@@ -170,7 +169,7 @@ public:
     void CommandFailed(const TCommandFailure& failure) override
     {
         WriteErr(QStringLiteral("%1: %2: Ошибка: %3").arg(RowText(failure.Index, failure.Cycle), NameOf(failure.Index),
-                                                         DisplayText(failure.Text)));
+                                                         failure.Text));
     }
 
     void CommandSkipped(const TCommandStart& skip) override
@@ -187,7 +186,7 @@ public:
     bool ContinueAfterError(const TErrorQuestion& question) override
     {
         for (;;) {
-            WriteErr(QStringLiteral("Ошибка: %1\nПродолжить? [y/n]").arg(DisplayText(question.Message)));
+            WriteErr(QStringLiteral("Ошибка: %1\nПродолжить? [y/n]").arg(question.Message));
             char line[256];
             if (!std::fgets(line, sizeof line, stdin))
                 return false;
@@ -213,7 +212,7 @@ public:
 private:
     QString NameOf(int32_t index) const
     {
-        return index < FCommands.size() ? DisplayText(MakeCommandRow(FCommands.at(index)).Command) : QString();
+        return index < FCommands.size() ? MakeCommandRow(FCommands.at(index)).Command : QString();
     }
 
     // Runs on the replay thread: a failed write ends the run instead of failing the command.

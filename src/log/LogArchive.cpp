@@ -145,14 +145,28 @@ public:
         }
     }
 
+    // Unpacked rather than skipped: a member passed over counts against the limit as well.
     void SkipData()
     {
-        if (archive_read_data_skip(FArchive.get()) < ARCHIVE_WARN)
-            throw Damaged(FName, ErrorText());
+        QByteArray scratch(PackedChunk, Qt::Uninitialized);
+        for (;;) {
+            const qint64 n = archive_read_data(FArchive.get(), scratch.data(), size_t(scratch.size()));
+            if (n < 0)
+                throw Damaged(FName, ErrorText());
+            if (n == 0)
+                return;
+            CountUnpacked(n);
+        }
     }
 
-    // Negative on a fault, 0 at the end of the current file.
-    qint64 ReadData(char* data, qint64 size) { return archive_read_data(FArchive.get(), data, size_t(size)); }
+    // Negative on a fault, 0 at the end of the current file. Throws past the unpack limit.
+    qint64 ReadData(char* data, qint64 size)
+    {
+        const qint64 n = archive_read_data(FArchive.get(), data, size_t(size));
+        if (n > 0)
+            CountUnpacked(n);
+        return n;
+    }
 
     // A compressed file without an archive inside has one unnamed member.
     bool IsSingleStream() const { return archive_format(FArchive.get()) == ARCHIVE_FORMAT_RAW; }
@@ -164,6 +178,15 @@ public:
     }
 
 private:
+    void CountUnpacked(qint64 n)
+    {
+        FUnpacked += n;
+        if (FUnpacked > UnpackFloor + MaxUnpackRatio * PackedRead())
+            throw Exception(QStringLiteral("Архив \"%1\" распаковывается в слишком большой объём: чтение остановлено после %2 МБ")
+                                .arg(FName)
+                                .arg(FUnpacked >> 20));
+    }
+
     static la_ssize_t Read(archive* a, void* client, const void** buffer)
     {
         auto* self = static_cast<TArchiveReader*>(client);
@@ -188,6 +211,7 @@ private:
     TPackedKind FKind;
     std::unique_ptr<archive, TArchiveFree> FArchive;
     QByteArray FBuffer;
+    qint64 FUnpacked = 0; // every member's, from the archive's start
 };
 
 bool IsPackedLog(QIODevice& ADevice)
@@ -274,18 +298,18 @@ qint64 TUnpackedLog::readData(char* AData, qint64 AMaxSize)
         return -1;
     if (FEnded)
         return 0;
-    const qint64 n = FReader->ReadData(AData, AMaxSize);
+    qint64 n = 0;
+    try {
+        n = FReader->ReadData(AData, AMaxSize);
+    } catch (const Exception& e) {
+        return Fail(e.Message());
+    }
     if (n < 0)
         return Fail(Damaged(FName, FReader->ErrorText()).Message());
     if (n == 0) {
         FEnded = true;
         return CheckNoOtherMember() ? 0 : -1;
     }
-    FUnpacked += n;
-    if (FUnpacked > UnpackFloor + MaxUnpackRatio * FReader->PackedRead())
-        return Fail(QStringLiteral("Архив \"%1\" распаковывается в слишком большой объём: чтение остановлено после %2 МБ")
-                        .arg(FName)
-                        .arg(FUnpacked >> 20));
     return n;
 }
 

@@ -13,7 +13,8 @@ class TArchiveReader;
 
 // Unpacking stops once the unpacked bytes exceed this multiple of the packed bytes read so far,
 // plus the floor below: far beyond what any real log compresses to, so only a crafted archive
-// (a few megabytes that unpack to gigabytes) reaches it, long before memory runs out.
+// (a few megabytes that unpack to gigabytes) reaches it, long before memory runs out. Every
+// byte unpacked counts, those of the members passed over on the way to the one read included.
 constexpr qint64 MaxUnpackRatio = 200;
 constexpr qint64 UnpackFloor = qint64(64) << 20;
 
@@ -57,7 +58,6 @@ private:
     std::unique_ptr<TArchiveReader> FReader;
     QString FMember;
     qint64 FPackedSize = 0;
-    qint64 FUnpacked = 0;
     bool FNamedMember = false;
     bool FSingleStream = false;
     bool FEnded = false;

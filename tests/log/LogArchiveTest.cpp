@@ -181,6 +181,16 @@ TEST_F(PackedLogs, SeveralMembersWithoutANameAreListedInTheMessage)
         << piped.Err.toStdString();
 }
 
+// A name is input like the log's text: no control byte of it reaches the terminal.
+TEST_F(PackedLogs, ControlBytesOfMemberNamesAreWrittenVisibly)
+{
+    const QString path = Write(u"two.zip"_s, Pack(Zip, {{u"\x1B]0;pwned\x07"_s, OtherLog}, {u"b.log"_s, OtherLog}}));
+    const Result r = Run({u"list"_s, path});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, u"kestrun-cli list: В архиве \""_s + path
+                         + u"\" несколько файлов, укажите нужный как АРХИВ:ФАЙЛ: <0x1B>]0;pwned<0x07>, b.log\n"_s);
+}
+
 TEST_F(PackedLogs, WrongMemberNamesAreRefused)
 {
     const QString zip = Write(u"two.zip"_s, Pack(Zip, {{u"a.log"_s, OtherLog}, {u"b.log"_s, OtherLog}}));
@@ -236,6 +246,23 @@ TEST_F(PackedLogs, AnArchiveUnpackingToTensOfGigabytesIsStopped)
     EXPECT_TRUE(message.startsWith(u"Архив \""_s + path + u"\" распаковывается в слишком большой объём"_s))
         << message.toStdString();
     EXPECT_TRUE(commands.isEmpty());
+}
+
+// Members passed over on the way to the one named (or to the end, looking for another) are
+// unpacked all the same, so they count against the limit.
+TEST_F(PackedLogs, MembersPassedOverCountAgainstTheLimit)
+{
+    const QByteArray mebibyte = QByteArray("0123456789ABCDE\n").repeated(1 << 16);
+    TMembers members;
+    for (int i = 0; i < 400; ++i)
+        members.emplace_back(u"filler%1.log"_s.arg(i), mebibyte);
+    members.emplace_back(u"late.log"_s, OtherLog);
+    const QString path = Write(u"bomb-after.tar.gz"_s, Pack(TarGz, members));
+    const QString tooBig = u"Архив \""_s + path + u"\" распаковывается в слишком большой объём"_s;
+    TCommands commands;
+    const QString message = Loaded(path + u":late.log"_s, commands);
+    EXPECT_TRUE(message.startsWith(tooBig)) << message.toStdString();
+    EXPECT_THROW(ListArchiveMembers(path), Exception);
 }
 
 TEST_F(PackedLogs, TheUnpackedTextFollowsTheEncodingRules)
