@@ -149,7 +149,11 @@ void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
 
 } // namespace
 
-void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+namespace {
+
+QString DamageMessage;
+
+void LoadLogNoting(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
 {
     if (IsStandardStream(fileName))
         LoadStandardInput(ignoreLines, commands);
@@ -157,8 +161,36 @@ void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands&
         LoadLogFile(fileName, ignoreLines, commands);
 }
 
+void StreamLogNoting(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+                     TReadThread reading);
+
+} // namespace
+
+const QString& InputDamage() { return DamageMessage; }
+
+void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+{
+    try {
+        LoadLogNoting(fileName, ignoreLines, commands);
+    } catch (const TDamagedInput& e) {
+        DamageMessage = e.Message();
+    }
+}
+
 void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                TReadThread reading)
+{
+    try {
+        StreamLogNoting(fileName, ignoreLines, settled, reading);
+    } catch (const TDamagedInput& e) {
+        DamageMessage = e.Message();
+    }
+}
+
+namespace {
+
+void StreamLogNoting(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+                     TReadThread reading)
 {
     if (!IsStandardStream(fileName)) {
         StreamLogFile(fileName, ignoreLines, settled, reading);
@@ -176,6 +208,8 @@ void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TS
     if (!commands.isEmpty())
         settled(commands);
 }
+
+} // namespace
 
 namespace {
 

@@ -64,10 +64,15 @@ QStringList TakeIgnoreLines(ArgReader& reader);
 bool IsStandardStream(const QString& fileName);
 
 // The log of a command: a file, or standard input for "-". Same contracts as LoadLogFile and
-// StreamLogFile.
+// StreamLogFile, but a packed log damaged part way is no error here: its commands up to the
+// damage are there to use, and the damage is kept for the end (InputDamage).
 void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands);
 void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                TReadThread reading = TReadThread::rtCalling);
+
+// Why the log was read only up to a point, empty when it was read whole. main reports it after
+// the command's output, and the command fails.
+const QString& InputDamage();
 
 // Standard output. A failed write raises kestrun::Exception ("cannot write standard output"),
 // reported once like any other failure: message, exit status 1.

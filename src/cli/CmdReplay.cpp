@@ -260,6 +260,9 @@ int RunReplay(const QStringList& args)
     std::unique_ptr<TUlvex> driver;
     try {
         LoadLog(options.File, options.IgnoreLines, commands);
+        // Nothing of a damaged log is sent: the register would get a part of it.
+        if (!InputDamage().isEmpty())
+            return ExitFailure;
         driver = CreateDriver(options.Device);
     } catch (const Exception& e) {
         return ReportFailure("replay", e.Message());

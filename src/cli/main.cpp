@@ -171,6 +171,8 @@ int main(int argc, char** argv)
         try {
             const int status = RunCommand(*command, rest.mid(1));
             FinishOutput();
+            if (!InputDamage().isEmpty())
+                return ReportFailure(command->Name, InputDamage());
             return status;
         } catch (const UsageError& e) {
             WriteErr(QStringLiteral("kestrun-cli %1: %2").arg(QString::fromUtf8(command->Name), e.Message));

@@ -37,8 +37,15 @@ qsizetype Fill(QIODevice& device, char* buffer, qsizetype size)
     qsizetype filled = 0;
     while (filled < size) {
         const qint64 n = device.read(buffer + filled, size - filled);
-        if (n < 0)
+        // The bytes before a fault are taken first; the device fails again on the next read.
+        if (n < 0 && filled > 0)
+            break;
+        if (n < 0) {
+            const auto* unpacking = dynamic_cast<const IUnpacking*>(&device);
+            if (unpacking && unpacking->Damaged())
+                throw TDamagedInput(device.errorString());
             throw Exception(device.errorString());
+        }
         if (n == 0)
             break;
         filled += qsizetype(n);

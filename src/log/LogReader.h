@@ -28,6 +28,15 @@ public:
     virtual double ReadFraction() const = 0;
 };
 
+// A device that unpacks its input. A read it failed for damage of the packed input (or for
+// unpacking far too much) raises TDamagedInput: the text read before the fault stands.
+class IUnpacking
+{
+public:
+    virtual ~IUnpacking() = default;
+    virtual bool Damaged() const = 0;
+};
+
 // Opens a log read-only (a driver may still be writing it). Throws Exception
 // "Cannot open file "NAME". REASON" with the system's reason.
 void OpenLogFile(QFile& AFile, const QString& AFileName);
