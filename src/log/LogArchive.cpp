@@ -181,10 +181,17 @@ public:
     // A compressed file without an archive inside has one unnamed member.
     bool IsSingleStream() const { return archive_format(FArchive.get()) == ARCHIVE_FORMAT_RAW; }
     qint64 PackedRead() const { return FOuter ? FOuter->PackedRead() : archive_filter_bytes(FArchive.get(), -1); }
+    // The library's messages are English: the reason is told in the window's language instead.
     QString ErrorText() const
     {
-        const char* text = archive_error_string(FArchive.get());
-        return text ? QString::fromLocal8Bit(text) : QStringLiteral("данные оборваны или испорчены");
+        if (!FSourceError.isEmpty())
+            return FSourceError;
+        const QByteArray text = QByteArray(archive_error_string(FArchive.get())).toLower();
+        if (text.contains("truncat") || text.contains("premature") || text.contains("unexpected end"))
+            return QStringLiteral("данные оборваны");
+        if (text.contains("crc") || text.contains("checksum"))
+            return QStringLiteral("неверная контрольная сумма");
+        return QStringLiteral("данные испорчены");
     }
 
 private:
@@ -195,7 +202,8 @@ private:
         auto* self = static_cast<TArchiveReader*>(client);
         const qint64 n = self->FSource.read(self->FBuffer.data(), self->FBuffer.size());
         if (n < 0) {
-            archive_set_error(a, EIO, "%s", self->FSource.errorString().toLocal8Bit().constData());
+            self->FSourceError = self->FSource.errorString();
+            archive_set_error(a, EIO, "%s", self->FSourceError.toLocal8Bit().constData());
             return ARCHIVE_FATAL;
         }
         *buffer = self->FBuffer.constData();
@@ -216,6 +224,7 @@ private:
     std::unique_ptr<archive, TArchiveFree> FArchive;
     QByteArray FBuffer;
     qint64 FUnpacked = 0; // every member's, from the archive's start
+    QString FSourceError; // why the packed input could not be read, already in Russian
 };
 
 bool IsPackedLog(QIODevice& ADevice)
