@@ -30,7 +30,8 @@ struct TJsonRows
     QString Error;
 };
 
-TJsonRows JsonRows(const TCommands& commands, const TCommandFilter& filter)
+// `first`: the index of the batch's first command in the whole log.
+TJsonRows JsonRows(const TCommands& commands, qsizetype first, const TCommandFilter& filter)
 {
     // Room for a typical row each, so the text seldom moves while it grows.
     constexpr qsizetype TypicalRowBytes = 256;
@@ -43,11 +44,12 @@ TJsonRows JsonRows(const TCommands& commands, const TCommandFilter& filter)
                 row = MakeCommandRow(commands[i]);
             return *row;
         };
-        if (!filter.Accepts(commands[i], int(i), [&](int k) { return rowOf(k).Data; }))
+        const int index = int(first + i);
+        if (!filter.Accepts(commands[i], index, [&](int k) { return rowOf(k).Data; }))
             continue;
         if (rows.Error.isEmpty())
-            rows.Error = rowOf(int(i)).DecodeError;
-        AppendJsonRow(rows.Text, rowOf(int(i)));
+            rows.Error = rowOf(index).DecodeError;
+        AppendJsonRow(rows.Text, index, rowOf(index));
     }
     return rows;
 }
@@ -59,6 +61,7 @@ QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines, c
 {
     const size_t workers = std::max(1u, std::thread::hardware_concurrency());
     std::deque<std::future<TJsonRows>> pending;
+    qsizetype first = 0;
     QString error;
     const auto writeOldest = [&] {
         const TJsonRows rows = pending.front().get();
@@ -69,7 +72,8 @@ QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines, c
     };
     try {
         StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
-            pending.push_back(std::async(std::launch::async, JsonRows, batch, filter));
+            pending.push_back(std::async(std::launch::async, JsonRows, batch, first, filter));
+            first += batch.size();
             while (pending.size() > workers)
                 writeOldest();
         });
@@ -186,7 +190,7 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
         const TCommandRow& row = rowOf(int(index));
         if (json) {
             QByteArray out;
-            AppendJsonRow(out, row);
+            AppendJsonRow(out, int(index), row);
             WriteOut(out);
             return;
         }

@@ -1,5 +1,6 @@
 #include "RowFormats.h"
 
+#include "DisplayText.h"
 #include "log/Exception.h"
 
 #include <QFile>
@@ -74,7 +75,7 @@ void AppendRow(QByteArray& out, TRowFormat format, int index, const TCommandRow&
         break;
     }
     case TRowFormat::rfJsonLines:
-        AppendJsonRow(out, row);
+        AppendJsonRow(out, index, row);
         break;
     }
 }
@@ -136,16 +137,18 @@ void AppendJsonString(QByteArray& out, const QString& value)
     out.truncate(p - out.constData());
 }
 
-void AppendJsonRow(QByteArray& out, const TCommandRow& row)
+void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row)
 {
-    out += "{\"Time\":";
+    out += "{\"Index\":";
+    AppendNumber(out, index);
+    out += ",\"Time\":";
     AppendJsonString(out, row.Time);
     out += ",\"Thread\":";
     AppendJsonString(out, row.Thread);
     out += ",\"Command\":";
     AppendJsonString(out, row.Command);
     out += ",\"Data\":";
-    AppendJsonString(out, row.Data);
+    AppendJsonString(out, DisplayText(row.Data));
     out += ",\"DurationMs\":";
     if (row.DurationMs == NoDuration)
         out += "null";

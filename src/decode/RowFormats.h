@@ -13,8 +13,9 @@ namespace kestrun {
 
 // A JSON string literal of `value`, UTF-8, appended to `out`.
 void AppendJsonString(QByteArray& out, const QString& value);
-// The object `kestrun-cli list --json` prints for a row, with its line end.
-void AppendJsonRow(QByteArray& out, const TCommandRow& row);
+// The object `kestrun-cli list --json` prints for a row, with its line end: first the index of
+// the command in the whole log, and "Data" as the window shows it.
+void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row);
 
 enum class TRowFormat {
     rfTabs,      // time, thread, command and data, tab-separated, one line per row

@@ -61,8 +61,23 @@ TEST_F(Cli, ListJsonGivesTheCellsAndStateOfEveryRow)
     EXPECT_EQ(r.Err, u"kestrun-cli list: Неверная длина FVLN\n"_s);
     const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
-    EXPECT_EQ(lines[1], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":0,"State":-1})"_s);
-    EXPECT_EQ(lines[3], uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки","DurationMs":null,"State":1})"_s);
+    EXPECT_EQ(lines[1], uR"({"Index":1,"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":0,"State":-1})"_s);
+    EXPECT_EQ(lines[3], uR"({"Index":3,"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки","DurationMs":null,"State":1})"_s);
+}
+
+// A filtered JSON row names its command as details and replay --from do: by its index in the
+// whole log, also past the first batch of a log read in batches.
+TEST_F(Cli, ListJsonRowsCarryTheirIndexInTheWholeLog)
+{
+    std::vector<TExchange> exchanges(3000, TExchange{"10 1E 00 00 00", "10 00 1E 03 00 02 00 05 FF D8 00 00 00 1A 04"});
+    exchanges[2] = exchanges[2998] = {Sale, "80 00"};
+    WriteFile(LogPath(), Protocol1Log(exchanges));
+    const Result r = Run({u"list"_s, u"--json"_s, u"--command"_s, u"80"_s, LogPath()});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(uR"({"Index":2,"Time":)"_s)) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(uR"({"Index":2998,"Time":)"_s)) << lines[1].toStdString();
 }
 
 TEST_F(Cli, ListIgnoresCodesAndHonoursTheLocale)
@@ -172,10 +187,11 @@ TEST_F(Cli, TextOutputShowsControlBytesAsTheWindowDoes)
     EXPECT_FALSE(HasControlCharacters(details.Out)) << details.Out.toStdString();
     EXPECT_TRUE(details.Out.split(u'\n').contains(u"StringForPrinting: Хлеб <0x1B>[31m"_s)) << details.Out.toStdString();
 
-    // JSON keeps the exact values.
+    // JSON rows give "Data" as the window shows it, the zero bytes dropped, and the other
+    // controls escaped as JSON does.
     const Result json = Run({u"list"_s, u"--json"_s, LogPath()});
     EXPECT_EQ(json.ExitCode, 0) << json.Err.toStdString();
-    EXPECT_TRUE(json.Out.contains(uR"(Хлеб\u0000\u0000\u001b[31m)"_s)) << json.Out.toStdString();
+    EXPECT_TRUE(json.Out.contains(uR"(Хлеб \u001b[31m")"_s)) << json.Out.toStdString();
 }
 
 // How many rows a listing has and which of them it marks as failed.
