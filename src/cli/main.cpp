@@ -40,10 +40,11 @@ const Command Commands[] = {
     {"decode", "REQUEST_HEX [ANSWER_HEX [PLAYED_HEX]]",
      "decode one exchange and print its request, answer, played answer and summary as JSON", RunDecode},
     {"find-error", "[--ignore CODE]... FILE [--from INDEX]",
-     "print the index of the next command after INDEX (default 0) whose answer reports an error (exit 1 when none)", RunFindError},
+     "print the index of the first failed command (a row list marks with !), from the first row or, with\n"
+     "      --from, after row INDEX; the log is read only up to it (exit 1 when none)", RunFindError},
     {"search", "[--ignore CODE]... FILE TEXT [--from INDEX]",
-     "print the index of the next command after INDEX (default 0) matching TEXT in time, name or data\n"
-     "      (exit 1 when none)", RunSearch},
+     "print the index of the first command matching TEXT in time, name or data, from the first row or,\n"
+     "      with --from, after row INDEX; the log is read only up to it (exit 1 when none)", RunSearch},
     {"replay",
      "[--device TEXT] [--ignore CODE]... [--from INDEX] [--count N] [--selected I,J,...] [--loop] [--cycles N] "
      "[--except CODE]... [--ignore-device-errors] [--on-error ask|continue|stop] FILE",

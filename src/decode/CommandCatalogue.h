@@ -14,6 +14,9 @@ QString GetCommandNameByCode(uint16_t code);
 QString GetCommandNameByData(const QByteArray& data);
 // "Sync" for an empty protocol-2 frame, otherwise the catalogue name.
 QString GetCommandName(const TCommand& command);
+// The name the list, the details and the listing show: "Ошибка драйвера" for a driver error
+// line without a request, otherwise GetCommandName. Searches and filters match this name.
+QString GetRowCommandName(const TCommand& command);
 // Case-insensitive (locale lower-casing) match of the search text in Attributes or the name.
 bool CommandMatches(const TCommand& command, const QString& searchText);
 
@@ -27,7 +30,7 @@ public:
     // Whether the text occurs in `text`, case folded; an empty search text occurs nowhere.
     bool OccursIn(QStringView text) const;
     bool OccursIn1251(const QByteArray& text) const; // text in Windows-1251
-    // Whether the text occurs in the command's name (GetCommandName).
+    // Whether the text occurs in the command's name (GetRowCommandName).
     bool OccursInName(const TCommand& command) const;
     // CommandMatches with the prepared text.
     bool Matches(const TCommand& command) const;
@@ -40,6 +43,7 @@ private:
     // many, and a case-folded find in Cyrillic costs more than reading the code.
     std::bitset<0x10000> FInNames;
     bool FInSync = false;
+    bool FInDriverError = false;
 };
 
 } // namespace kestrun

@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Habits, Arguments, testing::Values(
     ArgumentCase{"SaveReadsStandardInput", {u"save"_s, u"-"_s, u"-"_s}, 0, "] -> 11 1E 00 00 00\r\n", "", true},
     ArgumentCase{"SaveWritesStandardOutput", {u"save"_s, Log, u"-"_s}, 0, "] -> 11 1E 00 00 00\r\n", ""},
     ArgumentCase{"DoubleDashEndsTheOptions", {u"search"_s, Log, u"--"_s, u"--from"_s}, 1, "", ""},
-    ArgumentCase{"DoubleDashBeforeANegativeNumber", {u"error"_s, u"--"_s, u"-1"_s}, 0, "Неизвестный код ошибки\n", ""},
+    ArgumentCase{"DoubleDashBeforeANegativeNumber", {u"error"_s, u"--"_s, u"-1"_s}, 0, "Нет связи\n", ""},
     ArgumentCase{"HelpAfterTheDoubleDashIsText", {u"search"_s, Log, u"--"_s, u"-h"_s}, 1, "", ""},
     ArgumentCase{"ShortHelpOfACommand", {u"list"_s, u"-h"_s}, 0, "usage: kestrun-cli [--locale NAME] list ", ""},
     ArgumentCase{"HelpOfACommand", {u"save"_s, u"--help"_s}, 0, "usage: kestrun-cli [--locale NAME] save ", ""},
