@@ -1,4 +1,5 @@
-// kestrun-cli list: the rows of the command list, as an aligned table or as JSON Lines.
+// kestrun-cli list: the rows of the command list, as an aligned table, JSON Lines or CSV, written
+// as the log is read.
 #include "CliFollow.h"
 #include "CliSupport.h"
 #include "Commands.h"
@@ -12,6 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <functional>
+#include <utility>
 #include <optional>
 #include <future>
 #include <thread>
@@ -23,20 +26,45 @@ namespace {
 // Output is written in blocks of this size rather than per row.
 constexpr qsizetype FlushSize = qsizetype(1) << 20;
 
-// The JSON lines of a batch of rows, and the first summary that could not be decoded.
-struct TJsonRows
+// How the rows of a batch come out: JSON and CSV as their text, the table as printed cells whose
+// widths are settled when they are written.
+enum class TListFormat : uint8_t { lfTable, lfJson, lfCsv };
+
+// A row as the table prints it: the cells as text output shows them, and the "!" the rows the
+// window draws red carry in front.
+struct TPrintedRow
+{
+    int Index = 0; // in the whole log, whatever the filter leaves out
+    QString Cells[colCount];
+    bool Failed = false;
+};
+
+// What a worker makes of a batch of commands, and the first summary that could not be decoded.
+struct TBatchRows
 {
     QByteArray Text;
+    QList<TPrintedRow> Printed;
     QString Error;
 };
 
+TPrintedRow PrintedRow(int index, const TCommandRow& row)
+{
+    TPrintedRow printed;
+    printed.Index = index;
+    for (int column = 0; column < colCount; ++column)
+        printed.Cells[column] = PrintedCell(row, column);
+    printed.Failed = IsFailedRow(row);
+    return printed;
+}
+
 // `first`: the index of the batch's first command in the whole log.
-TJsonRows JsonRows(const TCommands& commands, qsizetype first, const TCommandFilter& filter)
+TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandFilter& filter, TListFormat format)
 {
     // Room for a typical row each, so the text seldom moves while it grows.
     constexpr qsizetype TypicalRowBytes = 256;
-    TJsonRows rows;
-    rows.Text.reserve(commands.size() * TypicalRowBytes);
+    TBatchRows rows;
+    if (format != TListFormat::lfTable)
+        rows.Text.reserve(commands.size() * TypicalRowBytes);
     for (qsizetype i = 0; i < commands.size(); ++i) {
         std::optional<TCommandRow> row;
         const auto rowOf = [&](int) -> const TCommandRow& {
@@ -49,30 +77,36 @@ TJsonRows JsonRows(const TCommands& commands, qsizetype first, const TCommandFil
             continue;
         if (rows.Error.isEmpty())
             rows.Error = rowOf(index).DecodeError;
-        AppendJsonRow(rows.Text, index, rowOf(index));
+        switch (format) {
+        case TListFormat::lfJson: AppendJsonRow(rows.Text, index, rowOf(index)); break;
+        case TListFormat::lfCsv: AppendRowText(rows.Text, TRowFormat::rfCsv, index, rowOf(index)); break;
+        case TListFormat::lfTable: rows.Printed.append(PrintedRow(index, rowOf(index))); break;
+        }
     }
     return rows;
 }
 
 // Rows are made on worker threads while the log is still being read; every decoder works on
-// objects of its own, and batches are written in list order. Every row is written, as in the
-// table; returns the first error.
-QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines, const TCommandFilter& filter)
+// objects of its own, and batches are handed to `write` in list order, a few at most waiting, so
+// a log of any size takes little memory. Every row is written, as in the window; returns the
+// first error.
+QString StreamRows(const QString& fileName, const QStringList& ignoreLines, const TCommandFilter& filter,
+                   TListFormat format, const std::function<void(const TBatchRows&)>& write)
 {
     const size_t workers = std::max(1u, std::thread::hardware_concurrency());
-    std::deque<std::future<TJsonRows>> pending;
+    std::deque<std::future<TBatchRows>> pending;
     qsizetype first = 0;
     QString error;
     const auto writeOldest = [&] {
-        const TJsonRows rows = pending.front().get();
+        const TBatchRows rows = pending.front().get();
         pending.pop_front();
-        WriteOut(rows.Text);
+        write(rows);
         if (error.isEmpty())
             error = rows.Error;
     };
     try {
         StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
-            pending.push_back(std::async(std::launch::async, JsonRows, batch, first, filter));
+            pending.push_back(std::async(std::launch::async, BatchRows, batch, first, filter, format));
             first += batch.size();
             while (pending.size() > workers)
                 writeOldest();
@@ -85,25 +119,6 @@ QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines, c
     while (!pending.empty())
         writeOldest();
     return error;
-}
-
-// A row as the table prints it: the cells as text output shows them, and the "!" the rows the
-// window draws red carry in front.
-struct TPrintedRow
-{
-    int Index = 0; // in the whole log, whatever the filter leaves out
-    QString Cells[colCount];
-    bool Failed = false;
-};
-
-TPrintedRow PrintedRow(int index, const TCommandRow& row)
-{
-    TPrintedRow printed;
-    printed.Index = index;
-    for (int column = 0; column < colCount; ++column)
-        printed.Cells[column] = PrintedCell(row, column);
-    printed.Failed = IsFailedRow(row);
-    return printed;
 }
 
 using TColumnWidths = std::array<qsizetype, colCount>;
@@ -138,25 +153,51 @@ QString TableLine(const QString& index, QChar mark, const TCellOf& cell, const T
     return duration.isEmpty() ? text : text + gap + duration;
 }
 
-void PrintTable(const QList<TPrintedRow>& rows)
+// The table as its rows come: the widths are those of the first batch's rows, widened as longer
+// cells come later, so the table needs no pass over the whole log before its first line.
+class TTableWriter
 {
-    const qsizetype indexWidth = QString::number(rows.isEmpty() ? 0 : rows.constLast().Index).size();
-    TColumnWidths widths = TitleWidths();
-    for (const TPrintedRow& row : rows)
-        Widen(widths, row);
-    QString out = TableLine(QStringLiteral("#"), u' ', ColumnTitle, widths, indexWidth).trimmed() + u'\n';
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const TPrintedRow& row = rows[i];
-        out += TableLine(QString::number(row.Index), row.Failed ? u'!' : u' ',
-                         [&row](int column) { return row.Cells[column]; }, widths, indexWidth);
-        out += u'\n';
-        if (out.size() >= FlushSize) {
-            WriteOut(out);
-            out.clear();
+public:
+    void Write(const TBatchRows& rows)
+    {
+        if (!FStarted) {
+            FStarted = true;
+            if (!rows.Printed.isEmpty())
+                FIndexWidth = QString::number(rows.Printed.constLast().Index).size();
+            for (const TPrintedRow& row : rows.Printed)
+                Widen(FWidths, row);
+            FOut = TableLine(QStringLiteral("#"), u' ', ColumnTitle, FWidths, FIndexWidth).trimmed() + u'\n';
         }
+        for (const TPrintedRow& row : rows.Printed) {
+            Widen(FWidths, row);
+            FOut += TableLine(QString::number(row.Index), row.Failed ? u'!' : u' ',
+                              [&row](int column) { return row.Cells[column]; }, FWidths, FIndexWidth);
+            FOut += u'\n';
+            if (FOut.size() >= FlushSize)
+                Flush();
+        }
+        Flush();
     }
-    WriteOut(out);
-}
+
+    // A log without rows still has its header.
+    void Finish()
+    {
+        if (!FStarted)
+            Write({});
+    }
+
+private:
+    void Flush()
+    {
+        WriteOut(FOut);
+        FOut.clear();
+    }
+
+    TColumnWidths FWidths = TitleWidths();
+    qsizetype FIndexWidth = 1;
+    QString FOut;
+    bool FStarted = false;
+};
 
 // The --errors, --command, --thread, --text and --hide-polls options.
 TFilterSettings TakeFilter(ArgReader& reader)
@@ -240,42 +281,29 @@ int RunList(const QStringList& args)
 
     // Every row that passes the filter is listed, as in the window; the first of their summaries
     // that could not be decoded is reported at the end.
-    if (json) {
-        const QString error = PrintJsonRows(fileName, ignoreLines, filter);
-        return error.isEmpty() ? ExitOk : ReportFailure("list", error);
-    }
-    TCommands commands;
-    try {
-        LoadLog(fileName, ignoreLines, commands);
-    } catch (const Exception& e) {
-        return ReportFailure("list", e.Message());
-    }
-    // Rows the text filter made are kept for the output and dropped once written.
-    std::vector<std::optional<TCommandRow>> made(size_t(commands.size()));
-    const auto dataCell = [&](int index) {
-        std::optional<TCommandRow>& row = made[size_t(index)];
-        if (!row)
-            row = MakeCommandRow(commands[index]);
-        return row->Data;
-    };
     QString error;
-    const auto takeRow = [&](int index) {
-        std::optional<TCommandRow>& kept = made[size_t(index)];
-        TCommandRow row = kept ? std::move(*kept) : MakeCommandRow(commands[index]);
-        kept.reset();
+    if (json) {
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfJson,
+                           [](const TBatchRows& rows) { WriteOut(rows.Text); });
+    } else if (csv) {
+        // The header comes with the first rows: a log that cannot be read gives no output at all.
+        bool headed = false;
+        const auto head = [&headed] {
+            if (!std::exchange(headed, true))
+                WriteOut(RowsHeader(TRowFormat::rfCsv));
+        };
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfCsv, [&head](const TBatchRows& rows) {
+            head();
+            WriteOut(rows.Text);
+        });
         if (error.isEmpty())
-            error = row.DecodeError;
-        return row;
-    };
-    const QList<int> shown = FilterCommands(commands, filter, dataCell);
-    if (csv) {
-        WriteOut(RowsText(TRowFormat::rfCsv, shown, takeRow));
+            head();
     } else {
-        QList<TPrintedRow> rows;
-        rows.reserve(shown.size());
-        for (int index : shown)
-            rows.append(PrintedRow(index, takeRow(index)));
-        PrintTable(rows);
+        TTableWriter table;
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfTable,
+                           [&table](const TBatchRows& rows) { table.Write(rows); });
+        if (error.isEmpty())
+            table.Finish();
     }
     return error.isEmpty() ? ExitOk : ReportFailure("list", error);
 }

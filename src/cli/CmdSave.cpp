@@ -3,6 +3,7 @@
 #include "Commands.h"
 
 #include "decode/CommandView.h"
+#include "log/Exception.h"
 
 #include <QFile>
 #include <sys/stat.h>
@@ -37,12 +38,24 @@ int RunSave(const QStringList& args)
     // Opening OUT empties it: the log would be lost before it is read.
     if (!IsStandardStream(out) && IsLogFile(log, out))
         throw UsageError{QStringLiteral("OUT \"%1\" is the log being read; the listing would overwrite it").arg(out)};
-    TCommands commands;
-    LoadLog(log, ignoreLines, commands);
-    if (IsStandardStream(out))
-        WriteOut(ListingText(commands));
-    else
-        SaveListing(out, commands);
+    // Written batch by batch as the log is read, so a log of any size takes little memory.
+    if (IsStandardStream(out)) {
+        StreamLog(log, ignoreLines, [](const TCommands& batch) { WriteOut(ListingText(batch)); });
+        return ExitOk;
+    }
+    QFile file(out);
+    const auto failed = [&file, &out] {
+        return Exception(QStringLiteral("не удалось записать \"%1\": %2").arg(out, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw failed();
+    StreamLog(log, ignoreLines, [&](const TCommands& batch) {
+        const QByteArray text = ListingText(batch);
+        if (file.write(text) != text.size())
+            throw failed();
+    });
+    if (!file.flush())
+        throw failed();
     return ExitOk;
 }
 

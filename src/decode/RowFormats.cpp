@@ -56,7 +56,9 @@ QString CsvLine(const QStringList& fields)
     return quoted.join(u',') + u"\r\n"_s;
 }
 
-void AppendRow(QByteArray& out, TRowFormat format, int index, const TCommandRow& row)
+} // namespace
+
+void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommandRow& row)
 {
     switch (format) {
     case TRowFormat::rfTabs: {
@@ -79,8 +81,6 @@ void AppendRow(QByteArray& out, TRowFormat format, int index, const TCommandRow&
         break;
     }
 }
-
-} // namespace
 
 void AppendJsonString(QByteArray& out, const QString& value)
 {
@@ -159,21 +159,26 @@ void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row)
     out += "}\n";
 }
 
+QByteArray RowsHeader(TRowFormat format)
+{
+    if (format != TRowFormat::rfCsv)
+        return {};
+    // The byte-order mark tells spreadsheets the text is UTF-8.
+    QByteArray out = "\xEF\xBB\xBF";
+    QStringList titles{u"Index"_s};
+    // Named as the JSON rows name them: the duration's window title carries a comma and a unit.
+    for (int column = 0; column < colCount; ++column)
+        titles << (column == colDuration ? u"DurationMs"_s : ColumnTitle(column));
+    titles << u"State"_s;
+    out += CsvLine(titles).toUtf8();
+    return out;
+}
+
 QByteArray RowsText(TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf)
 {
-    QByteArray out;
-    if (format == TRowFormat::rfCsv) {
-        // The byte-order mark tells spreadsheets the text is UTF-8.
-        out += "\xEF\xBB\xBF";
-        QStringList titles{u"Index"_s};
-        // Named as the JSON rows name them: the duration's window title carries a comma and a unit.
-        for (int column = 0; column < colCount; ++column)
-            titles << (column == colDuration ? u"DurationMs"_s : ColumnTitle(column));
-        titles << u"State"_s;
-        out += CsvLine(titles).toUtf8();
-    }
+    QByteArray out = RowsHeader(format);
     for (int index : indexes)
-        AppendRow(out, format, index, rowOf(index));
+        AppendRowText(out, format, index, rowOf(index));
     return out;
 }
 

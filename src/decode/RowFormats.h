@@ -23,6 +23,11 @@ enum class TRowFormat {
     rfJsonLines, // one `list --json` object per line
 };
 
+// What comes before the rows: the CSV's byte-order mark and header line; nothing for the others.
+QByteArray RowsHeader(TRowFormat format);
+// One row in the format, appended to `out`; `index` is the command's in the whole log.
+void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommandRow& row);
+
 // The row of the command at an index.
 using TRowOf = std::function<TCommandRow(int index)>;
 // The rows of the commands at `indexes`, in the format; UTF-8.
