@@ -219,7 +219,8 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
     TColumnWidths widths = TitleWidths();
     if (!json)
         WriteOut(TableLine(QStringLiteral("#"), u' ', ColumnTitle, widths, 0).trimmed() + u'\n');
-    const auto print = [&](qsizetype index, const TCommand& command) {
+    // `update`: the row was printed before and a later line changed it.
+    const auto print = [&](qsizetype index, const TCommand& command, bool update) {
         std::optional<TCommandRow> made;
         const auto rowOf = [&](int) -> const TCommandRow& {
             if (!made)
@@ -232,6 +233,10 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
         if (json) {
             QByteArray out;
             AppendJsonRow(out, int(index), row);
+            if (update) {
+                out.chop(2); // "}\n"
+                out += ",\"Update\":true}\n";
+            }
             WriteOut(out);
             return;
         }
@@ -246,12 +251,18 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
         error = FollowLog(fileName, ignoreLines, [&](const TFollowStep& step) {
             if (step.Restarted) {
                 WriteErr(QStringLiteral("kestrun-cli list: %1 shrank or was replaced; listing it again from its start").arg(fileName));
+                // A reader of the JSON learns it in its own stream: the indexes start again.
+                if (json) {
+                    QByteArray out = "{\"Restart\":";
+                    AppendJsonString(out, fileName);
+                    WriteOut(out + "}\n");
+                }
                 next = 0;
             }
             if (step.ChangedLast)
-                print(next - 1, *step.ChangedLast);
+                print(next - 1, *step.ChangedLast, true);
             for (const TCommand& command : step.Added)
-                print(next++, command);
+                print(next++, command, false);
         });
     } catch (const Exception& e) {
         error = e.Message();

@@ -31,8 +31,9 @@ const Command Commands[] = {
      "      names containing the text, repeatable; --thread keeps one thread; --text matches as search does;\n"
      "      --hide-polls leaves out status polls (10 and 11)\n"
      "      --follow: go on printing the rows the driver adds to FILE, each once its exchange is complete,\n"
-     "      until Ctrl+C (exit 0); a row a later line changes is printed again with its index; a file that\n"
-     "      shrinks or is replaced is listed again from its start", RunList},
+     "      until Ctrl+C or until nobody reads the output (exit 0); a FILE not there yet is waited for; a row\n"
+     "      a later line changes is printed again with its index (JSON: \"Update\":true); a file that shrinks\n"
+     "      or is replaced is listed again from its start (JSON: a line {\"Restart\":FILE} first)", RunList},
     {"details", "[--ignore CODE]... FILE INDEX", "print the details pane of the command at 0-based INDEX", RunDetails},
     {"save", "[--ignore CODE]... FILE OUT",
      "write the text listing of the log to OUT (Windows-1251, CR LF; - is standard output); OUT must not be FILE",
