@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <mutex>
 #include <deque>
 #include <functional>
 #include <utility>
@@ -57,70 +59,6 @@ TPrintedRow PrintedRow(int index, const TCommandRow& row)
     return printed;
 }
 
-// `first`: the index of the batch's first command in the whole log.
-TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandFilter& filter, TListFormat format)
-{
-    // Room for a typical row each, so the text seldom moves while it grows.
-    constexpr qsizetype TypicalRowBytes = 256;
-    TBatchRows rows;
-    if (format != TListFormat::lfTable)
-        rows.Text.reserve(commands.size() * TypicalRowBytes);
-    for (qsizetype i = 0; i < commands.size(); ++i) {
-        std::optional<TCommandRow> row;
-        const auto rowOf = [&](int) -> const TCommandRow& {
-            if (!row)
-                row = MakeCommandRow(commands[i]);
-            return *row;
-        };
-        const int index = int(first + i);
-        if (!filter.Accepts(commands[i], index, [&](int k) { return rowOf(k).Data; }))
-            continue;
-        if (rows.Error.isEmpty())
-            rows.Error = rowOf(index).DecodeError;
-        switch (format) {
-        case TListFormat::lfJson: AppendJsonRow(rows.Text, index, rowOf(index)); break;
-        case TListFormat::lfCsv: AppendRowText(rows.Text, TRowFormat::rfCsv, index, rowOf(index)); break;
-        case TListFormat::lfTable: rows.Printed.append(PrintedRow(index, rowOf(index))); break;
-        }
-    }
-    return rows;
-}
-
-// Rows are made on worker threads while the log is still being read; every decoder works on
-// objects of its own, and batches are handed to `write` in list order, a few at most waiting, so
-// a log of any size takes little memory. Every row is written, as in the window; returns the
-// first error.
-QString StreamRows(const QString& fileName, const QStringList& ignoreLines, const TCommandFilter& filter,
-                   TListFormat format, const std::function<void(const TBatchRows&)>& write)
-{
-    const size_t workers = std::max(1u, std::thread::hardware_concurrency());
-    std::deque<std::future<TBatchRows>> pending;
-    qsizetype first = 0;
-    QString error;
-    const auto writeOldest = [&] {
-        const TBatchRows rows = pending.front().get();
-        pending.pop_front();
-        write(rows);
-        if (error.isEmpty())
-            error = rows.Error;
-    };
-    try {
-        StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
-            pending.push_back(std::async(std::launch::async, BatchRows, batch, first, filter, format));
-            first += batch.size();
-            while (pending.size() > workers)
-                writeOldest();
-        });
-    } catch (const Exception& e) {
-        while (!pending.empty())
-            writeOldest();
-        return error.isEmpty() ? e.Message() : error;
-    }
-    while (!pending.empty())
-        writeOldest();
-    return error;
-}
-
 using TColumnWidths = std::array<qsizetype, colCount>;
 
 TColumnWidths TitleWidths()
@@ -153,51 +91,125 @@ QString TableLine(const QString& index, QChar mark, const TCellOf& cell, const T
     return duration.isEmpty() ? text : text + gap + duration;
 }
 
-// The table as its rows come: the widths are those of the first batch's rows, widened as longer
-// cells come later, so the table needs no pass over the whole log before its first line.
-class TTableWriter
+// The table's widths: those of the first batch's rows, so the table needs no pass over the whole
+// log before its first line; a longer cell later pushes its line wider. The workers of the later
+// batches wait for them.
+class TTableLayout
 {
 public:
-    void Write(const TBatchRows& rows)
+    void Settle(const QList<TPrintedRow>& rows)
     {
-        if (!FStarted) {
-            FStarted = true;
-            if (!rows.Printed.isEmpty())
-                FIndexWidth = QString::number(rows.Printed.constLast().Index).size();
-            for (const TPrintedRow& row : rows.Printed)
-                Widen(FWidths, row);
-            FOut = TableLine(QStringLiteral("#"), u' ', ColumnTitle, FWidths, FIndexWidth).trimmed() + u'\n';
-        }
-        for (const TPrintedRow& row : rows.Printed) {
+        const std::lock_guard lock(FLock);
+        if (!rows.isEmpty())
+            FIndexWidth = QString::number(rows.constLast().Index).size();
+        for (const TPrintedRow& row : rows)
             Widen(FWidths, row);
-            FOut += TableLine(QString::number(row.Index), row.Failed ? u'!' : u' ',
-                              [&row](int column) { return row.Cells[column]; }, FWidths, FIndexWidth);
-            FOut += u'\n';
-            if (FOut.size() >= FlushSize)
-                Flush();
-        }
-        Flush();
+        FSettled = true;
+        FChanged.notify_all();
     }
-
-    // A log without rows still has its header.
-    void Finish()
+    void Wait()
     {
-        if (!FStarted)
-            Write({});
+        std::unique_lock lock(FLock);
+        FChanged.wait(lock, [this] { return FSettled; });
     }
+    // Once settled.
+    const TColumnWidths& Widths() const { return FWidths; }
+    qsizetype IndexWidth() const { return FIndexWidth; }
+    QString Header() const { return TableLine(QStringLiteral("#"), u' ', ColumnTitle, FWidths, FIndexWidth).trimmed() + u'\n'; }
 
 private:
-    void Flush()
-    {
-        WriteOut(FOut);
-        FOut.clear();
-    }
-
+    std::mutex FLock;
+    std::condition_variable FChanged;
     TColumnWidths FWidths = TitleWidths();
     qsizetype FIndexWidth = 1;
-    QString FOut;
-    bool FStarted = false;
+    bool FSettled = false;
 };
+
+QByteArray TableText(const QList<TPrintedRow>& rows, const TTableLayout& layout)
+{
+    QString out;
+    for (const TPrintedRow& row : rows) {
+        out += TableLine(QString::number(row.Index), row.Failed ? u'!' : u' ',
+                         [&row](int column) { return row.Cells[column]; }, layout.Widths(), layout.IndexWidth());
+        out += u'\n';
+    }
+    return out.toUtf8();
+}
+
+// `first`: the index of the batch's first command in the whole log.
+TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandFilter& filter, TListFormat format,
+                     TTableLayout* layout)
+{
+    // Room for a typical row each, so the text seldom moves while it grows.
+    constexpr qsizetype TypicalRowBytes = 256;
+    TBatchRows rows;
+    if (format != TListFormat::lfTable)
+        rows.Text.reserve(commands.size() * TypicalRowBytes);
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        std::optional<TCommandRow> row;
+        const auto rowOf = [&](int) -> const TCommandRow& {
+            if (!row)
+                row = MakeCommandRow(commands[i]);
+            return *row;
+        };
+        const int index = int(first + i);
+        if (!filter.Accepts(commands[i], index, [&](int k) { return rowOf(k).Data; }))
+            continue;
+        if (rows.Error.isEmpty())
+            rows.Error = rowOf(index).DecodeError;
+        switch (format) {
+        case TListFormat::lfJson: AppendJsonRow(rows.Text, index, rowOf(index)); break;
+        case TListFormat::lfCsv: AppendRowText(rows.Text, TRowFormat::rfCsv, index, rowOf(index)); break;
+        case TListFormat::lfTable: rows.Printed.append(PrintedRow(index, rowOf(index))); break;
+        }
+    }
+    if (format == TListFormat::lfTable) {
+        if (first == 0) {
+            layout->Settle(rows.Printed);
+            rows.Text = layout->Header().toUtf8();
+        }
+        layout->Wait();
+        rows.Text += TableText(rows.Printed, *layout);
+        rows.Printed.clear();
+    }
+    return rows;
+}
+
+// Rows are made on worker threads while the log is still being read; every decoder works on
+// objects of its own, and batches are handed to `write` in list order, a few at most waiting, so
+// a log of any size takes little memory. Every row is written, as in the window; returns the
+// first error.
+QString StreamRows(const QString& fileName, const QStringList& ignoreLines, const TCommandFilter& filter,
+                   TListFormat format, const std::function<void(const TBatchRows&)>& write)
+{
+    const size_t workers = std::max(1u, std::thread::hardware_concurrency());
+    std::deque<std::future<TBatchRows>> pending;
+    TTableLayout layout;
+    qsizetype first = 0;
+    QString error;
+    const auto writeOldest = [&] {
+        const TBatchRows rows = pending.front().get();
+        pending.pop_front();
+        write(rows);
+        if (error.isEmpty())
+            error = rows.Error;
+    };
+    try {
+        StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
+            pending.push_back(std::async(std::launch::async, BatchRows, batch, first, filter, format, &layout));
+            first += batch.size();
+            while (pending.size() > workers)
+                writeOldest();
+        });
+    } catch (const Exception& e) {
+        while (!pending.empty())
+            writeOldest();
+        return error.isEmpty() ? e.Message() : error;
+    }
+    while (!pending.empty())
+        writeOldest();
+    return error;
+}
 
 // The --errors, --command, --thread, --text and --hide-polls options.
 TFilterSettings TakeFilter(ArgReader& reader)
@@ -310,11 +322,17 @@ int RunList(const QStringList& args)
         if (error.isEmpty())
             head();
     } else {
-        TTableWriter table;
-        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfTable,
-                           [&table](const TBatchRows& rows) { table.Write(rows); });
-        if (error.isEmpty())
-            table.Finish();
+        // The first batch's text starts with the header; a log without commands has the header alone.
+        bool written = false;
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfTable, [&written](const TBatchRows& rows) {
+            written = true;
+            WriteOut(rows.Text);
+        });
+        if (error.isEmpty() && !written) {
+            TTableLayout empty;
+            empty.Settle({});
+            WriteOut(empty.Header());
+        }
     }
     return error.isEmpty() ? ExitOk : ReportFailure("list", error);
 }

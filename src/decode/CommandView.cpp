@@ -151,8 +151,13 @@ bool IsFailedRow(const TCommand& command, const QString& dataCell)
 
 QString PrintedCell(const TCommandRow& row, int column)
 {
+    QString text = row.Cell(column);
+    // Most cells hold no control character: one look, and they are shown as they are.
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); };
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return text;
     // Zero runs first: a run before a line break disappears rather than becoming a blank.
-    QString text = DisplayText(row.Cell(column));
+    text = DisplayText(text);
     text.replace(u"\r\n"_s, u" "_s).replace(u'\n', u' ').replace(u'\r', u' ');
     return PrintableText(text);
 }

@@ -4,6 +4,7 @@
 #include "log/Exception.h"
 
 #include <QFile>
+#include <algorithm>
 #include <charconv>
 #include <iterator>
 
@@ -48,6 +49,20 @@ QString CsvField(const QString& text)
     return u'"' + quoted + u'"';
 }
 
+void AppendCsvField(QByteArray& out, const QString& text)
+{
+    const bool quoted = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c == u',' || c == u'"' || c == u'\n' || c == u'\r';
+    });
+    if (!quoted) {
+        out += text.toUtf8();
+        return;
+    }
+    out += '"';
+    out += QString(text).replace(u"\""_s, u"\"\""_s).toUtf8();
+    out += '"';
+}
+
 QString CsvLine(const QStringList& fields)
 {
     QStringList quoted;
@@ -69,11 +84,15 @@ void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommand
         break;
     }
     case TRowFormat::rfCsv: {
-        QStringList fields{QString::number(index)};
-        for (int column = 0; column < colCount; ++column)
-            fields << PrintedCell(row, column);
-        fields << QString::number(RowState(row));
-        out += CsvLine(fields).toUtf8();
+        // Written straight into `out`: a list has a row per command.
+        AppendNumber(out, index);
+        for (int column = 0; column < colCount; ++column) {
+            out += ',';
+            AppendCsvField(out, PrintedCell(row, column));
+        }
+        out += ',';
+        AppendNumber(out, RowState(row));
+        out += "\r\n";
         break;
     }
     case TRowFormat::rfJsonLines:
