@@ -4,6 +4,7 @@
 #include "log/Exception.h"
 
 #include <QFile>
+#include <QLocale>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -132,6 +133,20 @@ QStringList TakeIgnoreLines(ArgReader& reader)
     for (const QString& line : lines)
         HexArgument(line, QStringLiteral("--ignore"));
     return lines;
+}
+
+namespace {
+
+bool LocaleChosen = false;
+
+} // namespace
+
+void NoteLocaleChosen() { LocaleChosen = true; }
+
+void UseMachineLocale()
+{
+    if (!LocaleChosen)
+        QLocale::setDefault(QLocale::c());
 }
 
 bool IsStandardStream(const QString& fileName) { return fileName == QLatin1String("-"); }

@@ -11,6 +11,11 @@
 
 namespace kestrun::cli {
 
+// Machine formats (JSON, CSV) write numbers and dates the C way, whatever the user's locale,
+// unless --locale named one; text for people follows the locale. main notes --locale.
+void NoteLocaleChosen();
+void UseMachineLocale();
+
 // Exit statuses shared by every command.
 enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2 };
 

@@ -299,6 +299,8 @@ int RunList(const QStringList& args)
         throw UsageError{QStringLiteral("--follow prints a table or JSON Lines, not CSV")};
     if (follow && IsStandardStream(fileName))
         throw UsageError{QStringLiteral("--follow needs a file, not standard input")};
+    if (json || csv)
+        UseMachineLocale();
     if (follow)
         return FollowList(fileName, ignoreLines, json, filter);
 

@@ -89,7 +89,8 @@ void PrintHelp()
         "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n"
         "       kestrun-cli [COMMAND] --help | -h | --version\n\n"
         "Options of every command:\n"
-        "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C)\n"
+        "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C); without it text\n"
+        "                  follows the user's locale and JSON and CSV use C conventions\n"
         "  --help, -h      this text; after a command, its usage\n"
         "  --version       the version of kestrun-cli\n"
         "  --              ends the options: what follows is an argument even when it starts with -\n\n"
@@ -152,8 +153,10 @@ int main(int argc, char** argv)
     try {
         // Global options may stand anywhere before "--".
         ArgReader global(QCoreApplication::arguments().mid(1));
-        if (global.HasValue(QStringLiteral("--locale")))
+        if (global.HasValue(QStringLiteral("--locale"))) {
             QLocale::setDefault(LocaleArgument(global.TakeValue(QStringLiteral("--locale"))));
+            NoteLocaleChosen();
+        }
         const QStringList rest = global.Rest();
         if (rest.isEmpty() || rest[0] == QLatin1String("--help") || rest[0] == QLatin1String("-h")) {
             PrintHelp();

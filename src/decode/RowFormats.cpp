@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <iterator>
 
@@ -156,12 +157,34 @@ void AppendJsonString(QByteArray& out, const QString& value)
     out.truncate(p - out.constData());
 }
 
+namespace {
+
+// "dd.MM.yyyy HH:mm:ss.zzz" as ISO 8601 ("yyyy-MM-ddTHH:mm:ss.zzz"); null for a time of another form.
+void AppendIsoTime(QByteArray& out, const QString& time)
+{
+    static constexpr char Form[] = "dd.MM.yyyy HH:mm:ss.zzz";
+    constexpr qsizetype Length = sizeof Form - 1;
+    bool fits = time.size() == Length;
+    for (qsizetype i = 0; fits && i < Length; ++i)
+        fits = std::isalpha(static_cast<unsigned char>(Form[i])) ? time[i].isDigit() : time[i] == QLatin1Char(Form[i]);
+    if (!fits) {
+        out += "null";
+        return;
+    }
+    const QByteArray t = time.toLatin1();
+    out += '"' + t.mid(6, 4) + '-' + t.mid(3, 2) + '-' + t.mid(0, 2) + 'T' + t.mid(11, 12) + '"';
+}
+
+} // namespace
+
 void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row)
 {
     out += "{\"Index\":";
     AppendNumber(out, index);
     out += ",\"Time\":";
     AppendJsonString(out, row.Time);
+    out += ",\"TimeIso\":";
+    AppendIsoTime(out, row.Time);
     out += ",\"Thread\":";
     AppendJsonString(out, row.Thread);
     out += ",\"Command\":";

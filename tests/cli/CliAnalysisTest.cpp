@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -61,8 +62,8 @@ TEST_F(Cli, ListJsonGivesTheCellsAndStateOfEveryRow)
     EXPECT_EQ(r.Err, u"kestrun-cli list: Неверная длина FVLN\n"_s);
     const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
-    EXPECT_EQ(lines[1], uR"({"Index":1,"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":0,"State":-1})"_s);
-    EXPECT_EQ(lines[3], uR"({"Index":3,"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки","DurationMs":null,"State":1})"_s);
+    EXPECT_EQ(lines[1], uR"({"Index":1,"Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":0,"State":-1})"_s);
+    EXPECT_EQ(lines[3], uR"({"Index":3,"Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk [ERROR] -1 (0xFFFFFFFF) Неизвестный код ошибки","DurationMs":null,"State":1})"_s);
 }
 
 // A filtered JSON row names its command as details and replay --from do: by its index in the
@@ -96,7 +97,7 @@ TEST_F(Cli, DriverErrorRowIsNamedAlikeEverywhere)
                              + UnicodeToCp1251(u"[12.03.2024 10:15:31.000] [00001A2C] [ERROR] TFiscalPrinter - Нет связи\r\n"_s));
     EXPECT_EQ(Run({u"search"_s, LogPath(), u"ошибка драйвера"_s}).Out, u"1\n"_s);
     const Result text = Run({u"list"_s, u"--json"_s, u"--text"_s, u"драйвера"_s, LogPath()});
-    EXPECT_TRUE(text.Out.startsWith(uR"({"Index":1,"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Ошибка драйвера",)"_s))
+    EXPECT_TRUE(text.Out.startsWith(uR"({"Index":1,"Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123","Thread":"00001A2C","Command":"Ошибка драйвера",)"_s))
         << text.Out.toStdString();
     EXPECT_EQ(Run({u"list"_s, u"--json"_s, u"--command"_s, u"драйвера"_s, LogPath()}).Out.count(u'\n'), 1);
     const Result details = Run({u"details"_s, LogPath(), u"1"_s});
@@ -106,6 +107,29 @@ TEST_F(Cli, DriverErrorRowIsNamedAlikeEverywhere)
     EXPECT_EQ(lines.mid(lines.size() - 2),
               QStringList({u"[12.03.2024 10:15:30.123] [00001A2C] [Ошибка драйвера]"_s,
                            u"[12.03.2024 10:15:30.123] [00001A2C] ОШИБКА Драйвера: - Нет связи"_s}));
+}
+
+// JSON and CSV are for programs: the user's locale does not change them; the table follows it.
+TEST_F(Cli, MachineFormatsKeepTheCConventionsWhateverTheLocale)
+{
+    const auto runIn = [this](const char* locale, const QString& format) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LC_ALL"_s, QString::fromLatin1(locale));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KESTRUN_CLI), QStringList{u"list"_s} + (format.isEmpty() ? QStringList() : QStringList{format})
+                                                      + QStringList{LogPath()});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    for (const QString& format : {u"--json"_s, u"--csv"_s}) {
+        const QString russian = runIn("ru_RU.UTF-8", format);
+        EXPECT_TRUE(russian.contains(u"100.00X1.000"_s)) << russian.toStdString();
+        EXPECT_EQ(russian, runIn("C.UTF-8", format));
+    }
+    EXPECT_TRUE(runIn("ru_RU.UTF-8", {}).contains(u"100,00X1,000"_s));
+    const QString json = runIn("C.UTF-8", u"--json"_s);
+    EXPECT_TRUE(json.contains(uR"("Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123",)"_s)) << json.toStdString();
 }
 
 TEST_F(Cli, ListIgnoresCodesAndHonoursTheLocale)
