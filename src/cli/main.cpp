@@ -158,10 +158,16 @@ int main(int argc, char** argv)
             NoteLocaleChosen();
         }
         const QStringList rest = global.Rest();
-        if (rest.isEmpty() || rest[0] == QLatin1String("--help") || rest[0] == QLatin1String("-h")) {
+        // Without a command: the short usage, on standard error, as a mistake is told.
+        if (rest.isEmpty()) {
+            WriteErr(QStringLiteral("usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n"
+                                    "       kestrun-cli [COMMAND] --help | -h | --version"));
+            return ExitUsage;
+        }
+        if (rest[0] == QLatin1String("--help") || rest[0] == QLatin1String("-h")) {
             PrintHelp();
             FinishOutput();
-            return rest.isEmpty() ? ExitUsage : ExitOk;
+            return ExitOk;
         }
         if (rest[0] == QLatin1String("--version")) {
             PrintVersion();

@@ -85,6 +85,9 @@ INSTANTIATE_TEST_SUITE_P(Habits, Arguments, testing::Values(
     ArgumentCase{"ListReadsStandardInput", {u"list"_s, u"-"_s}, 0, "Запрос состояния", "", true},
     ArgumentCase{"ListJsonReadsStandardInput", {u"list"_s, u"--json"_s, u"-"_s}, 0, R"("Command":"Запрос состояния")", "", true},
     ArgumentCase{"DetailsReadsStandardInput", {u"details"_s, u"-"_s, u"3"_s}, 0, "Продажа\n", "", true},
+    ArgumentCase{"PlainCommandGivesTheShortUsageOnStandardError", {}, 2, "", "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]"},
+    ArgumentCase{"ErrorOfADriverCode", {u"error"_s, u"-9"_s}, 0, "Устройство не ответило на команду\n", ""},
+    ArgumentCase{"SearchFindsRowZero", {u"search"_s, Log, u"Запрос"_s}, 0, "0\n", ""},
     ArgumentCase{"FindErrorReadsStandardInput", {u"find-error"_s, u"-"_s}, 0, "2\n", "", true},
     ArgumentCase{"SearchReadsStandardInput", {u"search"_s, u"-"_s, u"Продажа"_s}, 0, "2\n", "", true},
     ArgumentCase{"SaveReadsStandardInput", {u"save"_s, u"-"_s, u"-"_s}, 0, "] -> 11 1E 00 00 00\r\n", "", true},
@@ -209,6 +212,15 @@ INSTANTIATE_TEST_SUITE_P(Rows, SaveOverTheLog, testing::Values(
     SaveCase{"HardLink", TOutName::tnHardLink, 2},
     SaveCase{"LogOnStandardInput", TOutName::tnLogOnInput, 2}
 ), CaseName());
+
+// A failure prints nothing on standard output: no count of a log that could not be read.
+TEST(Habits, NothingIsPrintedOfALogThatCannotBeRead)
+{
+    const TRunResult r = RunCli({u"parse"_s, u"--count"_s, u"/nonexistent/k.log"_s});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(r.Out.isEmpty()) << r.Out.toStdString();
+    EXPECT_TRUE(r.Err.startsWith("kestrun-cli parse: ")) << r.Err.toStdString();
+}
 
 // The README's command-line section is the reference: --help word for word.
 TEST(Reference, ReadmeShowsTheHelp)
