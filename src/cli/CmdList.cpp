@@ -30,7 +30,7 @@ constexpr qsizetype FlushSize = qsizetype(1) << 20;
 
 // How the rows of a batch come out: JSON and CSV as their text, the table as printed cells whose
 // widths are settled when they are written.
-enum class TListFormat : uint8_t { lfTable, lfJson, lfCsv };
+enum class TListFormat : uint8_t { lfTable, lfJson, lfCsv, lfCount };
 
 // A row as the table prints it: the cells as text output shows them, and the "!" the rows the
 // window draws red carry in front.
@@ -44,6 +44,7 @@ struct TPrintedRow
 // What a worker makes of a batch of commands, and the first summary that could not be decoded.
 struct TBatchRows
 {
+    qsizetype Count = 0; // rows the filter passed
     QByteArray Text;
     QList<TPrintedRow> Printed;
     QString Error;
@@ -143,7 +144,7 @@ TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandF
     // Room for a typical row each, so the text seldom moves while it grows.
     constexpr qsizetype TypicalRowBytes = 256;
     TBatchRows rows;
-    if (format != TListFormat::lfTable)
+    if (format == TListFormat::lfJson || format == TListFormat::lfCsv)
         rows.Text.reserve(commands.size() * TypicalRowBytes);
     for (qsizetype i = 0; i < commands.size(); ++i) {
         std::optional<TCommandRow> row;
@@ -155,9 +156,11 @@ TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandF
         const int index = int(first + i);
         if (!filter.Accepts(commands[i], index, [&](int k) { return rowOf(k).Data; }))
             continue;
+        ++rows.Count;
         if (rows.Error.isEmpty())
             rows.Error = rowOf(index).DecodeError;
         switch (format) {
+        case TListFormat::lfCount: break;
         case TListFormat::lfJson: AppendJsonRow(rows.Text, index, rowOf(index)); break;
         case TListFormat::lfCsv: AppendRowText(rows.Text, TRowFormat::rfCsv, index, rowOf(index)); break;
         case TListFormat::lfTable: rows.Printed.append(PrintedRow(index, rowOf(index))); break;
@@ -291,12 +294,16 @@ int RunList(const QStringList& args)
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
     const bool csv = reader.TakeFlag(QStringLiteral("--csv"));
     const bool follow = reader.TakeFlag(QStringLiteral("--follow"));
+    const bool count = reader.TakeFlag(QStringLiteral("--count"));
+    const bool quiet = reader.TakeFlag(QStringLiteral("--quiet")) | reader.TakeFlag(QStringLiteral("-q"));
     const TCommandFilter filter(TakeFilter(reader));
     const QString fileName = reader.Positionals(1, 1).constFirst();
     if (json && csv)
         throw UsageError{QStringLiteral("--json and --csv exclude each other")};
     if (follow && csv)
         throw UsageError{QStringLiteral("--follow prints a table or JSON Lines, not CSV")};
+    if ((count || quiet) && (json || csv || follow))
+        throw UsageError{QStringLiteral("--count and --quiet print no rows: not with --json, --csv or --follow")};
     if (follow && IsStandardStream(fileName))
         throw UsageError{QStringLiteral("--follow needs a file, not standard input")};
     if (json || csv)
@@ -307,6 +314,17 @@ int RunList(const QStringList& args)
     // Every row that passes the filter is listed, as in the window; the first of their summaries
     // that could not be decoded is reported at the end.
     QString error;
+    // As grep -c and grep -q: the number of rows, or nothing; exit status 1 when none.
+    if (count || quiet) {
+        qsizetype rows = 0;
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfCount,
+                           [&rows](const TBatchRows& batch) { rows += batch.Count; });
+        if (count && (error.isEmpty() || rows > 0))
+            WriteOut(QByteArray::number(rows) + '\n');
+        if (!error.isEmpty())
+            return ReportFailure("list", error);
+        return rows > 0 ? ExitOk : ExitFailure;
+    }
     if (json) {
         error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfJson,
                            [](const TBatchRows& rows) { WriteOut(rows.Text); });

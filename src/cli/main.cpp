@@ -23,10 +23,11 @@ const Command Commands[] = {
     {"tlv", "[--numbers] [--indent N] HEX...",
      "render fiscal-data TLV elements given as hex text, one line per element", RunTlv},
     {"list",
-     "[--ignore CODE]... [--json | --csv] [--follow] [--errors] [--command CODE|NAME]... [--thread T] [--text TEXT] "
-     "[--hide-polls] FILE",
+     "[--ignore CODE]... [--json | --csv | --count | -q] [--follow] [--errors] [--command CODE|NAME]... [--thread T] "
+     "[--text TEXT] [--hide-polls] FILE",
      "print the command list: time, thread, command, data, duration and state of every command; the number in\n"
      "      front is the command's index in the whole log. --csv writes CSV (UTF-8 with a byte-order mark).\n"
+     "      --count prints the number of rows, -q (--quiet) nothing; both exit 1 when no row is listed.\n"
      "      Filters combine: --errors keeps failed answers and driver errors; --command keeps a code (hex) or\n"
      "      names containing the text, repeatable; --thread keeps one thread; --text matches as search does;\n"
      "      --hide-polls leaves out status polls (10 and 11)\n"
@@ -59,8 +60,9 @@ const Command Commands[] = {
      "      --on-error: without it the question is asked when standard input is a terminal, else the run stops.\n"
      "      --except replaces the exception list (default FF 0A); --except \"\" is one empty line (code 0).",
      RunReplay},
-    {"status", "[--device TEXT]",
-     "query the register's state: outcome, mode and sub-mode", RunStatus},
+    {"status", "[--device TEXT] [--json]",
+     "query the register's state: outcome, mode and sub-mode; --json prints one object (Result, Error,\n"
+     "      Mode, ModeText, SubMode, SubModeText)", RunStatus},
     {"stats", "[--ignore CODE]... [--json] [--plot OUT] FILE",
      "per command code: name, count, errors and the minimum, median, 95th percentile and maximum duration\n"
      "      in ms (percentiles by nearest rank); the totals; the 20 slowest commands with their indexes.\n"

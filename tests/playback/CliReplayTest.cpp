@@ -289,6 +289,12 @@ TEST_F(CliReplay, Status)
     run = Run({"status", "--device", "emulator:error=11:05"});
     EXPECT_EQ(run.Out, QStringList({"Запрос состояния: Ошибка: 5, Параметры команды не соответствуют сроку жизни ФН"}));
     EXPECT_EQ(run.Status, 1);
+    run = Run({"status", "--json"});
+    EXPECT_EQ(run.Out, QStringList({R"({"Result":0,"Error":null,"Mode":4,"ModeText":"Закрытая смена","SubMode":0,"SubModeText":"бумага есть"})"}));
+    EXPECT_EQ(run.Status, 0);
+    run = Run({"status", "--json", "--device", "emulator:error=11:05"});
+    EXPECT_EQ(run.Out, QStringList({R"({"Result":5,"Error":"Параметры команды не соответствуют сроку жизни ФН"})"}));
+    EXPECT_EQ(run.Status, 1);
 }
 
 TEST_F(CliReplay, HelpListsEveryDeviceKindAndOption)
