@@ -81,8 +81,16 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     // over what was read before the damage, as a whole load keeps it.
     if (StartsWithUtf8Mark(*device)) {
         TDecodeCheck check;
-        ReadLogStream(*device, TTextEncoding::teWindows1251, check);
-        device->seek(0);
+        try {
+            ReadLogStream(*device, TTextEncoding::teWindows1251, check);
+        } catch (const TDamagedInput&) {
+            // Met again, and kept to, by the pass that hands the commands over.
+        }
+        // An unpacked log cannot go back: it is opened again.
+        if (device->isSequential())
+            device = OpenLogSource(fileName);
+        else
+            device->seek(0);
     }
     TCommands commands;
     // The parser only ever changes the last command, so everything before it is settled.

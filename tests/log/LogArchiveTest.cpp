@@ -359,6 +359,10 @@ TEST_F(PackedLogs, TheUnpackedTextFollowsTheEncodingRules)
     EXPECT_EQ(Loaded(Write(u"utf8.gz"_s, Pack(Gz, {{u"x"_s, utf8}})), unpacked), QString());
     EXPECT_FALSE(plain.isEmpty());
     EXPECT_EQ(unpacked, plain);
+    // Read as the commands are listed, too.
+    const Result listed = Run({u"list"_s, u"--json"_s, Write(u"utf8-listed.gz"_s, Pack(Gz, {{u"x"_s, utf8}}))});
+    EXPECT_EQ(listed.ExitCode, 0) << listed.Err.toStdString();
+    EXPECT_EQ(listed.Out, Run({u"list"_s, u"--json"_s, Write(u"demo.log"_s, DemoLog())}).Out);
 
     TCommands broken;
     EXPECT_EQ(Loaded(Write(u"bad.gz"_s, Pack(Gz, {{u"x"_s, "\xEF\xBB\xBF" + OtherLog + "\xC3\x28\r\n"}})), broken),
