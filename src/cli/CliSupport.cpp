@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace kestrun::cli {
 
@@ -153,6 +154,30 @@ bool IsStandardStream(const QString& fileName) { return fileName == QLatin1Strin
 
 namespace {
 
+// Standard input as it comes: a read returns what the writer has written so far (QFile would
+// wait for a whole buffer).
+class TStandardInput final : public QIODevice
+{
+public:
+    TStandardInput() { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, data, size_t(maxSize));
+            if (n >= 0)
+                return qint64(n);
+            if (errno != EINTR) {
+                setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
+                return -1;
+            }
+        }
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
+
 // Reads the whole of standard input: it cannot be read twice, as streaming a UTF-8 file needs.
 void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
 {
@@ -211,9 +236,16 @@ void StreamLogNoting(const QString& fileName, const QStringList& ignoreLines, co
         StreamLogFile(fileName, ignoreLines, settled, reading);
         return;
     }
+    // A pipe is listed as it comes; only a UTF-8 text is read whole first, as a file would be
+    // read twice.
+    TStandardInput input;
+    if (input.peek(3) != QByteArrayView("\xEF\xBB\xBF")) {
+        StreamLogDevice(input, ignoreLines, settled);
+        return;
+    }
     TCommands commands;
     try {
-        LoadStandardInput(ignoreLines, commands);
+        LoadLogDevice(input, ignoreLines, commands);
     } catch (const Exception&) {
         // As a streamed file: the commands before a packet format error are handed over.
         if (!commands.isEmpty())

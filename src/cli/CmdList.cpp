@@ -185,7 +185,8 @@ TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandF
 QString StreamRows(const QString& fileName, const QStringList& ignoreLines, const TCommandFilter& filter,
                    TListFormat format, const std::function<void(const TBatchRows&)>& write)
 {
-    const size_t workers = std::max(1u, std::thread::hardware_concurrency());
+    // A pipe may pause for long between its lines: its rows are written as soon as they are made.
+    const size_t workers = IsStandardStream(fileName) ? 0 : std::max(1u, std::thread::hardware_concurrency());
     std::deque<std::future<TBatchRows>> pending;
     TTableLayout layout;
     qsizetype first = 0;
@@ -194,6 +195,8 @@ QString StreamRows(const QString& fileName, const QStringList& ignoreLines, cons
         const TBatchRows rows = pending.front().get();
         pending.pop_front();
         write(rows);
+        // Each batch is out before the next is read: a reader of a pipe sees the rows as they come.
+        FinishOutput();
         if (error.isEmpty())
             error = rows.Error;
     };

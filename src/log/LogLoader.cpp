@@ -72,6 +72,23 @@ bool StartsWithUtf8Mark(QIODevice& device)
 
 } // namespace
 
+namespace {
+
+void StreamDevice(QIODevice& device, const QStringList& ignoreLines, const TSettledCommands& settled,
+                  TReadThread reading);
+
+} // namespace
+
+void StreamLogDevice(QIODevice& device, const QStringList& ignoreLines, const TSettledCommands& settled)
+{
+    if (!IsPackedLog(device)) {
+        StreamDevice(device, ignoreLines, settled, TReadThread::rtCalling);
+        return;
+    }
+    TUnpackedLog unpacked(device);
+    StreamDevice(unpacked, ignoreLines, settled, TReadThread::rtCalling);
+}
+
 void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                    TReadThread reading)
 {
@@ -92,6 +109,14 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
         else
             device->seek(0);
     }
+    StreamDevice(*device, ignoreLines, settled, reading);
+}
+
+namespace {
+
+void StreamDevice(QIODevice& device, const QStringList& ignoreLines, const TSettledCommands& settled,
+                  TReadThread reading)
+{
     TCommands commands;
     // The parser only ever changes the last command, so everything before it is settled.
     // Records are moved, not copied, into the batch.
@@ -109,7 +134,7 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
     try {
         const auto read = reading == TReadThread::rtAhead ? ReadLogStreamAhead : ReadLogStream;
-        read(*device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
+        read(device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
         parser.Finish();
     } catch (const TDamagedInput&) {
         try {
@@ -126,6 +151,8 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     }
     handOver(0);
 }
+
+} // namespace
 
 void LoadLogText(const QString& text, const QStringList& ignoreLines, TCommands& commands)
 {

@@ -40,5 +40,8 @@ using TSettledCommands = std::function<void(const TCommands& batch)>;
 enum class TReadThread : uint8_t { rtCalling, rtAhead };
 void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                    TReadThread reading = TReadThread::rtCalling);
+// The same from a device read once (standard input), unpacked when it is packed. It cannot be
+// read twice, so the caller loads a UTF-8 log (which may fail to decode late) whole instead.
+void StreamLogDevice(QIODevice& device, const QStringList& ignoreLines, const TSettledCommands& settled);
 
 } // namespace kestrun

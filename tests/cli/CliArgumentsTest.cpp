@@ -2,6 +2,9 @@
 #include "CaseName.h"
 #include "CliRun.h"
 
+#include <QFile>
+#include <QProcess>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -215,6 +218,25 @@ INSTANTIATE_TEST_SUITE_P(Rows, SaveOverTheLog, testing::Values(
     SaveCase{"HardLink", TOutName::tnHardLink, 2},
     SaveCase{"LogOnStandardInput", TOutName::tnLogOnInput, 2}
 ), CaseName());
+
+// A log on standard input is listed as it comes, not once the writer has closed it.
+TEST(Habits, StandardInputIsListedAsItComes)
+{
+    QFile demo(DemoLog);
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    QProcess cli;
+    cli.start(QStringLiteral(KESTRUN_CLI), {u"list"_s, u"--json"_s, u"-"_s});
+    ASSERT_TRUE(cli.waitForStarted());
+    cli.write(demo.readAll());
+    QByteArray out;
+    while (!out.contains('\n') && cli.waitForReadyRead(60000))
+        out += cli.readAllStandardOutput();
+    EXPECT_TRUE(out.startsWith("{\"Index\":0,")) << out.toStdString();
+    cli.closeWriteChannel();
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    out += cli.readAllStandardOutput();
+    EXPECT_EQ(out.count('\n'), 18);
+}
 
 // A failure prints nothing on standard output: no count of a log that could not be read.
 TEST(Habits, NothingIsPrintedOfALogThatCannotBeRead)
