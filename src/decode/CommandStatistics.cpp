@@ -80,8 +80,7 @@ void TStatisticsCollector::Add(const TCommand& command)
         slot = int32_t(FGroups.size());
     }
     TGroup& group = FGroups[size_t(slot - 1)];
-    // Counted as the list marks its rows, an undecodable summary included.
-    const bool failed = IsFailedCommand(command) || IsFailedRow(MakeCommandRow(command));
+    const bool failed = IsFailedCommand(command);
     for (TGroup* g : {&group, &FTotal}) {
         ++g->Counts.Count;
         g->Counts.Errors += failed ? 1 : 0;
