@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config git
-  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n libarchive-dev
+  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n libarchive-dev zlib1g-dev
   libgtest-dev googletest
   clang libclang-rt-14-dev llvm
   xvfb xauth

@@ -2,7 +2,10 @@
 
 #include "CliSupport.h"
 
+#include <QFileInfo>
 #include <csignal>
+#include <poll.h>
+#include <unistd.h>
 #include <ctime>
 
 namespace kestrun::cli {
@@ -42,21 +45,42 @@ private:
     struct sigaction FPrevious[2] = {};
 };
 
+// Whether the reader of standard output has gone (a pipe whose other end closed, as after
+// `| head -1`): following ends then, as tail -f does, also while no row comes to write.
+bool OutputReaderGone()
+{
+    pollfd out = {STDOUT_FILENO, 0, 0};
+    return ::poll(&out, 1, 0) > 0 && (out.revents & (POLLERR | POLLHUP)) != 0;
+}
+
+void Wait()
+{
+    const timespec wait = {0, StepNanoseconds};
+    nanosleep(&wait, nullptr);
+}
+
 } // namespace
 
 QString FollowLog(const QString& AFileName, const QStringList& AIgnoreLines,
                   const std::function<void(const TFollowStep&)>& AOnStep)
 {
     TStopSignals stopSignals;
+    // A log not written yet is waited for, as tail -F does.
+    if (!QFileInfo::exists(AFileName)) {
+        WriteErr(QStringLiteral("kestrun-cli list: ожидание файла \"%1\"").arg(AFileName));
+        while (!QFileInfo::exists(AFileName) && !StopRequested && !OutputReaderGone())
+            Wait();
+        if (StopRequested || OutputReaderGone())
+            return {};
+    }
     TLogFollower follower(AFileName, AIgnoreLines);
-    while (!StopRequested) {
+    while (!StopRequested && !OutputReaderGone()) {
         const TFollowStep step = follower.Step();
         AOnStep(step);
         FinishOutput();
         if (!step.Error.isEmpty())
             return step.Error;
-        const timespec wait = {0, StepNanoseconds};
-        nanosleep(&wait, nullptr);
+        Wait();
     }
     return {};
 }

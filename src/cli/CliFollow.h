@@ -7,8 +7,9 @@
 
 namespace kestrun::cli {
 
-// Follows a log like tail -f: hands every step to AOnStep, standard output flushed after each,
-// until SIGINT or SIGTERM. Returns the step's error that ended it, empty after a signal.
+// Follows a log like tail -F: waits for a log not there yet, hands every step to AOnStep,
+// standard output flushed after each, until SIGINT or SIGTERM or until the reader of standard
+// output has gone. Returns the step's error that ended it, empty after a signal.
 // Throws kestrun::Exception for a log that cannot be followed.
 QString FollowLog(const QString& AFileName, const QStringList& AIgnoreLines,
                   const std::function<void(const TFollowStep&)>& AOnStep);

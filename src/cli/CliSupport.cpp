@@ -1,13 +1,16 @@
 #include "CliSupport.h"
 
+#include "decode/DisplayText.h"
 #include "log/Exception.h"
 
 #include <QFile>
+#include <QLocale>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace kestrun::cli {
 
@@ -133,9 +136,47 @@ QStringList TakeIgnoreLines(ArgReader& reader)
     return lines;
 }
 
+namespace {
+
+bool LocaleChosen = false;
+
+} // namespace
+
+void NoteLocaleChosen() { LocaleChosen = true; }
+
+void UseMachineLocale()
+{
+    if (!LocaleChosen)
+        QLocale::setDefault(QLocale::c());
+}
+
 bool IsStandardStream(const QString& fileName) { return fileName == QLatin1String("-"); }
 
 namespace {
+
+// Standard input as it comes: a read returns what the writer has written so far (QFile would
+// wait for a whole buffer).
+class TStandardInput final : public QIODevice
+{
+public:
+    TStandardInput() { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, data, size_t(maxSize));
+            if (n >= 0)
+                return qint64(n);
+            if (errno != EINTR) {
+                setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
+                return -1;
+            }
+        }
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
 
 // Reads the whole of standard input: it cannot be read twice, as streaming a UTF-8 file needs.
 void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
@@ -148,7 +189,11 @@ void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
 
 } // namespace
 
-void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+namespace {
+
+QString DamageMessage;
+
+void LoadLogNoting(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
 {
     if (IsStandardStream(fileName))
         LoadStandardInput(ignoreLines, commands);
@@ -156,16 +201,51 @@ void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands&
         LoadLogFile(fileName, ignoreLines, commands);
 }
 
+void StreamLogNoting(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+                     TReadThread reading);
+
+} // namespace
+
+const QString& InputDamage() { return DamageMessage; }
+
+void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+{
+    try {
+        LoadLogNoting(fileName, ignoreLines, commands);
+    } catch (const TDamagedInput& e) {
+        DamageMessage = e.Message();
+    }
+}
+
 void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                TReadThread reading)
+{
+    try {
+        StreamLogNoting(fileName, ignoreLines, settled, reading);
+    } catch (const TDamagedInput& e) {
+        DamageMessage = e.Message();
+    }
+}
+
+namespace {
+
+void StreamLogNoting(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
+                     TReadThread reading)
 {
     if (!IsStandardStream(fileName)) {
         StreamLogFile(fileName, ignoreLines, settled, reading);
         return;
     }
+    // A pipe is listed as it comes; only a UTF-8 text is read whole first, as a file would be
+    // read twice.
+    TStandardInput input;
+    if (input.peek(3) != QByteArrayView("\xEF\xBB\xBF")) {
+        StreamLogDevice(input, ignoreLines, settled);
+        return;
+    }
     TCommands commands;
     try {
-        LoadStandardInput(ignoreLines, commands);
+        LoadLogDevice(input, ignoreLines, commands);
     } catch (const Exception&) {
         // As a streamed file: the commands before a packet format error are handed over.
         if (!commands.isEmpty())
@@ -175,6 +255,8 @@ void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TS
     if (!commands.isEmpty())
         settled(commands);
 }
+
+} // namespace
 
 namespace {
 
@@ -224,7 +306,12 @@ void FinishOutput()
 
 void WriteErr(const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8() + '\n';
+    // Messages carry names and texts from the input (an archive member's name, a log line): no
+    // control byte of theirs may reach the terminal.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = PrintableText(line);
+    const QByteArray utf8 = lines.join(QLatin1Char('\n')).toUtf8() + '\n';
     FlushOut(); // standard output first, in the order the two were written
     std::fwrite(utf8.constData(), 1, utf8.size(), stderr);
 }

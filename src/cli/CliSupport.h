@@ -11,6 +11,11 @@
 
 namespace kestrun::cli {
 
+// Machine formats (JSON, CSV) write numbers and dates the C way, whatever the user's locale,
+// unless --locale named one; text for people follows the locale. main notes --locale.
+void NoteLocaleChosen();
+void UseMachineLocale();
+
 // Exit statuses shared by every command.
 enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2 };
 
@@ -64,10 +69,15 @@ QStringList TakeIgnoreLines(ArgReader& reader);
 bool IsStandardStream(const QString& fileName);
 
 // The log of a command: a file, or standard input for "-". Same contracts as LoadLogFile and
-// StreamLogFile.
+// StreamLogFile, but a packed log damaged part way is no error here: its commands up to the
+// damage are there to use, and the damage is kept for the end (InputDamage).
 void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands);
 void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                TReadThread reading = TReadThread::rtCalling);
+
+// Why the log was read only up to a point, empty when it was read whole. main reports it after
+// the command's output, and the command fails.
+const QString& InputDamage();
 
 // Standard output. A failed write raises kestrun::Exception ("cannot write standard output"),
 // reported once like any other failure: message, exit status 1.
@@ -77,7 +87,8 @@ void WriteOut(const QByteArray& bytes);
 // write was raised already.
 void FinishOutput();
 
-void WriteErr(const QString& text);   // UTF-8 to standard error, a line end appended
+// UTF-8 to standard error, a line end appended; control characters of every line written visibly.
+void WriteErr(const QString& text);
 // Reports a failed command as "kestrun-cli NAME: message"; returns ExitFailure.
 int ReportFailure(const char* command, const QString& message);
 

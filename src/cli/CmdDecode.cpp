@@ -10,6 +10,7 @@ int RunDecode(const QStringList& args)
 {
     ArgReader reader(args);
     const QStringList hex = reader.Positionals(1, 3);
+    UseMachineLocale();
     TCommand command;
     command.Protocol = TProtocol::pProtocol1;
     command.SetData(HexArgument(hex.value(0), QStringLiteral("REQUEST_HEX")));

@@ -1,7 +1,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 
-#include "decode/PrinterError.h"
+#include "playback/DriverErrors.h"
 
 #include <QRegularExpression>
 #include <cstdint>
@@ -32,7 +32,8 @@ int RunError(const QStringList& args)
 {
     ArgReader reader(args);
     const QString code = reader.Positionals(1, 1).constFirst();
-    WriteOut(TPrinterError::GetDescription(ParseCode(code), true) + u'\n');
+    // Negative codes are the driver's own, with the texts a replay shows.
+    WriteOut(ResultDescription(ParseCode(code)) + u'\n');
     return ExitOk;
 }
 

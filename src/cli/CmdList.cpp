@@ -1,4 +1,5 @@
-// kestrun-cli list: the rows of the command list, as an aligned table or as JSON Lines.
+// kestrun-cli list: the rows of the command list, as an aligned table, JSON Lines or CSV, written
+// as the log is read.
 #include "CliFollow.h"
 #include "CliSupport.h"
 #include "Commands.h"
@@ -11,7 +12,11 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <mutex>
 #include <deque>
+#include <functional>
+#include <utility>
 #include <optional>
 #include <future>
 #include <thread>
@@ -23,65 +28,9 @@ namespace {
 // Output is written in blocks of this size rather than per row.
 constexpr qsizetype FlushSize = qsizetype(1) << 20;
 
-// The JSON lines of a batch of rows, and the first summary that could not be decoded.
-struct TJsonRows
-{
-    QByteArray Text;
-    QString Error;
-};
-
-TJsonRows JsonRows(const TCommands& commands, const TCommandFilter& filter)
-{
-    // Room for a typical row each, so the text seldom moves while it grows.
-    constexpr qsizetype TypicalRowBytes = 256;
-    TJsonRows rows;
-    rows.Text.reserve(commands.size() * TypicalRowBytes);
-    for (qsizetype i = 0; i < commands.size(); ++i) {
-        std::optional<TCommandRow> row;
-        const auto rowOf = [&](int) -> const TCommandRow& {
-            if (!row)
-                row = MakeCommandRow(commands[i]);
-            return *row;
-        };
-        if (!filter.Accepts(commands[i], int(i), [&](int k) { return rowOf(k).Data; }))
-            continue;
-        if (rows.Error.isEmpty())
-            rows.Error = rowOf(int(i)).DecodeError;
-        AppendJsonRow(rows.Text, rowOf(int(i)));
-    }
-    return rows;
-}
-
-// Rows are made on worker threads while the log is still being read; every decoder works on
-// objects of its own, and batches are written in list order. Every row is written, as in the
-// table; returns the first error.
-QString PrintJsonRows(const QString& fileName, const QStringList& ignoreLines, const TCommandFilter& filter)
-{
-    const size_t workers = std::max(1u, std::thread::hardware_concurrency());
-    std::deque<std::future<TJsonRows>> pending;
-    QString error;
-    const auto writeOldest = [&] {
-        const TJsonRows rows = pending.front().get();
-        pending.pop_front();
-        WriteOut(rows.Text);
-        if (error.isEmpty())
-            error = rows.Error;
-    };
-    try {
-        StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
-            pending.push_back(std::async(std::launch::async, JsonRows, batch, filter));
-            while (pending.size() > workers)
-                writeOldest();
-        });
-    } catch (const Exception& e) {
-        while (!pending.empty())
-            writeOldest();
-        return error.isEmpty() ? e.Message() : error;
-    }
-    while (!pending.empty())
-        writeOldest();
-    return error;
-}
+// How the rows of a batch come out: JSON and CSV as their text, the table as printed cells whose
+// widths are settled when they are written.
+enum class TListFormat : uint8_t { lfTable, lfJson, lfCsv, lfCount };
 
 // A row as the table prints it: the cells as text output shows them, and the "!" the rows the
 // window draws red carry in front.
@@ -90,6 +39,15 @@ struct TPrintedRow
     int Index = 0; // in the whole log, whatever the filter leaves out
     QString Cells[colCount];
     bool Failed = false;
+};
+
+// What a worker makes of a batch of commands, and the first summary that could not be decoded.
+struct TBatchRows
+{
+    qsizetype Count = 0; // rows the filter passed
+    QByteArray Text;
+    QList<TPrintedRow> Printed;
+    QString Error;
 };
 
 TPrintedRow PrintedRow(int index, const TCommandRow& row)
@@ -134,24 +92,129 @@ QString TableLine(const QString& index, QChar mark, const TCellOf& cell, const T
     return duration.isEmpty() ? text : text + gap + duration;
 }
 
-void PrintTable(const QList<TPrintedRow>& rows)
+// The table's widths: those of the first batch's rows, so the table needs no pass over the whole
+// log before its first line; a longer cell later pushes its line wider. The workers of the later
+// batches wait for them.
+class TTableLayout
 {
-    const qsizetype indexWidth = QString::number(rows.isEmpty() ? 0 : rows.constLast().Index).size();
-    TColumnWidths widths = TitleWidths();
-    for (const TPrintedRow& row : rows)
-        Widen(widths, row);
-    QString out = TableLine(QStringLiteral("#"), u' ', ColumnTitle, widths, indexWidth).trimmed() + u'\n';
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const TPrintedRow& row = rows[i];
+public:
+    void Settle(const QList<TPrintedRow>& rows)
+    {
+        const std::lock_guard lock(FLock);
+        if (!rows.isEmpty())
+            FIndexWidth = QString::number(rows.constLast().Index).size();
+        for (const TPrintedRow& row : rows)
+            Widen(FWidths, row);
+        FSettled = true;
+        FChanged.notify_all();
+    }
+    void Wait()
+    {
+        std::unique_lock lock(FLock);
+        FChanged.wait(lock, [this] { return FSettled; });
+    }
+    // Once settled.
+    const TColumnWidths& Widths() const { return FWidths; }
+    qsizetype IndexWidth() const { return FIndexWidth; }
+    QString Header() const { return TableLine(QStringLiteral("#"), u' ', ColumnTitle, FWidths, FIndexWidth).trimmed() + u'\n'; }
+
+private:
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    TColumnWidths FWidths = TitleWidths();
+    qsizetype FIndexWidth = 1;
+    bool FSettled = false;
+};
+
+QByteArray TableText(const QList<TPrintedRow>& rows, const TTableLayout& layout)
+{
+    QString out;
+    for (const TPrintedRow& row : rows) {
         out += TableLine(QString::number(row.Index), row.Failed ? u'!' : u' ',
-                         [&row](int column) { return row.Cells[column]; }, widths, indexWidth);
+                         [&row](int column) { return row.Cells[column]; }, layout.Widths(), layout.IndexWidth());
         out += u'\n';
-        if (out.size() >= FlushSize) {
-            WriteOut(out);
-            out.clear();
+    }
+    return out.toUtf8();
+}
+
+// `first`: the index of the batch's first command in the whole log.
+TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandFilter& filter, TListFormat format,
+                     TTableLayout* layout)
+{
+    // Room for a typical row each, so the text seldom moves while it grows.
+    constexpr qsizetype TypicalRowBytes = 256;
+    TBatchRows rows;
+    if (format == TListFormat::lfJson || format == TListFormat::lfCsv)
+        rows.Text.reserve(commands.size() * TypicalRowBytes);
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        std::optional<TCommandRow> row;
+        const auto rowOf = [&](int) -> const TCommandRow& {
+            if (!row)
+                row = MakeCommandRow(commands[i]);
+            return *row;
+        };
+        const int index = int(first + i);
+        if (!filter.Accepts(commands[i], index, [&](int k) { return rowOf(k).Data; }))
+            continue;
+        ++rows.Count;
+        if (rows.Error.isEmpty())
+            rows.Error = rowOf(index).DecodeError;
+        switch (format) {
+        case TListFormat::lfCount: break;
+        case TListFormat::lfJson: AppendJsonRow(rows.Text, index, rowOf(index)); break;
+        case TListFormat::lfCsv: AppendRowText(rows.Text, TRowFormat::rfCsv, index, rowOf(index)); break;
+        case TListFormat::lfTable: rows.Printed.append(PrintedRow(index, rowOf(index))); break;
         }
     }
-    WriteOut(out);
+    if (format == TListFormat::lfTable) {
+        if (first == 0) {
+            layout->Settle(rows.Printed);
+            rows.Text = layout->Header().toUtf8();
+        }
+        layout->Wait();
+        rows.Text += TableText(rows.Printed, *layout);
+        rows.Printed.clear();
+    }
+    return rows;
+}
+
+// Rows are made on worker threads while the log is still being read; every decoder works on
+// objects of its own, and batches are handed to `write` in list order, a few at most waiting, so
+// a log of any size takes little memory. Every row is written, as in the window; returns the
+// first error.
+QString StreamRows(const QString& fileName, const QStringList& ignoreLines, const TCommandFilter& filter,
+                   TListFormat format, const std::function<void(const TBatchRows&)>& write)
+{
+    // A pipe may pause for long between its lines: its rows are written as soon as they are made.
+    const size_t workers = IsStandardStream(fileName) ? 0 : std::max(1u, std::thread::hardware_concurrency());
+    std::deque<std::future<TBatchRows>> pending;
+    TTableLayout layout;
+    qsizetype first = 0;
+    QString error;
+    const auto writeOldest = [&] {
+        const TBatchRows rows = pending.front().get();
+        pending.pop_front();
+        write(rows);
+        // Each batch is out before the next is read: a reader of a pipe sees the rows as they come.
+        FinishOutput();
+        if (error.isEmpty())
+            error = rows.Error;
+    };
+    try {
+        StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
+            pending.push_back(std::async(std::launch::async, BatchRows, batch, first, filter, format, &layout));
+            first += batch.size();
+            while (pending.size() > workers)
+                writeOldest();
+        });
+    } catch (const Exception& e) {
+        while (!pending.empty())
+            writeOldest();
+        return error.isEmpty() ? e.Message() : error;
+    }
+    while (!pending.empty())
+        writeOldest();
+    return error;
 }
 
 // The --errors, --command, --thread, --text and --hide-polls options.
@@ -174,7 +237,8 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
     TColumnWidths widths = TitleWidths();
     if (!json)
         WriteOut(TableLine(QStringLiteral("#"), u' ', ColumnTitle, widths, 0).trimmed() + u'\n');
-    const auto print = [&](qsizetype index, const TCommand& command) {
+    // `update`: the row was printed before and a later line changed it.
+    const auto print = [&](qsizetype index, const TCommand& command, bool update) {
         std::optional<TCommandRow> made;
         const auto rowOf = [&](int) -> const TCommandRow& {
             if (!made)
@@ -186,7 +250,11 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
         const TCommandRow& row = rowOf(int(index));
         if (json) {
             QByteArray out;
-            AppendJsonRow(out, row);
+            AppendJsonRow(out, int(index), row);
+            if (update) {
+                out.chop(2); // "}\n"
+                out += ",\"Update\":true}\n";
+            }
             WriteOut(out);
             return;
         }
@@ -201,12 +269,18 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
         error = FollowLog(fileName, ignoreLines, [&](const TFollowStep& step) {
             if (step.Restarted) {
                 WriteErr(QStringLiteral("kestrun-cli list: %1 shrank or was replaced; listing it again from its start").arg(fileName));
+                // A reader of the JSON learns it in its own stream: the indexes start again.
+                if (json) {
+                    QByteArray out = "{\"Restart\":";
+                    AppendJsonString(out, fileName);
+                    WriteOut(out + "}\n");
+                }
                 next = 0;
             }
             if (step.ChangedLast)
-                print(next - 1, *step.ChangedLast);
+                print(next - 1, *step.ChangedLast, true);
             for (const TCommand& command : step.Added)
-                print(next++, command);
+                print(next++, command, false);
         });
     } catch (const Exception& e) {
         error = e.Message();
@@ -223,55 +297,65 @@ int RunList(const QStringList& args)
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
     const bool csv = reader.TakeFlag(QStringLiteral("--csv"));
     const bool follow = reader.TakeFlag(QStringLiteral("--follow"));
+    const bool count = reader.TakeFlag(QStringLiteral("--count"));
+    const bool quiet = reader.TakeFlag(QStringLiteral("--quiet")) | reader.TakeFlag(QStringLiteral("-q"));
     const TCommandFilter filter(TakeFilter(reader));
     const QString fileName = reader.Positionals(1, 1).constFirst();
     if (json && csv)
         throw UsageError{QStringLiteral("--json and --csv exclude each other")};
     if (follow && csv)
         throw UsageError{QStringLiteral("--follow prints a table or JSON Lines, not CSV")};
+    if ((count || quiet) && (json || csv || follow))
+        throw UsageError{QStringLiteral("--count and --quiet print no rows: not with --json, --csv or --follow")};
     if (follow && IsStandardStream(fileName))
         throw UsageError{QStringLiteral("--follow needs a file, not standard input")};
+    if (json || csv)
+        UseMachineLocale();
     if (follow)
         return FollowList(fileName, ignoreLines, json, filter);
 
     // Every row that passes the filter is listed, as in the window; the first of their summaries
     // that could not be decoded is reported at the end.
-    if (json) {
-        const QString error = PrintJsonRows(fileName, ignoreLines, filter);
-        return error.isEmpty() ? ExitOk : ReportFailure("list", error);
-    }
-    TCommands commands;
-    try {
-        LoadLog(fileName, ignoreLines, commands);
-    } catch (const Exception& e) {
-        return ReportFailure("list", e.Message());
-    }
-    // Rows the text filter made are kept for the output and dropped once written.
-    std::vector<std::optional<TCommandRow>> made(size_t(commands.size()));
-    const auto dataCell = [&](int index) {
-        std::optional<TCommandRow>& row = made[size_t(index)];
-        if (!row)
-            row = MakeCommandRow(commands[index]);
-        return row->Data;
-    };
     QString error;
-    const auto takeRow = [&](int index) {
-        std::optional<TCommandRow>& kept = made[size_t(index)];
-        TCommandRow row = kept ? std::move(*kept) : MakeCommandRow(commands[index]);
-        kept.reset();
+    // As grep -c and grep -q: the number of rows, or nothing; exit status 1 when none.
+    if (count || quiet) {
+        qsizetype rows = 0;
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfCount,
+                           [&rows](const TBatchRows& batch) { rows += batch.Count; });
+        if (count && (error.isEmpty() || rows > 0))
+            WriteOut(QByteArray::number(rows) + '\n');
+        if (!error.isEmpty())
+            return ReportFailure("list", error);
+        return rows > 0 ? ExitOk : ExitFailure;
+    }
+    if (json) {
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfJson,
+                           [](const TBatchRows& rows) { WriteOut(rows.Text); });
+    } else if (csv) {
+        // The header comes with the first rows: a log that cannot be read gives no output at all.
+        bool headed = false;
+        const auto head = [&headed] {
+            if (!std::exchange(headed, true))
+                WriteOut(RowsHeader(TRowFormat::rfCsv));
+        };
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfCsv, [&head](const TBatchRows& rows) {
+            head();
+            WriteOut(rows.Text);
+        });
         if (error.isEmpty())
-            error = row.DecodeError;
-        return row;
-    };
-    const QList<int> shown = FilterCommands(commands, filter, dataCell);
-    if (csv) {
-        WriteOut(RowsText(TRowFormat::rfCsv, shown, takeRow));
+            head();
     } else {
-        QList<TPrintedRow> rows;
-        rows.reserve(shown.size());
-        for (int index : shown)
-            rows.append(PrintedRow(index, takeRow(index)));
-        PrintTable(rows);
+        // The first batch's text starts with the header; a log without commands has the header alone.
+        bool written = false;
+        error = StreamRows(fileName, ignoreLines, filter, TListFormat::lfTable, [&written](const TBatchRows& rows) {
+            written = true;
+            WriteOut(rows.Text);
+        });
+        if (error.isEmpty() && !written) {
+            TTableLayout empty;
+            empty.Settle({});
+            WriteOut(empty.Header());
+        }
     }
     return error.isEmpty() ? ExitOk : ReportFailure("list", error);
 }

@@ -120,7 +120,8 @@ int RunParse(const QStringList& args)
     } catch (const Exception& e) {
         error = e.Message();
     }
-    if (countOnly)
+    // A log that could not be read at all has no count; one that failed part way has those before.
+    if (countOnly && (error.isEmpty() || count > 0))
         WriteOut(QByteArray::number(count) + '\n');
     return error.isEmpty() ? ExitOk : ReportFailure("parse", error);
 }

@@ -1,6 +1,6 @@
 #include "CliSupport.h"
 #include "Commands.h"
-#include "decode/CommandCatalogue.h"
+#include "decode/CommandView.h"
 #include "log/Exception.h"
 #include "log/LogLoader.h"
 #include "playback/DeviceDriver.h"
@@ -27,6 +27,7 @@ struct TReplayOptions
     QString Device;
     QStringList IgnoreLines;
     TReplayPlan Plan;
+    bool CountGiven = false; // --count 0 plays nothing; without --count the range runs to the end
 };
 
 int NonNegative(const QString& text, const QString& what)
@@ -63,6 +64,7 @@ TReplayOptions ReadOptions(const QStringList& args)
     o.IgnoreLines = reader.TakeValues(QStringLiteral("--ignore"));
     TReplayRange& range = o.Plan.Range;
     range.First = NonNegative(reader.TakeValue(QStringLiteral("--from"), QStringLiteral("0")), QStringLiteral("--from"));
+    o.CountGiven = reader.HasValue(QStringLiteral("--count"));
     range.Count = NonNegative(reader.TakeValue(QStringLiteral("--count"), QStringLiteral("0")), QStringLiteral("--count"));
     if (reader.HasValue(QStringLiteral("--selected"))) {
         range.Rows.emplace();
@@ -84,19 +86,25 @@ TReplayOptions ReadOptions(const QStringList& args)
     return o;
 }
 
-// Exit status after Ctrl+C, as a shell reports a process ended by SIGINT.
-constexpr int ExitInterrupted = 130;
-
-// The first Ctrl+C asks the replay to stop after the current command, a second one quits.
+// The first Ctrl+C or SIGTERM (what timeout and service managers send) asks the replay to stop
+// after the current command, a second one quits.
+constexpr int StopSignals[] = {SIGINT, SIGTERM};
 int InterruptPipe[2] = {-1, -1};
 
-extern "C" void OnInterrupt(int)
+void SetSignalHandler(void (*handler)(int))
 {
-    const char byte = 1;
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
+    for (const int signal : StopSignals)
+        sigaction(signal, &action, nullptr);
+}
+
+extern "C" void OnInterrupt(int signal)
+{
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t written = write(InterruptPipe[1], &byte, 1);
-    struct sigaction fallback = {};
-    fallback.sa_handler = SIG_DFL;
-    sigaction(SIGINT, &fallback, nullptr);
+    SetSignalHandler(SIG_DFL);
 }
 
 class TInterruptWatch
@@ -105,51 +113,75 @@ public:
     explicit TInterruptWatch(TReplaySession& session)
     {
         if (pipe(InterruptPipe) != 0)
-            throw Exception(QStringLiteral("cannot watch for Ctrl+C"));
+            throw Exception(QStringLiteral("не удалось установить обработчик Ctrl+C"));
         FNotifier.emplace(InterruptPipe[0], QSocketNotifier::Read);
-        QObject::connect(&*FNotifier, &QSocketNotifier::activated, [&session] {
-            char byte;
-            [[maybe_unused]] const ssize_t read = ::read(InterruptPipe[0], &byte, 1);
-            WriteErr(QStringLiteral("kestrun-cli replay: stopping after the current command (Ctrl+C again quits)"));
+        QObject::connect(&*FNotifier, &QSocketNotifier::activated, [this, &session] {
+            char byte = 0;
+            if (::read(InterruptPipe[0], &byte, 1) == 1 && FSignal == 0)
+                FSignal = byte;
+            WriteErr(QStringLiteral("kestrun-cli replay: остановка после текущей команды (повторный сигнал прерывает сразу)"));
             session.Stop();
         });
-        struct sigaction action = {};
-        action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, nullptr);
+        SetSignalHandler(OnInterrupt);
     }
 
     ~TInterruptWatch()
     {
-        struct sigaction fallback = {};
-        fallback.sa_handler = SIG_DFL;
-        sigaction(SIGINT, &fallback, nullptr);
+        SetSignalHandler(SIG_DFL);
         FNotifier.reset();
         close(InterruptPipe[0]);
         close(InterruptPipe[1]);
     }
 
+    // As a shell reports a process ended by the signal: 130 after Ctrl+C, 143 after SIGTERM.
+    int ExitStatus() const { return 128 + (FSignal != 0 ? FSignal : SIGINT); }
+
 private:
     std::optional<QSocketNotifier> FNotifier;
+    int FSignal = 0;
 };
 
-// The window's side of a replay, on the terminal: status lines, failures and the question go to
-// standard error, so that standard output holds the JSON alone.
+// A row as the other commands number it: from 0, with the pass in loop mode.
+QString RowText(int32_t index, int32_t cycle)
+{
+    return cycle < 0 ? QStringLiteral("Строка %1").arg(index) : QStringLiteral("Цикл %1, строка %2").arg(cycle).arg(index);
+}
+
+// The window's side of a replay, on the terminal: one JSON line per row as it ends on standard
+// output; status lines, failures and the question on standard error.
 class TTerminalSide final : public IReplayListener
 {
 public:
-    TTerminalSide(const TCommands& commands, QEventLoop& loop) : FCommands(commands), FLoop(loop) {}
+    TTerminalSide(const TCommands& commands, bool loop, QEventLoop& eventLoop)
+        : FCommands(commands), FLoop(loop), FEventLoop(eventLoop)
+    {
+    }
 
+    void SetSession(TReplaySession& session) { FSession = &session; }
     const TReplayResult& Result() const { return FResult; }
+    // The failed write of standard output that stopped the run, empty when none.
+    const QString& OutputError() const { return FOutputError; }
 
     void CommandStarted(const TCommandStart& start) override
     {
-        WriteErr(CommandStatusText(start.Index, start.Cycle, FCommands.size(), NameOf(start.Index)));
+        WriteErr(RowText(start.Index, start.Cycle) + QStringLiteral(": ") + NameOf(start.Index));
     }
 
     void CommandFailed(const TCommandFailure& failure) override
     {
-        WriteErr(ErrorStatusText(failure.Index, failure.Cycle, FCommands.size(), NameOf(failure.Index), failure.Text));
+        WriteErr(QStringLiteral("%1: %2: Ошибка: %3").arg(RowText(failure.Index, failure.Cycle), NameOf(failure.Index),
+                                                         failure.Text));
+    }
+
+    void CommandSkipped(const TCommandStart& skip) override
+    {
+        WriteErr(QStringLiteral("%1: %2: нет байтов запроса, пропущена").arg(RowText(skip.Index, skip.Cycle), NameOf(skip.Index)));
+        PrintRow(skip.Index, skip.Cycle, {}, 0, {}, true);
+    }
+
+    void CommandEnded(const TCommandEnd& end) override
+    {
+        PrintRow(end.Index, end.Cycle, end.Answer, end.Code, end.Error, false);
     }
 
     bool ContinueAfterError(const TErrorQuestion& question) override
@@ -175,34 +207,50 @@ public:
     void RunFinished(TReplayResult result) override
     {
         FResult = std::move(result);
-        FLoop.quit();
+        FEventLoop.quit();
     }
 
 private:
     QString NameOf(int32_t index) const
     {
-        return index < FCommands.size() ? GetCommandName(FCommands.at(index)) : QString();
+        return index < FCommands.size() ? MakeCommandRow(FCommands.at(index)).Command : QString();
+    }
+
+    // Runs on the replay thread: a failed write ends the run instead of failing the command.
+    void PrintRow(int32_t index, int32_t cycle, const QByteArray& answer, int32_t code, const QString& error, bool skipped)
+    {
+        if (!FOutputError.isEmpty())
+            return;
+        QByteArray line = "{\"Index\":" + QByteArray::number(index);
+        if (FLoop)
+            line += ",\"Cycle\":" + QByteArray::number(cycle);
+        line += ",\"Data\":";
+        AppendJsonString(line, index < FCommands.size() ? QString::fromLatin1(FCommands.at(index).Data()) : QString());
+        line += ",\"PlayedAnswerData\":";
+        AppendJsonString(line, QString::fromLatin1(answer));
+        line += ",\"Result\":" + QByteArray::number(code) + ",\"Error\":";
+        if (error.isEmpty())
+            line += "null";
+        else
+            AppendJsonString(line, error);
+        line += skipped ? ",\"Skipped\":true}\n" : ",\"Skipped\":false}\n";
+        try {
+            WriteOut(line);
+            FinishOutput();
+        } catch (const Exception& e) {
+            FOutputError = e.Message();
+            if (FSession)
+                FSession->Stop();
+        }
     }
 
     const TCommands& FCommands;
-    QEventLoop& FLoop;
+    const bool FLoop;
+    QEventLoop& FEventLoop;
+    TReplaySession* FSession = nullptr;
     TReplayResult FResult;
+    QString FOutputError;
 };
-
-void PrintPlayed(const TCommands& commands)
-{
-    for (qsizetype i = 0; i < commands.size(); ++i) {
-        const TCommand& c = commands.at(i);
-        if (!c.Played)
-            continue;
-        QByteArray line = "{\"Index\":" + QByteArray::number(i) + ",\"Data\":";
-        AppendJsonString(line, QString::fromLatin1(c.Data()));
-        line += ",\"PlayedAnswerData\":";
-        AppendJsonString(line, QString::fromLatin1(c.PlayedAnswerData()));
-        line += "}\n";
-        WriteOut(line);
-    }
-}
 
 } // namespace
 
@@ -213,6 +261,9 @@ int RunReplay(const QStringList& args)
     std::unique_ptr<TUlvex> driver;
     try {
         LoadLog(options.File, options.IgnoreLines, commands);
+        // Nothing of a damaged log is sent: the register would get a part of it.
+        if (!InputDamage().isEmpty())
+            return ExitFailure;
         driver = CreateDriver(options.Device);
     } catch (const Exception& e) {
         return ReportFailure("replay", e.Message());
@@ -221,26 +272,30 @@ int RunReplay(const QStringList& args)
         for (int32_t index : *options.Plan.Range.Rows)
             if (index >= commands.size())
                 throw UsageError{QStringLiteral("--selected: the log has no command %1").arg(index)};
+    if (options.CountGiven && options.Plan.Range.Count == 0)
+        return ReportFailure("replay", QStringLiteral("--count 0: nothing to play"));
     if (TReplaySession::PlaysNothing(commands, options.Plan))
         return ReportFailure("replay", QStringLiteral("the range holds no command to play"));
 
     TKestrun player;
     QEventLoop loop;
-    TTerminalSide terminal(commands, loop);
+    TTerminalSide terminal(commands, options.Plan.Range.Loop, loop);
     TReplaySession session(player, terminal);
+    terminal.SetSession(session);
     TInterruptWatch interrupt(session);
     session.Start(*driver, commands, options.Plan);
     loop.exec();
 
     const TReplayResult& result = terminal.Result();
-    PrintPlayed(commands);
     // The register did what it did; the record of it is what failed, and a script must know.
     const QString logFailure = TakeTrafficLogFailure();
     const int logResult = logFailure.isEmpty() ? ExitOk : ReportFailure("replay", logFailure);
+    if (!terminal.OutputError().isEmpty())
+        return ReportFailure("replay", terminal.OutputError());
     if (!result.ThreadError.isEmpty())
         return ReportFailure("replay", result.ThreadError);
     if (result.Interrupted)
-        return ExitInterrupted;
+        return interrupt.ExitStatus();
     if (result.Failed > 0)
         return ReportFailure("replay", QStringLiteral("%1 of the played commands failed").arg(result.Failed));
     return logResult;

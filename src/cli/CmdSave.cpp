@@ -3,6 +3,7 @@
 #include "Commands.h"
 
 #include "decode/CommandView.h"
+#include "log/FileWrite.h"
 #include "log/LogArchive.h"
 
 #include <QFile>
@@ -39,12 +40,15 @@ int RunSave(const QStringList& args)
     // The listing replaces OUT: the log would be lost.
     if (!IsStandardStream(out) && IsLogFile(log, out))
         throw UsageError{QStringLiteral("OUT \"%1\" is the log being read; the listing would overwrite it").arg(out)};
-    TCommands commands;
-    LoadLog(log, ignoreLines, commands);
-    if (IsStandardStream(out))
-        WriteOut(ListingText(commands));
-    else
-        SaveListing(out, commands);
+    // Written batch by batch as the log is read, so a log of any size takes little memory.
+    if (IsStandardStream(out)) {
+        StreamLog(log, ignoreLines, [](const TCommands& batch) { WriteOut(ListingText(batch)); });
+        return ExitOk;
+    }
+    // Replaced whole or not at all: a full disk keeps the previous file.
+    TAtomicFileWriter file(out);
+    StreamLog(log, ignoreLines, [&file](const TCommands& batch) { file.Write(ListingText(batch)); });
+    file.Commit();
     return ExitOk;
 }
 

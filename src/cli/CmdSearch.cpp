@@ -1,4 +1,5 @@
-// kestrun-cli find-error and search: the next row the window's forward search selects.
+// kestrun-cli find-error and search: the first row after a point that fails or matches, found
+// while the log is read.
 #include "CliSupport.h"
 #include "Commands.h"
 
@@ -14,7 +15,7 @@ namespace {
 struct TSearchOptions
 {
     QStringList IgnoreLines;
-    std::optional<QString> From; // the row selected in the window; none counts as row 0
+    std::optional<QString> From; // the row after which the search starts; none: from the first row
 };
 
 TSearchOptions TakeSearchOptions(ArgReader& reader)
@@ -28,19 +29,37 @@ TSearchOptions TakeSearchOptions(ArgReader& reader)
     return options;
 }
 
-// No question is asked when nothing is found: no output and exit status 1.
+// Thrown out of the reading once the match is found: the rest of the log is not read.
+struct TFound
+{
+    qsizetype Index;
+};
+
+// Without --from the search starts at the first row, that row included; --from N starts after
+// row N. No question is asked when nothing is found: no output and exit status 1.
 int SearchForward(const QString& fileName, const TSearchOptions& options,
                   const std::function<bool(const TCommand&)>& test)
 {
-    TCommands commands;
-    LoadLog(fileName, options.IgnoreLines, commands);
-    const auto count = static_cast<int>(commands.size());
-    const int first = options.From ? ToIndex(*options.From, count, QStringLiteral("--from")) : 0;
-    const TSearchResult result = ForwardSearch(count, first, [&](int k) { return test(commands[k]); });
-    if (result.Outcome != TSearchOutcome::soFound)
-        return ExitFailure;
-    WriteOut(QString::number(result.Index) + u'\n');
-    return ExitOk;
+    const int from = options.From ? ToInt(*options.From, QStringLiteral("--from")) : -1;
+    if (options.From && from < 0)
+        throw UsageError{QStringLiteral("--from must not be negative")};
+    qsizetype count = 0;
+    try {
+        StreamLog(fileName, options.IgnoreLines, [&](const TCommands& batch) {
+            for (const TCommand& command : batch) {
+                const qsizetype index = count++;
+                if (index > from && test(command))
+                    throw TFound{index};
+            }
+        });
+    } catch (const TFound& found) {
+        WriteOut(QString::number(found.Index) + u'\n');
+        return ExitOk;
+    }
+    // A row beyond the log is a mistake, as the other commands taking an INDEX say.
+    if (options.From && InputDamage().isEmpty())
+        ToIndex(*options.From, count, QStringLiteral("--from"));
+    return ExitFailure;
 }
 
 } // namespace
@@ -50,7 +69,7 @@ int RunFindError(const QStringList& args)
     ArgReader reader(args);
     const TSearchOptions options = TakeSearchOptions(reader);
     const QString fileName = reader.Positionals(1, 1).constFirst();
-    return SearchForward(fileName, options, HasAnswerError);
+    return SearchForward(fileName, options, [](const TCommand& command) { return IsFailedRow(MakeCommandRow(command)); });
 }
 
 int RunSearch(const QStringList& args)

@@ -123,6 +123,8 @@ int RunStats(const QStringList& args)
     ArgReader reader(args);
     const QStringList ignoreLines = TakeIgnoreLines(reader);
     const bool json = reader.TakeFlag(QStringLiteral("--json"));
+    if (json)
+        UseMachineLocale();
     const bool plot = reader.HasValue(QStringLiteral("--plot"));
     const QString pictureName = reader.TakeValue(QStringLiteral("--plot"));
     const QString fileName = reader.Positionals(1, 1).constFirst();

@@ -11,6 +11,7 @@ int RunStatus(const QStringList& args)
 {
     ArgReader reader(args);
     const QString device = reader.TakeValue(QStringLiteral("--device"), QString::fromLatin1(DefaultDeviceText));
+    const bool json = reader.TakeFlag(QStringLiteral("--json"));
     reader.Positionals(0, 0);
     try {
         CheckDeviceText(device);
@@ -19,12 +20,25 @@ int RunStatus(const QStringList& args)
     }
     try {
         const std::unique_ptr<TUlvex> driver = CreateDriver(device);
-        const QStringList lines = QueryStatus(*driver);
-        WriteOut(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
-        return lines.size() > 1 ? ExitOk : ExitFailure;
+        if (!json) {
+            const QStringList lines = QueryStatus(*driver);
+            WriteOut(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+            return lines.size() > 1 ? ExitOk : ExitFailure;
+        }
+        const TDeviceStatus status = ReadStatus(*driver);
+        QByteArray out = "{\"Result\":" + QByteArray::number(status.Code) + ",\"Error\":";
+        if (status.Code == 0) {
+            out += "null,\"Mode\":" + QByteArray::number(status.Mode) + ",\"ModeText\":";
+            AppendJsonString(out, status.ModeText);
+            out += ",\"SubMode\":" + QByteArray::number(status.SubMode) + ",\"SubModeText\":";
+            AppendJsonString(out, status.SubModeText);
+        } else {
+            AppendJsonString(out, status.Description);
+        }
+        WriteOut(out + "}\n");
+        return status.Code == 0 ? ExitOk : ExitFailure;
     } catch (const Exception& e) {
-        WriteErr(e.Message());
-        return ExitFailure;
+        return ReportFailure("status", e.Message());
     }
 }
 

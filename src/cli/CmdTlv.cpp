@@ -27,6 +27,9 @@ int RunTlv(const QStringList& args)
     const QStringList hex = reader.Positionals(1, std::numeric_limits<int>::max());
     const QByteArray bytes = HexToStr(HexArgument(hex.join(u' '), QStringLiteral("HEX")));
     WriteOut(parser.ParseTLV(bytes));
+    // The text shows where the document could not be read; a script learns it from the status.
+    if (parser.Malformed())
+        return ReportFailure("tlv", QStringLiteral("Некорректная длина TLV"));
     return ExitOk;
 }
 

@@ -4,6 +4,10 @@
 #include "TimelineView.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstring>
 
 namespace kestrun::cli {
@@ -28,6 +32,13 @@ std::unique_ptr<QCoreApplication> CreateApplication(int& argc, char** argv)
     if (!AsksForPicture(argc, argv))
         return std::make_unique<QCoreApplication>(argc, argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Under cron nobody sets it, and Qt would say so on standard error for every picture: the
+    // folder it would take instead is made and named here.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/runtime-" + QByteArray::number(getuid());
+        ::mkdir(folder.constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", folder);
+    }
     return std::make_unique<QApplication>(argc, argv);
 }
 

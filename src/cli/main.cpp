@@ -23,16 +23,18 @@ const Command Commands[] = {
     {"tlv", "[--numbers] [--indent N] HEX...",
      "render fiscal-data TLV elements given as hex text, one line per element", RunTlv},
     {"list",
-     "[--ignore CODE]... [--json | --csv] [--follow] [--errors] [--command CODE|NAME]... [--thread T] [--text TEXT] "
-     "[--hide-polls] FILE",
+     "[--ignore CODE]... [--json | --csv | --count | -q] [--follow] [--errors] [--command CODE|NAME]... [--thread T] "
+     "[--text TEXT] [--hide-polls] FILE",
      "print the command list: time, thread, command, data, duration and state of every command; the number in\n"
      "      front is the command's index in the whole log. --csv writes CSV (UTF-8 with a byte-order mark).\n"
+     "      --count prints the number of rows, -q (--quiet) nothing; both exit 1 when no row is listed.\n"
      "      Filters combine: --errors keeps failed answers and driver errors; --command keeps a code (hex) or\n"
      "      names containing the text, repeatable; --thread keeps one thread; --text matches as search does;\n"
      "      --hide-polls leaves out status polls (10 and 11)\n"
      "      --follow: go on printing the rows the driver adds to FILE, each once its exchange is complete,\n"
-     "      until Ctrl+C (exit 0); a row a later line changes is printed again with its index; a file that\n"
-     "      shrinks or is replaced is listed again from its start", RunList},
+     "      until Ctrl+C or until nobody reads the output (exit 0); a FILE not there yet is waited for; a row\n"
+     "      a later line changes is printed again with its index (JSON: \"Update\":true); a file that shrinks\n"
+     "      or is replaced is listed again from its start (JSON: a line {\"Restart\":FILE} first)", RunList},
     {"details", "[--ignore CODE]... FILE INDEX", "print the details pane of the command at 0-based INDEX", RunDetails},
     {"save", "[--ignore CODE]... FILE OUT",
      "write the text listing of the log to OUT (Windows-1251, CR LF; - is standard output); OUT must not be FILE",
@@ -40,23 +42,27 @@ const Command Commands[] = {
     {"decode", "REQUEST_HEX [ANSWER_HEX [PLAYED_HEX]]",
      "decode one exchange and print its request, answer, played answer and summary as JSON", RunDecode},
     {"find-error", "[--ignore CODE]... FILE [--from INDEX]",
-     "print the index of the next command after INDEX (default 0) whose answer reports an error (exit 1 when none)", RunFindError},
+     "print the index of the first failed command (a row list marks with !), from the first row or, with\n"
+     "      --from, after row INDEX; the log is read only up to it (exit 1 when none)", RunFindError},
     {"search", "[--ignore CODE]... FILE TEXT [--from INDEX]",
-     "print the index of the next command after INDEX (default 0) matching TEXT in time, name or data\n"
-     "      (exit 1 when none)", RunSearch},
+     "print the index of the first command matching TEXT in time, name or data, from the first row or,\n"
+     "      with --from, after row INDEX; the log is read only up to it (exit 1 when none)", RunSearch},
     {"replay",
      "[--device TEXT] [--ignore CODE]... [--from INDEX] [--count N] [--selected I,J,...] [--loop] [--cycles N] "
      "[--except CODE]... [--ignore-device-errors] [--on-error ask|continue|stop] FILE",
-     "replay the log's commands to a register; standard output gets one JSON line per played command\n"
-     "      (Index, Data, PlayedAnswerData); the status line of every command sent, the line of every failed\n"
-     "      command and the question go to standard error. Exit 0 when every played command succeeded,\n"
-     "      1 when any failed or the range plays nothing, 130 after Ctrl+C (it stops after the current command).\n"
+     "replay the log's commands to a register; standard output gets one JSON line per row as it ends\n"
+     "      (Index, Cycle with --loop, Data, PlayedAnswerData, Result, Error, Skipped); the status line of every\n"
+     "      command sent (\"Строка INDEX\"), the line of every failed command and the question go to standard\n"
+     "      error. A row without request bytes (a driver error line) is skipped with a line, not failed.\n"
+     "      Exit 0 when every played command succeeded, 1 when any failed or the range plays nothing (--count 0\n"
+     "      plays nothing); Ctrl+C or SIGTERM stops after the current command, exit 130 or 143.\n"
      "      --ignore CODE leaves the command out of the list as list --ignore does, so the indexes match.\n"
      "      --on-error: without it the question is asked when standard input is a terminal, else the run stops.\n"
      "      --except replaces the exception list (default FF 0A); --except \"\" is one empty line (code 0).",
      RunReplay},
-    {"status", "[--device TEXT]",
-     "query the register's state: outcome, mode and sub-mode", RunStatus},
+    {"status", "[--device TEXT] [--json]",
+     "query the register's state: outcome, mode and sub-mode; --json prints one object (Result, Error,\n"
+     "      Mode, ModeText, SubMode, SubModeText)", RunStatus},
     {"stats", "[--ignore CODE]... [--json] [--plot OUT] FILE",
      "per command code: name, count, errors and the minimum, median, 95th percentile and maximum duration\n"
      "      in ms (percentiles by nearest rank); the totals; the 20 slowest commands with their indexes.\n"
@@ -85,7 +91,8 @@ void PrintHelp()
         "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n"
         "       kestrun-cli [COMMAND] --help | -h | --version\n\n"
         "Options of every command:\n"
-        "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C)\n"
+        "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C); without it text\n"
+        "                  follows the user's locale and JSON and CSV use C conventions\n"
         "  --help, -h      this text; after a command, its usage\n"
         "  --version       the version of kestrun-cli\n"
         "  --              ends the options: what follows is an argument even when it starts with -\n\n"
@@ -148,13 +155,21 @@ int main(int argc, char** argv)
     try {
         // Global options may stand anywhere before "--".
         ArgReader global(QCoreApplication::arguments().mid(1));
-        if (global.HasValue(QStringLiteral("--locale")))
+        if (global.HasValue(QStringLiteral("--locale"))) {
             QLocale::setDefault(LocaleArgument(global.TakeValue(QStringLiteral("--locale"))));
+            NoteLocaleChosen();
+        }
         const QStringList rest = global.Rest();
-        if (rest.isEmpty() || rest[0] == QLatin1String("--help") || rest[0] == QLatin1String("-h")) {
+        // Without a command: the short usage, on standard error, as a mistake is told.
+        if (rest.isEmpty()) {
+            WriteErr(QStringLiteral("usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n"
+                                    "       kestrun-cli [COMMAND] --help | -h | --version"));
+            return ExitUsage;
+        }
+        if (rest[0] == QLatin1String("--help") || rest[0] == QLatin1String("-h")) {
             PrintHelp();
             FinishOutput();
-            return rest.isEmpty() ? ExitUsage : ExitOk;
+            return ExitOk;
         }
         if (rest[0] == QLatin1String("--version")) {
             PrintVersion();
@@ -169,6 +184,8 @@ int main(int argc, char** argv)
         try {
             const int status = RunCommand(*command, rest.mid(1));
             FinishOutput();
+            if (!InputDamage().isEmpty())
+                return ReportFailure(command->Name, InputDamage());
             return status;
         } catch (const UsageError& e) {
             WriteErr(QStringLiteral("kestrun-cli %1: %2").arg(QString::fromUtf8(command->Name), e.Message));

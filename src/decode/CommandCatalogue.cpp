@@ -269,6 +269,9 @@ const TCatalogueRow* FindCommand(uint16_t code)
 
 constexpr std::u16string_view UnknownCommand = u"Неизвестная команда";
 constexpr std::u16string_view SyncCommand = u"Sync";
+constexpr std::u16string_view DriverErrorRow = u"Ошибка драйвера";
+
+bool IsDriverErrorRow(const TCommand& command) { return !command.HasData() && !command.DriverError().isEmpty(); }
 
 } // namespace
 
@@ -300,6 +303,11 @@ QString GetCommandName(const TCommand& command)
     return GetCommandNameByCode(GetCommandCode(command));
 }
 
+QString GetRowCommandName(const TCommand& command)
+{
+    return IsDriverErrorRow(command) ? StaticText(DriverErrorRow) : GetCommandName(command);
+}
+
 TSearchText::TSearchText(const QString& searchText)
     : FLowered(QLocale().toLower(searchText)), FMatcher(FLowered, Qt::CaseInsensitive)
 {
@@ -310,6 +318,7 @@ TSearchText::TSearchText(const QString& searchText)
     for (const TCatalogueRow& row : CommandNames)
         FInNames[size_t(row.Code)] = OccursIn(ViewOf(row.Text));
     FInSync = OccursIn(ViewOf(SyncCommand));
+    FInDriverError = OccursIn(ViewOf(DriverErrorRow));
 }
 
 // Every character a log can hold (Windows-1251, code page 866) folds as it lower-cases, so a
@@ -334,6 +343,8 @@ bool TSearchText::OccursInName(const TCommand& command) const
 {
     if (FLowered.isEmpty())
         return false;
+    if (IsDriverErrorRow(command))
+        return FInDriverError;
     if (command.Protocol == TProtocol::pProtocol2 && !command.HasData())
         return FInSync;
     return FInNames[GetCommandCode(command)];

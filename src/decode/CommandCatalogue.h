@@ -17,6 +17,9 @@ QString GetCommandName(const TCommand& command);
 // Whether sending the command changes the register's fiscal state (the catalogue says so of its
 // sales, returns, closes, cancels, shift commands, fiscal reports and registrations).
 bool ChangesFiscalState(const TCommand& command);
+// The name the list, the details and the listing show: "Ошибка драйвера" for a driver error
+// line without a request, otherwise GetCommandName. Searches and filters match this name.
+QString GetRowCommandName(const TCommand& command);
 // Case-insensitive (locale lower-casing) match of the search text in Attributes or the name.
 bool CommandMatches(const TCommand& command, const QString& searchText);
 
@@ -30,7 +33,7 @@ public:
     // Whether the text occurs in `text`, case folded; an empty search text occurs nowhere.
     bool OccursIn(QStringView text) const;
     bool OccursIn1251(const QByteArray& text) const; // text in Windows-1251
-    // Whether the text occurs in the command's name (GetCommandName).
+    // Whether the text occurs in the command's name (GetRowCommandName).
     bool OccursInName(const TCommand& command) const;
     // CommandMatches with the prepared text.
     bool Matches(const TCommand& command) const;
@@ -43,6 +46,7 @@ private:
     // many, and a case-folded find in Cyrillic costs more than reading the code.
     std::bitset<0x10000> FInNames;
     bool FInSync = false;
+    bool FInDriverError = false;
 };
 
 } // namespace kestrun

@@ -83,7 +83,9 @@ bool TCommandFilter::MatchesCommand(const TCommand& command) const
 
 bool TCommandFilter::Accepts(const TCommand& command, int index, const TDataCellOf& dataCell) const
 {
-    if (FErrorsOnly && !HasAnyError(command))
+    // As the list marks its rows: an undecodable summary fails the row too.
+    if (FErrorsOnly && !HasPlayedAnswerError(command) && !IsFailedCommand(command)
+        && !IsFailedRow(command, dataCell(index)))
         return false;
     if (FHidePolls && IsPoll(command))
         return false;

@@ -98,7 +98,7 @@ TCommandRow MakeCommandRow(const TCommand& command)
     row.Time = Cp1251ToUnicode(GetCommandTime(command));
     row.Thread = Cp1251ToUnicode(GetCommandThread(command));
     const bool driverError = !command.DriverError().isEmpty();
-    row.Command = !command.HasData() && driverError ? u"Ошибка драйвера"_s : GetCommandName(command);
+    row.Command = GetRowCommandName(command);
     try {
         row.Data = driverError ? u" Ошибка ["_s + command.DriverError() + u']' : GetCommandShortValue(command);
     } catch (const Exception& e) {
@@ -144,10 +144,20 @@ bool IsFailedRow(const TCommandRow& row)
     return GetCellStyle(row.StateImage, row.Command, row.Data, colCommand).Red;
 }
 
+bool IsFailedRow(const TCommand& command, const QString& dataCell)
+{
+    return GetCellStyle(IsFailedCommand(command) ? siError : siNone, GetRowCommandName(command), dataCell, colCommand).Red;
+}
+
 QString PrintedCell(const TCommandRow& row, int column)
 {
+    QString text = row.Cell(column);
+    // Most cells hold no control character: one look, and they are shown as they are.
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); };
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return text;
     // Zero runs first: a run before a line break disappears rather than becoming a blank.
-    QString text = DisplayText(row.Cell(column));
+    text = DisplayText(text);
     text.replace(u"\r\n"_s, u" "_s).replace(u'\n', u' ').replace(u'\r', u' ');
     return PrintableText(text);
 }
@@ -162,7 +172,7 @@ TCommandDetails GetCommandDetails(const TCommand& command)
     if (command.DurationMs != NoDuration)
         heading += u" Длительность: "_s + DurationText(command.DurationMs) + u" мс"_s;
     AddLines(lines, heading);
-    AddLines(lines, GetCommandName(command));
+    AddLines(lines, GetRowCommandName(command));
     AddLines(lines, u"Передано     : "_s + Cp1251ToUnicode(command.Data()));
     AddLines(lines, command.AnswerData().isEmpty() ? u"Принято (лог): НЕТ ОТВЕТА"_s
                                                  : u"Принято (лог): "_s + Cp1251ToUnicode(command.AnswerData()));
@@ -219,8 +229,12 @@ QByteArray ListingText(const TCommands& commands)
     for (const TCommand& command : commands) {
         const QByteArray time = GetCommandTime(command);
         const QByteArray thread = GetCommandThread(command);
-        AppendLine(out, time, thread, "] [", UnicodeToCp1251(GetCommandName(command)) + ']');
-        AppendLine(out, time, thread, "] -> ", command.Data());
+        AppendLine(out, time, thread, "] [", UnicodeToCp1251(GetRowCommandName(command)) + ']');
+        // A driver error line sent nothing: its text stands where the request would.
+        if (command.HasData() || command.DriverError().isEmpty())
+            AppendLine(out, time, thread, "] -> ", command.Data());
+        else
+            AppendLine(out, time, thread, "] ", UnicodeToCp1251(u"ОШИБКА Драйвера: "_s + command.DriverError()));
         if (!command.AnswerData().isEmpty())
             AppendLine(out, time, thread, "] <- ", command.AnswerData());
     }

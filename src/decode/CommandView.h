@@ -60,6 +60,9 @@ TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QStrin
 // Whether the window draws the freshly loaded row red as failed: its own error, or a summary
 // that carries one or could not be decoded. The command line marks these rows.
 bool IsFailedRow(const TCommandRow& row);
+// The same from the command and its row's "Data" cell: what list --errors keeps, find-error
+// finds and the statistics count as errors.
+bool IsFailedRow(const TCommand& command, const QString& dataCell);
 // The cell as text output shows it: as the window draws it, on one line, other control
 // characters written visibly.
 QString PrintedCell(const TCommandRow& row, int column);

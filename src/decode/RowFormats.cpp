@@ -1,7 +1,12 @@
 #include "RowFormats.h"
 
+#include "DisplayText.h"
+#include "log/Exception.h"
 #include "log/FileWrite.h"
 
+#include <QFile>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <iterator>
 
@@ -46,6 +51,20 @@ QString CsvField(const QString& text)
     return u'"' + quoted + u'"';
 }
 
+void AppendCsvField(QByteArray& out, const QString& text)
+{
+    const bool quoted = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c == u',' || c == u'"' || c == u'\n' || c == u'\r';
+    });
+    if (!quoted) {
+        out += text.toUtf8();
+        return;
+    }
+    out += '"';
+    out += QString(text).replace(u"\""_s, u"\"\""_s).toUtf8();
+    out += '"';
+}
+
 QString CsvLine(const QStringList& fields)
 {
     QStringList quoted;
@@ -54,7 +73,9 @@ QString CsvLine(const QStringList& fields)
     return quoted.join(u',') + u"\r\n"_s;
 }
 
-void AppendRow(QByteArray& out, TRowFormat format, int index, const TCommandRow& row)
+} // namespace
+
+void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommandRow& row)
 {
     switch (format) {
     case TRowFormat::rfTabs: {
@@ -65,20 +86,22 @@ void AppendRow(QByteArray& out, TRowFormat format, int index, const TCommandRow&
         break;
     }
     case TRowFormat::rfCsv: {
-        QStringList fields{QString::number(index)};
-        for (int column = 0; column < colCount; ++column)
-            fields << PrintedCell(row, column);
-        fields << QString::number(RowState(row));
-        out += CsvLine(fields).toUtf8();
+        // Written straight into `out`: a list has a row per command.
+        AppendNumber(out, index);
+        for (int column = 0; column < colCount; ++column) {
+            out += ',';
+            AppendCsvField(out, PrintedCell(row, column));
+        }
+        out += ',';
+        AppendNumber(out, RowState(row));
+        out += "\r\n";
         break;
     }
     case TRowFormat::rfJsonLines:
-        AppendJsonRow(out, row);
+        AppendJsonRow(out, index, row);
         break;
     }
 }
-
-} // namespace
 
 void AppendJsonString(QByteArray& out, const QString& value)
 {
@@ -135,16 +158,40 @@ void AppendJsonString(QByteArray& out, const QString& value)
     out.truncate(p - out.constData());
 }
 
-void AppendJsonRow(QByteArray& out, const TCommandRow& row)
+namespace {
+
+// "dd.MM.yyyy HH:mm:ss.zzz" as ISO 8601 ("yyyy-MM-ddTHH:mm:ss.zzz"); null for a time of another form.
+void AppendIsoTime(QByteArray& out, const QString& time)
 {
-    out += "{\"Time\":";
+    static constexpr char Form[] = "dd.MM.yyyy HH:mm:ss.zzz";
+    constexpr qsizetype Length = sizeof Form - 1;
+    bool fits = time.size() == Length;
+    for (qsizetype i = 0; fits && i < Length; ++i)
+        fits = std::isalpha(static_cast<unsigned char>(Form[i])) ? time[i].isDigit() : time[i] == QLatin1Char(Form[i]);
+    if (!fits) {
+        out += "null";
+        return;
+    }
+    const QByteArray t = time.toLatin1();
+    out += '"' + t.mid(6, 4) + '-' + t.mid(3, 2) + '-' + t.mid(0, 2) + 'T' + t.mid(11, 12) + '"';
+}
+
+} // namespace
+
+void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row)
+{
+    out += "{\"Index\":";
+    AppendNumber(out, index);
+    out += ",\"Time\":";
     AppendJsonString(out, row.Time);
+    out += ",\"TimeIso\":";
+    AppendIsoTime(out, row.Time);
     out += ",\"Thread\":";
     AppendJsonString(out, row.Thread);
     out += ",\"Command\":";
     AppendJsonString(out, row.Command);
     out += ",\"Data\":";
-    AppendJsonString(out, row.Data);
+    AppendJsonString(out, DisplayText(row.Data));
     out += ",\"DurationMs\":";
     if (row.DurationMs == NoDuration)
         out += "null";
@@ -155,21 +202,26 @@ void AppendJsonRow(QByteArray& out, const TCommandRow& row)
     out += "}\n";
 }
 
+QByteArray RowsHeader(TRowFormat format)
+{
+    if (format != TRowFormat::rfCsv)
+        return {};
+    // The byte-order mark tells spreadsheets the text is UTF-8.
+    QByteArray out = "\xEF\xBB\xBF";
+    QStringList titles{u"Index"_s};
+    // Named as the JSON rows name them: the duration's window title carries a comma and a unit.
+    for (int column = 0; column < colCount; ++column)
+        titles << (column == colDuration ? u"DurationMs"_s : ColumnTitle(column));
+    titles << u"State"_s;
+    out += CsvLine(titles).toUtf8();
+    return out;
+}
+
 QByteArray RowsText(TRowFormat format, const QList<int>& indexes, const TRowOf& rowOf)
 {
-    QByteArray out;
-    if (format == TRowFormat::rfCsv) {
-        // The byte-order mark tells spreadsheets the text is UTF-8.
-        out += "\xEF\xBB\xBF";
-        QStringList titles{u"Index"_s};
-        // Named as the JSON rows name them: the duration's window title carries a comma and a unit.
-        for (int column = 0; column < colCount; ++column)
-            titles << (column == colDuration ? u"DurationMs"_s : ColumnTitle(column));
-        titles << u"State"_s;
-        out += CsvLine(titles).toUtf8();
-    }
+    QByteArray out = RowsHeader(format);
     for (int index : indexes)
-        AppendRow(out, format, index, rowOf(index));
+        AppendRowText(out, format, index, rowOf(index));
     return out;
 }
 

@@ -13,14 +13,20 @@ namespace kestrun {
 
 // A JSON string literal of `value`, UTF-8, appended to `out`.
 void AppendJsonString(QByteArray& out, const QString& value);
-// The object `kestrun-cli list --json` prints for a row, with its line end.
-void AppendJsonRow(QByteArray& out, const TCommandRow& row);
+// The object `kestrun-cli list --json` prints for a row, with its line end: first the index of
+// the command in the whole log, and "Data" as the window shows it.
+void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row);
 
 enum class TRowFormat {
     rfTabs,      // time, thread, command and data, tab-separated, one line per row
     rfCsv,       // UTF-8 with a byte-order mark, a header line, CR LF lines
     rfJsonLines, // one `list --json` object per line
 };
+
+// What comes before the rows: the CSV's byte-order mark and header line; nothing for the others.
+QByteArray RowsHeader(TRowFormat format);
+// One row in the format, appended to `out`; `index` is the command's in the whole log.
+void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommandRow& row);
 
 // The row of the command at an index.
 using TRowOf = std::function<TCommandRow(int index)>;

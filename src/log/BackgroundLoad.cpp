@@ -97,12 +97,17 @@ TBackgroundLoad::~TBackgroundLoad()
 void TBackgroundLoad::Run(const TLogFeed& AFeed, const QStringList& AIgnoreLines)
 {
     QString error;
+    QString warning;
     try {
         TCommands parsed;
         TLogParser parser(parsed, ReadIgnoreCodes(AIgnoreLines));
         TParseUntilFault parse(parser);
         TSink sink(*this, parse, parsed);
-        AFeed(sink, [this](double fraction) { FProgress.store(fraction, std::memory_order_relaxed); });
+        try {
+            AFeed(sink, [this](double fraction) { FProgress.store(fraction, std::memory_order_relaxed); });
+        } catch (const TDamagedInput& e) {
+            warning = e.Message();
+        }
         parse.Finish();
         HandOver(parsed, 0);
 #ifdef __GLIBC__
@@ -117,6 +122,7 @@ void TBackgroundLoad::Run(const TLogFeed& AFeed, const QStringList& AIgnoreLines
     }
     const std::lock_guard lock(FLock);
     FError = error;
+    FWarning = error.isNull() ? warning : QString();
     FEnded = true;
 }
 
@@ -184,6 +190,12 @@ QString TBackgroundLoad::Error() const
 {
     const std::lock_guard lock(FLock);
     return FError;
+}
+
+QString TBackgroundLoad::Warning() const
+{
+    const std::lock_guard lock(FLock);
+    return FWarning;
 }
 
 } // namespace kestrun

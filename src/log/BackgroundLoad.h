@@ -47,6 +47,9 @@ public:
     bool Done() const;
     // Once Done: the load's error message, null when it succeeded.
     QString Error() const;
+    // Once Done: why a packed log was read only up to a point (its commands up to there stand),
+    // null when it was read whole.
+    QString Warning() const;
     // The fraction of the log read, 0..1; stays 0 when the size of the log is unknown.
     double Progress() const { return FProgress.load(std::memory_order_relaxed); }
 
@@ -63,6 +66,7 @@ private:
     qsizetype FFrontTaken = 0;
     bool FEnded = false; // under FLock
     QString FError;      // under FLock
+    QString FWarning;    // under FLock
     std::atomic<bool> FCancelled{false};
     std::atomic<double> FProgress{0};
     std::thread FThread; // started once everything above is made

@@ -19,4 +19,12 @@ private:
     std::string FUtf8;
 };
 
+// A compressed or archived log damaged (or unpacking far too much) part way: what was read before
+// the fault is kept and shown, the message a warning beside it.
+class TDamagedInput : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
 } // namespace kestrun

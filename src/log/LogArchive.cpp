@@ -1,6 +1,7 @@
 #include "LogArchive.h"
 
 #include "Exception.h"
+#include "GzipStream.h"
 #include "LogReader.h"
 
 #include <QFile>
@@ -27,9 +28,9 @@ struct TSignature
     bool NeedsSeek; // the index is at the end
 };
 
-// A compressed stream may hold a tar; an archive format is never read as a raw stream.
+// A compressed stream may hold a tar; an archive format is never read as a raw stream. Gzip is
+// unpacked before libarchive sees it (StartsWithGzip), the tar inside then told by its own bytes.
 const TSignature Signatures[] = {
-    {0, QByteArrayView("\x1F\x8B", 2), TPackedKind::pkStream, false},               // gzip
     {0, QByteArrayView("BZh", 3), TPackedKind::pkStream, false},                    // bzip2
     {0, QByteArrayView("\xFD" "7zXZ\x00", 6), TPackedKind::pkStream, false},        // xz
     {0, QByteArrayView("\x28\xB5\x2F\xFD", 4), TPackedKind::pkStream, false},       // zstd
@@ -62,7 +63,7 @@ const TSignature& RequireSignature(QIODevice& device, const QString& name)
 // their own (one entry per line) and read them whole.
 using TSupport = int (*)(archive*);
 const TSupport Supported[] = {
-    archive_read_support_filter_gzip, archive_read_support_filter_bzip2, archive_read_support_filter_xz,
+    archive_read_support_filter_bzip2, archive_read_support_filter_xz,
     archive_read_support_filter_zstd, archive_read_support_format_zip,   archive_read_support_format_7zip,
     archive_read_support_format_tar,  archive_read_support_format_raw,
 };
@@ -72,7 +73,7 @@ struct TArchiveFree
     void operator()(archive* a) const { archive_read_free(a); }
 };
 
-Exception Damaged(const QString& name, const QString& reason)
+Exception DamagedError(const QString& name, const QString& reason)
 {
     return Exception(QStringLiteral("Архив \"%1\" повреждён: %2").arg(name, reason));
 }
@@ -92,6 +93,14 @@ QString SeveralMembers(const QString& name, const QStringList& members)
     return QStringLiteral("В архиве \"%1\" несколько файлов, укажите нужный как АРХИВ:ФАЙЛ: %2").arg(name, list);
 }
 
+void CheckUnpackLimit(const QString& name, qint64 unpacked, qint64 packedRead)
+{
+    if (unpacked > UnpackFloor + MaxUnpackRatio * packedRead)
+        throw Exception(QStringLiteral("Архив \"%1\" распаковывается в слишком большой объём: чтение остановлено после %2 МБ")
+                            .arg(name)
+                            .arg(unpacked >> 20));
+}
+
 QString EntryName(archive_entry* entry)
 {
     if (const char* utf8 = archive_entry_pathname_utf8(entry))
@@ -106,9 +115,10 @@ QString EntryName(archive_entry* entry)
 class TArchiveReader
 {
 public:
-    TArchiveReader(QIODevice& source, const QString& name)
-        : FSource(source), FName(name), FKind(RequireSignature(source, name).Kind), FArchive(archive_read_new()),
-          FBuffer(PackedChunk, Qt::Uninitialized)
+    // `outer`: the gzip layer `source` is, whose packed bytes are the ones the limit weighs.
+    TArchiveReader(QIODevice& source, const QString& name, const TGzipStream* outer = nullptr)
+        : FSource(source), FOuter(outer), FName(name), FKind(RequireSignature(source, name).Kind),
+          FArchive(archive_read_new()), FBuffer(PackedChunk, Qt::Uninitialized)
     {
         for (const TSupport support : Supported)
             support(FArchive.get());
@@ -118,7 +128,7 @@ public:
         if (!source.isSequential())
             archive_read_set_seek_callback(FArchive.get(), &TArchiveReader::Seek);
         if (archive_read_open1(FArchive.get()) != ARCHIVE_OK)
-            throw Damaged(FName, ErrorText());
+            throw DamagedError(FName, ErrorText());
     }
     TArchiveReader(const TArchiveReader&) = delete;
     TArchiveReader& operator=(const TArchiveReader&) = delete;
@@ -132,12 +142,12 @@ public:
             if (result == ARCHIVE_EOF)
                 return false;
             if (result < ARCHIVE_WARN)
-                throw Damaged(FName, ErrorText());
+                throw DamagedError(FName, ErrorText());
             // What libarchive cannot take for what its first bytes promise (a gzip header cut
             // short, a zip without its directory) would otherwise be read as raw bytes.
             const bool unpacks = archive_filter_count(FArchive.get()) > 1;
             if (FKind == TPackedKind::pkArchive ? IsSingleStream() : !unpacks)
-                throw Damaged(FName, QStringLiteral("формат не распознан"));
+                throw DamagedError(FName, QStringLiteral("формат не распознан"));
             if (archive_entry_filetype(entry) == AE_IFREG) {
                 name = EntryName(entry);
                 return true;
@@ -145,31 +155,55 @@ public:
         }
     }
 
+    // Unpacked rather than skipped: a member passed over counts against the limit as well.
     void SkipData()
     {
-        if (archive_read_data_skip(FArchive.get()) < ARCHIVE_WARN)
-            throw Damaged(FName, ErrorText());
+        QByteArray scratch(PackedChunk, Qt::Uninitialized);
+        for (;;) {
+            const qint64 n = archive_read_data(FArchive.get(), scratch.data(), size_t(scratch.size()));
+            if (n < 0)
+                throw DamagedError(FName, ErrorText());
+            if (n == 0)
+                return;
+            CountUnpacked(n);
+        }
     }
 
-    // Negative on a fault, 0 at the end of the current file.
-    qint64 ReadData(char* data, qint64 size) { return archive_read_data(FArchive.get(), data, size_t(size)); }
+    // Negative on a fault, 0 at the end of the current file. Throws past the unpack limit.
+    qint64 ReadData(char* data, qint64 size)
+    {
+        const qint64 n = archive_read_data(FArchive.get(), data, size_t(size));
+        if (n > 0)
+            CountUnpacked(n);
+        return n;
+    }
 
     // A compressed file without an archive inside has one unnamed member.
     bool IsSingleStream() const { return archive_format(FArchive.get()) == ARCHIVE_FORMAT_RAW; }
-    qint64 PackedRead() const { return archive_filter_bytes(FArchive.get(), -1); }
+    qint64 PackedRead() const { return FOuter ? FOuter->PackedRead() : archive_filter_bytes(FArchive.get(), -1); }
+    // The library's messages are English: the reason is told in the window's language instead.
     QString ErrorText() const
     {
-        const char* text = archive_error_string(FArchive.get());
-        return text ? QString::fromLocal8Bit(text) : QStringLiteral("данные оборваны или испорчены");
+        if (!FSourceError.isEmpty())
+            return FSourceError;
+        const QByteArray text = QByteArray(archive_error_string(FArchive.get())).toLower();
+        if (text.contains("truncat") || text.contains("premature") || text.contains("unexpected end"))
+            return QStringLiteral("данные оборваны");
+        if (text.contains("crc") || text.contains("checksum"))
+            return QStringLiteral("неверная контрольная сумма");
+        return QStringLiteral("данные испорчены");
     }
 
 private:
+    void CountUnpacked(qint64 n) { CheckUnpackLimit(FName, FUnpacked += n, PackedRead()); }
+
     static la_ssize_t Read(archive* a, void* client, const void** buffer)
     {
         auto* self = static_cast<TArchiveReader*>(client);
         const qint64 n = self->FSource.read(self->FBuffer.data(), self->FBuffer.size());
         if (n < 0) {
-            archive_set_error(a, EIO, "%s", self->FSource.errorString().toLocal8Bit().constData());
+            self->FSourceError = self->FSource.errorString();
+            archive_set_error(a, EIO, "%s", self->FSourceError.toLocal8Bit().constData());
             return ARCHIVE_FATAL;
         }
         *buffer = self->FBuffer.constData();
@@ -184,16 +218,50 @@ private:
     }
 
     QIODevice& FSource;
+    const TGzipStream* FOuter;
     QString FName;
     TPackedKind FKind;
     std::unique_ptr<archive, TArchiveFree> FArchive;
     QByteArray FBuffer;
+    qint64 FUnpacked = 0; // every member's, from the archive's start
+    QString FSourceError; // why the packed input could not be read, already in Russian
 };
 
 bool IsPackedLog(QIODevice& ADevice)
 {
-    return FindSignature(ADevice) != nullptr;
+    return StartsWithGzip(ADevice) || FindSignature(ADevice) != nullptr;
 }
+
+namespace {
+
+bool IsTar(QIODevice& device)
+{
+    const QByteArray head = device.peek(512);
+    return head.size() >= 262 && QByteArrayView(head).sliced(257, 5) == QByteArrayView("ustar");
+}
+
+} // namespace
+
+TPackedLayers OpenPackedLayers(QIODevice& ASource, const QString& AName)
+{
+    TPackedLayers layers;
+    if (!StartsWithGzip(ASource)) {
+        layers.Reader = std::make_unique<TArchiveReader>(ASource, AName);
+        return layers;
+    }
+    // Told by the unpacked bytes alone, so a text that starts with NUL bytes is no empty tar.
+    layers.Gzip = std::make_unique<TGzipStream>(ASource);
+    if (IsTar(*layers.Gzip))
+        layers.Reader = std::make_unique<TArchiveReader>(*layers.Gzip, AName, layers.Gzip.get());
+    return layers;
+}
+
+TPackedLayers::TPackedLayers() = default;
+TPackedLayers::TPackedLayers(TPackedLayers&&) noexcept = default;
+TPackedLayers& TPackedLayers::operator=(TPackedLayers&&) noexcept = default;
+TPackedLayers::~TPackedLayers() = default;
+
+qint64 TPackedLayers::PackedRead() const { return Gzip ? Gzip->PackedRead() : Reader->PackedRead(); }
 
 QStringList ListArchiveMembers(const QString& AFileName)
 {
@@ -201,7 +269,10 @@ QStringList ListArchiveMembers(const QString& AFileName)
     OpenLogFile(file, AFileName);
     if (!IsPackedLog(file))
         return {};
-    TArchiveReader reader(file, AFileName);
+    const TPackedLayers layers = OpenPackedLayers(file, AFileName);
+    if (!layers.Reader)
+        return {};
+    TArchiveReader& reader = *layers.Reader;
     QStringList members;
     QString name;
     while (reader.NextFile(name)) {
@@ -237,18 +308,27 @@ TUnpackedLog::~TUnpackedLog() = default;
 
 void TUnpackedLog::Open(QIODevice& ASource, const QString& AMember)
 {
-    FReader = std::make_unique<TArchiveReader>(ASource, FName);
-    QString name;
-    if (!FReader->NextFile(name))
-        throw Exception(QStringLiteral("В архиве \"%1\" нет файлов").arg(FName));
-    FSingleStream = FReader->IsSingleStream();
+    FLayers = OpenPackedLayers(ASource, FName);
     FNamedMember = !AMember.isEmpty();
+    if (!FLayers.Reader) {
+        // A gzip stream holding the log itself.
+        if (FNamedMember)
+            throw NoSuchMember(FName, AMember);
+        FSingleStream = true;
+        QIODevice::open(QIODevice::ReadOnly);
+        return;
+    }
+    TArchiveReader& reader = *FLayers.Reader;
+    QString name;
+    if (!reader.NextFile(name))
+        throw Exception(QStringLiteral("В архиве \"%1\" нет файлов").arg(FName));
+    FSingleStream = reader.IsSingleStream();
     if (FNamedMember) {
         if (FSingleStream)
             throw NoSuchMember(FName, AMember);
         while (name != AMember) {
-            FReader->SkipData();
-            if (!FReader->NextFile(name))
+            reader.SkipData();
+            if (!reader.NextFile(name))
                 throw NoSuchMember(FName, AMember);
         }
     }
@@ -258,12 +338,13 @@ void TUnpackedLog::Open(QIODevice& ASource, const QString& AMember)
 
 double TUnpackedLog::ReadFraction() const
 {
-    return FPackedSize > 0 ? std::min(1.0, double(FReader->PackedRead()) / double(FPackedSize)) : 0.0;
+    return FPackedSize > 0 ? std::min(1.0, double(FLayers.PackedRead()) / double(FPackedSize)) : 0.0;
 }
 
-qint64 TUnpackedLog::Fail(const QString& AMessage)
+qint64 TUnpackedLog::Fail(const QString& AMessage, bool ADamaged)
 {
     FFailed = true;
+    FDamaged = ADamaged;
     setErrorString(AMessage);
     return -1;
 }
@@ -272,20 +353,27 @@ qint64 TUnpackedLog::readData(char* AData, qint64 AMaxSize)
 {
     if (FFailed)
         return -1;
-    if (FEnded)
+    // Qt asks for nothing now and then; that is no end of the data.
+    if (FEnded || AMaxSize <= 0)
         return 0;
-    const qint64 n = FReader->ReadData(AData, AMaxSize);
+    qint64 n = 0;
+    try {
+        if (FLayers.Reader) {
+            n = FLayers.Reader->ReadData(AData, AMaxSize);
+        } else {
+            n = FLayers.Gzip->read(AData, AMaxSize);
+            if (n > 0)
+                CheckUnpackLimit(FName, FUnpacked += n, FLayers.Gzip->PackedRead());
+        }
+    } catch (const Exception& e) {
+        return Fail(e.Message());
+    }
     if (n < 0)
-        return Fail(Damaged(FName, FReader->ErrorText()).Message());
+        return Fail(DamagedError(FName, FLayers.Reader ? FLayers.Reader->ErrorText() : FLayers.Gzip->errorString()).Message());
     if (n == 0) {
         FEnded = true;
         return CheckNoOtherMember() ? 0 : -1;
     }
-    FUnpacked += n;
-    if (FUnpacked > UnpackFloor + MaxUnpackRatio * FReader->PackedRead())
-        return Fail(QStringLiteral("Архив \"%1\" распаковывается в слишком большой объём: чтение остановлено после %2 МБ")
-                        .arg(FName)
-                        .arg(FUnpacked >> 20));
     return n;
 }
 
@@ -297,9 +385,9 @@ bool TUnpackedLog::CheckNoOtherMember()
     QStringList members{FMember};
     QString name;
     try {
-        while (FReader->NextFile(name)) {
+        while (FLayers.Reader->NextFile(name)) {
             members << name;
-            FReader->SkipData();
+            FLayers.Reader->SkipData();
         }
     } catch (const Exception& e) {
         Fail(e.Message());
@@ -307,7 +395,7 @@ bool TUnpackedLog::CheckNoOtherMember()
     }
     if (members.size() == 1)
         return true;
-    Fail(SeveralMembers(FName, members));
+    Fail(SeveralMembers(FName, members), false);
     return false;
 }
 

@@ -18,6 +18,10 @@ void ParseLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands
     TParseUntilFault sink(parser);
     try {
         ReadLogStream(device, TTextEncoding::teWindows1251, sink, progress);
+    } catch (const TDamagedInput&) {
+        // The text before the damage stands; a packet format error in it came first.
+        sink.Finish();
+        throw;
     } catch (const Exception&) {
         // A log that could not be read is not parsed at all.
         commands.clear();
@@ -68,22 +72,51 @@ bool StartsWithUtf8Mark(QIODevice& device)
 
 } // namespace
 
+namespace {
+
+void StreamDevice(QIODevice& device, const QStringList& ignoreLines, const TSettledCommands& settled,
+                  TReadThread reading);
+
+} // namespace
+
+void StreamLogDevice(QIODevice& device, const QStringList& ignoreLines, const TSettledCommands& settled)
+{
+    if (!IsPackedLog(device)) {
+        StreamDevice(device, ignoreLines, settled, TReadThread::rtCalling);
+        return;
+    }
+    TUnpackedLog unpacked(device);
+    StreamDevice(unpacked, ignoreLines, settled, TReadThread::rtCalling);
+}
+
 void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                    TReadThread reading)
 {
     std::unique_ptr<QIODevice> device = OpenLogSource(fileName);
-    // Only UTF-8 can fail to decode, and only an archive can turn out damaged or too big late;
-    // such a log is read twice so that a fault near its end still means nothing was handed
-    // over, as with a whole load.
-    const bool unpacked = dynamic_cast<TUnpackedLog*>(device.get()) != nullptr;
-    if (unpacked || StartsWithUtf8Mark(*device)) {
+    // Only UTF-8 can fail to decode; such a log is read twice so that a fault near its end still
+    // means nothing was handed over, as with a whole load. An archive damaged part way hands
+    // over what was read before the damage, as a whole load keeps it.
+    if (StartsWithUtf8Mark(*device)) {
         TDecodeCheck check;
-        ReadLogStream(*device, TTextEncoding::teWindows1251, check);
-        if (unpacked)
+        try {
+            ReadLogStream(*device, TTextEncoding::teWindows1251, check);
+        } catch (const TDamagedInput&) {
+            // Met again, and kept to, by the pass that hands the commands over.
+        }
+        // An unpacked log cannot go back: it is opened again.
+        if (device->isSequential())
             device = OpenLogSource(fileName);
         else
             device->seek(0);
     }
+    StreamDevice(*device, ignoreLines, settled, reading);
+}
+
+namespace {
+
+void StreamDevice(QIODevice& device, const QStringList& ignoreLines, const TSettledCommands& settled,
+                  TReadThread reading)
+{
     TCommands commands;
     // The parser only ever changes the last command, so everything before it is settled.
     // Records are moved, not copied, into the batch.
@@ -101,14 +134,25 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
     try {
         const auto read = reading == TReadThread::rtAhead ? ReadLogStreamAhead : ReadLogStream;
-        read(*device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
+        read(device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
         parser.Finish();
+    } catch (const TDamagedInput&) {
+        try {
+            parser.Finish();
+        } catch (const Exception&) {
+            handOver(0);
+            throw;
+        }
+        handOver(0);
+        throw;
     } catch (const Exception&) {
         handOver(0);
         throw;
     }
     handOver(0);
 }
+
+} // namespace
 
 void LoadLogText(const QString& text, const QStringList& ignoreLines, TCommands& commands)
 {

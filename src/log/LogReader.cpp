@@ -36,12 +36,24 @@ qsizetype Fill(QIODevice& device, char* buffer, qsizetype size)
 {
     qsizetype filled = 0;
     while (filled < size) {
-        const qint64 n = device.read(buffer + filled, size - filled);
-        if (n < 0)
+        // What a peek left in the device's buffer is taken alone, lest the read wait for more.
+        const qint64 buffered = device.isSequential() ? device.bytesAvailable() : 0;
+        const qint64 n = device.read(buffer + filled, buffered > 0 ? std::min<qint64>(buffered, size - filled) : size - filled);
+        // The bytes before a fault are taken first; the device fails again on the next read.
+        if (n < 0 && filled > 0)
+            break;
+        if (n < 0) {
+            const auto* unpacking = dynamic_cast<const IUnpacking*>(&device);
+            if (unpacking && unpacking->Damaged())
+                throw TDamagedInput(device.errorString());
             throw Exception(device.errorString());
+        }
         if (n == 0)
             break;
         filled += qsizetype(n);
+        // A pipe gives what has been written so far: its lines go on at once, not when a chunk fills.
+        if (device.isSequential())
+            break;
     }
     return filled;
 }
@@ -228,7 +240,7 @@ void ReadChunks(QIODevice& ADevice, TTextEncoding AEncoding, ILogLineSink& ASink
         else if (total > 0)
             AChunkRead(std::min(1.0, double(consumed) / double(total)));
         else
-            AChunkRead(std::nullopt);
+            AChunkRead(0.0); // a pipe: how far is unknown, but a chunk was read all the same
         start = 0;
         size = Fill(ADevice, buffer.data(), ChunkSize);
     }

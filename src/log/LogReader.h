@@ -28,6 +28,15 @@ public:
     virtual double ReadFraction() const = 0;
 };
 
+// A device that unpacks its input. A read it failed for damage of the packed input (or for
+// unpacking far too much) raises TDamagedInput: the text read before the fault stands.
+class IUnpacking
+{
+public:
+    virtual ~IUnpacking() = default;
+    virtual bool Damaged() const = 0;
+};
+
 // Opens a log read-only (a driver may still be writing it). Throws Exception
 // "Cannot open file "NAME". REASON" with the system's reason.
 void OpenLogFile(QFile& AFile, const QString& AFileName);
@@ -35,7 +44,8 @@ void OpenLogFile(QFile& AFile, const QString& AFileName);
 // Streams a log into ASink: a byte-order mark (UTF-8, UTF-16LE, UTF-16BE) chooses the encoding,
 // otherwise AEncoding. Invalid UTF-8 after a UTF-8 mark throws Exception "No mapping for the
 // Unicode character exists in the target multi-byte code page" once the lines before it are
-// delivered. AProgress gets the fraction of the device read, when its size or IReadProgress tells it.
+// delivered. AProgress is called after each chunk with the fraction of the device read, when its
+// size or IReadProgress tells it, else with 0.
 void ReadLogStream(QIODevice& ADevice, TTextEncoding AEncoding, ILogLineSink& ASink,
                    const TReadProgress& AProgress = {});
 // The same, with the device read and cut into lines on a thread of its own a few chunks ahead of

@@ -11,6 +11,7 @@ inline constexpr char ChannelCommandRun[] = "CommandRun"; // index [cycle]
 inline constexpr char ChannelErrorQuery[] = "ErrorQuery"; // index error-text
 inline constexpr char ChannelError[] = "Error";           // index cycle error-text
 inline constexpr char ChannelStopPlay[] = "StopPlay";     // anything
+inline constexpr char ChannelCommandSkip[] = "CommandSkip"; // index [cycle]: a row without request bytes
 
 // The text of a failed driver call: "%d, %s" of the result code and its description.
 QString ResultErrorText(int32_t code, const QString& description);

@@ -103,6 +103,10 @@ bool TKestrun::PlayCommand(TUlvex& Drv, const TCommands& Commands, const TPlayed
     const TCommand command = Commands.at(j);
     if (!command.Selected || !IsCommandAllowed(command, ExceptList))
         return false;
+    if (!HasRequestBytes(command)) {
+        FBus.Post(QString::fromLatin1(ChannelCommandSkip), CommandRunMessage(j, cycle));
+        return false;
+    }
     try {
         FBus.Post(QString::fromLatin1(ChannelCommandRun), CommandRunMessage(j, cycle));
         Drv.SetBinaryConversion(1);
@@ -178,6 +182,8 @@ bool TKestrun::IsCommandAllowed(const TCommand& Command, const QStringList& Exce
             return false;
     return true;
 }
+
+bool TKestrun::HasRequestBytes(const TCommand& Command) { return !HexToStrPrefix(Command.Data(), 1).isEmpty(); }
 
 int32_t TKestrun::LastIndexOfRange(qsizetype commandCount, int32_t AFirstCommandIndex, int32_t ACount)
 {

@@ -17,7 +17,7 @@ namespace kestrun {
 enum class TPlayMode : uint8_t { pmPlay, pmStop, pmContinue, pmNone };
 
 // Replays logged request frames to a register on the worker thread and reports through the
-// bus: "CommandRun" before each command, "ErrorQuery" after a failed one (a handler answers
+// bus: "CommandRun" before each command, "CommandSkip" for a row without request bytes, "ErrorQuery" after a failed one (a handler answers
 // with SetPlayMode), "Error" when the run ends on an error.
 class TKestrun final : public ISubscriber
 {
@@ -49,6 +49,9 @@ public:
 
     // False when the command's code is the code of one of the lines.
     static bool IsCommandAllowed(const TCommand& Command, const QStringList& ExceptList);
+    // A row with no request bytes (a driver error line) has nothing to send: it is passed over
+    // with "CommandSkip" and counts neither as sent nor as failed.
+    static bool HasRequestBytes(const TCommand& Command);
     // The index of the last command of a range, below AFirstCommandIndex when it is empty.
     static int32_t LastIndexOfRange(qsizetype commandCount, int32_t AFirstCommandIndex, int32_t ACount);
 

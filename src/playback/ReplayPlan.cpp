@@ -71,7 +71,8 @@ int32_t LastToSend(const TCommands& commands, const TReplayPlan& plan)
     const std::vector<bool> marks = RangeMarks(commands.size(), plan.Range);
     const int32_t first = qMax(0, plan.Range.First);
     for (int32_t j = TKestrun::LastIndexOfRange(commands.size(), first, plan.Range.Count); j >= first; --j)
-        if (marks[size_t(j)] && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList))
+        if (marks[size_t(j)] && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList)
+            && TKestrun::HasRequestBytes(commands.at(j)))
             return j;
     return -1;
 }

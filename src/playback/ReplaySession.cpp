@@ -21,6 +21,7 @@ QList<TSubscription> TReplaySession::ChannelHandlers()
         {QString::fromLatin1(ChannelCommandRun), [this](const QString& AMsg) { OnCommandRun(AMsg); }},
         {QString::fromLatin1(ChannelErrorQuery), [this](const QString& AMsg) { OnErrorQuery(AMsg); }},
         {QString::fromLatin1(ChannelError), [this](const QString& AMsg) { OnError(AMsg); }},
+        {QString::fromLatin1(ChannelCommandSkip), [this](const QString& AMsg) { OnCommandSkip(AMsg); }},
     };
 }
 
@@ -59,7 +60,10 @@ void TReplaySession::Stop()
 // Runs on the replay thread.
 void TReplaySession::Execute()
 {
-    const auto keep = [this](int32_t index, QByteArray answer) { FPlayed.insert(index, std::move(answer)); };
+    const auto keep = [this](int32_t index, QByteArray answer) {
+        FCurrentAnswer = answer;
+        FPlayed.insert(index, std::move(answer));
+    };
     // The player clears its stop flag when it starts: a stop that came first is kept here.
     if (!FInterrupted)
         FPlayer.PlayLog(*FDriver, std::as_const(FCommands), keep, FPlan.ExceptList, qMax(0, FPlan.Range.First),
@@ -94,12 +98,20 @@ void TReplaySession::CloseCurrent()
     const TCommandOutcome outcome = FDriver->TakeOutcome();
     if (outcome.Failed)
         Report(outcome, outcome.Text, true);
+    else
+        ReportEnd(0, {});
 }
 
 void TReplaySession::Report(const TCommandOutcome& outcome, const QString& text, bool lastOfRange)
 {
     ++FFailed;
     FListener.CommandFailed({FCurrent.Index, FCurrent.Cycle, outcome.Code, text, lastOfRange});
+    ReportEnd(outcome.Code, text);
+}
+
+void TReplaySession::ReportEnd(int32_t code, const QString& error)
+{
+    FListener.CommandEnded({FCurrent.Index, FCurrent.Cycle, code, error, FCurrentAnswer});
 }
 
 void TReplaySession::OnCommandRun(const QString& AMsg)
@@ -110,6 +122,7 @@ void TReplaySession::OnCommandRun(const QString& AMsg)
     CloseCurrent();
     FCurrent = {notice->Index, notice->Cycle};
     FCurrentOpen = true;
+    FCurrentAnswer.clear();
     // The stop flag is read after the pass, so the last counted pass ends in full.
     if (FPlan.Range.Loop && FPlan.Range.Cycles > 0 && notice->Cycle >= FPlan.Range.Cycles
         && notice->Index == FLastToSend)
@@ -134,6 +147,15 @@ void TReplaySession::OnErrorQuery(const QString& AMsg)
                         : FListener.ContinueAfterError({notice->Index, outcome.Code, AMsg, notice->Text});
     }
     FPlayer.SetPlayMode(goOn ? TPlayMode::pmContinue : TPlayMode::pmStop);
+}
+
+void TReplaySession::OnCommandSkip(const QString& AMsg)
+{
+    const std::optional<TRunNotice> notice = ParseCommandRunMessage(AMsg);
+    if (!notice)
+        return;
+    CloseCurrent();
+    FListener.CommandSkipped({notice->Index, notice->Cycle});
 }
 
 void TReplaySession::OnError(const QString& AMsg)

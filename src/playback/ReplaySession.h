@@ -40,6 +40,16 @@ struct TErrorQuestion
     QString Text;    // the error text alone: "%d, %s" of code and description, or the call's message
 };
 
+// How a sent command ended, once it has (after its wait for printing).
+struct TCommandEnd
+{
+    int32_t Index = 0;
+    int32_t Cycle = -1;
+    int32_t Code = 0;  // as in TCommandFailure; 0 also for success
+    QString Error;     // empty when the command succeeded
+    QByteArray Answer; // the played answer as hex text, empty when none came
+};
+
 struct TReplayResult
 {
     int Failed = 0;      // failed commands, also those the policy went on after
@@ -57,6 +67,10 @@ public:
     virtual void CommandFailed(const TCommandFailure& failure) = 0;
     // True: go on with the next command.
     virtual bool ContinueAfterError(const TErrorQuestion& question) = 0;
+    // A row of the range without request bytes, passed over.
+    virtual void CommandSkipped(const TCommandStart&) {}
+    // A sent command has ended, after its failure (if any) was reported.
+    virtual void CommandEnded(const TCommandEnd&) {}
     // The run ends on an error: the notice of the command during which it ended.
     virtual void RunFailed(const TRunNotice& notice) = 0;
     // On the thread that started the run, after the replay thread has ended.
@@ -93,9 +107,11 @@ private:
     void OnCommandRun(const QString& AMsg);
     void OnErrorQuery(const QString& AMsg);
     void OnError(const QString& AMsg);
+    void OnCommandSkip(const QString& AMsg);
     // The command under way has ended: a failure nobody reported yet is reported now.
     void CloseCurrent();
     void Report(const TCommandOutcome& outcome, const QString& text, bool lastOfRange);
+    void ReportEnd(int32_t code, const QString& error);
 
     TKestrun& FPlayer;
     IReplayListener& FListener;
@@ -112,6 +128,7 @@ private:
     int32_t FLastToSend = -1;
     TCommandStart FCurrent;
     bool FCurrentOpen = false;
+    QByteArray FCurrentAnswer; // of the command under way, on the replay thread
     int FFailed = 0;
     std::atomic<bool> FInterrupted{false};
 };

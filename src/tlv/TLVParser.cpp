@@ -36,6 +36,7 @@ void TTLVParser::SetBaseIndent(int32_t value) { FBaseIndent = value; }
 QString TTLVParser::ParseTLV(const TByteString& AData)
 {
     FIdent = 0;
+    FMalformed = false;
     // A tag of a few bytes takes a line of a few dozen characters; room for most documents at once.
     constexpr qsizetype CharactersPerByte = 4;
     QString text;
@@ -74,6 +75,7 @@ void TTLVParser::AppendLine(QString& AText, int32_t ATag, QStringView AName, QSt
 void TTLVParser::DoParseTLV(QByteArrayView AData, QString& AText)
 {
     if (AData.size() < HeaderSize) {
+        FMalformed = true;
         AText += QLatin1String("TLV length error");
         return;
     }
@@ -90,6 +92,7 @@ void TTLVParser::DoParseTLV(QByteArrayView AData, QString& AText)
         }
         // Measured against the whole of this level, not against what is left of it.
         if (length > AData.size() - HeaderSize) {
+            FMalformed = true;
             AppendLine(AText, tag, entry->ShortDescription(), u"Ошибка! Некорректная длина");
             return;
         }

@@ -25,6 +25,8 @@ public:
     void SetBaseIndent(int32_t value);
 
     QString ParseTLV(const TByteString& AData);
+    // Whether the last ParseTLV met a malformed length (shown in its text).
+    bool Malformed() const { return FMalformed; }
 
 private:
     void DoParseTLV(QByteArrayView AData, QString& AText);
@@ -37,6 +39,7 @@ private:
     int32_t FIdent = 0;
     bool FShowTagNumbers = false;
     int32_t FBaseIndent = 0;
+    bool FMalformed = false;
 };
 
 } // namespace kestrun

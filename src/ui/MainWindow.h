@@ -243,6 +243,7 @@ private:
     int FErrorCount = 0;
     qint64 FFileSize = -1; // -1: not loaded from a file
     qint64 FLoadMs = -1;
+    QString FLoadWarning; // a packed log read only up to its damage: shown in the status line
     TFileDialog dlgExport;
 
     std::unique_ptr<TLogFollower> FFollower;

@@ -237,10 +237,10 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, 
     progress->setRange(0, FCommands.isEmpty() ? previousMaximum : qMax(1, int(FCommands.size()) - 1));
     progress->setValue(0);
     if (FCommands.isEmpty()) {
-        edtStatus->setText(NoCommands);
+        edtStatus->setText(FLoadWarning.isEmpty() ? NoCommands : FLoadWarning);
         return true;
     }
-    edtStatus->clear();
+    edtStatus->setText(FLoadWarning);
     StartComputingRows();
     return true;
 }
@@ -264,6 +264,7 @@ void TfmMain::RestoreLog(TCommands previous, const QString& source, qint64 fileS
 bool TfmMain::LoadInBackground(TLogFeed feed)
 {
     const int generation = FLoadGeneration;
+    FLoadWarning.clear();
     FLoad = std::make_unique<TBackgroundLoad>(std::move(feed), MemoLines(memIgnoreCommand));
     FSinceAppend.invalidate();
     FLoadTimer->start(LoadEveryMs);
@@ -275,6 +276,7 @@ bool TfmMain::LoadInBackground(TLogFeed feed)
         return false;
     FLoadTimer->stop();
     const QString error = FLoad->Error();
+    FLoadWarning = FLoad->Warning();
     FLoad.reset();
     if (!error.isNull())
         throw Exception(error);
@@ -337,7 +339,7 @@ void TfmMain::ComputeRowsSlice()
     if (FRowsShowProgress) {
         FRowsShowProgress = false;
         progress->setValue(0);
-        edtStatus->clear();
+        edtStatus->setText(FLoadWarning);
     }
 }
 

@@ -2,6 +2,8 @@
 #include "CaseName.h"
 #include "CliRun.h"
 
+#include <QDir>
+#include <QProcess>
 #include <QFile>
 
 namespace kestrun::test {
@@ -82,12 +84,18 @@ INSTANTIATE_TEST_SUITE_P(Habits, Arguments, testing::Values(
     ArgumentCase{"ListReadsStandardInput", {u"list"_s, u"-"_s}, 0, "Запрос состояния", "", true},
     ArgumentCase{"ListJsonReadsStandardInput", {u"list"_s, u"--json"_s, u"-"_s}, 0, R"("Command":"Запрос состояния")", "", true},
     ArgumentCase{"DetailsReadsStandardInput", {u"details"_s, u"-"_s, u"3"_s}, 0, "Продажа\n", "", true},
+    ArgumentCase{"ListCountAsGrepCounts", {u"list"_s, u"--count"_s, u"--command"_s, u"Продажа"_s, Log}, 0, "2\n", ""},
+    ArgumentCase{"ListCountOfNothingFails", {u"list"_s, u"--count"_s, u"--thread"_s, u"none"_s, Log}, 1, "0\n", ""},
+    ArgumentCase{"ListQuietTellsByItsStatus", {u"list"_s, u"-q"_s, u"--thread"_s, u"none"_s, Log}, 1, "", ""},
+    ArgumentCase{"PlainCommandGivesTheShortUsageOnStandardError", {}, 2, "", "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]"},
+    ArgumentCase{"ErrorOfADriverCode", {u"error"_s, u"-9"_s}, 0, "Устройство не ответило на команду\n", ""},
+    ArgumentCase{"SearchFindsRowZero", {u"search"_s, Log, u"Запрос"_s}, 0, "0\n", ""},
     ArgumentCase{"FindErrorReadsStandardInput", {u"find-error"_s, u"-"_s}, 0, "2\n", "", true},
     ArgumentCase{"SearchReadsStandardInput", {u"search"_s, u"-"_s, u"Продажа"_s}, 0, "2\n", "", true},
     ArgumentCase{"SaveReadsStandardInput", {u"save"_s, u"-"_s, u"-"_s}, 0, "] -> 11 1E 00 00 00\r\n", "", true},
     ArgumentCase{"SaveWritesStandardOutput", {u"save"_s, Log, u"-"_s}, 0, "] -> 11 1E 00 00 00\r\n", ""},
     ArgumentCase{"DoubleDashEndsTheOptions", {u"search"_s, Log, u"--"_s, u"--from"_s}, 1, "", ""},
-    ArgumentCase{"DoubleDashBeforeANegativeNumber", {u"error"_s, u"--"_s, u"-1"_s}, 0, "Неизвестный код ошибки\n", ""},
+    ArgumentCase{"DoubleDashBeforeANegativeNumber", {u"error"_s, u"--"_s, u"-1"_s}, 0, "Нет связи\n", ""},
     ArgumentCase{"HelpAfterTheDoubleDashIsText", {u"search"_s, Log, u"--"_s, u"-h"_s}, 1, "", ""},
     ArgumentCase{"ShortHelpOfACommand", {u"list"_s, u"-h"_s}, 0, "usage: kestrun-cli [--locale NAME] list ", ""},
     ArgumentCase{"HelpOfACommand", {u"save"_s, u"--help"_s}, 0, "usage: kestrun-cli [--locale NAME] save ", ""},
@@ -130,6 +138,34 @@ INSTANTIATE_TEST_SUITE_P(ToAFullDevice, LostOutput, testing::Values(
     ArgumentCase{"Help", {u"--help"_s}, 1, "", "kestrun-cli"},
     ArgumentCase{"Version", {u"--version"_s}, 1, "", "kestrun-cli"}
 ), CaseName());
+
+// A log on standard input is listed as it comes, not once the writer has closed it.
+TEST(Habits, StandardInputIsListedAsItComes)
+{
+    QFile demo(DemoLog);
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    QProcess cli;
+    cli.start(QStringLiteral(KESTRUN_CLI), {u"list"_s, u"--json"_s, u"-"_s});
+    ASSERT_TRUE(cli.waitForStarted());
+    cli.write(demo.readAll());
+    QByteArray out;
+    while (!out.contains('\n') && cli.waitForReadyRead(60000))
+        out += cli.readAllStandardOutput();
+    EXPECT_TRUE(out.startsWith("{\"Index\":0,")) << out.toStdString();
+    cli.closeWriteChannel();
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    out += cli.readAllStandardOutput();
+    EXPECT_EQ(out.count('\n'), 18);
+}
+
+// A failure prints nothing on standard output: no count of a log that could not be read.
+TEST(Habits, NothingIsPrintedOfALogThatCannotBeRead)
+{
+    const TRunResult r = RunCli({u"parse"_s, u"--count"_s, u"/nonexistent/k.log"_s});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(r.Out.isEmpty()) << r.Out.toStdString();
+    EXPECT_TRUE(r.Err.startsWith("kestrun-cli parse: ")) << r.Err.toStdString();
+}
 
 // The README's command-line section is the reference: --help word for word.
 TEST(Reference, ReadmeShowsTheHelp)

@@ -132,7 +132,9 @@ TEST(FilterPass, SlicesGiveWhatOnePassGives)
     EXPECT_EQ(pass.Shown().size(), 1200);
 }
 
-TEST(FilterPass, DataCellAskedOnlyForText)
+// "Only errors" looks into a row's "Data" (an undecodable summary fails the row) only where the
+// command does not fail by itself; a text looks into every row it is asked about.
+TEST(FilterPass, DataCellAskedOnlyWhereNeeded)
 {
     int asked = 0;
     const auto counting = [&asked](int) {
@@ -140,12 +142,19 @@ TEST(FilterPass, DataCellAskedOnlyForText)
         return QString();
     };
     FilterCommands(Log, TCommandFilter(Errors()), counting);
-    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(asked, 6);
+    asked = 0;
     FilterCommands(Log, TCommandFilter(With([](TFilterSettings& s) {
                        s.ErrorsOnly = true;
                        s.Text = u"x"_s;
                    })), counting);
-    EXPECT_EQ(asked, 4);
+    EXPECT_EQ(asked, 10);
+}
+
+TEST(FilterPass, OnlyErrorsKeepsAnUndecodableRow)
+{
+    const auto dataCell = [](int index) { return index == 0 ? u" [ERROR] Неверная длина FVLN"_s : u"-"_s; };
+    EXPECT_EQ(FilterCommands(Log, TCommandFilter(Errors()), dataCell), QList<int>({0, 2, 3, 4, 6}));
 }
 
 struct TCodeTermCase

@@ -53,9 +53,19 @@ TEST(RowFormats, CsvHasAByteOrderMarkAHeaderAndQuotesWhereNeeded)
 TEST(RowFormats, JsonLinesAreTheListObjects)
 {
     EXPECT_EQ(Text(TRowFormat::rfJsonLines),
-              uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":null,"State":-1})"
+              uR"({"Index":3,"Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":null,"State":-1})"
               u"\n"
-              uR"({"Time":"12.03.2024 10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"a\tb, \"c\"\r\nd","DurationMs":250,"State":1})"
+              uR"({"Index":7,"Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"a\tb, \"c\"\r\nd","DurationMs":250,"State":1})"
+              u"\n"_s);
+}
+
+// The summary as the window shows it: a run of zero bytes is one blank inside, nothing at the end.
+TEST(RowFormats, JsonDataDropsZeroBytesAsTheWindowDoes)
+{
+    QByteArray out;
+    AppendJsonRow(out, 12, Row(u"Продажа"_s, QStringLiteral("ЧЕК") + QString(3, QChar(0)) + u"1"_s + QString(25, QChar(0))));
+    EXPECT_EQ(QString::fromUtf8(out),
+              uR"({"Index":12,"Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ЧЕК 1","DurationMs":null,"State":-1})"
               u"\n"_s);
 }
 

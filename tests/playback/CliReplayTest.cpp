@@ -83,32 +83,32 @@ TEST_F(CliReplay, AllCommandsOnce)
 {
     const TRun run = Run({"replay", LogFile()});
     EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Err, QStringList({"(1/6) Запрос состояния", "(2/6) Открытие смены", "(3/6) Продажа",
-                                    "(5/6) Закрытие чека", "(6/6) Суточный отчет с гашением"}));
+    EXPECT_EQ(run.Err, QStringList({"Строка 0: Запрос состояния", "Строка 1: Открытие смены", "Строка 2: Продажа",
+                                    "Строка 4: Закрытие чека", "Строка 5: Суточный отчет с гашением"}));
     ExpectJsonOnly(run.Out);
     ASSERT_EQ(run.Out.size(), 5);
-    EXPECT_EQ(run.Out[1], R"({"Index":1,"Data":" E0 1E 00 00 00","PlayedAnswerData":"E0 00"})");
-    EXPECT_EQ(run.Out[4], R"({"Index":5,"Data":" 41 1E 00 00 00","PlayedAnswerData":"41 00"})");
+    EXPECT_EQ(run.Out[1], R"({"Index":1,"Data":" E0 1E 00 00 00","PlayedAnswerData":"E0 00","Result":0,"Error":null,"Skipped":false})");
+    EXPECT_EQ(run.Out[4], R"({"Index":5,"Data":" 41 1E 00 00 00","PlayedAnswerData":"41 00","Result":0,"Error":null,"Skipped":false})");
 }
 
 TEST_F(CliReplay, FromPositionAndCurrentLine)
 {
     // Without a terminal to ask, a failure ends the run.
     TRun run = Run({"replay", "--from", "4", LogFile(), "--device", "emulator:shift=open"});
-    EXPECT_EQ(run.Out, QStringList({R"({"Index":4,"Data":" 85 1E 00 00 00 10 27 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00","PlayedAnswerData":"85 55"})"}));
-    EXPECT_EQ(run.Err.mid(0, 2), QStringList({"(5/6) Закрытие чека",
-                                              "(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна"}));
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":4,"Data":" 85 1E 00 00 00 10 27 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00","PlayedAnswerData":"85 55","Result":85,"Error":"85, Чек закрыт - операция невозможна","Skipped":false})"}));
+    EXPECT_EQ(run.Err.mid(0, 2), QStringList({"Строка 4: Закрытие чека",
+                                              "Строка 4: Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна"}));
     EXPECT_EQ(run.Status, 1);
     // The emulator does not know the command: the last (and only) command of the range fails.
     run = Run({"replay", "--from", "3", "--count", "1", "--except", "", LogFile()});
-    EXPECT_EQ(run.Err.mid(0, 2), QStringList({"(4/6) Найти фискальный документ по номеру",
-                                              "(4/6) Найти фискальный документ по номеру: Ошибка: 55, "
+    EXPECT_EQ(run.Err.mid(0, 2), QStringList({"Строка 3: Найти фискальный документ по номеру",
+                                              "Строка 3: Найти фискальный документ по номеру: Ошибка: 55, "
                                               "Команда не поддерживается в данной реализации"}));
-    EXPECT_EQ(run.Out, QStringList({R"({"Index":3,"Data":" FF 0A 01","PlayedAnswerData":"FF 0A 37"})"}));
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":3,"Data":" FF 0A 01","PlayedAnswerData":"FF 0A 37","Result":55,"Error":"55, Команда не поддерживается в данной реализации","Skipped":false})"}));
     EXPECT_EQ(run.Status, 1);
     run = Run({"replay", "--from", "1", "--count", "1", LogFile()});
-    EXPECT_EQ(run.Err, QStringList({"(2/6) Открытие смены"}));
-    EXPECT_EQ(run.Out, QStringList({R"({"Index":1,"Data":" E0 1E 00 00 00","PlayedAnswerData":"E0 00"})"}));
+    EXPECT_EQ(run.Err, QStringList({"Строка 1: Открытие смены"}));
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":1,"Data":" E0 1E 00 00 00","PlayedAnswerData":"E0 00","Result":0,"Error":null,"Skipped":false})"}));
     EXPECT_EQ(run.Status, 0);
 }
 
@@ -116,7 +116,7 @@ TEST_F(CliReplay, FromPositionAndCurrentLine)
 TEST_F(CliReplay, FailureOfTheLastCommandOfTheRangeIsReported)
 {
     const TRun run = Run({"replay", "--from", "4", "--count", "1", LogFile(), "--device", "emulator:shift=open"});
-    EXPECT_EQ(run.Err, QStringList({"(5/6) Закрытие чека", "(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна",
+    EXPECT_EQ(run.Err, QStringList({"Строка 4: Закрытие чека", "Строка 4: Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна",
                                     "kestrun-cli replay: 1 of the played commands failed"}));
     EXPECT_EQ(run.Out.size(), 1);
     EXPECT_EQ(run.Status, 1);
@@ -124,16 +124,16 @@ TEST_F(CliReplay, FailureOfTheLastCommandOfTheRangeIsReported)
 
 TEST_F(CliReplay, SelectedWithErrorsAnsweredEachWay)
 {
-    const QString saleFailed = QStringLiteral("(3/6) Продажа: Ошибка: 61, Смена не открыта - операция невозможна");
+    const QString saleFailed = QStringLiteral("Строка 2: Продажа: Ошибка: 61, Смена не открыта - операция невозможна");
     const TRun stopped = Run({"replay", "--selected", "2,5", LogFile()});
     EXPECT_EQ(stopped.Status, 1);
-    EXPECT_EQ(stopped.Err.mid(0, 2), QStringList({"(3/6) Продажа", saleFailed}));
+    EXPECT_EQ(stopped.Err.mid(0, 2), QStringList({"Строка 2: Продажа", saleFailed}));
     EXPECT_EQ(stopped.Out.size(), 1);
 
     // Going on after a failure still reports it and still fails the run.
     const TRun continued = Run({"replay", "--selected", "2,5", "--on-error", "continue", LogFile()});
     EXPECT_EQ(continued.Status, 1);
-    EXPECT_EQ(continued.Err.mid(0, 3), QStringList({"(3/6) Продажа", saleFailed, "(6/6) Суточный отчет с гашением"}));
+    EXPECT_EQ(continued.Err.mid(0, 3), QStringList({"Строка 2: Продажа", saleFailed, "Строка 5: Суточный отчет с гашением"}));
     EXPECT_EQ(continued.Out.size(), 2);
     const TRun ignored = Run({"replay", "--selected", "2,5", "--ignore-device-errors", LogFile()});
     EXPECT_EQ(ignored.Err, continued.Err);
@@ -143,9 +143,9 @@ TEST_F(CliReplay, SelectedWithErrorsAnsweredEachWay)
     EXPECT_EQ(asked.Status, 1);
     ExpectJsonOnly(asked.Out);
     EXPECT_EQ(asked.Out.size(), 2);
-    EXPECT_EQ(asked.Err.first(), "(3/6) Продажа");
+    EXPECT_EQ(asked.Err.first(), "Строка 2: Продажа");
     EXPECT_TRUE(asked.Err.contains("Продолжить? [y/n]"));
-    EXPECT_TRUE(asked.Err.contains("(5/6) Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна"));
+    EXPECT_TRUE(asked.Err.contains("Строка 4: Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна"));
 }
 
 TEST_F(CliReplay, LoopForCountedCycles)
@@ -153,11 +153,18 @@ TEST_F(CliReplay, LoopForCountedCycles)
     const TRun run = Run({"replay", "--loop", "--cycles", "2", "--from", "1", "--count", "2", "--on-error", "continue",
                           LogFile()});
     // The second pass finds the shift open.
-    EXPECT_EQ(run.Err.mid(0, 5), QStringList({"Цикл 1 (2/6) Открытие смены", "Цикл 1 (3/6) Продажа",
-                                              "Цикл 2 (2/6) Открытие смены",
-                                              "Цикл 2 (2/6) Открытие смены: Ошибка: 74, Открыт чек - операция невозможна",
-                                              "Цикл 2 (3/6) Продажа"}));
-    EXPECT_EQ(run.Out.size(), 2);
+    EXPECT_EQ(run.Err.mid(0, 5), QStringList({"Цикл 1, строка 1: Открытие смены", "Цикл 1, строка 2: Продажа",
+                                              "Цикл 2, строка 1: Открытие смены",
+                                              "Цикл 2, строка 1: Открытие смены: Ошибка: 74, Открыт чек - операция невозможна",
+                                              "Цикл 2, строка 2: Продажа"}));
+    // Every pass has its rows, each with its cycle and outcome.
+    ExpectJsonOnly(run.Out);
+    QStringList rows;
+    for (const QString& line : run.Out) {
+        const QJsonObject row = QJsonDocument::fromJson(line.toUtf8()).object();
+        rows << QStringLiteral("%1/%2/%3").arg(row["Cycle"].toInt()).arg(row["Index"].toInt()).arg(row["Result"].toInt());
+    }
+    EXPECT_EQ(rows, QStringList({"1/1/0", "1/2/0", "2/1/74", "2/2/0"}));
     EXPECT_EQ(run.Status, 1);
 }
 
@@ -172,9 +179,38 @@ TEST_F(CliReplay, EveryFailedCommandHasItsLineAndFailsTheRun)
     QStringList failures;
     for (const QString& line : run.Err)
         if (line.contains(QStringLiteral(": Ошибка: -")))
-            failures << line.section(QLatin1Char(':'), 0, 0);
-    EXPECT_EQ(failures, QStringList({"(1/6) Запрос состояния", "(2/6) Открытие смены", "(3/6) Продажа",
-                                     "(5/6) Закрытие чека", "(6/6) Суточный отчет с гашением"}));
+            failures << line.left(line.indexOf(QStringLiteral(": Ошибка: -")));
+    EXPECT_EQ(failures, QStringList({"Строка 0: Запрос состояния", "Строка 1: Открытие смены", "Строка 2: Продажа",
+                                     "Строка 4: Закрытие чека", "Строка 5: Суточный отчет с гашением"}));
+}
+
+// A count of 0 is a range of no rows, not the whole log.
+TEST_F(CliReplay, CountZeroSendsNothing)
+{
+    const TRun run = Run({"replay", "--count", "0", LogFile()});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Out.isEmpty());
+    EXPECT_EQ(run.Err, QStringList({"kestrun-cli replay: --count 0: nothing to play"}));
+}
+
+// A driver error line has no request to send: it is passed over, said so, and fails nothing.
+TEST_F(CliReplay, RowWithoutRequestBytesIsSkipped)
+{
+    QByteArray log = NgLog({LogRequests[0]});
+    log += "[12.03.2024 10:15:31.000] [00001A2C] [ERROR] TFiscalPrinter - \xCD\xE5\xF2 \xF1\xE2\xFF\xE7\xE8 (-1)\r\n";
+    log += NgLog({LogRequests[1]});
+    WriteFile(LogFile(), log);
+    const TRun run = Run({"replay", LogFile()});
+    EXPECT_EQ(run.Err, QStringList({"Строка 0: Запрос состояния",
+                                    "Строка 1: Ошибка драйвера: нет байтов запроса, пропущена",
+                                    "Строка 2: Открытие смены"}));
+    ASSERT_EQ(run.Out.size(), 3);
+    EXPECT_EQ(run.Out[1], R"({"Index":1,"Data":"","PlayedAnswerData":"","Result":0,"Error":null,"Skipped":true})");
+    EXPECT_EQ(run.Status, 0);
+    // A range of such rows alone plays nothing.
+    const TRun alone = Run({"replay", "--selected", "1", LogFile()});
+    EXPECT_EQ(alone.Err, QStringList({"kestrun-cli replay: the range holds no command to play"}));
+    EXPECT_EQ(alone.Status, 1);
 }
 
 TEST_F(CliReplay, RangeThatPlaysNothingSaysSo)
@@ -200,8 +236,8 @@ TEST_F(CliReplay, IgnoredCommandsShiftIndexesAsInTheList)
     EXPECT_EQ(firstListed, "Продажа");
     const TRun run = Run({"replay", "--ignore", "11", "--ignore", "E0", "--selected", "0", "--device",
                           "emulator:shift=open", LogFile()});
-    EXPECT_EQ(run.Out, QStringList({R"({"Index":0,"Data":" 80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00","PlayedAnswerData":"80 00"})"}));
-    EXPECT_EQ(run.Err, QStringList({"(1/4) " + firstListed}));
+    EXPECT_EQ(run.Out, QStringList({R"({"Index":0,"Data":" 80 1E 00 00 00 E8 03 00 00 00 10 27 00 00 00 01 00 00 00 00","PlayedAnswerData":"80 00","Result":0,"Error":null,"Skipped":false})"}));
+    EXPECT_EQ(run.Err, QStringList({"Строка 0: " + firstListed}));
     EXPECT_EQ(run.Status, 0);
 }
 
@@ -225,6 +261,26 @@ TEST_F(CliReplay, CtrlCStopsAfterTheCurrentCommand)
     EXPECT_EQ(out.size(), 2);
 }
 
+// timeout and service managers send SIGTERM: the run stops as after Ctrl+C, its rows printed.
+TEST_F(CliReplay, SigtermStopsAfterTheCurrentCommand)
+{
+    QProcess cli;
+    cli.setReadChannel(QProcess::StandardError);
+    cli.start(QStringLiteral(KESTRUN_CLI), {"replay", "--device", "emulator:print=2000", LogFile()});
+    cli.closeWriteChannel();
+    QByteArray err;
+    while (!err.contains("Открытие смены") && cli.waitForReadyRead(30000))
+        err += cli.readAllStandardError();
+    ASSERT_TRUE(err.contains("Открытие смены")) << err.toStdString();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 143);
+    const QStringList out = Lines(cli.readAllStandardOutput());
+    ExpectJsonOnly(out);
+    EXPECT_EQ(out.size(), 2);
+}
+
 TEST_F(CliReplay, Status)
 {
     TRun run = Run({"status"});
@@ -232,6 +288,12 @@ TEST_F(CliReplay, Status)
     EXPECT_EQ(run.Status, 0);
     run = Run({"status", "--device", "emulator:error=11:05"});
     EXPECT_EQ(run.Out, QStringList({"Запрос состояния: Ошибка: 5, Параметры команды не соответствуют сроку жизни ФН"}));
+    EXPECT_EQ(run.Status, 1);
+    run = Run({"status", "--json"});
+    EXPECT_EQ(run.Out, QStringList({R"({"Result":0,"Error":null,"Mode":4,"ModeText":"Закрытая смена","SubMode":0,"SubModeText":"бумага есть"})"}));
+    EXPECT_EQ(run.Status, 0);
+    run = Run({"status", "--json", "--device", "emulator:error=11:05"});
+    EXPECT_EQ(run.Out, QStringList({R"({"Result":5,"Error":"Параметры команды не соответствуют сроку жизни ФН"})"}));
     EXPECT_EQ(run.Status, 1);
 }
 

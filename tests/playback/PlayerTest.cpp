@@ -92,6 +92,18 @@ TEST_F(PlayerTest, ExceptionListSkipsTwoByteCodeWithoutNotice)
     EXPECT_EQ(FRecorder.Messages(), QStringList({"CommandRun: 1"}));
 }
 
+// A driver error line has no request: nothing is sent for it, the run says so and goes on.
+TEST_F(PlayerTest, RowWithoutRequestBytesIsSkippedWithANotice)
+{
+    TCommands commands = Selected({"10", "", "  ", "11"});
+    FDriver.Script = FailOn(QStringLiteral("11"), 0x3D);
+    FPlayer.PlayLog(FDriver, commands, FNoExceptions, 0, 0, false);
+    EXPECT_EQ(FDriver.Sent(), QStringList({"10", "11"}));
+    EXPECT_EQ(FRecorder.Messages(),
+              QStringList({"CommandRun: 0", "CommandSkip: 1", "CommandSkip: 2", "CommandRun: 3"}));
+    EXPECT_FALSE(commands[1].Played);
+}
+
 TEST_F(PlayerTest, ContinueAfterErrorGoesOnWithTheNextCommand)
 {
     TCommands commands = Selected({"80 1E", "10", "11"});

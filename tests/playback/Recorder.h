@@ -22,7 +22,7 @@ public:
     QList<TSubscription> ChannelHandlers() override
     {
         QList<TSubscription> handlers;
-        for (const char* channel : {ChannelCommandRun, ChannelErrorQuery, ChannelError}) {
+        for (const char* channel : {ChannelCommandRun, ChannelErrorQuery, ChannelError, ChannelCommandSkip}) {
             const QString name = QString::fromLatin1(channel);
             handlers.append({name, [this, name](const QString& AMsg) { Record(name, AMsg); }});
         }

@@ -138,8 +138,8 @@ TEST_P(WireCli, BusyBeyondFiveExchangesEndsTheRun)
         = Run({"replay", ShiftLog(), "--device", emulator.DeviceText(), "--on-error", "stop"}, status, &err);
     EXPECT_EQ(status, 1);
     ASSERT_GE(err.size(), 2);
-    EXPECT_EQ(err[1], "(1/4) Запрос состояния: Ошибка: 80, Идет печать предыдущей команды");
-    EXPECT_EQ(out, QStringList({R"({"Index":0,"Data":" 11 1E 00 00 00","PlayedAnswerData":"11 50"})"}));
+    EXPECT_EQ(err[1], "Строка 0: Запрос состояния: Ошибка: 80, Идет печать предыдущей команды");
+    EXPECT_EQ(out, QStringList({R"({"Index":0,"Data":" 11 1E 00 00 00","PlayedAnswerData":"11 50","Result":80,"Error":"80, Идет печать предыдущей команды","Skipped":false})"}));
 }
 
 TEST_P(WireCli, DriverErrorOfTheWireGoesThroughTheErrorQuery)

@@ -36,7 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "     1020,СУММА РАСЧЕТА В ЧЕКЕ(БСО):123.45\r\n",
                 ""},
         CliCase{"BytesAsArguments", {"tlv", "1E", "04", "01", "00", "01"}, 0, "ПРИЗН. РАСЧЕТА:Приход\r\n", ""},
-        CliCase{"ShortDataHasNoLineEnd", {"tlv", "1E 04"}, 0, "TLV length error", ""},
+        CliCase{"ShortDataHasNoLineEndAndFails", {"tlv", "1E 04"}, 1, "TLV length error", "kestrun-cli tlv: Некорректная длина TLV"},
+        CliCase{"LengthBeyondTheDataFails", {"tlv", "F0 03 05 00"}, 1, "ТЕЛ. ИЛИ EMAIL ПОКУПАТЕЛЯ:Ошибка! Некорректная длина\r\n",
+                "kestrun-cli tlv: Некорректная длина TLV"},
         CliCase{"RussianLocaleKeepsPoint", {"--locale", "ru_RU", "tlv", "FC 03 02 00 39 30 F4 03 04 00 B4 F4 41 60"}, 0,
                 "СУММА РАСЧЕТА В ЧЕКЕ(БСО):123.45\r\n"
                 "ДАТА, ВРЕМЯ:05.03.2021 09:07:00\r\n",

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 
 namespace kestrun::test {
@@ -107,6 +108,23 @@ TEST_F(ArchiveLoad, ADamagedArchiveIsReportedAndLoadsNothing)
     EXPECT_TRUE(lines[1].startsWith(u"Архив \""_s + file.fileName() + u"\" повреждён: "_s)) << lines[1].toStdString();
     EXPECT_EQ(Model()->rowCount(), 0);
     EXPECT_EQ(FileLabel(), OpenPrompt);
+}
+
+// A log damaged part way shows its rows up to the damage, and the reason in the status line.
+TEST_F(ArchiveLoad, ALogDamagedPartWayShowsItsRowsAndWarns)
+{
+    QByteArray bytes = Pack(Gz, {{u"x"_s, LogBytes(TwoCommands)}});
+    bytes[bytes.size() - 6] = char(bytes[bytes.size() - 6] ^ 0xFF); // the checksum
+    QFile file(Path(u"crc.log.gz"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    Window->LoadLogFile(file.fileName());
+    EXPECT_TRUE(Dialogs.Errors.isEmpty()) << Dialogs.Errors.join(u'\n').toStdString();
+    EXPECT_EQ(Model()->rowCount(), 2);
+    const QString status = Child<QLineEdit>("edtStatus")->text();
+    EXPECT_TRUE(status.startsWith(u"Архив \""_s + file.fileName() + u"\" повреждён: неверная контрольная сумма"_s))
+        << status.toStdString();
 }
 
 TEST(ArchiveMemberDialog, ListsTheFilesWithTheFirstChosen)

@@ -205,7 +205,7 @@ TEST_F(FilterTest, CtrlCCopiesTheSelectedRowsAsTabSeparatedText)
     Trigger("actCopyJson");
     const QStringList lines = QGuiApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].startsWith(uR"({"Time":"12.03.2024 10:15:02.123","Thread":"00001A2C","Command":"Открытие смены",)"_s))
+    EXPECT_TRUE(lines[0].startsWith(uR"({"Index":2,"Time":"12.03.2024 10:15:02.123","TimeIso":"2024-03-12T10:15:02.123","Thread":"00001A2C","Command":"Открытие смены",)"_s))
         << lines[0].toStdString();
     EXPECT_TRUE(lines[1].endsWith(uR"("State":1})"_s)) << lines[1].toStdString();
 }
