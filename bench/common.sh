@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the benchmark scripts (sourced): the build, the synthetic log and a timing helper.
 #   bench_setup SIZE_MB   sets root, build, cli and log; generates the log once under
 #                         $KESTRUN_BENCH_DATA (default <build>/bench-data) and reads it into the page cache

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Follows a synthetic driver log while it is written in pieces (`kestrun-cli list --follow --json`)
 # and reports how long the last row took to come after the last write, and the follower's peak
 # memory next to that of `kestrun-cli list --json` on the finished file: following keeps no text

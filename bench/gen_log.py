@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generates a synthetic driver log of about SIZE_MB megabytes: Windows-1251, CR LF.
 
     gen_log.py SIZE_MB OUT [SEED]

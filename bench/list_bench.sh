@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times `kestrun-cli list --json` (every row's cells, summary included) against `kestrun-cli parse`
 # on the same synthetic driver log, and checks that the list costs at most 1.5 times the parse.
 #

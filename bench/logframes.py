@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writers of driver log lines in the four dialects, with frames built the way the device sends them.
 
 Shared by the benchmark generator (gen_log.py) and the demo log maker (samples/make_demo.py).

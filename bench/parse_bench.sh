@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times `kestrun-cli parse` on a synthetic driver log next to `grep -c -F Protocol`, the cost of a
 # plain scan of the same file, and reports peak memory against the file's size.
 #

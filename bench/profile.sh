@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Where the time of `kestrun-cli parse --count` and `kestrun-cli list --json` goes on the synthetic
 # driver log: a sampled profile of each, the functions with the largest own share first.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times `kestrun-cli stats` (durations per command code and the slowest commands) against
 # `kestrun-cli parse` on the same synthetic driver log, and checks that the statistics cost at
 # most 1.5 times the parse.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Floods kestrun-tap and kestrun-emulator, and reports what the floods cost: the peak memory of
 each program (VmHWM) and how much the tap's log grew. The tap's register is its built-in
 emulator, which takes every byte at once, so that a flood reaches the log whole rather than

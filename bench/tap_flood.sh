@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Floods kestrun-tap and kestrun-emulator (1 MB of ENQ, MB of 0x41, ENQ from a till that reads
 # nothing) and reports each program's peak memory and the growth of the tap's log; exit status 1
 # when one is above its limit (bench/tap_flood.py holds them).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The delay kestrun-tap adds to each byte: one-byte round trips (ENQ out, the emulator's NAK
 // back) straight to kestrun-emulator and through kestrun-tap, then whole status exchanges of the
 // wire driver both ways. A byte through the tap crosses it once each way, so the delay it adds

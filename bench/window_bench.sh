@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Opens a synthetic driver log in the window (offscreen) and reports the time to a usable list
 # (limit 3 s), the longest the event loop was held while loading (limit 250 ms), the time to the
 # end of the load and to all row texts, of a full search and of "Найти ошибку", of each filter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens a log in the real window (offscreen) the way a user does and reports how long the list
 // takes to become usable (its first rows drawn), the longest the event loop was held during the
 // load, when the load ended, how long until every row's texts are made, how long a search and

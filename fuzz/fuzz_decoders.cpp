@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every decoder given any request and answer bytes gives text or the TLV renderer's error.
 #include "decode/CommandView.h"
 #include "decode/ParserCommands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random bytes through the file loading path, behind each byte-order mark in turn. Without a mark
 // the same bytes also go through the list-of-lines path, and both must give the same commands,
 // unless they start like a compressed file or an archive, which the loading path unpacks first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random device bytes and timings against the protocol-1 host: every exchange ends, and the
 // device runs no request frame twice. The device is taken to run every frame it is sent, unless
 // it says otherwise in the only way the protocol has: asked with ENQ after the frame, it answers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any settings file loads, a damaged one keeping what was read before the damage and saying so,
 // or raises the reading error; nothing else escapes and nothing hangs.
 #include "log/Exception.h"

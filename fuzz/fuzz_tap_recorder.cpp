@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes from either side of the line through the tap's recorder: nothing crashes or hangs,
 // every byte is on exactly one line of the log in the order it crossed (a run's line as many
 // times as it counts), and the log reads back with only requests the till really sent. The recorder runs on the log thread after the bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes given to the TLV renderer give text or the one error it may raise.
 #include "log/Exception.h"
 #include "tlv/TLVParser.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds every libFuzzer target with clang into build-fuzz/ (or $KESTRUN_FUZZ_DIR) and runs each
 # for SECONDS (default 60) from its seed corpus fuzz/corpus/NAME. A finding fails the run; its
 # input and the fuzzer's output are kept in build-fuzz/fuzz/run/NAME/.

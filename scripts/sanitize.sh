@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds with sanitizers into a build folder of their own (the window left out) and runs tests
 # there; a sanitizer report fails the test it occurs in. Extra arguments go to ctest.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes docs/screenshot.png: the window with samples/demo.log loaded and one row selected,
 # drawn on a virtual X display (Xvfb) and saved by the window itself; docs/screenshot-filter.png:
 # the benchmark's synthetic log (bench/gen_log.py, SIZE_MB) filtered to its errors, status polls

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the picture of the window for the documentation: loads a log, sets the filter controls
 // given, selects a row of the list and saves what the window shows.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli decode: the decoded texts and the summary of one exchange given as hex text.
 #include "CliSupport.h"
 #include "Commands.h"

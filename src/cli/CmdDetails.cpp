@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli details: the details pane of one command, one pane line per output line.
 #include "CliSupport.h"
 #include "Commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli list: the rows of the command list, as an aligned table, JSON Lines or CSV, written
 // as the log is read.
 #include "CliFollow.h"

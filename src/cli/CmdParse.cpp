@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli parse: the log as the window reads it, one JSON object per command.
 #include "CliSupport.h"
 #include "Commands.h"

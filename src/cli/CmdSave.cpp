@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli save: the text listing the window saves, written to a file or standard output.
 #include "CliSupport.h"
 #include "Commands.h"

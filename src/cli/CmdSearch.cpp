@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli find-error and search: the first row after a point that fails or matches, found
 // while the log is read.
 #include "CliSupport.h"

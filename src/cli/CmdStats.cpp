@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli stats: how long the commands of a log took, per command code, and the slowest.
 #include "CliSupport.h"
 #include "Commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A build without the window's libraries draws no pictures.
 #include "Picture.h"
 

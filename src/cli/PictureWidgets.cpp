@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture drawn with the window's timeline chart.
 #include "Picture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli: the analysis and replay functions of Kestrun for scripts and terminals.
 #include "CliSupport.h"
 #include "Commands.h"

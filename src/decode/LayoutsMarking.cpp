@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fiscal-data TLV transfer and the checking of marked goods.
 #include "ParserCommandClasses.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receipts: printed lines, item operations, opening, subtotal and closing of a receipt.
 #include "ParserCommandClasses.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device state queries: short and full status, device type, fiscal storage status, error text.
 #include "ParserCommandClasses.h"
 

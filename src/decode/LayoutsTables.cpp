@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's settings tables: write and read a cell, table and field structure.
 #include "ParserCommandClasses.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-emulator: the built-in register emulator as a device on the wire.
 #include "PtyEndpoint.h"
 #include "StopSignals.h"

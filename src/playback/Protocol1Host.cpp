@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Protocol1Host.h"
 
 #include "DriverErrors.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReplaySession.h"
 
 #include "NotifyThread.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-tap: sits on the line between a till and a register and writes what they say as a
 // driver log that Kestrun reads, while it happens.
 #include "RegisterLine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli's argument handling, output path and message format, one row per case.
 #include "CaseName.h"
 #include "CliRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli save: never over the log it reads, and never half a listing over a file.
 #include "ArchiveWriter.h"
 #include "CaseName.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the shell tests: a scratch folder removed at exit, and check, which counts failures.
 # A test ends with: exit $((failures > 0))
 tmp=$(mktemp -d)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FlagTexts.h"
 #include "CaseName.h"
 #include "decode/FieldTexts.h"

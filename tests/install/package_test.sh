@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the .deb, unpacks it with dpkg -x (no container, no root) and checks what it holds.
 #   package_test.sh BUILD_DIR SOURCE_DIR VERSION WITH_GUI(0|1)
 set -uo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kestrun-cli parse on sample files: output, exit status and messages.
 #   cli_parse_test.sh KESTRUN_CLI SOURCE_DIR
 set -uo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
 // The protocol-1 host against scripted device bytes: each read takes the next step of the script,
 // so every timing the wire can show is played exactly, without waiting.

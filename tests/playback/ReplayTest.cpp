@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Recorder.h"
 #include "playback/DeviceDriver.h"
 #include "playback/Player.h"

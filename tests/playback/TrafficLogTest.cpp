@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
 // The traffic log on a disk that refuses writes: the failure is told with the system's reason,
 // and no later line continues a line the disk cut short.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
 // A short receipt played through the wire driver and the player against every wire fault of the
 // emulator: no command may run twice on the register, no command that did not run may be

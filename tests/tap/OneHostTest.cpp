@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulator's and the tap's listening endpoint keep the host that is connected: other hosts
 // are refused at once and named in the reports, a bare connect-and-close disturbs nothing, and a
 // till replaying through either while others keep connecting gets every answer, each command run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A receipt replayed with kestrun-cli through kestrun-tap to kestrun-emulator, clean and under the
 // emulator's wire faults: the answers the replay played, the commands the emulator ran and the
 // tap's log read back agree exchange for exchange.

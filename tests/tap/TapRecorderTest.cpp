@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder on scripted traffic: the log it writes reads back as the exchanges the till
 // completed, each once with the answer it acknowledged, and every byte is on one line in order.
 #include "CaseName.h"

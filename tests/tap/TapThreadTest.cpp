@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tap on a thread of this process, between the wire driver as the till and the emulator,
 // in-process or on a thread of its own: what the till got, what the emulator ran and what the
 // log reads back agree; a log the disk refuses changes nothing of the traffic.

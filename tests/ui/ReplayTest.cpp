@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
 #include "TestLogs.h"
 #include "UiTestSupport.h"
