@@ -242,7 +242,22 @@ TEST_F(CliReplay, IgnoredCommandsShiftIndexesAsInTheList)
     EXPECT_EQ(run.Status, 0);
 }
 
-TEST_F(CliReplay, CtrlCStopsAfterTheCurrentCommand)
+// Ctrl+C, and what timeout and service managers send: the run stops after the current command,
+// with the rows played printed, and exits as a shell expects of the signal.
+struct TStopSignal
+{
+    const char* Name;
+    int Signal;
+    int ExitCode;
+};
+
+void PrintTo(const TStopSignal& s, std::ostream* os) { *os << s.Name; }
+
+class CliReplayStop : public CliReplay, public ::testing::WithParamInterface<TStopSignal>
+{
+};
+
+TEST_P(CliReplayStop, StopsAfterTheCurrentCommand)
 {
     QProcess cli;
     cli.setReadChannel(QProcess::StandardError);
@@ -253,34 +268,18 @@ TEST_F(CliReplay, CtrlCStopsAfterTheCurrentCommand)
     while (!err.contains("Открытие смены") && cli.waitForReadyRead(30000))
         err += cli.readAllStandardError();
     ASSERT_TRUE(err.contains("Открытие смены")) << err.toStdString();
-    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ::kill(static_cast<pid_t>(cli.processId()), GetParam().Signal);
     ASSERT_TRUE(cli.waitForFinished(60000));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(cli.exitCode(), 130);
+    EXPECT_EQ(cli.exitCode(), GetParam().ExitCode);
     const QStringList out = Lines(cli.readAllStandardOutput());
     ExpectJsonOnly(out);
     EXPECT_EQ(out.size(), 2);
 }
 
-// timeout and service managers send SIGTERM: the run stops as after Ctrl+C, its rows printed.
-TEST_F(CliReplay, SigtermStopsAfterTheCurrentCommand)
-{
-    QProcess cli;
-    cli.setReadChannel(QProcess::StandardError);
-    cli.start(QStringLiteral(KESTRUN_CLI), {"replay", "--device", "emulator:print=2000", LogFile()});
-    cli.closeWriteChannel();
-    QByteArray err;
-    while (!err.contains("Открытие смены") && cli.waitForReadyRead(30000))
-        err += cli.readAllStandardError();
-    ASSERT_TRUE(err.contains("Открытие смены")) << err.toStdString();
-    ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
-    ASSERT_TRUE(cli.waitForFinished(60000));
-    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(cli.exitCode(), 143);
-    const QStringList out = Lines(cli.readAllStandardOutput());
-    ExpectJsonOnly(out);
-    EXPECT_EQ(out.size(), 2);
-}
+INSTANTIATE_TEST_SUITE_P(Signals, CliReplayStop,
+                         ::testing::Values(TStopSignal{"CtrlC", SIGINT, 130}, TStopSignal{"Sigterm", SIGTERM, 143}),
+                         kestrun::test::CaseName());
 
 TEST_F(CliReplay, Status)
 {
