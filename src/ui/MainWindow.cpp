@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -58,13 +59,21 @@ QFont InstalledFixedFont(int pointSize)
     return font;
 }
 
+// Judged by the widths themselves: some monospaced faces do not declare a fixed pitch.
+bool LinesUpInColumns(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(u'W');
+    return metrics.horizontalAdvance(u'i') == width && metrics.horizontalAdvance(u'0') == width;
+}
+
 // Courier New 10 pt, or the system's fixed-pitch font where no fixed-pitch face stands in for it:
 // hex frames and code lists must line up in columns.
 QFont MemoFont()
 {
     QFont font(QStringLiteral("Courier New"), 10);
     font.setStyleHint(QFont::TypeWriter);
-    return QFontInfo(font).fixedPitch() ? font : InstalledFixedFont(font.pointSize());
+    return LinesUpInColumns(font) ? font : InstalledFixedFont(font.pointSize());
 }
 
 // "%d.%d.%d.%d" of the build's version, missing parts as 0.

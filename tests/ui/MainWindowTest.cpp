@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -102,7 +103,10 @@ TEST_F(TWindowTest, StartsWithCaptionSizeAndIdleControls)
     for (const char* memo : {"memInfo", "memCommandExceptions", "memIgnoreCommand"}) {
         const QFont font = Child<QPlainTextEdit>(memo)->font();
         EXPECT_EQ(font.pointSize(), 10) << memo;
-        EXPECT_TRUE(QFontInfo(font).fixedPitch()) << memo << " " << QFontInfo(font).family().toStdString();
+        const QFontMetrics metrics(font);
+        const int width = metrics.horizontalAdvance(u'W');
+        EXPECT_EQ(metrics.horizontalAdvance(u'i'), width) << memo << " " << QFontInfo(font).family().toStdString();
+        EXPECT_EQ(metrics.horizontalAdvance(u'0'), width) << memo << " " << QFontInfo(font).family().toStdString();
     }
 
     QTabWidget* pages = Child<QTabWidget>("pgcLog");
