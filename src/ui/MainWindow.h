@@ -93,7 +93,16 @@ private:
     // A load that fails, or finds no command where one was wanted, gives the previous log back.
     enum class TEmptyLoad { KeepPrevious, Show };
     bool LoadLog(const std::function<bool()>& load, const QString& source, TEmptyLoad empty = TEmptyLoad::KeepPrevious);
-    void RestoreLog(TCommands previous, const QString& source, qint64 fileSize, qint64 loadMs, const QString& reason);
+    // The log shown before a load, and what the window showed of it.
+    struct TShownLog
+    {
+        TCommands Commands;
+        QString Source;
+        qint64 FileSize;
+        qint64 LoadMs;
+        int ProgressMaximum;
+    };
+    void RestoreLog(TShownLog previous, const QString& reason);
     // Runs `feed` on a thread of its own and returns once the load ended, while the window goes on
     // handling every event and shows the commands as they settle. Throws the load's error; false
     // when the load was cancelled by closing the window or by another load.

@@ -161,10 +161,7 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, 
     StopFilter();
     memInfo->clear();
     // Kept until the new log has come: a load that brings nothing must not cost the one shown.
-    const QString previousSource = lblFileName->text();
-    const qint64 previousFileSize = FFileSize;
-    const qint64 previousLoadMs = FLoadMs;
-    TCommands previous = std::move(FCommands);
+    TShownLog previous{std::move(FCommands), lblFileName->text(), FFileSize, FLoadMs, progress->maximum()};
     FCommands.clear();
     FModel->Reset(&FCommands);
     // Rows that come while loading pass the filter as they come.
@@ -177,7 +174,6 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, 
     loadTime.start();
     edtStatus->clear();
     ShowStatusInfo();
-    const int previousMaximum = progress->maximum();
     QString error;
     bool cancelled = false;
     {
@@ -197,10 +193,8 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, 
     // The window now shows what cancelled the load: the next one, or nothing as it closes.
     if (cancelled)
         return false;
-    if (!error.isNull() && !previous.isEmpty()) {
-        progress->setRange(0, previousMaximum);
-        RestoreLog(std::move(previous), previousSource, previousFileSize, previousLoadMs,
-                   QStringLiteral("Лог не загружен: загруженный лог оставлен"));
+    if (!error.isNull() && !previous.Commands.isEmpty()) {
+        RestoreLog(std::move(previous), QStringLiteral("Лог не загружен: загруженный лог оставлен"));
         FDialogs->ShowError(this, error);
         return false;
     }
@@ -212,19 +206,17 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, 
         FCommands.clear();
         FErrorCount = 0;
         lblFileName->setText(OpenLogPrompt());
-        progress->setRange(0, previousMaximum);
+        progress->setRange(0, previous.ProgressMaximum);
         progress->setValue(0);
         ShowStatusInfo();
         FDialogs->ShowError(this, error);
         return false;
     }
-    if (FCommands.isEmpty() && !previous.isEmpty() && empty == TEmptyLoad::KeepPrevious) {
-        progress->setRange(0, previousMaximum);
-        RestoreLog(std::move(previous), previousSource, previousFileSize, previousLoadMs,
-                   NoCommands + QStringLiteral(" в %1: загруженный лог оставлен").arg(source));
+    if (FCommands.isEmpty() && !previous.Commands.isEmpty() && empty == TEmptyLoad::KeepPrevious) {
+        RestoreLog(std::move(previous), NoCommands + QStringLiteral(" в %1: загруженный лог оставлен").arg(source));
         return false;
     }
-    previous.clear();
+    previous.Commands.clear();
     // Commands the load did not hand over as it went come in at once; those it did were counted.
     if (FModel->CommandCount() < FCommands.size()) {
         FModel->Reset(&FCommands);
@@ -235,7 +227,7 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, 
     ShowStatusInfo();
     lblFileName->setText(source);
     // A one-command list would give an equal minimum and maximum, which Qt shows as busy.
-    progress->setRange(0, FCommands.isEmpty() ? previousMaximum : qMax(1, int(FCommands.size()) - 1));
+    progress->setRange(0, FCommands.isEmpty() ? previous.ProgressMaximum : qMax(1, int(FCommands.size()) - 1));
     progress->setValue(0);
     if (FCommands.isEmpty()) {
         edtStatus->setText(FLoadWarning.isEmpty() ? NoCommands : FLoadWarning);
@@ -246,16 +238,17 @@ bool TfmMain::LoadLog(const std::function<bool()>& load, const QString& source, 
     return true;
 }
 
-void TfmMain::RestoreLog(TCommands previous, const QString& source, qint64 fileSize, qint64 loadMs, const QString& reason)
+void TfmMain::RestoreLog(TShownLog previous, const QString& reason)
 {
     StopFilter();
-    FCommands = std::move(previous);
+    FCommands = std::move(previous.Commands);
     FModel->Reset(&FCommands);
     StartFilter();
     CountErrors();
-    FFileSize = fileSize;
-    FLoadMs = loadMs;
-    lblFileName->setText(source);
+    FFileSize = previous.FileSize;
+    FLoadMs = previous.LoadMs;
+    lblFileName->setText(previous.Source);
+    progress->setRange(0, previous.ProgressMaximum);
     progress->setValue(0);
     ShowStatusInfo();
     edtStatus->setText(reason);
