@@ -3,6 +3,7 @@
 
 #include "decode/DisplayText.h"
 #include "log/Exception.h"
+#include "log/LogReader.h"
 
 #include <QFile>
 #include <QLocale>
@@ -69,7 +70,7 @@ QStringList ArgReader::TakeValues(const QString& name)
         const QString& a = FOptions[i];
         if (a == name) {
             if (i + 1 >= FOptions.size() || FOptions[i + 1].startsWith(QLatin1String("--")))
-                throw UsageError{QStringLiteral("option %1 needs a value").arg(name)};
+                throw UsageError{QStringLiteral("параметру %1 нужно значение").arg(name)};
             values << FOptions[i + 1];
             FOptions.remove(i, 2);
         } else if (a.startsWith(name + QLatin1Char('='))) {
@@ -86,10 +87,10 @@ QStringList ArgReader::Positionals(int min, int max)
 {
     for (const QString& a : std::as_const(FOptions))
         if (LooksLikeOption(a))
-            throw UsageError{QStringLiteral("unknown option %1").arg(a)};
+            throw UsageError{QStringLiteral("неизвестный параметр %1").arg(a)};
     const QStringList positionals = FOptions + FAfterOptions;
     if (positionals.size() < min || positionals.size() > max)
-        throw UsageError{QStringLiteral("wrong number of arguments")};
+        throw UsageError{QStringLiteral("неверное число аргументов")};
     return positionals;
 }
 
@@ -103,7 +104,7 @@ int ToInt(const QString& text, const QString& what)
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok)
-        throw UsageError{QStringLiteral("%1 must be a whole number, not \"%2\"").arg(what, text)};
+        throw UsageError{QStringLiteral("%1 должно быть целым числом, а не \"%2\"").arg(what, text)};
     return value;
 }
 
@@ -111,9 +112,9 @@ int ToIndex(const QString& text, qsizetype count, const QString& what)
 {
     const int index = ToInt(text, what);
     if (count == 0)
-        throw UsageError{QStringLiteral("%1 %2: the log holds no commands").arg(what).arg(index)};
+        throw UsageError{QStringLiteral("%1 %2: в логе нет команд").arg(what).arg(index)};
     if (index < 0 || index >= count)
-        throw UsageError{QStringLiteral("%1 must be from 0 to %2, not %3").arg(what).arg(count - 1).arg(index)};
+        throw UsageError{QStringLiteral("%1 должно быть от 0 до %2, а не %3").arg(what).arg(count - 1).arg(index)};
     return index;
 }
 
@@ -124,7 +125,7 @@ QByteArray HexArgument(const QString& text, const QString& what, bool allowEmpty
     for (const QString& group : groups)
         valid = valid && group.size() % 2 == 0 && std::all_of(group.begin(), group.end(), IsHexDigit);
     if (!valid)
-        throw UsageError{QStringLiteral("%1 must be hex text, two digits a byte (e.g. \"FF 0A\" or FF0A), not \"%2\"")
+        throw UsageError{QStringLiteral("%1 должно быть шестнадцатеричным текстом, по две цифры на байт (например, \"FF 0A\" или FF0A), а не \"%2\"")
                              .arg(what, text)};
     return text.toLatin1();
 }
@@ -184,7 +185,7 @@ void LoadStandardInput(const QStringList& ignoreLines, TCommands& commands)
 {
     QFile input;
     if (!input.open(stdin, QIODevice::ReadOnly))
-        throw Exception(input.errorString());
+        throw Exception(QStringLiteral("не удалось прочитать стандартный ввод: %1").arg(input.errorString()));
     LoadLogDevice(input, ignoreLines, commands);
 }
 
@@ -209,23 +210,80 @@ void StreamLogNoting(const QString& fileName, const QStringList& ignoreLines, co
 
 const QString& InputDamage() { return DamageMessage; }
 
-void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+namespace {
+
+QString LogName(const QString& fileName)
+{
+    return IsStandardStream(fileName) ? QStringLiteral("стандартный ввод") : fileName;
+}
+
+} // namespace
+
+QString AtLog(const QString& fileName, const QString& message)
+{
+    // Most messages of a file (it cannot be opened, an archive is damaged) name it already.
+    if (!IsStandardStream(fileName) && message.contains(fileName))
+        return message;
+    return LogName(fileName) + QStringLiteral(": ") + message;
+}
+
+QString AtCommand(const QString& fileName, qsizetype index, const QString& message)
+{
+    return QStringLiteral("%1, команда %2: %3").arg(LogName(fileName)).arg(index).arg(message);
+}
+
+namespace {
+
+// Tells the failure being handled with the log's name (and the line, when known); keeps what a
+// damaged packed log gave.
+void NameTheLog(const QString& fileName)
 {
     try {
-        LoadLogNoting(fileName, ignoreLines, commands);
+        throw;
     } catch (const TDamagedInput& e) {
-        DamageMessage = e.Message();
+        DamageMessage = AtLog(fileName, e.Message());
+    } catch (const TUndecodableLine& e) {
+        throw Exception(QStringLiteral("%1, строка %2: %3").arg(LogName(fileName)).arg(e.Line()).arg(e.Message()));
+    } catch (const Exception& e) {
+        throw Exception(AtLog(fileName, e.Message()));
     }
+}
+
+// Runs a read of the log; its failure is told with the log's name (and the line, when known).
+// What the consumer of its commands raises (an output that cannot be written) is its own.
+template <typename TRead>
+void ReadNamingTheLog(const QString& fileName, const TRead& read, const bool& consumerFailed)
+{
+    try {
+        read();
+    } catch (...) {
+        if (consumerFailed)
+            throw;
+        NameTheLog(fileName);
+    }
+}
+
+} // namespace
+
+void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands& commands)
+{
+    const bool consumerFailed = false;
+    ReadNamingTheLog(fileName, [&] { LoadLogNoting(fileName, ignoreLines, commands); }, consumerFailed);
 }
 
 void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                TReadThread reading)
 {
-    try {
-        StreamLogNoting(fileName, ignoreLines, settled, reading);
-    } catch (const TDamagedInput& e) {
-        DamageMessage = e.Message();
-    }
+    bool consumerFailed = false;
+    const TSettledCommands consume = [&](const TCommands& batch) {
+        try {
+            settled(batch);
+        } catch (...) {
+            consumerFailed = true;
+            throw;
+        }
+    };
+    ReadNamingTheLog(fileName, [&] { StreamLogNoting(fileName, ignoreLines, consume, reading); }, consumerFailed);
 }
 
 namespace {
@@ -276,7 +334,7 @@ void NoteOutputError()
 {
     OutputErrorRaised = true;
     const QString reason = QString::fromLocal8Bit(std::strerror(OutputError));
-    throw Exception(QStringLiteral("cannot write standard output: %1").arg(reason));
+    throw Exception(QStringLiteral("не удалось записать стандартный вывод: %1").arg(reason));
 }
 
 bool FlushOut()

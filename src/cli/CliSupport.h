@@ -76,6 +76,11 @@ void LoadLog(const QString& fileName, const QStringList& ignoreLines, TCommands&
 void StreamLog(const QString& fileName, const QStringList& ignoreLines, const TSettledCommands& settled,
                TReadThread reading = TReadThread::rtCalling);
 
+// A message about a log, led by its name (standard input is named so) unless it names the file
+// already; AtCommand adds the command's index in the log.
+QString AtLog(const QString& fileName, const QString& message);
+QString AtCommand(const QString& fileName, qsizetype index, const QString& message);
+
 // Why the log was read only up to a point, empty when it was read whole. main reports it after
 // the command's output, and the command fails.
 const QString& InputDamage();

@@ -30,7 +30,9 @@ int RunDecode(const QStringList& args)
     AppendJsonString(out, summary);
     out += "}\n";
     WriteOut(out);
-    return ExitOk;
+    // The values are shown as the window would show them; a script is told they are not real.
+    const QString unreadable = UnreadableFrame(command);
+    return unreadable.isEmpty() ? ExitOk : ReportFailure("decode", unreadable);
 }
 
 } // namespace kestrun::cli

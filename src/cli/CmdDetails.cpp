@@ -25,7 +25,7 @@ int RunDetails(const QStringList& args)
     for (const QString& line : details.Lines)
         out += PrintableText(line) + u'\n';
     WriteOut(out);
-    return details.Error.isEmpty() ? ExitOk : ReportFailure("details", details.Error);
+    return details.Error.isEmpty() ? ExitOk : ReportFailure("details", AtCommand(positionals[0], index, details.Error));
 }
 
 } // namespace kestrun::cli

@@ -24,7 +24,7 @@ int32_t ParseCode(const QString& text)
         if (value >= INT32_MIN && value <= UINT32_MAX)
             return static_cast<int32_t>(static_cast<uint32_t>(value));
     }
-    throw UsageError{QStringLiteral("NUMBER must be a 32-bit decimal or 0x-prefixed hexadecimal number, not \"%1\"").arg(text)};
+    throw UsageError{QStringLiteral("NUMBER должно быть 32-битным числом, десятичным или шестнадцатеричным с 0x, а не \"%1\"").arg(text)};
 }
 
 } // namespace

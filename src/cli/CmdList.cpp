@@ -49,6 +49,7 @@ struct TBatchRows
     QByteArray Text;
     QList<TPrintedRow> Printed;
     QString Error;
+    int ErrorIndex = 0; // the command whose summary could not be decoded
 };
 
 TPrintedRow PrintedRow(int index, const TCommandRow& row)
@@ -56,7 +57,7 @@ TPrintedRow PrintedRow(int index, const TCommandRow& row)
     TPrintedRow printed;
     printed.Index = index;
     for (int column = 0; column < colCount; ++column)
-        printed.Cells[column] = PrintedCell(row, column);
+        printed.Cells[column] = PrintedCell(row, column, TTabs::tEscaped);
     printed.Failed = IsFailedRow(row);
     return printed;
 }
@@ -158,8 +159,10 @@ TBatchRows BatchRows(const TCommands& commands, qsizetype first, const TCommandF
         if (!filter.Accepts(commands[i], index, [&](int k) { return rowOf(k).Data; }))
             continue;
         ++rows.Count;
-        if (rows.Error.isEmpty())
+        if (rows.Error.isEmpty()) {
             rows.Error = rowOf(index).DecodeError;
+            rows.ErrorIndex = index;
+        }
         switch (format) {
         case TListFormat::lfCount: break;
         case TListFormat::lfJson: AppendJsonRow(rows.Text, index, rowOf(index)); break;
@@ -198,8 +201,8 @@ QString StreamRows(const QString& fileName, const QStringList& ignoreLines, cons
         write(rows);
         // Each batch is out before the next is read: a reader of a pipe sees the rows as they come.
         FinishOutput();
-        if (error.isEmpty())
-            error = rows.Error;
+        if (error.isEmpty() && !rows.Error.isEmpty())
+            error = AtCommand(fileName, rows.ErrorIndex, rows.Error);
     };
     try {
         StreamLog(fileName, ignoreLines, [&](const TCommands& batch) {
@@ -269,7 +272,7 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
     try {
         error = FollowLog(fileName, ignoreLines, [&](const TFollowStep& step) {
             if (step.Restarted) {
-                WriteErr(QStringLiteral("kestrun-cli list: %1 shrank or was replaced; listing it again from its start").arg(fileName));
+                WriteErr(QStringLiteral("kestrun-cli list: файл \"%1\" уменьшился или заменён: список выводится заново с начала").arg(fileName));
                 // A reader of the JSON learns it in its own stream: the indexes start again.
                 if (json) {
                     QByteArray out = "{\"Restart\":";
@@ -303,16 +306,16 @@ int RunList(const QStringList& args)
     const TCommandFilter filter(TakeFilter(reader));
     const QString fileName = reader.Positionals(1, 1).constFirst();
     if (json && csv)
-        throw UsageError{QStringLiteral("--json and --csv exclude each other")};
+        throw UsageError{QStringLiteral("--json и --csv исключают друг друга")};
     if (follow && csv)
-        throw UsageError{QStringLiteral("--follow prints a table or JSON Lines, not CSV")};
+        throw UsageError{QStringLiteral("--follow выводит таблицу или JSON Lines, но не CSV")};
     if ((count || quiet) && (json || csv || follow))
-        throw UsageError{QStringLiteral("--count and --quiet print no rows: not with --json, --csv or --follow")};
-    if (follow && IsStandardStream(fileName))
-        throw UsageError{QStringLiteral("--follow needs a file, not standard input")};
+        throw UsageError{QStringLiteral("--count и --quiet не выводят строк: они несовместимы с --json, --csv и --follow")};
     if (json || csv)
         UseMachineLocale();
-    if (follow)
+    // Standard input is followed by reading it as it comes, to its end: its rows are handed
+    // over once complete, so none needs printing again.
+    if (follow && !IsStandardStream(fileName))
         return FollowList(fileName, ignoreLines, json, filter);
 
     // Every row that passes the filter is listed, as in the window; the first of their summaries

@@ -35,7 +35,7 @@ int NonNegative(const QString& text, const QString& what)
 {
     const int value = ToInt(text, what);
     if (value < 0)
-        throw UsageError{QStringLiteral("%1 must not be negative").arg(what)};
+        throw UsageError{QStringLiteral("%1 не может быть отрицательным").arg(what)};
     return value;
 }
 
@@ -49,7 +49,7 @@ TErrorAction OnErrorAction(const QString& text)
         return TErrorAction::eaContinue;
     if (text == QLatin1String("stop"))
         return TErrorAction::eaStop;
-    throw UsageError{QStringLiteral("--on-error takes ask, continue or stop")};
+    throw UsageError{QStringLiteral("--on-error принимает ask, continue или stop")};
 }
 
 TReplayOptions ReadOptions(const QStringList& args)
@@ -76,7 +76,7 @@ TReplayOptions ReadOptions(const QStringList& args)
     if (reader.HasValue(QStringLiteral("--cycles"))) {
         range.Cycles = ToInt(reader.TakeValue(QStringLiteral("--cycles")), QStringLiteral("--cycles"));
         if (range.Cycles < 1 || !range.Loop)
-            throw UsageError{QStringLiteral("--cycles needs --loop and a count of 1 or more")};
+            throw UsageError{QStringLiteral("--cycles требует --loop и число от 1")};
     }
     // The exception list starts as the window's and is replaced as a whole, line by line.
     if (reader.HasValue(QStringLiteral("--except")))
@@ -272,11 +272,11 @@ int RunReplay(const QStringList& args)
     if (options.Plan.Range.Rows)
         for (int32_t index : *options.Plan.Range.Rows)
             if (index >= commands.size())
-                throw UsageError{QStringLiteral("--selected: the log has no command %1").arg(index)};
+                throw UsageError{QStringLiteral("--selected: в логе нет команды %1").arg(index)};
     if (options.CountGiven && options.Plan.Range.Count == 0)
-        return ReportFailure("replay", QStringLiteral("--count 0: nothing to play"));
+        return ReportFailure("replay", QStringLiteral("--count 0: воспроизводить нечего"));
     if (TReplaySession::PlaysNothing(commands, options.Plan))
-        return ReportFailure("replay", QStringLiteral("the range holds no command to play"));
+        return ReportFailure("replay", QStringLiteral("в диапазоне нет команд для воспроизведения"));
 
     TKestrun player;
     QEventLoop loop;
@@ -298,7 +298,7 @@ int RunReplay(const QStringList& args)
     if (result.Interrupted)
         return interrupt.ExitStatus();
     if (result.Failed > 0)
-        return ReportFailure("replay", QStringLiteral("%1 of the played commands failed").arg(result.Failed));
+        return ReportFailure("replay", QStringLiteral("с ошибкой завершилось команд: %1").arg(result.Failed));
     return logResult;
 }
 

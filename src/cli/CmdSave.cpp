@@ -40,7 +40,7 @@ int RunSave(const QStringList& args)
     const QString& out = positionals[1];
     // The listing replaces OUT: the log would be lost.
     if (!IsStandardStream(out) && IsLogFile(log, out))
-        throw UsageError{QStringLiteral("OUT \"%1\" is the log being read; the listing would overwrite it").arg(out)};
+        throw UsageError{QStringLiteral("OUT \"%1\" - это читаемый лог: листинг записал бы поверх него").arg(out)};
     // Written batch by batch as the log is read, so a log of any size takes little memory.
     if (IsStandardStream(out)) {
         StreamLog(log, ignoreLines, [](const TCommands& batch) { WriteOut(ListingText(batch)); });

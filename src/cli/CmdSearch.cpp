@@ -43,7 +43,7 @@ int SearchForward(const QString& fileName, const TSearchOptions& options,
 {
     const int from = options.From ? ToInt(*options.From, QStringLiteral("--from")) : -1;
     if (options.From && from < 0)
-        throw UsageError{QStringLiteral("--from must not be negative")};
+        throw UsageError{QStringLiteral("--from не может быть отрицательным")};
     qsizetype count = 0;
     try {
         StreamLog(fileName, options.IgnoreLines, [&](const TCommands& batch) {

@@ -130,7 +130,7 @@ int RunStats(const QStringList& args)
     const QString pictureName = reader.TakeValue(QStringLiteral("--plot"));
     const QString fileName = reader.Positionals(1, 1).constFirst();
     if (plot && pictureName.isEmpty())
-        throw UsageError{QStringLiteral("--plot needs a file name")};
+        throw UsageError{QStringLiteral("--plot требует имя файла")};
 
     // The log is read in batches, and only the durations are kept of it.
     TStatisticsCollector collector(plot);
@@ -150,6 +150,9 @@ int RunStats(const QStringList& args)
             return ReportFailure("stats", e.Message());
         }
     }
+    // The picture alone goes to standard output: the two would not come apart again.
+    if (plot && IsStandardStream(pictureName))
+        return ExitOk;
     if (json)
         WriteOut(StatisticsJson(statistics));
     else

@@ -22,7 +22,7 @@ int RunTlv(const QStringList& args)
     parser.SetShowTagNumbers(reader.TakeFlag(QStringLiteral("--numbers")));
     const int indent = ToInt(reader.TakeValue(QStringLiteral("--indent"), QStringLiteral("0")), QStringLiteral("--indent"));
     if (indent < 0 || indent > MaxIndent)
-        throw UsageError{QStringLiteral("--indent must be from 0 to %1, not %2").arg(MaxIndent).arg(indent)};
+        throw UsageError{QStringLiteral("--indent должно быть от 0 до %1, а не %2").arg(MaxIndent).arg(indent)};
     parser.SetBaseIndent(indent);
     // The bytes may come as one argument or as one argument per byte.
     const QStringList hex = reader.Positionals(1, std::numeric_limits<int>::max());

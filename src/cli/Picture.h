@@ -15,7 +15,8 @@ namespace kestrun::cli {
 // gets a QCoreApplication.
 std::unique_ptr<QCoreApplication> CreateApplication(int& argc, char** argv);
 
-// Writes the timeline picture to a PNG file; throws Exception when it cannot.
+// Writes the timeline picture to a PNG file, or to standard output for "-"; throws Exception with
+// the file and the reason when it cannot.
 void WriteTimelinePicture(const std::vector<TTimelinePoint>& points, const QList<TSlowCommand>& slowest,
                           const QString& fileName);
 

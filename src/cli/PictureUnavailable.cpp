@@ -13,7 +13,7 @@ std::unique_ptr<QCoreApplication> CreateApplication(int& argc, char** argv)
 
 void WriteTimelinePicture(const std::vector<TTimelinePoint>&, const QList<TSlowCommand>&, const QString&)
 {
-    throw Exception(QStringLiteral("this kestrun-cli was built without the window libraries and draws no pictures"));
+    throw Exception(QStringLiteral("эта сборка kestrun-cli собрана без библиотек окна и не рисует графиков"));
 }
 
 } // namespace kestrun::cli

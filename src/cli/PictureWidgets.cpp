@@ -2,7 +2,9 @@
 // The picture drawn with the window's timeline chart.
 #include "Picture.h"
 
+#include "CliSupport.h"
 #include "TimelineView.h"
+#include "log/FileWrite.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,7 +48,11 @@ std::unique_ptr<QCoreApplication> CreateApplication(int& argc, char** argv)
 void WriteTimelinePicture(const std::vector<TTimelinePoint>& points, const QList<TSlowCommand>& slowest,
                           const QString& fileName)
 {
-    SaveTimelinePicture(points, slowest, fileName, PictureSize);
+    const QByteArray png = TimelinePicture(points, slowest, PictureSize);
+    if (IsStandardStream(fileName))
+        WriteOut(png);
+    else
+        WriteFileAtomically(fileName, png);
 }
 
 } // namespace kestrun::cli

@@ -5,6 +5,7 @@
 #include "DeviceHelp.h"
 #include "Picture.h"
 #include "log/Exception.h"
+#include "log/LogReader.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -35,13 +36,16 @@ const Command Commands[] = {
      "      --follow: go on printing the rows the driver adds to FILE, each once its exchange is complete,\n"
      "      until Ctrl+C or until nobody reads the output (exit 0); a FILE not there yet is waited for; a row\n"
      "      a later line changes is printed again with its index (JSON: \"Update\":true); a file that shrinks\n"
-     "      or is replaced is listed again from its start (JSON: a line {\"Restart\":FILE} first)", RunList},
+     "      or is replaced is listed again from its start (JSON: a line {\"Restart\":FILE} first); - (standard\n"
+     "      input) is listed as it comes, to its end", RunList},
     {"details", "[--ignore CODE]... FILE INDEX", "print the details pane of the command at 0-based INDEX", RunDetails},
     {"save", "[--ignore CODE]... FILE OUT",
      "write the text listing of the log to OUT (Windows-1251, CR LF; - is standard output); OUT must not be FILE",
      RunSave},
     {"decode", "REQUEST_HEX [ANSWER_HEX [PLAYED_HEX]]",
-     "decode one exchange and print its request, answer, played answer and summary as JSON", RunDecode},
+     "decode one exchange and print its request, answer, played answer and summary as JSON; exit 1 (the\n"
+     "      JSON printed all the same) when the request ends before its first field or the answer before its\n"
+     "      error byte", RunDecode},
     {"find-error", "[--ignore CODE]... FILE [--from INDEX]",
      "print the index of the first failed command (a row list marks with !), from the first row or, with\n"
      "      --from, after row INDEX; the log is read only up to it (exit 1 when none)", RunFindError},
@@ -68,7 +72,8 @@ const Command Commands[] = {
      "per command code: name, count, errors and the minimum, median, 95th percentile and maximum duration\n"
      "      in ms (percentiles by nearest rank); the totals; the 20 slowest commands with their indexes.\n"
      "      A duration runs from the request's first line to the line completing the exchange; commands\n"
-     "      without an answer or a readable time stamp have none. --plot writes the timeline to OUT (PNG)",
+     "      without an answer or a readable time stamp have none. --plot writes the timeline to OUT (PNG);\n"
+     "      --plot - writes it to standard output instead of the statistics",
      RunStats},
 };
 
@@ -82,24 +87,27 @@ const Command* FindCommand(const QString& name)
 
 QString UsageOf(const Command& c)
 {
-    return QStringLiteral("usage: kestrun-cli [--locale NAME] %1 %2")
+    return QStringLiteral("usage: kestrun-cli [--locale NAME] [--encoding NAME] %1 %2")
         .arg(QString::fromUtf8(c.Name), QString::fromUtf8(c.Usage));
 }
 
 void PrintHelp()
 {
     QString text = QStringLiteral(
-        "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n"
+        "usage: kestrun-cli [--locale NAME] [--encoding NAME] COMMAND [ARGS]\n"
         "       kestrun-cli [COMMAND] --help | -h | --version\n\n"
         "Options of every command:\n"
         "  --locale NAME   locale for decimal separators, dates and times (e.g. ru_RU, C); without it text\n"
         "                  follows the user's locale and JSON and CSV use C conventions\n"
+        "  --encoding NAME the code page of a log that starts with no byte-order mark: windows-1251 unless\n"
+        "                  named (e.g. UTF-8, IBM866, KOI8-R)\n"
         "  --help, -h      this text; after a command, its usage\n"
         "  --version       the version of kestrun-cli\n"
         "  --              ends the options: what follows is an argument even when it starts with -\n\n"
         "Arguments:\n"
-        "  FILE     a driver log, Windows-1251 unless a byte-order mark says otherwise; - reads standard input;\n"
-        "           compressed (.gz .bz2 .xz .zst) or in an archive (.zip .7z .tar.*: ARCHIVE:MEMBER) is read as it is\n"
+        "  FILE     a driver log, Windows-1251 (or --encoding) unless a byte-order mark says otherwise; - reads\n"
+        "           standard input; compressed (.gz .bz2 .xz .zst) or in an archive (.zip .7z .tar.*:\n"
+        "           ARCHIVE:MEMBER) is read as it is\n"
         "  CODE     a command code as hex text, e.g. \"FF 0A\" or FF0A; --ignore CODE leaves out its commands\n"
         "  HEX      hex text, two digits a byte, blanks between bytes optional\n"
         "  INDEX    a row of the command list, counted from 0\n\n"
@@ -113,7 +121,8 @@ void PrintHelp()
         "  0  done\n"
         "  1  failed: a log that cannot be read or decoded, nothing found, a failed write of standard output\n"
         "  2  bad arguments\n"
-        "Messages go to standard error as \"kestrun-cli COMMAND: message\".\n");
+        "Messages go to standard error as \"kestrun-cli COMMAND: message\", in Russian as the window's, with\n"
+        "the file and, where known, the line (\"строка N\") or the command (\"команда INDEX\").\n");
     WriteOut(text);
 }
 
@@ -129,7 +138,7 @@ QLocale LocaleArgument(const QString& name)
     const bool known = QLocale::codeToLanguage(parts[0]) != QLocale::AnyLanguage
                     && (parts.size() < 2 || QLocale::codeToTerritory(parts.last()) != QLocale::AnyTerritory);
     if (!known)
-        throw UsageError{QStringLiteral("unknown locale \"%1\" (e.g. ru_RU, en_US, C)").arg(name)};
+        throw UsageError{QStringLiteral("неизвестная локаль \"%1\" (например, ru_RU, en_US, C)").arg(name)};
     return QLocale(name);
 }
 
@@ -156,6 +165,13 @@ int main(int argc, char** argv)
     try {
         // Global options may stand anywhere before "--".
         ArgReader global(QCoreApplication::arguments().mid(1));
+        if (global.HasValue(QStringLiteral("--encoding"))) {
+            try {
+                kestrun::SetUnmarkedLogEncoding(global.TakeValue(QStringLiteral("--encoding")));
+            } catch (const kestrun::Exception& e) {
+                throw UsageError{e.Message()};
+            }
+        }
         if (global.HasValue(QStringLiteral("--locale"))) {
             QLocale::setDefault(LocaleArgument(global.TakeValue(QStringLiteral("--locale"))));
             NoteLocaleChosen();
@@ -163,7 +179,7 @@ int main(int argc, char** argv)
         const QStringList rest = global.Rest();
         // Without a command: the short usage, on standard error, as a mistake is told.
         if (rest.isEmpty()) {
-            WriteErr(QStringLiteral("usage: kestrun-cli [--locale NAME] COMMAND [ARGS]\n"
+            WriteErr(QStringLiteral("usage: kestrun-cli [--locale NAME] [--encoding NAME] COMMAND [ARGS]\n"
                                     "       kestrun-cli [COMMAND] --help | -h | --version"));
             return ExitUsage;
         }
@@ -179,7 +195,7 @@ int main(int argc, char** argv)
         }
         const Command* command = FindCommand(rest[0]);
         if (!command) {
-            WriteErr(QStringLiteral("kestrun-cli: unknown command \"%1\"; see kestrun-cli --help").arg(rest[0]));
+            WriteErr(QStringLiteral("kestrun-cli: неизвестная команда \"%1\"; см. kestrun-cli --help").arg(rest[0]));
             return ExitUsage;
         }
         try {

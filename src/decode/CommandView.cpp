@@ -150,7 +150,7 @@ bool IsFailedRow(const TCommand& command, const QString& dataCell)
     return GetCellStyle(IsFailedCommand(command) ? siError : siNone, GetRowCommandName(command), dataCell, colCommand).Red;
 }
 
-QString PrintedCell(const TCommandRow& row, int column)
+QString PrintedCell(const TCommandRow& row, int column, TTabs tabs)
 {
     QString text = row.Cell(column);
     // Most cells hold no control character: one look, and they are shown as they are.
@@ -160,7 +160,7 @@ QString PrintedCell(const TCommandRow& row, int column)
     // Zero runs first: a run before a line break disappears rather than becoming a blank.
     text = DisplayText(text);
     text.replace(u"\r\n"_s, u" "_s).replace(u'\n', u' ').replace(u'\r', u' ');
-    return PrintableText(text);
+    return PrintableText(text, tabs);
 }
 
 TCommandDetails GetCommandDetails(const TCommand& command)

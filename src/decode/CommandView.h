@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CommandCatalogue.h"
+#include "DisplayText.h"
 #include "log/Command.h"
 
 #include <QByteArray>
@@ -66,7 +67,7 @@ bool IsFailedRow(const TCommandRow& row);
 bool IsFailedRow(const TCommand& command, const QString& dataCell);
 // The cell as text output shows it: as the window draws it, on one line, other control
 // characters written visibly.
-QString PrintedCell(const TCommandRow& row, int column);
+QString PrintedCell(const TCommandRow& row, int column, TTabs tabs);
 
 // Lines of the details pane; when decoding fails, the lines made before the failure
 // and the error's message.

@@ -28,24 +28,25 @@ QString DisplayText(const QString& text)
 
 namespace {
 
-// C0 controls, DEL and the C1 controls some terminals obey; the tab only moves to a column.
-bool IsHiddenControl(QChar c)
+// C0 controls, DEL and the C1 controls some terminals obey.
+bool IsHiddenControl(QChar c, TTabs tabs)
 {
     const char16_t code = c.unicode();
-    return (code < 0x20 && code != u'\t') || (code >= 0x7F && code <= 0x9F);
+    return (code < 0x20 && (code != u'\t' || tabs == TTabs::tEscaped)) || (code >= 0x7F && code <= 0x9F);
 }
 
 } // namespace
 
-QString PrintableText(const QString& line)
+QString PrintableText(const QString& line, TTabs tabs)
 {
     QString shown = DisplayText(line);
-    if (std::none_of(shown.cbegin(), shown.cend(), IsHiddenControl))
+    const auto hidden = [tabs](QChar c) { return IsHiddenControl(c, tabs); };
+    if (std::none_of(shown.cbegin(), shown.cend(), hidden))
         return shown;
     QString printable;
     printable.reserve(shown.size() + 16);
     for (const QChar c : shown) {
-        if (IsHiddenControl(c))
+        if (hidden(c))
             printable += QLatin1String("<0x") % QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0')
                        % QLatin1Char('>');
         else

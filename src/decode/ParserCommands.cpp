@@ -3,6 +3,7 @@
 
 #include "ParserCommandClasses.h"
 #include "PrinterError.h"
+#include "log/Frames.h"
 
 #include <utility>
 #include <vector>
@@ -88,6 +89,17 @@ TParsedCommand ParseCommand(const TCommand& Command)
     parsed.Answer = decoder->Parse(Command, pAnswerFields);
     parsed.Played = decoder->Parse(Command, pPlayedFields);
     return parsed;
+}
+
+QString UnreadableFrame(const TCommand& Command)
+{
+    const QByteArray request = Command.DataBytes();
+    if (!MakeDecoder(Command)->Fields().isEmpty() && request.size() <= EchoedCodeSize(request))
+        return QStringLiteral("запрос обрывается до первого поля: %1 байт").arg(request.size());
+    const QByteArray answer = Command.AnswerBytes();
+    if (!answer.isEmpty() && answer.size() <= EchoedCodeSize(answer))
+        return QStringLiteral("ответ обрывается до кода ошибки: %1 байт").arg(answer.size());
+    return {};
 }
 
 QString GetCommandShortValue(const TCommand& Command)

@@ -41,6 +41,10 @@ struct TParsedCommand
 
 // The three decoded texts of the details pane; throws what the TLV renderer throws.
 TParsedCommand ParseCommand(const TCommand& Command);
+// Why an exchange cannot be read, for a caller that must not show made-up values: a request that
+// ends before the first field its layout declares (the window shows zeros for it), or an answer
+// that ends before its error byte. Empty when both can be read.
+QString UnreadableFrame(const TCommand& Command);
 // The "Data" column text: the decoder's summary plus an error mark when the answer failed.
 QString GetCommandShortValue(const TCommand& Command);
 

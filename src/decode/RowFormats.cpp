@@ -41,7 +41,10 @@ void AppendNumber(QByteArray& out, int32_t number)
 int RowState(const TCommandRow& row) { return IsFailedRow(row) ? siError : siNone; }
 
 // A cell on one line with no tab of its own, so the columns stay apart.
-QString TabCell(const TCommandRow& row, int column) { return PrintedCell(row, column).replace(u'\t', u' '); }
+QString TabCell(const TCommandRow& row, int column)
+{
+    return PrintedCell(row, column, TTabs::tKept).replace(u'\t', u' ');
+}
 
 QString CsvField(const QString& text)
 {
@@ -91,7 +94,7 @@ void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommand
         AppendNumber(out, index);
         for (int column = 0; column < colCount; ++column) {
             out += ',';
-            AppendCsvField(out, PrintedCell(row, column));
+            AppendCsvField(out, PrintedCell(row, column, TTabs::tKept));
         }
         out += ',';
         AppendNumber(out, RowState(row));

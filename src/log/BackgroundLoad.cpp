@@ -71,11 +71,11 @@ TLogFeed DeviceFeed(std::function<std::unique_ptr<QIODevice>()> AOpen)
     return [open = std::move(AOpen)](ILogLineSink& ASink, const TReadProgress& AProgress) {
         const std::unique_ptr<QIODevice> device = open();
         if (!IsPackedLog(*device)) {
-            ReadLogStream(*device, TTextEncoding::teWindows1251, ASink, AProgress);
+            ReadLogStream(*device, UnmarkedLogEncoding(), ASink, AProgress);
             return;
         }
         TUnpackedLog unpacked(*device);
-        ReadLogStream(unpacked, TTextEncoding::teWindows1251, ASink, AProgress);
+        ReadLogStream(unpacked, UnmarkedLogEncoding(), ASink, AProgress);
     };
 }
 

@@ -32,7 +32,42 @@ bool IsAscii(const char* p, size_t n)
     return true;
 }
 
+// Set once before any log is read.
+TTextEncoding UnmarkedEncoding = TTextEncoding::teWindows1251;
+QByteArray UnmarkedEncodingName;
+
+struct TKnownEncoding
+{
+    const char* Name;
+    TTextEncoding Encoding;
+};
+
+// Names read by the decoder's own paths; any other goes through a converter of that name.
+const TKnownEncoding KnownEncodings[] = {
+    {"windows-1251", TTextEncoding::teWindows1251}, {"cp1251", TTextEncoding::teWindows1251},
+    {"utf-8", TTextEncoding::teUtf8},               {"utf8", TTextEncoding::teUtf8},
+    {"utf-16le", TTextEncoding::teUtf16LE},         {"utf-16be", TTextEncoding::teUtf16BE},
+};
+
 } // namespace
+
+void SetUnmarkedLogEncoding(const QString& name)
+{
+    for (const TKnownEncoding& known : KnownEncodings)
+        if (name.compare(QLatin1String(known.Name), Qt::CaseInsensitive) == 0) {
+            UnmarkedEncoding = known.Encoding;
+            UnmarkedEncodingName = known.Name;
+            return;
+        }
+    if (!QStringDecoder(name.toLatin1().constData()).isValid())
+        throw Exception(QStringLiteral("Неизвестная кодировка \"%1\"").arg(name));
+    UnmarkedEncoding = TTextEncoding::teNamed;
+    UnmarkedEncodingName = name.toLatin1();
+}
+
+TTextEncoding UnmarkedLogEncoding() { return UnmarkedEncoding; }
+
+const QByteArray& UnmarkedLogEncodingName() { return UnmarkedEncodingName; }
 
 std::optional<TByteOrderMark> FindByteOrderMark(QByteArrayView AHead)
 {
@@ -54,6 +89,8 @@ TLogDecoder::TLogDecoder(TTextEncoding AEncoding, ILogLineSink& ASink)
     : FEncoding(AEncoding), FSink(ASink),
       FUtf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom)
 {
+    if (FEncoding == TTextEncoding::teNamed)
+        FNamed = QStringDecoder(UnmarkedEncodingName.constData(), QStringConverter::Flag::Stateless);
 }
 
 void TLogDecoder::Feed(const char* AData, size_t ASize)
@@ -64,6 +101,9 @@ void TLogDecoder::Feed(const char* AData, size_t ASize)
         break;
     case TTextEncoding::teUtf8:
         FBytes.Feed(AData, ASize, [this](std::string_view line) { AddUtf8Line(line); });
+        break;
+    case TTextEncoding::teNamed:
+        FBytes.Feed(AData, ASize, [this](std::string_view line) { AddNamedLine(line); });
         break;
     case TTextEncoding::teUtf16LE:
     case TTextEncoding::teUtf16BE:
@@ -82,6 +122,9 @@ void TLogDecoder::Finish()
     case TTextEncoding::teUtf8:
         FBytes.Finish([this](std::string_view line) { AddUtf8Line(line); });
         break;
+    case TTextEncoding::teNamed:
+        FBytes.Finish([this](std::string_view line) { AddNamedLine(line); });
+        break;
     case TTextEncoding::teUtf16LE:
     case TTextEncoding::teUtf16BE:
         if (FOddByte >= 0) {
@@ -97,11 +140,13 @@ void TLogDecoder::Finish()
 
 void TLogDecoder::AddSingleByteLine(std::string_view line)
 {
+    ++FLines;
     FSink.AddLine(QByteArrayView(line.data(), qsizetype(line.size())));
 }
 
 void TLogDecoder::AddUnicodeLine(std::u16string_view line)
 {
+    ++FLines;
     FSink.AddLine(QStringView(line.data(), qsizetype(line.size())));
 }
 
@@ -115,7 +160,21 @@ void TLogDecoder::AddUtf8Line(std::string_view line)
     FUtf8.resetState();
     const QString text = FUtf8.decode(QByteArrayView(line.data(), qsizetype(line.size())));
     if (FUtf8.hasError())
-        throw Exception(QStringLiteral("No mapping for the Unicode character exists in the target multi-byte code page"));
+        throw TUndecodableLine(QStringLiteral("No mapping for the Unicode character exists in the target multi-byte code page"),
+                               FLines + 1);
+    ++FLines;
+    FSink.AddLine(QStringView(text));
+}
+
+// A code page by name; bytes it cannot map become U+FFFD, as Windows-1251 maps every byte.
+void TLogDecoder::AddNamedLine(std::string_view line)
+{
+    if (IsAscii(line.data(), line.size())) {
+        AddSingleByteLine(line);
+        return;
+    }
+    ++FLines;
+    const QString text = FNamed.decode(QByteArrayView(line.data(), qsizetype(line.size())));
     FSink.AddLine(QStringView(text));
 }
 

@@ -40,11 +40,14 @@ private:
     void AddSingleByteLine(std::string_view line);
     void AddUnicodeLine(std::u16string_view line);
     void AddUtf8Line(std::string_view line);
+    void AddNamedLine(std::string_view line);
     void DecodeUtf16(const char* data, size_t size);
 
     TTextEncoding FEncoding;
     ILogLineSink& FSink;
     QStringDecoder FUtf8;
+    QStringDecoder FNamed; // for teNamed
+    qint64 FLines = 0;     // delivered, for the place of an undecodable one
     TLineSplitter<char> FBytes;
     TLineSplitter<char16_t> FUnits;
     std::u16string FUnitBuffer;

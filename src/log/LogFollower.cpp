@@ -181,7 +181,7 @@ void TLogFollower::Feed(const char* AData, qsizetype ASize)
 void TLogFollower::StartDecoding()
 {
     const std::optional<TByteOrderMark> mark = FindByteOrderMark(FUndecided);
-    FDecoder = std::make_unique<TLogDecoder>(mark ? mark->Encoding : TTextEncoding::teWindows1251, *FParser);
+    FDecoder = std::make_unique<TLogDecoder>(mark ? mark->Encoding : UnmarkedLogEncoding(), *FParser);
     const QByteArray first = std::exchange(FUndecided, {});
     const qsizetype skip = mark ? mark->Bytes.size() : 0;
     FDecoder->Feed(first.constData() + skip, size_t(first.size() - skip));

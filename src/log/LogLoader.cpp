@@ -18,7 +18,7 @@ void ParseLogDevice(QIODevice& device, const QStringList& ignoreLines, TCommands
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
     TParseUntilFault sink(parser);
     try {
-        ReadLogStream(device, TTextEncoding::teWindows1251, sink, progress);
+        ReadLogStream(device, UnmarkedLogEncoding(), sink, progress);
     } catch (const TDamagedInput&) {
         // The text before the damage stands; a packet format error in it came first.
         sink.Finish();
@@ -100,7 +100,7 @@ void StreamLogFile(const QString& fileName, const QStringList& ignoreLines, cons
     if (StartsWithUtf8Mark(*device)) {
         TDecodeCheck check;
         try {
-            ReadLogStream(*device, TTextEncoding::teWindows1251, check);
+            ReadLogStream(*device, UnmarkedLogEncoding(), check);
         } catch (const TDamagedInput&) {
             // Met again, and kept to, by the pass that hands the commands over.
         }
@@ -135,7 +135,7 @@ void StreamDevice(QIODevice& device, const QStringList& ignoreLines, const TSett
     TLogParser parser(commands, ReadIgnoreCodes(ignoreLines));
     try {
         const auto read = reading == TReadThread::rtAhead ? ReadLogStreamAhead : ReadLogStream;
-        read(device, TTextEncoding::teWindows1251, parser, [&](double) { handOver(1); });
+        read(device, UnmarkedLogEncoding(), parser, [&](double) { handOver(1); });
         parser.Finish();
     } catch (const TDamagedInput&) {
         try {

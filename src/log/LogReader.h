@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Exception.h"
 #include "LogLineSink.h"
 
 #include <QFile>
@@ -16,6 +17,24 @@ enum class TTextEncoding : uint8_t {
     teUtf8,
     teUtf16LE,
     teUtf16BE,
+    teNamed, // a code page by its name, UnmarkedLogEncodingName
+};
+
+// The encoding of a log that starts with no byte-order mark: Windows-1251, as drivers write,
+// unless a name was given once at start (the command line's --encoding; IBM866, UTF-8, KOI8-R...).
+// Throws Exception for a name no converter knows.
+void SetUnmarkedLogEncoding(const QString& name);
+TTextEncoding UnmarkedLogEncoding();
+const QByteArray& UnmarkedLogEncodingName();
+
+// A line that is not valid UTF-8: the message as the window shows it, and the line's number.
+class TUndecodableLine : public Exception
+{
+public:
+    TUndecodableLine(QString message, qint64 line) : Exception(std::move(message)), FLine(line) {}
+    qint64 Line() const { return FLine; } // from 1
+private:
+    qint64 FLine;
 };
 
 using TReadProgress = std::function<void(double fraction)>;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TimelineView.h"
 
-#include "log/Exception.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -267,15 +267,17 @@ void TTimelineView::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-void SaveTimelinePicture(const std::vector<TTimelinePoint>& points, const QList<TSlowCommand>& slowest,
-                         const QString& fileName, QSize size)
+QByteArray TimelinePicture(const std::vector<TTimelinePoint>& points, const QList<TSlowCommand>& slowest, QSize size)
 {
     TTimelineView view(points, slowest);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.resize(size);
     view.show();
-    if (!view.grab().save(fileName, "PNG"))
-        throw Exception(u"Cannot write the picture \"%1\""_s.arg(fileName));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    view.grab().save(&buffer, "PNG");
+    return png;
 }
 
 } // namespace kestrun

@@ -48,9 +48,8 @@ private:
     bool FDragged = false;
 };
 
-// Draws the timeline as the window shows it into a PNG file of `size` pixels; throws Exception
-// when the file cannot be written. Needs a QApplication, the offscreen platform will do.
-void SaveTimelinePicture(const std::vector<TTimelinePoint>& points, const QList<TSlowCommand>& slowest,
-                         const QString& fileName, QSize size);
+// The timeline as the window shows it, drawn as a PNG picture of `size` pixels. Needs a
+// QApplication; the offscreen platform will do.
+QByteArray TimelinePicture(const std::vector<TTimelinePoint>& points, const QList<TSlowCommand>& slowest, QSize size);
 
 } // namespace kestrun

@@ -60,7 +60,7 @@ TEST_F(Cli, ListJsonGivesTheCellsAndStateOfEveryRow)
 {
     const Result r = Run({u"list"_s, u"--json"_s, LogPath()});
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Err, u"kestrun-cli list: Неверная длина FVLN\n"_s);
+    EXPECT_EQ(r.Err, u"kestrun-cli list: "_s + LogPath() + u", команда 4: Неверная длина FVLN\n"_s);
     const QStringList lines = r.Out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[1], uR"({"Index":1,"Time":"12.03.2024 10:15:30.123","TimeIso":"2024-03-12T10:15:30.123","Thread":"00001A2C","Command":"Продажа","Data":"ПРОДАЖА 100.00X1.000 Milk","DurationMs":0,"State":-1})"_s);
@@ -160,7 +160,7 @@ TEST_F(Cli, DetailsOfABrokenFrameKeepsTheLinesBeforeTheError)
     const Result r = Run({u"details"_s, LogPath(), u"4"_s});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(r.Out.endsWith(u"Входные параметры:\n"_s));
-    EXPECT_EQ(r.Err, u"kestrun-cli details: Неверная длина FVLN\n"_s);
+    EXPECT_EQ(r.Err, u"kestrun-cli details: "_s + LogPath() + u", команда 4: Неверная длина FVLN\n"_s);
 }
 
 TEST_F(Cli, SaveWritesTheListing)
@@ -374,7 +374,7 @@ TEST_F(Cli, ListAndJsonGiveEveryRowAndAgreeOnItsState)
     const Result json = Run({u"list"_s, u"--json"_s, LogPath()});
     for (const Result* r : {&table, &json}) {
         EXPECT_EQ(r->ExitCode, 1);
-        EXPECT_EQ(r->Err, u"kestrun-cli list: Неверная длина FVLN\n"_s);
+        EXPECT_EQ(r->Err, u"kestrun-cli list: %1, команда %2: Неверная длина FVLN\n"_s.arg(LogPath()).arg(Broken));
     }
     const Marks expected{Rows, {Broken}};
     EXPECT_EQ(TableMarks(table.Out), expected);

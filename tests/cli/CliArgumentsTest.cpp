@@ -47,29 +47,29 @@ TEST_P(Arguments, GiveTheExitStatusAndTexts)
 
 // Arguments that are not what they claim are refused, not read as something else.
 INSTANTIATE_TEST_SUITE_P(Refused, Arguments, testing::Values(
-    ArgumentCase{"IgnoreNotHex", {u"list"_s, u"--ignore"_s, u"ZZ"_s, Log}, 2, "", "kestrun-cli list: --ignore must be hex text"},
-    ArgumentCase{"IgnoreOddDigits", {u"parse"_s, u"--count"_s, u"--ignore"_s, u"FF 4"_s, Log}, 2, "", "--ignore must be hex text"},
-    ArgumentCase{"IgnoreEmpty", {u"parse"_s, u"--count"_s, u"--ignore="_s, Log}, 2, "", "--ignore must be hex text"},
+    ArgumentCase{"IgnoreNotHex", {u"list"_s, u"--ignore"_s, u"ZZ"_s, Log}, 2, "", "kestrun-cli list: --ignore должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"IgnoreOddDigits", {u"parse"_s, u"--count"_s, u"--ignore"_s, u"FF 4"_s, Log}, 2, "", "--ignore должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"IgnoreEmpty", {u"parse"_s, u"--count"_s, u"--ignore="_s, Log}, 2, "", "--ignore должно быть шестнадцатеричным текстом"},
     ArgumentCase{"IgnoreValueMissingBeforeAnOption", {u"list"_s, u"--ignore"_s, u"--json"_s, Log}, 2, "",
-                 "kestrun-cli list: option --ignore needs a value"},
+                 "kestrun-cli list: параметру --ignore нужно значение"},
     ArgumentCase{"ListJsonAndCsvExcludeEachOther", {u"list"_s, u"--json"_s, u"--csv"_s, Log}, 2, "",
-                 "kestrun-cli list: --json and --csv exclude each other"},
+                 "kestrun-cli list: --json и --csv исключают друг друга"},
     ArgumentCase{"ListCommandValueMissing", {u"list"_s, u"--command"_s}, 2, "", "kestrun-cli list"},
-    ArgumentCase{"DecodeNotHex", {u"decode"_s, u"ZZ"_s}, 2, "", "kestrun-cli decode: REQUEST_HEX must be hex text"},
-    ArgumentCase{"DecodeEmptyRequest", {u"decode"_s, u""_s}, 2, "", "REQUEST_HEX must be hex text"},
-    ArgumentCase{"DecodeAnswerOddDigit", {u"decode"_s, u"10 1E 00 00 00"_s, u"10 0"_s}, 2, "", "ANSWER_HEX must be hex text"},
-    ArgumentCase{"TlvOddLastDigit", {u"tlv"_s, u"1E 04 01 00 0"_s}, 2, "", "kestrun-cli tlv: HEX must be hex text"},
-    ArgumentCase{"TlvEmpty", {u"tlv"_s, u""_s}, 2, "", "HEX must be hex text"},
-    ArgumentCase{"NameNotHex", {u"name"_s, u"F G"_s}, 2, "", "HEX must be hex text"},
-    ArgumentCase{"LocaleUnknown", {u"--locale"_s, u"bogus_XX"_s, u"error"_s, u"0"_s}, 2, "", "unknown locale \"bogus_XX\""},
-    ArgumentCase{"LocaleUnknownTerritory", {u"--locale"_s, u"ru_XX"_s, u"error"_s, u"0"_s}, 2, "", "unknown locale"},
-    ArgumentCase{"DetailsIndexBeyondTheLog", {u"details"_s, Log, u"18"_s}, 2, "", "kestrun-cli details: INDEX must be from 0 to 17, not 18"},
-    ArgumentCase{"DetailsNegativeIndex", {u"details"_s, Log, u"-1"_s}, 2, "", "INDEX must be from 0 to 17, not -1"},
+    ArgumentCase{"DecodeNotHex", {u"decode"_s, u"ZZ"_s}, 2, "", "kestrun-cli decode: REQUEST_HEX должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"DecodeEmptyRequest", {u"decode"_s, u""_s}, 2, "", "REQUEST_HEX должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"DecodeAnswerOddDigit", {u"decode"_s, u"10 1E 00 00 00"_s, u"10 0"_s}, 2, "", "ANSWER_HEX должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"TlvOddLastDigit", {u"tlv"_s, u"1E 04 01 00 0"_s}, 2, "", "kestrun-cli tlv: HEX должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"TlvEmpty", {u"tlv"_s, u""_s}, 2, "", "HEX должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"NameNotHex", {u"name"_s, u"F G"_s}, 2, "", "HEX должно быть шестнадцатеричным текстом"},
+    ArgumentCase{"LocaleUnknown", {u"--locale"_s, u"bogus_XX"_s, u"error"_s, u"0"_s}, 2, "", "неизвестная локаль \"bogus_XX\""},
+    ArgumentCase{"LocaleUnknownTerritory", {u"--locale"_s, u"ru_XX"_s, u"error"_s, u"0"_s}, 2, "", "неизвестная локаль"},
+    ArgumentCase{"DetailsIndexBeyondTheLog", {u"details"_s, Log, u"18"_s}, 2, "", "kestrun-cli details: INDEX должно быть от 0 до 17, а не 18"},
+    ArgumentCase{"DetailsNegativeIndex", {u"details"_s, Log, u"-1"_s}, 2, "", "INDEX должно быть от 0 до 17, а не -1"},
     ArgumentCase{"SearchIndexBeyondTheLog", {u"search"_s, Log, u"x"_s, u"--from"_s, u"18"_s}, 2, "",
-                 "kestrun-cli search: --from must be from 0 to 17, not 18"},
-    ArgumentCase{"SearchIndexEmpty", {u"search"_s, Log, u"x"_s, u"--from="_s}, 2, "", "--from must be a whole number"},
+                 "kestrun-cli search: --from должно быть от 0 до 17, а не 18"},
+    ArgumentCase{"SearchIndexEmpty", {u"search"_s, Log, u"x"_s, u"--from="_s}, 2, "", "--from должно быть целым числом"},
     ArgumentCase{"FindErrorIndexBeyondTheLog", {u"find-error"_s, Log, u"--from"_s, u"18"_s}, 2, "",
-                 "kestrun-cli find-error: --from must be from 0 to 17, not 18"}
+                 "kestrun-cli find-error: --from должно быть от 0 до 17, а не 18"}
 ), CaseName());
 
 // What is well formed is still taken.
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Habits, Arguments, testing::Values(
     ArgumentCase{"ListCountAsGrepCounts", {u"list"_s, u"--count"_s, u"--command"_s, u"Продажа"_s, Log}, 0, "2\n", ""},
     ArgumentCase{"ListCountOfNothingFails", {u"list"_s, u"--count"_s, u"--thread"_s, u"none"_s, Log}, 1, "0\n", ""},
     ArgumentCase{"ListQuietTellsByItsStatus", {u"list"_s, u"-q"_s, u"--thread"_s, u"none"_s, Log}, 1, "", ""},
-    ArgumentCase{"PlainCommandGivesTheShortUsageOnStandardError", {}, 2, "", "usage: kestrun-cli [--locale NAME] COMMAND [ARGS]"},
+    ArgumentCase{"PlainCommandGivesTheShortUsageOnStandardError", {}, 2, "", "usage: kestrun-cli [--locale NAME] [--encoding NAME] COMMAND [ARGS]"},
     ArgumentCase{"ErrorOfADriverCode", {u"error"_s, u"-9"_s}, 0, "Устройство не ответило на команду\n", ""},
     ArgumentCase{"SearchFindsRowZero", {u"search"_s, Log, u"Запрос"_s}, 0, "0\n", ""},
     ArgumentCase{"FindErrorReadsStandardInput", {u"find-error"_s, u"-"_s}, 0, "2\n", "", true},
@@ -98,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(Habits, Arguments, testing::Values(
     ArgumentCase{"DoubleDashEndsTheOptions", {u"search"_s, Log, u"--"_s, u"--from"_s}, 1, "", ""},
     ArgumentCase{"DoubleDashBeforeANegativeNumber", {u"error"_s, u"--"_s, u"-1"_s}, 0, "Нет связи\n", ""},
     ArgumentCase{"HelpAfterTheDoubleDashIsText", {u"search"_s, Log, u"--"_s, u"-h"_s}, 1, "", ""},
-    ArgumentCase{"ShortHelpOfACommand", {u"list"_s, u"-h"_s}, 0, "usage: kestrun-cli [--locale NAME] list ", ""},
-    ArgumentCase{"HelpOfACommand", {u"save"_s, u"--help"_s}, 0, "usage: kestrun-cli [--locale NAME] save ", ""},
+    ArgumentCase{"ShortHelpOfACommand", {u"list"_s, u"-h"_s}, 0, "usage: kestrun-cli [--locale NAME] [--encoding NAME] list ", ""},
+    ArgumentCase{"HelpOfACommand", {u"save"_s, u"--help"_s}, 0, "usage: kestrun-cli [--locale NAME] [--encoding NAME] save ", ""},
     ArgumentCase{"Version", {u"--version"_s}, 0, "kestrun-cli " KESTRUN_VERSION "\n", ""},
     ArgumentCase{"VersionOfACommand", {u"details"_s, u"--version"_s}, 0, "kestrun-cli " KESTRUN_VERSION "\n", ""},
     ArgumentCase{"ParseMessageNamesTheCommand", {u"parse"_s, u"/nonexistent/k.log"_s}, 1, "",
@@ -118,8 +118,8 @@ TEST_P(LostOutput, IsReportedWithExitStatus1)
     const ArgumentCase& c = GetParam();
     const TRunResult r = RunCli(WithLog(c.Args), {.OutputFile = u"/dev/full"_s});
     EXPECT_EQ(r.ExitCode, c.ExitCode);
-    EXPECT_TRUE(r.Err.contains(c.Err + ": cannot write standard output")) << r.Err.toStdString();
-    EXPECT_EQ(r.Err.count("cannot write"), 1) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(c.Err + ": не удалось записать стандартный вывод")) << r.Err.toStdString();
+    EXPECT_EQ(r.Err.count("не удалось записать"), 1) << r.Err.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(ToAFullDevice, LostOutput, testing::Values(

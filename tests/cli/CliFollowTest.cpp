@@ -128,7 +128,7 @@ TEST_P(CliFollow, ShrunkFileIsListedAgainFromItsStart)
     ::kill(pid_t(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_TRUE(process.readAllStandardError().contains("listing it again from its start"));
+    EXPECT_TRUE(process.readAllStandardError().contains("список выводится заново с начала"));
 }
 
 // As tail -f | head -1: following ends once nobody reads its output, also while no row comes.
@@ -168,11 +168,14 @@ INSTANTIATE_TEST_SUITE_P(Formats, CliFollow, testing::Values(
     TFollowRun{"Json", {u"--json"_s}}),
     CaseName());
 
-TEST(CliFollowArguments, StandardInputCannotBeFollowed)
+// A pipe is followed as it comes, to its end; its rows come complete, so none is printed twice.
+TEST(CliFollowArguments, StandardInputIsFollowedToItsEnd)
 {
-    const TRunResult result = RunCli({u"list"_s, u"--follow"_s, u"-"_s});
-    EXPECT_EQ(result.ExitCode, 2);
-    EXPECT_TRUE(result.ErrText().contains(u"--follow needs a file"_s));
+    const TRunResult result = RunCli({u"list"_s, u"--follow"_s, u"--json"_s, u"-"_s},
+                                     {.InputFile = QStringLiteral(KESTRUN_SOURCE_DIR "/samples/demo.log")});
+    EXPECT_EQ(result.ExitCode, 0) << result.ErrText().toStdString();
+    EXPECT_EQ(result.Out.count('\n'), 18);
+    EXPECT_FALSE(result.Out.contains("Update"));
 }
 
 } // namespace

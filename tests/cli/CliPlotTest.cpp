@@ -42,7 +42,7 @@ TEST(CliPlot, UnwritablePictureFails)
     const TRunResult r = RunCli({u"stats"_s, u"--plot"_s, dir.filePath(u"no/such/folder/t.png"_s), log});
     EXPECT_EQ(r.ExitCode, 1);
     // Qt may warn before, about the machine's set-up.
-    EXPECT_TRUE(r.ErrText().contains(u"kestrun-cli stats: Cannot write the picture"_s)) << r.ErrText().toStdString();
+    EXPECT_TRUE(r.ErrText().contains(u"kestrun-cli stats: Cannot create file"_s)) << r.ErrText().toStdString();
 }
 
 } // namespace

@@ -104,7 +104,7 @@ TEST_P(SaveOverTheLog, IsRefusedAndTheLogKept)
                                 {.InputFile = onInput ? FilePath() : QString(), .WorkingDirectory = FDir.path()});
     EXPECT_EQ(r.ExitCode, c.ExitCode) << r.Err.toStdString();
     EXPECT_TRUE(r.Err.startsWith(c.ExitCode ? "kestrun-cli save: OUT " : "")) << r.Err.toStdString();
-    EXPECT_TRUE(r.Err.contains(c.ExitCode ? "is the log being read" : "")) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(c.ExitCode ? "это читаемый лог" : "")) << r.Err.toStdString();
     EXPECT_EQ(ReadFile(FilePath()), FLogText);
     if (c.Out == TOutName::tnOtherFile) {
         EXPECT_TRUE(ReadFile(OutArgument(c.Out)).contains("] -> 11 1E 00 00 00\r\n"));

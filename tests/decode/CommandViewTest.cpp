@@ -169,8 +169,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, FailedRows, testing::Values(
 TEST(CommandRow, PrintedCellsAreOneLineWithoutControlBytes)
 {
     TCommandRow row;
-    row.Data = QString::fromUtf16(u"a\0\0\r\nb\x1b[0m\0", 11);
-    EXPECT_EQ(PrintedCell(row, colData), u"a b<0x1B>[0m"_s);
+    row.Data = QString::fromUtf16(u"a\0\0\r\nb\x1b[0m\0\tc", 13);
+    // A table loses its columns to a tab; a tab-separated or CSV field may keep it.
+    EXPECT_EQ(PrintedCell(row, colData, TTabs::tEscaped), u"a b<0x1B>[0m <0x09>c"_s);
+    EXPECT_EQ(PrintedCell(row, colData, TTabs::tKept), u"a b<0x1B>[0m \tc"_s);
 }
 
 TEST(CommandDetails, LinesOfADecodedCommand)

@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, PrintableTextTest, ::testing::Values(
     TDisplayCase{"EscapeSequence", QStringLiteral("\x1b[31mred"), QStringLiteral("<0x1B>[31mred")},
     TDisplayCase{"BellAndBackspace", QStringLiteral("a\x07\x08"), QStringLiteral("a<0x07><0x08>")},
     TDisplayCase{"StrayLineBreaks", QStringLiteral("a\rb\nc"), QStringLiteral("a<0x0D>b<0x0A>c")},
-    TDisplayCase{"TabKept", QStringLiteral("a\tb"), QStringLiteral("a\tb")},
+    TDisplayCase{"TabEscaped", QStringLiteral("a\tb"), QStringLiteral("a<0x09>b")},
     TDisplayCase{"DeleteAndC1Controls", QString::fromUtf16(u"\u007f\u009b"), QStringLiteral("<0x7F><0x9B>")},
     TDisplayCase{"ZeroBeforeEscape", WithZeros(u"x\0\x1b", 3), QStringLiteral("x <0x1B>")}),
     kestrun::test::CaseName());

@@ -27,14 +27,14 @@ check "missing file output" "" "$(cat "$tmp/out")"
 printf '\xef\xbb\xbfa\r\n\xc0\x80\r\n' > "$tmp/bad.log"
 "$cli" parse "$tmp/bad.log" > "$tmp/out" 2> "$tmp/err"
 check "bad UTF-8 exit" 1 $?
-check "bad UTF-8 message" "kestrun-cli parse: No mapping for the Unicode character exists in the target multi-byte code page" "$(cat "$tmp/err")"
+check "bad UTF-8 message" "kestrun-cli parse: $tmp/bad.log, строка 2: No mapping for the Unicode character exists in the target multi-byte code page" "$(cat "$tmp/err")"
 
 p2='[12.03.2024 10:15:30.123] [00001A2C] [DEBUG] TPrinterProtocol2'
 printf '%s -> 8F 06 00 01 00 10 AA 12 34\r\n%s <- 8F 07 00 01 00 10 00 56 78\r\nx\r\n%s -> 8F 06 00 01 00 10 9F 82 12 34\r\n%s <- 8F 07 00 01 00 10 00 56 78\r\n' \
   "$p2" "$p2" "$p2" "$p2" > "$tmp/frame.log"
 "$cli" parse "$tmp/frame.log" > "$tmp/out" 2> "$tmp/err"
 check "bad frame exit" 1 $?
-check "bad frame message" "kestrun-cli parse: Некорректный формат пакета" "$(cat "$tmp/err")"
+check "bad frame message" "kestrun-cli parse: $tmp/frame.log: Некорректный формат пакета" "$(cat "$tmp/err")"
 check "records before bad frame" \
   '{"Data":"10 AA","Attributes":"[12.03.2024 10:15:30.123] [00001A2C]","AnswerData":"10 00","Protocol":"pProtocol2","LineNumber":1,"DriverError":"","DurationMs":0}' \
   "$(cat "$tmp/out")"

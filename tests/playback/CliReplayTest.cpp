@@ -118,7 +118,7 @@ TEST_F(CliReplay, FailureOfTheLastCommandOfTheRangeIsReported)
 {
     const TRun run = Run({"replay", "--from", "4", "--count", "1", LogFile(), "--device", "emulator:shift=open"});
     EXPECT_EQ(run.Err, QStringList({"Строка 4: Закрытие чека", "Строка 4: Закрытие чека: Ошибка: 85, Чек закрыт - операция невозможна",
-                                    "kestrun-cli replay: 1 of the played commands failed"}));
+                                    "kestrun-cli replay: с ошибкой завершилось команд: 1"}));
     EXPECT_EQ(run.Out.size(), 1);
     EXPECT_EQ(run.Status, 1);
 }
@@ -191,7 +191,7 @@ TEST_F(CliReplay, CountZeroSendsNothing)
     const TRun run = Run({"replay", "--count", "0", LogFile()});
     EXPECT_EQ(run.Status, 1);
     EXPECT_TRUE(run.Out.isEmpty());
-    EXPECT_EQ(run.Err, QStringList({"kestrun-cli replay: --count 0: nothing to play"}));
+    EXPECT_EQ(run.Err, QStringList({"kestrun-cli replay: --count 0: воспроизводить нечего"}));
 }
 
 // A driver error line has no request to send: it is passed over, said so, and fails nothing.
@@ -210,7 +210,7 @@ TEST_F(CliReplay, RowWithoutRequestBytesIsSkipped)
     EXPECT_EQ(run.Status, 0);
     // A range of such rows alone plays nothing.
     const TRun alone = Run({"replay", "--selected", "1", LogFile()});
-    EXPECT_EQ(alone.Err, QStringList({"kestrun-cli replay: the range holds no command to play"}));
+    EXPECT_EQ(alone.Err, QStringList({"kestrun-cli replay: в диапазоне нет команд для воспроизведения"}));
     EXPECT_EQ(alone.Status, 1);
 }
 
@@ -222,7 +222,7 @@ TEST_F(CliReplay, RangeThatPlaysNothingSaysSo)
         const TRun run = Run(args + QStringList{LogFile()});
         EXPECT_EQ(run.Status, 1) << args.join(' ').toStdString();
         EXPECT_TRUE(run.Out.isEmpty());
-        EXPECT_EQ(run.Err, QStringList({"kestrun-cli replay: the range holds no command to play"}));
+        EXPECT_EQ(run.Err, QStringList({"kestrun-cli replay: в диапазоне нет команд для воспроизведения"}));
     }
 }
 
