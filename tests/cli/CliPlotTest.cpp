@@ -41,8 +41,22 @@ TEST(CliPlot, UnwritablePictureFails)
     WriteFile(log, TimedProtocol1Log({{{"10 1E 00 00 00", "10 00"}, 0, 250}}));
     const TRunResult r = RunCli({u"stats"_s, u"--plot"_s, dir.filePath(u"no/such/folder/t.png"_s), log});
     EXPECT_EQ(r.ExitCode, 1);
-    // Qt may warn before, about the machine's set-up.
-    EXPECT_TRUE(r.ErrText().contains(u"kestrun-cli stats: Cannot create file"_s)) << r.ErrText().toStdString();
+    // With the reason, and nothing else: under cron no runtime folder is set, and Qt would say so.
+    EXPECT_EQ(r.ErrText(), u"kestrun-cli stats: Cannot create file \"%1\". No such file or directory\n"_s
+                               .arg(dir.filePath(u"no/such/folder/t.png"_s)));
+}
+
+// As a filter: the picture alone on standard output, nothing on standard error under cron.
+TEST(CliPlot, PictureToStandardOutput)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(u"timed.log"_s);
+    WriteFile(log, TimedProtocol1Log({{{"10 1E 00 00 00", "10 00"}, 0, 250}}));
+    qunsetenv("XDG_RUNTIME_DIR");
+    const TRunResult r = RunCli({u"stats"_s, u"--plot"_s, u"-"_s, log});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_TRUE(r.Out.startsWith("\x89PNG\r\n\x1a\n"));
+    EXPECT_TRUE(r.Err.isEmpty()) << r.ErrText().toStdString();
 }
 
 } // namespace

@@ -17,6 +17,7 @@ struct TRunIo
     QString InputFile = {};     // standard input read from this file instead
     QString OutputFile = {};    // standard output written to this file (e.g. /dev/full)
     QString WorkingDirectory = {};
+    QStringList Environment = {}; // NAME=VALUE, over the test's own (LC_ALL included)
 };
 
 // Exit status and the two output streams of one run.
@@ -38,6 +39,8 @@ inline TRunResult RunProgram(const QString& program, const QStringList& args, co
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    for (const QString& setting : io.Environment)
+        environment.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(environment);
     if (!io.InputFile.isEmpty())
         process.setStandardInputFile(io.InputFile);
