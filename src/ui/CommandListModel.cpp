@@ -67,28 +67,31 @@ void TCommandListModel::SetShown(std::optional<QList<int>> shown)
     endResetModel();
 }
 
-int TCommandListModel::CommandAt(int row) const { return FShown ? FShown->at(row) : row; }
-
-int TCommandListModel::RowOf(int command) const
+TCommandIndex TCommandListModel::CommandAt(TModelRow row) const
 {
-    const int row = RowAtOrAfter(command);
-    return row >= 0 && CommandAt(row) == command ? row : -1;
+    return TCommandIndex(FShown ? FShown->at(row.Value) : row.Value);
 }
 
-int TCommandListModel::RowAtOrAfter(int command) const
+TModelRow TCommandListModel::RowOf(TCommandIndex command) const
 {
-    if (command < 0 || command >= CommandCount())
-        return -1;
+    const TModelRow row = RowAtOrAfter(command);
+    return row.Valid() && CommandAt(row) == command ? row : TModelRow();
+}
+
+TModelRow TCommandListModel::RowAtOrAfter(TCommandIndex command) const
+{
+    if (command.Value < 0 || command.Value >= CommandCount())
+        return {};
     if (!FShown)
-        return command;
-    const auto at = std::lower_bound(FShown->begin(), FShown->end(), command);
-    return at == FShown->end() ? -1 : int(at - FShown->begin());
+        return TModelRow(command.Value);
+    const auto at = std::lower_bound(FShown->begin(), FShown->end(), command.Value);
+    return at == FShown->end() ? TModelRow() : TModelRow(int(at - FShown->begin()));
 }
 
-QModelIndex TCommandListModel::IndexOf(int command) const
+QModelIndex TCommandListModel::IndexOf(TCommandIndex command) const
 {
-    const int row = RowOf(command);
-    return row < 0 ? QModelIndex() : index(row, 0);
+    const TModelRow row = RowOf(command);
+    return row.Valid() ? index(row.Value, 0) : QModelIndex();
 }
 
 QList<int> TCommandListModel::ShownCommands() const
@@ -136,8 +139,8 @@ void TCommandListModel::CommandChanged(int command)
     ForgetRecent(command);
     FStates[size_t(command)] = StateUnknown;
     FAheadCursor = qMin(FAheadCursor, command);
-    if (const int row = RowOf(command); row >= 0)
-        emit dataChanged(index(row, 0), index(row, colCount - 1));
+    if (const TModelRow row = RowOf(TCommandIndex(command)); row.Valid())
+        emit dataChanged(index(row.Value, 0), index(row.Value, colCount - 1));
 }
 
 const TCommandRow& TCommandListModel::Row(int command) const
@@ -198,8 +201,8 @@ void TCommandListModel::SetStateImage(int command, int image)
     if (command < 0 || command >= CommandCount())
         return;
     FStates[size_t(command)] = int8_t(image);
-    if (const int row = RowOf(command); row >= 0)
-        emit dataChanged(index(row, 0), index(row, colCount - 1));
+    if (const TModelRow row = RowOf(TCommandIndex(command)); row.Valid())
+        emit dataChanged(index(row.Value, 0), index(row.Value, colCount - 1));
 }
 
 void TCommandListModel::SetStateImages(const std::vector<int8_t>& images)
@@ -257,7 +260,7 @@ QVariant TCommandListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const int column = index.column();
-    const int command = CommandAt(index.row());
+    const int command = CommandAt(TModelRow(index.row())).Value;
     switch (role) {
     case Qt::DisplayRole:
         return DisplayText(Row(command).Cell(column));

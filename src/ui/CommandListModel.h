@@ -2,6 +2,7 @@
 #pragma once
 
 #include "decode/CommandView.h"
+#include "ListPositions.h"
 #include "SummaryStore.h"
 #include "log/Command.h"
 
@@ -45,11 +46,11 @@ public:
     void SetShown(std::optional<QList<int>> shown);
     bool Filtered() const { return FShown.has_value(); }
     // The command a list row shows, and the list row of a command (-1 when it is not shown).
-    int CommandAt(int row) const;
-    int RowOf(int command) const;
-    // The list row of the command, or of the first shown command after it; -1 when none.
-    int RowAtOrAfter(int command) const;
-    QModelIndex IndexOf(int command) const;
+    TCommandIndex CommandAt(TModelRow row) const;
+    TModelRow RowOf(TCommandIndex command) const;
+    // The list row of the command, or of the first shown command after it; invalid when none.
+    TModelRow RowAtOrAfter(TCommandIndex command) const;
+    QModelIndex IndexOf(TCommandIndex command) const;
     // The shown commands in list order.
     QList<int> ShownCommands() const;
 

@@ -408,7 +408,7 @@ void TfmMain::ConnectHandlers()
     connect(lvCommands->selectionModel(), &QItemSelectionModel::currentChanged, this, followCurrent);
     connect(FModel, &QAbstractItemModel::modelReset, this, followCurrent);
     // Whoever else writes the pane (load, run, status query) replaces the row's details.
-    connect(memInfo, &QPlainTextEdit::textChanged, this, [this] { FDetailsRow = -1; });
+    connect(memInfo, &QPlainTextEdit::textChanged, this, [this] { FDetailsCommand = TCommandIndex(); });
     connect(lvCommands, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmMain->popup(lvCommands->viewport()->mapToGlobal(at)); });
 }

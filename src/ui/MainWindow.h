@@ -3,6 +3,7 @@
 
 #include "BusyQuery.h"
 #include "Dialogs.h"
+#include "ListPositions.h"
 #include "SettingsFile.h"
 #include "decode/CommandFilter.h"
 #include "decode/RowFormats.h"
@@ -133,15 +134,14 @@ private:
     // Details and selection.
     // The pane shows the current row (CurrentCommand) or nothing.
     void ShowCurrentDetails();
-    void ShowDetails(int row);
-    int FirstSelectedRow() const;
+    void ShowDetails(TCommandIndex command);
+    TModelRow FirstSelectedRow() const;
     // The command of the focused row when it is shown and selected: the row whose details the
-    // pane shows and the current-row starts send; -1 when there is none.
-    int CurrentCommand() const;
-    QList<int> SelectedRows() const;
+    // pane shows and the current-row starts send; invalid when there is none.
+    TCommandIndex CurrentCommand() const;
     // The commands behind the selected rows, ascending.
     QList<int> SelectedCommands() const;
-    void SelectOnly(int row);
+    void SelectOnly(TModelRow row);
     void SetDefaultButton(QPushButton* button);
 
     // Search and diagnostics.
@@ -165,7 +165,7 @@ private:
     void CountErrors();
     void ShowStatusInfo();
     void ShowTrafficLogFailure();
-    void GoToCommand(int command);
+    void GoToCommand(TCommandIndex command);
 
     // Copy, export and keys.
     void CreateCopyActions();
@@ -198,7 +198,8 @@ private:
     void CreateDurationColumn();
     void ShowDurationColumn(bool shown);
     void btnStatisticsClick();
-    void ShowRow(int row);
+    // Another view's command (the statistics'): its row, or the next shown when a filter hides it.
+    void ShowCommand(TCommandIndex command);
 
     // Settings.
     struct TStoredProperty
@@ -243,7 +244,7 @@ private:
     bool FRowsShowProgress = false;
     bool FSplitterPlaced = false;
     int FInfoHeight = 189; // the details pane's height when the splitter is first placed
-    int FDetailsRow = -1; // the command whose details memInfo holds; -1 when it holds anything else
+    TCommandIndex FDetailsCommand; // whose details memInfo holds; invalid when it holds anything else
     QPushButton* FDefaultButton = nullptr;
     int FDurationColumn = 0; // 1 while the duration column is shown; kept in the settings
     QPointer<TStatisticsDialog> FStatisticsDialog;

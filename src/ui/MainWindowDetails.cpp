@@ -15,74 +15,67 @@ void TfmMain::ShowCurrentDetails()
     // During a run the pane stays empty: the player owns the played answers.
     if (!FFinished)
         return;
-    const int command = CurrentCommand();
-    if (command < 0) {
+    const TCommandIndex command = CurrentCommand();
+    if (!command.Valid()) {
         // A row hidden, taken out of the selection or gone leaves nothing to show; what else the
         // pane holds (a status query's answer) stays.
-        if (FDetailsRow >= 0)
+        if (FDetailsCommand.Valid())
             memInfo->clear();
         return;
     }
-    if (command != FDetailsRow)
+    if (command != FDetailsCommand)
         ShowDetails(command);
 }
 
-void TfmMain::ShowDetails(int row)
+void TfmMain::ShowDetails(TCommandIndex command)
 {
     // During a run the player owns the played answers; the pane waits for the run's end.
-    if (!FFinished || row < 0 || row >= FCommands.size())
+    if (!FFinished || !command.Valid() || command.Value >= FCommands.size())
         return;
-    const TCommandDetails details = GetCommandDetails(FCommands.at(row));
+    const TCommandDetails details = GetCommandDetails(FCommands.at(command.Value));
     QString text = details.Lines.join(u'\n');
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     memInfo->setPlainText(DisplayText(text));
     memInfo->moveCursor(QTextCursor::Start);
     memInfo->ensureCursorVisible();
-    FDetailsRow = row;
+    FDetailsCommand = command;
     if (!details.Error.isEmpty())
         FDialogs->ShowError(this, details.Error);
 }
 
-int TfmMain::FirstSelectedRow() const
+TModelRow TfmMain::FirstSelectedRow() const
 {
-    int first = -1;
+    TModelRow first;
     for (const QItemSelectionRange& range : lvCommands->selectionModel()->selection())
-        if (first < 0 || range.top() < first)
-            first = range.top();
+        if (!first.Valid() || range.top() < first.Value)
+            first = TModelRow(range.top());
     return first;
 }
 
-int TfmMain::CurrentCommand() const
+TCommandIndex TfmMain::CurrentCommand() const
 {
     const QItemSelectionModel* selection = lvCommands->selectionModel();
     const QModelIndex current = selection->currentIndex();
     if (!current.isValid() || !selection->isRowSelected(current.row()))
-        return -1;
-    return FModel->CommandAt(current.row());
-}
-
-QList<int> TfmMain::SelectedRows() const
-{
-    QList<int> rows;
-    for (const QItemSelectionRange& range : lvCommands->selectionModel()->selection())
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.append(row);
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
+        return {};
+    return FModel->CommandAt(TModelRow(current.row()));
 }
 
 QList<int> TfmMain::SelectedCommands() const
 {
-    QList<int> commands = SelectedRows();
-    for (int& row : commands)
-        row = FModel->CommandAt(row);
+    // Rows ascend with their commands, so the commands come out in order.
+    QList<int> commands;
+    for (const QItemSelectionRange& range : lvCommands->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            commands.append(FModel->CommandAt(TModelRow(row)).Value);
+    std::sort(commands.begin(), commands.end());
+    commands.erase(std::unique(commands.begin(), commands.end()), commands.end());
     return commands;
 }
 
-void TfmMain::SelectOnly(int row)
+void TfmMain::SelectOnly(TModelRow row)
 {
-    const QModelIndex index = FModel->index(row, 0);
+    const QModelIndex index = FModel->index(row.Value, 0);
     lvCommands->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     lvCommands->scrollTo(index, QAbstractItemView::EnsureVisible);
     lvCommands->setFocus();

@@ -31,7 +31,7 @@ QWidget* TfmMain::CreateListPane(QWidget* parent)
     FFilterBar = new TFilterBar(pane);
     layout->addWidget(FFilterBar);
     connect(FFilterBar, &TFilterBar::Changed, this, &TfmMain::StartFilter);
-    connect(FFilterBar, &TFilterBar::GoTo, this, &TfmMain::GoToCommand);
+    connect(FFilterBar, &TFilterBar::GoTo, this, [this](int command) { GoToCommand(TCommandIndex(command)); });
     return pane;
 }
 
@@ -78,7 +78,8 @@ void TfmMain::FilterSlice()
 void TfmMain::ApplyShown(std::optional<QList<int>> shown)
 {
     const QItemSelectionModel* selection = lvCommands->selectionModel();
-    const int current = selection->currentIndex().isValid() ? FModel->CommandAt(selection->currentIndex().row()) : -1;
+    const TCommandIndex current =
+        selection->currentIndex().isValid() ? FModel->CommandAt(TModelRow(selection->currentIndex().row())) : TCommandIndex();
     const QList<int> selected = SelectedCommands();
     FModel->SetShown(std::move(shown));
 
@@ -91,7 +92,7 @@ void TfmMain::ApplyShown(std::optional<QList<int>> shown)
             kept.select(FModel->index(spanStart, 0), FModel->index(spanEnd, colCount - 1));
     };
     for (int command : selected) {
-        const int row = FModel->RowOf(command);
+        const int row = FModel->RowOf(TCommandIndex(command)).Value;
         if (row < 0)
             continue;
         if (row != spanEnd + 1 || spanStart < 0) {
@@ -103,8 +104,8 @@ void TfmMain::ApplyShown(std::optional<QList<int>> shown)
     closeSpan();
     lvCommands->selectionModel()->select(kept, QItemSelectionModel::Select);
     // The current row stays in view; when the filter hides it, the next row shown takes its place.
-    if (current >= 0) {
-        int row = FModel->RowAtOrAfter(current);
+    if (current.Valid()) {
+        int row = FModel->RowAtOrAfter(current).Value;
         if (row < 0)
             row = FModel->rowCount() - 1;
         if (row >= 0) {
@@ -139,10 +140,10 @@ void TfmMain::ShowStatusInfo()
                              : QString());
 }
 
-void TfmMain::GoToCommand(int command)
+void TfmMain::GoToCommand(TCommandIndex command)
 {
-    const int row = FModel->RowAtOrAfter(command);
-    if (row >= 0)
+    const TModelRow row = FModel->RowAtOrAfter(command);
+    if (row.Valid())
         SelectOnly(row);
 }
 

@@ -193,8 +193,8 @@ void TfmMain::ShowFollowStep(const TFollowStep& step)
             FModel->CommandChanged(command);
             // Its new content may pass the filter differently.
             refilter = true;
-            if (FDetailsRow == command)
-                ShowDetails(command);
+            if (FDetailsCommand == TCommandIndex(command))
+                ShowDetails(TCommandIndex(command));
         }
         AppendCommands(step.Added, refilter);
     }
@@ -225,9 +225,9 @@ void TfmMain::ReloadLog()
     if (FLoadedFile.isEmpty() || FLoading)
         return;
     // The engineer stays on the command they were looking at, with its details.
-    const int current = CurrentCommand();
+    const TCommandIndex current = CurrentCommand();
     LoadLogFile(FLoadedFile);
-    if (current >= 0 && current < FCommands.size())
+    if (current.Valid() && current.Value < FCommands.size())
         GoToCommand(current);
 }
 

@@ -65,14 +65,14 @@ void TfmMain::StartRun(TStartRange range, const QObject* control)
     FLastStartControl = control;
     FSinceStart.start();
     // The current-row starts send the row the engineer looks at, never a stand-in for it.
-    const int current = CurrentCommand();
-    if (current < 0 && (range == TStartRange::srFromCurrent || range == TStartRange::srCurrentLine))
+    const TCommandIndex current = CurrentCommand();
+    if (!current.Valid() && (range == TStartRange::srFromCurrent || range == TStartRange::srCurrentLine))
         return;
     TReplayPlan plan;
     switch (range) {
     case TStartRange::srAll: plan.Range = TReplayRange::All(); break;
-    case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(current); break;
-    case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(current); break;
+    case TStartRange::srFromCurrent: plan.Range = TReplayRange::FromRow(current.Value); break;
+    case TStartRange::srCurrentLine: plan.Range = TReplayRange::OneRow(current.Value); break;
     case TStartRange::srSelected: plan.Range = TReplayRange::SelectedRows(SelectedCommands()); break;
     }
     // A filtered list plays what it shows.
@@ -149,7 +149,7 @@ void TfmMain::SetPlaying(bool playing)
 
 void TfmMain::EnableStarts(bool idle)
 {
-    const bool withCurrent = idle && CurrentCommand() >= 0;
+    const bool withCurrent = idle && CurrentCommand().Valid();
     for (QWidget* start : {btnStart, btnStartSelected})
         start->setEnabled(idle);
     for (QWidget* start : {btnStartFromPosition, btnStartCurrentLine})
@@ -206,7 +206,7 @@ void TfmMain::ShowCurrentCommand(int Index, int Cycle)
         return;
     // The command being sent is the only one marked: the selection the run started from goes.
     QItemSelectionModel* selection = lvCommands->selectionModel();
-    if (const QModelIndex shown = FModel->IndexOf(Index); shown.isValid()) {
+    if (const QModelIndex shown = FModel->IndexOf(TCommandIndex(Index)); shown.isValid()) {
         selection->setCurrentIndex(shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         lvCommands->scrollTo(shown, QAbstractItemView::EnsureVisible);
     } else {

@@ -30,11 +30,12 @@ void TfmMain::Search(const std::function<bool(int)>& test)
     const int count = FModel->rowCount();
     if (count == 0)
         return;
-    int start = qMax(0, FirstSelectedRow());
+    int start = qMax(0, FirstSelectedRow().Value);
     for (;;) {
-        const TSearchResult result = ForwardSearch(count, start, [&](int row) { return test(FModel->CommandAt(row)); });
+        const TSearchResult result =
+            ForwardSearch(count, start, [&](int row) { return test(FModel->CommandAt(TModelRow(row)).Value); });
         if (result.Outcome == TSearchOutcome::soFound) {
-            SelectOnly(result.Index);
+            SelectOnly(TModelRow(result.Index));
             return;
         }
         if (result.Outcome == TSearchOutcome::soEndedSilently
@@ -46,9 +47,10 @@ void TfmMain::Search(const std::function<bool(int)>& test)
 
 void TfmMain::SearchBackward(const std::function<bool(int)>& test)
 {
-    const int row = BackwardSearch(FirstSelectedRow(), [&](int k) { return test(FModel->CommandAt(k)); });
+    const int row =
+        BackwardSearch(FirstSelectedRow().Value, [&](int row) { return test(FModel->CommandAt(TModelRow(row)).Value); });
     if (row >= 0)
-        SelectOnly(row);
+        SelectOnly(TModelRow(row));
 }
 
 void TfmMain::N2Click()

@@ -55,15 +55,17 @@ void TfmMain::btnStatisticsClick()
     RunGuarded([this] {
         FStatisticsDialog = new TStatisticsDialog(FCommands, this);
         FStatisticsDialog->setAttribute(Qt::WA_DeleteOnClose);
-        connect(FStatisticsDialog, &TStatisticsDialog::RowRequested, this, &TfmMain::ShowRow);
+        connect(FStatisticsDialog, &TStatisticsDialog::CommandRequested, this,
+                [this](int command) { ShowCommand(TCommandIndex(command)); });
         FStatisticsDialog->show();
     });
 }
 
-void TfmMain::ShowRow(int row)
+void TfmMain::ShowCommand(TCommandIndex command)
 {
-    // The dialog may have outlived the log it counted.
-    if (row < 0 || row >= FModel->rowCount())
+    // The dialog may have outlived the log it counted; RowAtOrAfter refuses a command it lacks.
+    const TModelRow row = FModel->RowAtOrAfter(command);
+    if (!row.Valid())
         return;
     pgcLog->setCurrentIndex(0);
     SelectOnly(row);

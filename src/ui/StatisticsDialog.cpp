@@ -71,13 +71,13 @@ TStatisticsDialog::TStatisticsDialog(const TCommands& commands, QWidget* parent)
                                   [&slowest](int row, int column) { return SlowCell(slowest[row], column); });
     slow->setToolTip(u"Двойной щелчок показывает команду в списке"_s);
     connect(slow, &QTableWidget::cellDoubleClicked, this,
-            [this, slowest](int row) { emit RowRequested(int(slowest[row].Index)); });
+            [this, slowest](int row) { emit CommandRequested(int(slowest[row].Index)); });
 
     auto* timeline = new TTimelineView(collector.Timeline(), slowest);
     timeline->setObjectName(u"chtTimeline"_s);
     timeline->setToolTip(u"Колесо и клавиши +/- меняют масштаб, перетаскивание сдвигает, Home показывает всё; "
                          u"щелчок по точке показывает команду в списке"_s);
-    connect(timeline, &TTimelineView::PointClicked, this, [this](qsizetype index) { emit RowRequested(int(index)); });
+    connect(timeline, &TTimelineView::PointClicked, this, [this](qsizetype index) { emit CommandRequested(int(index)); });
 
     auto* tabs = new QTabWidget;
     tabs->setObjectName(u"pgcStatistics"_s);

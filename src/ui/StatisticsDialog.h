@@ -9,7 +9,7 @@ namespace kestrun {
 
 // The statistics of a loaded log: per command code, the slowest commands and the timeline. It
 // keeps only what it shows, so the window may load another log while it is open; a double-click
-// on a slow command or a click on a point asks the window for that row.
+// on a slow command or a click on a point asks the window for that command.
 class TStatisticsDialog : public QDialog
 {
     Q_OBJECT
@@ -17,7 +17,8 @@ public:
     TStatisticsDialog(const TCommands& commands, QWidget* parent);
 
 signals:
-    void RowRequested(int row);
+    // The command's index in the whole log, whatever rows the list shows.
+    void CommandRequested(int command);
 };
 
 } // namespace kestrun

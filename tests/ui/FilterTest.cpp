@@ -34,7 +34,7 @@ protected:
     {
         QList<int> commands;
         for (int row = 0; row < Model()->rowCount(); ++row)
-            commands << Model()->CommandAt(row);
+            commands << Model()->CommandAt(TModelRow(row)).Value;
         return commands;
     }
     bool Shows(const QList<int>& commands) const
@@ -61,7 +61,7 @@ protected:
     int CurrentCommand() const
     {
         const QModelIndex current = List()->selectionModel()->currentIndex();
-        return current.isValid() ? Model()->CommandAt(current.row()) : -1;
+        return current.isValid() ? Model()->CommandAt(TModelRow(current.row())).Value : -1;
     }
 };
 
@@ -137,11 +137,11 @@ TEST_P(HideCurrentTest, EmptiesThePane)
         Toggle(c.Control, true);
     else
         SetFilter(c.Control, QString::fromUtf8(c.Text));
-    ASSERT_TRUE(WaitUntil([&] { return Model()->RowOf(3) < 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return !Model()->RowOf(TCommandIndex(3)).Valid(); }));
     EXPECT_EQ(Info(), QString());
     // A visible row chosen again fills it.
     ClickRow(0);
-    EXPECT_TRUE(Info().contains(Model()->Row(Model()->CommandAt(0)).Command)) << Info().toStdString();
+    EXPECT_TRUE(Info().contains(Model()->Row(Model()->CommandAt(TModelRow(0)).Value).Command)) << Info().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Filters, HideCurrentTest, ::testing::Values(

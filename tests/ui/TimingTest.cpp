@@ -8,9 +8,12 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTableWidget>
+#include <QTest>
+#include <functional>
 
 namespace kestrun::test {
 namespace {
@@ -132,6 +135,46 @@ TEST_F(TimingTest, ClickOnAPointOfTheTimelineSelectsItsRow)
                         Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &release);
     EXPECT_EQ(Current(), 2);
+}
+
+// With a filter on, a list row and a command index differ: every way from another view into the
+// list must land on the command, not on the row of that number.
+TEST_F(TimingTest, EveryWayIntoTheListFindsTheCommandWithAFilterOn)
+{
+    QDialog* dialog = OpenStatistics();
+    ASSERT_TRUE(dialog);
+    Child<QLineEdit>("edtFilterCommands")->setText(u"10"_s);
+    ASSERT_TRUE(WaitUntil([&] { return Model()->rowCount() == 3; }, 5000)); // commands 0, 1 and 3
+    const QString timeOfLast = Model()->Row(3).Cell(colTime);
+    const struct
+    {
+        const char* Name;
+        std::function<void()> Jump;
+        int Command;
+    } ways[] = {
+        {"SlowestCommand", [&] { emit dialog->findChild<QTableWidget*>(u"tblSlowest"_s)->cellDoubleClicked(2, slName); }, 3},
+        {"TimelinePoint", [&] { emit dialog->findChild<TTimelineView*>(u"chtTimeline"_s)->PointClicked(3); }, 3},
+        {"GoToNumber",
+         [&] {
+             auto* field = Child<QLineEdit>("edtGoTo");
+             field->setText(u"3"_s);
+             QTest::keyClick(field, Qt::Key_Return);
+         },
+         3},
+        {"Search",
+         [&] {
+             Child<QLineEdit>("edtSearch")->setText(timeOfLast);
+             Click("btnSearch");
+         },
+         3},
+        {"FindError", [&] { Click("btnFindError"); }, 1},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.Name);
+        ClickRow(0);
+        way.Jump();
+        EXPECT_EQ(Model()->CommandAt(TModelRow(Current())), TCommandIndex(way.Command));
+    }
 }
 
 TEST_F(TimingTest, ReloadingLeavesAnOpenDialogHarmless)
