@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-cli decode: the decoded texts and the summary of one exchange given as hex text.
 #include "CliSupport.h"
+#include "log/JsonLine.h"
 #include "Commands.h"
 
 #include "decode/ParserCommands.h"
@@ -20,15 +21,9 @@ int RunDecode(const QStringList& args)
     command.SetPlayedAnswerData(HexArgument(hex.value(2), QStringLiteral("PLAYED_HEX"), true));
     const TParsedCommand parsed = ParseCommand(command);
     const QString summary = GetCommandShortValue(command);
-    QByteArray out = "{\"request\":";
-    AppendJsonString(out, parsed.Request);
-    out += ",\"answer\":";
-    AppendJsonString(out, parsed.Answer);
-    out += ",\"played\":";
-    AppendJsonString(out, parsed.Played);
-    out += ",\"short\":";
-    AppendJsonString(out, summary);
-    out += "}\n";
+    QByteArray out;
+    TJsonLine(out).Text("request", parsed.Request).Text("answer", parsed.Answer).Text("played", parsed.Played)
+        .Text("short", summary).End();
     WriteOut(out);
     // The values are shown as the window would show them; a script is told they are not real.
     const QString unreadable = UnreadableFrame(command);

@@ -3,6 +3,7 @@
 // as the log is read.
 #include "CliFollow.h"
 #include "CliSupport.h"
+#include "log/JsonLine.h"
 #include "Commands.h"
 
 #include "decode/CommandFilter.h"
@@ -254,11 +255,7 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
         const TCommandRow& row = rowOf(int(index));
         if (json) {
             QByteArray out;
-            AppendJsonRow(out, int(index), row);
-            if (update) {
-                out.chop(2); // "}\n"
-                out += ",\"Update\":true}\n";
-            }
+            AppendJsonRow(out, int(index), row, update);
             WriteOut(out);
             return;
         }
@@ -275,9 +272,9 @@ int FollowList(const QString& fileName, const QStringList& ignoreLines, bool jso
                 WriteErr(QStringLiteral("kestrun-cli list: файл \"%1\" уменьшился или заменён: список выводится заново с начала").arg(fileName));
                 // A reader of the JSON learns it in its own stream: the indexes start again.
                 if (json) {
-                    QByteArray out = "{\"Restart\":";
-                    AppendJsonString(out, fileName);
-                    WriteOut(out + "}\n");
+                    QByteArray out;
+                    TJsonLine(out).Text("Restart", fileName).End();
+                    WriteOut(out);
                 }
                 next = 0;
             }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliSupport.h"
+#include "log/JsonLine.h"
 #include "Commands.h"
 #include "decode/CommandView.h"
 #include "log/Exception.h"
@@ -222,21 +223,20 @@ private:
     {
         if (!FOutputError.isEmpty())
             return;
-        QByteArray line = "{\"Index\":" + QByteArray::number(index);
+        QByteArray out;
+        TJsonLine line(out);
+        line.Number("Index", index);
         if (FLoop)
-            line += ",\"Cycle\":" + QByteArray::number(cycle);
-        line += ",\"Data\":";
-        AppendJsonString(line, index < FCommands.size() ? QString::fromLatin1(FCommands.at(index).Data()) : QString());
-        line += ",\"PlayedAnswerData\":";
-        AppendJsonString(line, QString::fromLatin1(answer));
-        line += ",\"Result\":" + QByteArray::number(code) + ",\"Error\":";
+            line.Number("Cycle", cycle);
+        line.Cp1251("Data", index < FCommands.size() ? FCommands.at(index).Data() : QByteArray());
+        line.Cp1251("PlayedAnswerData", answer).Number("Result", code);
         if (error.isEmpty())
-            line += "null";
+            line.Null("Error");
         else
-            AppendJsonString(line, error);
-        line += skipped ? ",\"Skipped\":true}\n" : ",\"Skipped\":false}\n";
+            line.Text("Error", error);
+        line.Bool("Skipped", skipped).End();
         try {
-            WriteOut(line);
+            WriteOut(out);
             FinishOutput();
         } catch (const Exception& e) {
             FOutputError = e.Message();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliSupport.h"
+#include "log/JsonLine.h"
 #include "Commands.h"
 #include "log/Exception.h"
 #include "playback/DeviceDriver.h"
@@ -27,16 +28,16 @@ int RunStatus(const QStringList& args)
             return lines.size() > 1 ? ExitOk : ExitFailure;
         }
         const TDeviceStatus status = ReadStatus(*driver);
-        QByteArray out = "{\"Result\":" + QByteArray::number(status.Code) + ",\"Error\":";
-        if (status.Code == 0) {
-            out += "null,\"Mode\":" + QByteArray::number(status.Mode) + ",\"ModeText\":";
-            AppendJsonString(out, status.ModeText);
-            out += ",\"SubMode\":" + QByteArray::number(status.SubMode) + ",\"SubModeText\":";
-            AppendJsonString(out, status.SubModeText);
-        } else {
-            AppendJsonString(out, status.Description);
-        }
-        WriteOut(out + "}\n");
+        QByteArray out;
+        TJsonLine line(out);
+        line.Number("Result", status.Code);
+        if (status.Code == 0)
+            line.Null("Error").Number("Mode", status.Mode).Text("ModeText", status.ModeText)
+                .Number("SubMode", status.SubMode).Text("SubModeText", status.SubModeText);
+        else
+            line.Text("Error", status.Description);
+        line.End();
+        WriteOut(out);
         return status.Code == 0 ? ExitOk : ExitFailure;
     } catch (const Exception& e) {
         return ReportFailure("status", e.Message());

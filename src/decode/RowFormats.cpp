@@ -4,6 +4,7 @@
 #include "DisplayText.h"
 #include "log/Exception.h"
 #include "log/FileWrite.h"
+#include "log/JsonLine.h"
 
 #include <QFile>
 #include <algorithm>
@@ -16,19 +17,6 @@ namespace kestrun {
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The two-character JSON escape of a character, or null.
-const char* ShortEscape(char32_t c)
-{
-    switch (c) {
-    case '"': return "\\\"";
-    case '\\': return "\\\\";
-    case '\n': return "\\n";
-    case '\r': return "\\r";
-    case '\t': return "\\t";
-    default: return nullptr;
-    }
-}
 
 // Written in place: a list has a row per command.
 void AppendNumber(QByteArray& out, int32_t number)
@@ -107,61 +95,6 @@ void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommand
     }
 }
 
-void AppendJsonString(QByteArray& out, const QString& value)
-{
-    static constexpr char hex[] = "0123456789abcdef";
-    // Encoded straight into `out`, sized for the worst case (a \u00XX escape per character):
-    // rows of long texts are written by the hundred thousand.
-    const qsizetype start = out.size();
-    out.resize(start + value.size() * 6 + 2);
-    char* p = out.data() + start;
-    *p++ = '"';
-    const char16_t* c = reinterpret_cast<const char16_t*>(value.constData());
-    const char16_t* const end = c + value.size();
-    for (; c != end; ++c) {
-        char32_t u = *c;
-        if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
-            *p++ = static_cast<char>(u);
-            continue;
-        }
-        if (u < 0x80) {
-            if (const char* escape = ShortEscape(u)) {
-                *p++ = escape[0];
-                *p++ = escape[1];
-            } else {
-                *p++ = '\\';
-                *p++ = 'u';
-                *p++ = '0';
-                *p++ = '0';
-                *p++ = hex[u >> 4];
-                *p++ = hex[u & 0xF];
-            }
-            continue;
-        }
-        // Cyrillic, the rest of most texts, takes two bytes and no further test.
-        if (u < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (u >> 6));
-            *p++ = static_cast<char>(0x80 | (u & 0x3F));
-            continue;
-        }
-        if (QChar::isHighSurrogate(u) && c + 1 != end && QChar::isLowSurrogate(c[1]))
-            u = QChar::surrogateToUcs4(static_cast<char16_t>(u), *++c);
-        else if (QChar::isSurrogate(u))
-            u = QChar::ReplacementCharacter;
-        if (u < 0x10000) {
-            *p++ = static_cast<char>(0xE0 | (u >> 12));
-            *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        } else {
-            *p++ = static_cast<char>(0xF0 | (u >> 18));
-            *p++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-            *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        }
-        *p++ = static_cast<char>(0x80 | (u & 0x3F));
-    }
-    *p++ = '"';
-    out.truncate(p - out.constData());
-}
-
 namespace {
 
 // "dd.MM.yyyy HH:mm:ss.zzz" as ISO 8601 ("yyyy-MM-ddTHH:mm:ss.zzz"); null for a time of another form.
@@ -182,28 +115,17 @@ void AppendIsoTime(QByteArray& out, const QString& time)
 
 } // namespace
 
-void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row)
+void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row, bool update)
 {
-    out += "{\"Index\":";
-    AppendNumber(out, index);
-    out += ",\"Time\":";
-    AppendJsonString(out, row.Time);
-    out += ",\"TimeIso\":";
-    AppendIsoTime(out, row.Time);
-    out += ",\"Thread\":";
-    AppendJsonString(out, row.Thread);
-    out += ",\"Command\":";
-    AppendJsonString(out, row.Command);
-    out += ",\"Data\":";
-    AppendJsonString(out, DisplayText(row.Data));
-    out += ",\"DurationMs\":";
-    if (row.DurationMs == NoDuration)
-        out += "null";
-    else
-        AppendNumber(out, row.DurationMs);
-    out += ",\"State\":";
-    AppendNumber(out, RowState(row));
-    out += "}\n";
+    TJsonLine line(out);
+    line.Number("Index", index).Text("Time", row.Time);
+    AppendIsoTime(line.Value("TimeIso"), row.Time);
+    line.Text("Thread", row.Thread).Text("Command", row.Command).Text("Data", DisplayText(row.Data));
+    line.Number("DurationMs", row.DurationMs == NoDuration ? std::nullopt : std::optional<int64_t>(row.DurationMs));
+    line.Number("State", RowState(row));
+    if (update)
+        line.Bool("Update", true);
+    line.End();
 }
 
 QByteArray RowsHeader(TRowFormat format)

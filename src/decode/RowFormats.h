@@ -12,11 +12,10 @@ namespace kestrun {
 
 // The text forms of list rows that the window copies and exports and the command line prints.
 
-// A JSON string literal of `value`, UTF-8, appended to `out`.
-void AppendJsonString(QByteArray& out, const QString& value);
 // The object `kestrun-cli list --json` prints for a row, with its line end: first the index of
-// the command in the whole log, and "Data" as the window shows it.
-void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row);
+// the command in the whole log, and "Data" as the window shows it. `update`: the row was printed
+// before, and a later line of a followed log changed it.
+void AppendJsonRow(QByteArray& out, int index, const TCommandRow& row, bool update = false);
 
 enum class TRowFormat {
     rfTabs,      // time, thread, command and data, tab-separated, one line per row
