@@ -57,7 +57,7 @@ TPrintedRow PrintedRow(int index, const TCommandRow& row)
     printed.Index = index;
     for (int column = 0; column < colCount; ++column)
         printed.Cells[column] = PrintedCell(row, column);
-    printed.Failed = IsFailedRow(row);
+    printed.Failed = IsFailed(row.Outcome);
     return printed;
 }
 

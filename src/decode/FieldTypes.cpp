@@ -255,13 +255,19 @@ constexpr TFieldTypeInfo Composite(TFieldType type, void (*read)(IBinStream&, TF
     return {type, TFieldKind::fkComposite, 0, false, std::nullopt, nullptr, nullptr, read};
 }
 
+constexpr TFieldTypeInfo RendersTLV(TFieldTypeInfo info)
+{
+    info.RendersTLV = true;
+    return info;
+}
+
 constexpr TFieldTypeInfo FieldTypes[] = {
     Number(ftByte, 1),
     Number(ftUInt32, 4),
     Number(ftUint16, 2),
     Number(ftINN, 6),
     Text(ftBarcode, Barcode),
-    Composite(ftBarcodeTLV, BarcodeTLV),
+    RendersTLV(Composite(ftBarcodeTLV, BarcodeTLV)),
     Composite(ftKMAnswer, KMAnswer),
     Number(ftQuantity6, 6, Quantity6),
     Number(ftQuantity5, 5, Quantity3),
@@ -279,7 +285,7 @@ constexpr TFieldTypeInfo FieldTypes[] = {
     Number(ftTaxValue, 5, OptionalMoney),
     Number(ftSumm1Value, 5, OptionalMoney),
     Number(ftTax, 1),
-    Text(ftTLV, Document),
+    RendersTLV(Text(ftTLV, Document)),
     Coded(ftTaxType, 1, TCodeTable::ctTaxType),
     Coded(ftTax1, 1, TCodeTable::ctTax1),
     Number(ftSoftVersion, 2, SoftVersion),

@@ -101,6 +101,8 @@ struct TFieldTypeInfo
     QString (*ReadText)(IBinStream&) = nullptr;
     // Appends the parts under their own names; `values` is null when nothing is kept.
     void (*ReadParts)(IBinStream&, TFieldValues* values) = nullptr;
+    // Renders a TLV document, which throws on a malformed one: no other type can fail a decode.
+    bool RendersTLV = false;
 };
 
 const TFieldTypeInfo& FieldTypeInfo(TFieldType type);

@@ -107,6 +107,13 @@ void TParserCommand::CreateAnswerFields() {}
 
 QString TParserCommand::GetShortValue() { return {}; }
 
+bool TParserCommand::LayoutsRenderTLV() const
+{
+    const auto renders = [](const TField& field) { return FieldTypeInfo(field.FieldType).RendersTLV; };
+    return std::any_of(FFields.begin(), FFields.end(), renders)
+        || std::any_of(FAnswerFields.begin(), FAnswerFields.end(), renders);
+}
+
 void TParserCommand::AddField(const QString& Name, TFieldType FieldType) { FFields.append({Name, FieldType}); }
 
 void TParserCommand::AddAnswerField(const QString& Name, TFieldType FieldType)

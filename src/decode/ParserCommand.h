@@ -68,6 +68,7 @@ public:
         std::unique_ptr<TParserCommand> decoder(new T);
         decoder->CreateFields();
         decoder->CreateAnswerFields();
+        decoder->FMayFault = decoder->LayoutsRenderTLV();
         return decoder;
     }
 
@@ -84,6 +85,8 @@ public:
 
     const TFields& Fields() const { return FFields; }
     const TFields& AnswerFields() const { return FAnswerFields; }
+    // Whether decoding can fail at all: only a layout that holds a TLV document can.
+    bool MayFault() const { return FMayFault; }
 
 protected:
     TParserCommand() = default;
@@ -98,6 +101,7 @@ protected:
     void AddAnswerFields(const TFields& Layout);
 
 private:
+    bool LayoutsRenderTLV() const;
     void AddFieldValue(const TField& Field, const QString& Value, TParseType Source);
     TFieldValues* ValuesOf(TParseType Source);
     // The bytes now in FStream.
@@ -112,6 +116,7 @@ private:
     TFieldValues FAnswerFieldsValues;
     TFields FAnswerFields;
     IBinStreamPtr FStream;
+    bool FMayFault = false;
 };
 
 // The summaries fill formats written with "%s" places; values are inserted verbatim.

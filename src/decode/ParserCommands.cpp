@@ -3,6 +3,7 @@
 
 #include "ParserCommandClasses.h"
 #include "PrinterError.h"
+#include "log/Exception.h"
 
 #include <utility>
 #include <vector>
@@ -102,6 +103,20 @@ QString GetCommandShortValue(const TCommand& Command)
               + QStringLiteral("%1").arg(static_cast<uint32_t>(error), 2, 16, QLatin1Char('0')).toUpper()
               + QStringLiteral(") ") + TPrinterError::GetDescription(error, true);
     return text;
+}
+
+bool SummaryFaults(const TCommand& Command)
+{
+    TParserCommand& decoder = SummaryDecoder(Command);
+    if (!decoder.MayFault())
+        return false;
+    try {
+        decoder.Decode(Command, pFields);
+        decoder.Decode(Command, pAnswerFields);
+    } catch (const Exception&) {
+        return true;
+    }
+    return false;
 }
 
 } // namespace kestrun

@@ -43,5 +43,7 @@ struct TParsedCommand
 TParsedCommand ParseCommand(const TCommand& Command);
 // The "Data" column text: the decoder's summary plus an error mark when the answer failed.
 QString GetCommandShortValue(const TCommand& Command);
+// Whether GetCommandShortValue throws for the command; only a decoder that can fail decodes.
+bool SummaryFaults(const TCommand& Command);
 
 } // namespace kestrun

@@ -158,7 +158,7 @@ TEST_P(FiscalState, ComesFromTheCatalogue)
     TCommand command;
     command.Protocol = GetParam().Protocol;
     command.SetData(GetParam().Data);
-    EXPECT_EQ(ChangesFiscalState(command), GetParam().Changes);
+    EXPECT_EQ((CommandProperties(command) & cpChangesFiscalState) != 0, GetParam().Changes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, FiscalState, testing::Values(
