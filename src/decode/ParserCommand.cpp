@@ -107,9 +107,9 @@ void TParserCommand::CreateAnswerFields() {}
 
 QString TParserCommand::GetShortValue() { return {}; }
 
-bool TParserCommand::LayoutsRenderTLV() const
+bool TParserCommand::LayoutsChecked() const
 {
-    const auto renders = [](const TField& field) { return FieldTypeInfo(field.FieldType).RendersTLV; };
+    const auto renders = [](const TField& field) { return FieldTypeInfo(field.FieldType).Check != nullptr; };
     return std::any_of(FFields.begin(), FFields.end(), renders)
         || std::any_of(FAnswerFields.begin(), FAnswerFields.end(), renders);
 }
@@ -182,7 +182,7 @@ TBytes TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
     return bytes;
 }
 
-bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& errorLine)
+bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& errorLine, bool checking)
 {
     if (Source == pFields)
         FFieldsValues.clear();
@@ -211,6 +211,11 @@ bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& erro
     };
     for (qsizetype i = 0; i < layout.size();) {
         const TFieldTypeInfo& info = FieldTypeInfo(layout[i].FieldType);
+        if (checking && info.Check) {
+            info.Check(*FStream);
+            ++i;
+            continue;
+        }
         switch (info.Kind) {
         case TFieldKind::fkText:
             AddFieldValue(layout[i], info.ReadText(*FStream), Source);
@@ -267,6 +272,12 @@ void TParserCommand::Decode(const TCommand& ACmd, TParseType Source)
     }
     QString errorLine;
     Walk(ACmd, Source, errorLine);
+}
+
+void TParserCommand::Check(const TCommand& ACmd, TParseType Source)
+{
+    QString errorLine;
+    Walk(ACmd, Source, errorLine, true);
 }
 
 QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)

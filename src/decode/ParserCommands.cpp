@@ -111,8 +111,8 @@ bool SummaryFaults(const TCommand& Command)
     if (!decoder.MayFault())
         return false;
     try {
-        decoder.Decode(Command, pFields);
-        decoder.Decode(Command, pAnswerFields);
+        decoder.Check(Command, pFields);
+        decoder.Check(Command, pAnswerFields);
     } catch (const Exception&) {
         return true;
     }

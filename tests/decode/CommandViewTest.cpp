@@ -174,6 +174,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, FailedRows, testing::Values(
     FailedRowCase{"NoAnswer", Command(Sale, {}), ofNoAnswer},
     FailedRowCase{"DriverError", DriverErrorRecord({}), ofNoAnswer | ofDriverError},
     FailedRowCase{"UndecodableSummary", Command(BrokenTLV, "FF 0C 00"), ofDecodeFault},
+    FailedRowCase{"UndecodableMarkingTLV", Command("FF 61 1E 00 00 00 01 00 02 06 41 42 FF 03 02 00 09 01", "FF 61 00"), ofDecodeFault},
+    FailedRowCase{"DecodableMarkingTLV", Command("FF 61 1E 00 00 00 01 00 02 06 41 42 FF 03 02 00 03 05", "FF 61 00"), 0},
     // A printed line that reads "[ERROR]" is no failure: rows are judged by their outcome.
     FailedRowCase{"PrintedErrorText", Command("17 1E 00 00 00 02 5B 45 52 52 4F 52 5D", "17 00 02"), 0},
     FailedRowCase{"ErrorTextRequestRedInDataOnly", Command("6B 01", "6B 00 41"), 0}
