@@ -36,6 +36,10 @@ enum TCommandProperty : uint16_t {
     cpRedData = 1 << 6,
 };
 using TCommandProperties = uint16_t;
+// The status requests the system sends of its own.
+constexpr uint16_t ShortStatusCode = 0x10;
+constexpr uint16_t LongStatusCode = 0x11;
+
 // The catalogue row's properties of a code; none for a code not in the catalogue.
 TCommandProperties CommandProperties(uint16_t code);
 // Those of the command's code; none for an empty protocol-2 frame.

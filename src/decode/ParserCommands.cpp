@@ -119,4 +119,20 @@ bool SummaryFaults(const TCommand& Command)
     return false;
 }
 
+std::optional<qsizetype> AnswerFieldPosition(uint16_t Code, QStringView Name)
+{
+    const std::unique_ptr<TParserCommand> decoder = TParserCommands::Instance().GetParserCommandClass(Code)();
+    // The answer echoes the code, two bytes for an FF command, then carries the error byte.
+    qsizetype position = (Code >> 8 == 0xFF ? 2 : 1) + 1;
+    for (const TField& field : decoder->AnswerFields()) {
+        if (field.Name == Name)
+            return position;
+        const TFieldTypeInfo& info = FieldTypeInfo(field.FieldType);
+        if (info.Kind != TFieldKind::fkNumber)
+            return std::nullopt;
+        position += info.Size;
+    }
+    return std::nullopt;
+}
+
 } // namespace kestrun
