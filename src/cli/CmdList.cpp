@@ -59,7 +59,7 @@ TPrintedRow PrintedRow(int index, const TCommandRow& row)
     printed.Index = index;
     for (int column = 0; column < colCount; ++column)
         printed.Cells[column] = PrintedCell(row, column, TTabs::tEscaped);
-    printed.Failed = IsFailedRow(row);
+    printed.Failed = IsFailed(row.Outcome);
     return printed;
 }
 

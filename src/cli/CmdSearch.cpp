@@ -4,6 +4,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 
+#include "decode/CommandOutcome.h"
 #include "decode/CommandView.h"
 
 #include <functional>
@@ -70,7 +71,7 @@ int RunFindError(const QStringList& args)
     ArgReader reader(args);
     const TSearchOptions options = TakeSearchOptions(reader);
     const QString fileName = reader.Positionals(1, 1).constFirst();
-    return SearchForward(fileName, options, [](const TCommand& command) { return IsFailedRow(MakeCommandRow(command)); });
+    return SearchForward(fileName, options, [](const TCommand& command) { return IsFailed(GetCommandOutcome(command)); });
 }
 
 int RunSearch(const QStringList& args)

@@ -12,15 +12,19 @@ namespace kestrun {
 
 namespace {
 
-// A command of the catalogue: its display name, and whether sending it changes the register's
-// fiscal state (a sale, a return, a close, a cancel, a shift, a fiscal report, a registration).
+// A command of the catalogue: its display name and what else is known of it (TCommandProperty).
 struct TCatalogueRow
 {
     int64_t Code;
     std::u16string_view Text;
-    bool ChangesFiscalState = false;
+    TCommandProperties Properties = 0;
 };
-constexpr bool Fiscal = true;
+// Short names for the table.
+constexpr TCommandProperties Fiscal = cpChangesFiscalState;
+constexpr TCommandProperties Poll = cpStatusPoll;
+constexpr TCommandProperties Prints = cpPrints;
+constexpr TCommandProperties Waits = cpPrints | cpPlayerWaits;
+constexpr TCommandProperties Bold = cpBold;
 
 // Display names by command code; FE and FF prefixed codes are prefix * 256 + second byte.
 // Doubled and trailing blanks are part of the names.
@@ -31,14 +35,14 @@ constexpr TCatalogueRow CommandNames[] = {
     {0x0D, u"Фискализация с длинным РНМ", Fiscal},
     {0x0E, u"Ввод длинного заводского номера"},
     {0x0F, u"Запрос длинного заводского номера"},
-    {0x10, u"Короткий запрос состояния"},
-    {0x11, u"Запрос состояния"},
+    {0x10, u"Короткий запрос состояния", Poll},
+    {0x11, u"Запрос состояния", Poll},
     {0x12, u"Печать жирной строки"},
     {0x13, u"Гудок"},
     {0x14, u"Установка параметров обмена"},
     {0x15, u"Чтение параметров обмена"},
     {0x16, u"Технологическое обнуление", Fiscal},
-    {0x17, u"Печать строки"},
+    {0x17, u"Печать строки", Prints},
     {0x18, u"Печать заголовка документа"},
     {0x19, u"Тестовый прогон"},
     {0x1A, u"Запрос денежного регистра"},
@@ -62,9 +66,9 @@ constexpr TCatalogueRow CommandNames[] = {
     {0x2C, u"Снятие показаний операционных регистров"},
     {0x2D, u"Запрос структуры таблицы"},
     {0x2E, u"Запрос структуры поля"},
-    {0x2F, u"Печать строки данным шрифтом"},
-    {0x40, u"Суточный отчет без гашения"},
-    {0x41, u"Суточный отчет с гашением", Fiscal},
+    {0x2F, u"Печать строки данным шрифтом", Prints | cpFixedFontData},
+    {0x40, u"Суточный отчет без гашения", Waits},
+    {0x41, u"Суточный отчет с гашением", Fiscal | Waits | Bold},
     {0x42, u"Отчёт по секциям"},
     {0x43, u"Отчёт по налогам"},
     {0x4D, u"Печать графики 512"},
@@ -86,7 +90,7 @@ constexpr TCatalogueRow CommandNames[] = {
     {0x67, u"Фискальный отчет по диапазону смен"},
     {0x68, u"Прерывание полного отчета"},
     {0x69, u"Чтение параметров фискализации"},
-    {0x6B, u"Запрос описания ошибки"},
+    {0x6B, u"Запрос описания ошибки", cpRedData},
     {0x70, u"Открыть фискальный подкладной документ", Fiscal},
     {0x71, u"Открыть стандартный фискальный подкладной документ", Fiscal},
     {0x72, u"Формирование операции на подкладном документе", Fiscal},
@@ -102,20 +106,20 @@ constexpr TCatalogueRow CommandNames[] = {
     {0x7C, u"Очистка всего буфера подкладного документа от нефискальной информации"},
     {0x7D, u"Печать подкладного документа"},
     {0x7E, u"Общая конфигурация подкладного документа"},
-    {0x80, u"Продажа", Fiscal},
-    {0x81, u"Покупка", Fiscal},
-    {0x82, u"Возврат продажи", Fiscal},
-    {0x83, u"Возврат покупки", Fiscal},
+    {0x80, u"Продажа", Fiscal | Bold},
+    {0x81, u"Покупка", Fiscal | Bold},
+    {0x82, u"Возврат продажи", Fiscal | Bold},
+    {0x83, u"Возврат покупки", Fiscal | Bold},
     {0x84, u"Сторно", Fiscal},
-    {0x85, u"Закрытие чека", Fiscal},
+    {0x85, u"Закрытие чека", Fiscal | Prints | Bold},
     {0x86, u"Скидка", Fiscal},
     {0x87, u"Надбавка", Fiscal},
     {0x88, u"Аннулирование чека", Fiscal},
-    {0x89, u"Подытог чека"},
+    {0x89, u"Подытог чека", Bold},
     {0x8A, u"Сторно скидки", Fiscal},
     {0x8B, u"Сторно надбавки", Fiscal},
     {0x8C, u"Повтор документа"},
-    {0x8D, u"Открыть чек", Fiscal},
+    {0x8D, u"Открыть чек", Fiscal | Bold},
     {0x90, u"Формирование чека отпуска нефтепродуктов в режиме предоплаты заданной дозы", Fiscal},
     {0x91, u"Формирование чека отпуска нефтепродуктов в режиме предоплаты на заданную сумму", Fiscal},
     {0x92, u"Формирование чека коррекции при неполном отпуске нефтепродуктов", Fiscal},
@@ -167,7 +171,7 @@ constexpr TCatalogueRow CommandNames[] = {
     {0xC5, u"Печать графической линии"},
     {0xD0, u"Запрос состояния принтера IBM"},
     {0xD1, u"Краткий запрос состояния принтера IBM"},
-    {0xE0, u"Открытие смены", Fiscal},
+    {0xE0, u"Открытие смены", Fiscal | Waits | Bold},
     {0xF0, u"Управление заслонкой"},
     {0xF1, u"Выдать чек"},
     {0xF7, u"Запрос параметров модели"},
@@ -193,7 +197,7 @@ constexpr TCatalogueRow CommandNames[] = {
     {0xFF03, u"Запрос срока действия ФН"},
     {0xFF04, u"Запрос версии ФН"},
     {0xFF05, u"Начать отчет о регистрации ККТ", Fiscal},
-    {0xFF06, u"Сформировать отчёт о регистрации ККТ", Fiscal},
+    {0xFF06, u"Сформировать отчёт о регистрации ККТ", Fiscal | Waits},
     {0xFF07, u"Сброс состояния ФН", Fiscal},
     {0xFF08, u"Отменить документ в ФН", Fiscal},
     {0xFF09, u"Запрос итогов последней фискализации (перерегистрации)"},
@@ -205,11 +209,11 @@ constexpr TCatalogueRow CommandNames[] = {
     {0xFF31, u"Прочитать блок данных из буфера"},
     {0xFF32, u"Начать запись данных в буфер"},
     {0xFF33, u"Записать блок данных в буфер"},
-    {0xFF34, u"Сформировать отчёт о перерегистрации ККТ", Fiscal},
+    {0xFF34, u"Сформировать отчёт о перерегистрации ККТ", Fiscal | Waits},
     {0xFF35, u"Начать формирование чека коррекции", Fiscal},
     {0xFF36, u"Сформировать чек коррекции", Fiscal},
     {0xFF37, u"Начать формирование отчёта о состоянии расчётов", Fiscal},
-    {0xFF38, u"Сформировать отчёт о состоянии расчётов", Fiscal},
+    {0xFF38, u"Сформировать отчёт о состоянии расчётов", Fiscal | Waits},
     {0xFF39, u"Получить статус информационного  обмена"},
     {0xFF3A, u"Запросить фискальный документ в TLV формате"},
     {0xFF3B, u"Чтение TLV фискального документа"},
@@ -221,12 +225,12 @@ constexpr TCatalogueRow CommandNames[] = {
     {0xFF41, u"Начать открытие смены", Fiscal},
     {0xFF42, u"Начать закрытие смены", Fiscal},
     {0xFF43, u"Закрыть смену в ФН", Fiscal},
-    {0xFF45, u"Закрытие чека расширенное вариант V2", Fiscal},
-    {0xFF46, u"Операция V2", Fiscal},
+    {0xFF45, u"Закрытие чека расширенное вариант V2", Fiscal | Waits | Bold},
+    {0xFF46, u"Операция V2", Fiscal | Bold},
     {0xFF47, u"Дополнительный реквизит ФНС"},
     {0xFF48, u"Скидки и надбавки в операции"},
     {0xFF49, u"Передача кода товарной номенклатуры"},
-    {0xFF4A, u"Сформировать чек коррекции V2", Fiscal},
+    {0xFF4A, u"Сформировать чек коррекции V2", Fiscal | Waits},
     {0xFF4B, u"Скидка, надбавка на чек для Роснефти", Fiscal},
     {0xFF4C, u"Запрос итогов фискализации (перерегистрации) V2"},
     {0xFF4D, u"Передать произвольную TLV структуру привязанную к операции"},
@@ -250,7 +254,7 @@ constexpr TCatalogueRow CommandNames[] = {
     {0xFF73, u"Подтвердить выгрузку уведомления"},
     {0xFF74, u"Запрос исполнения ФН"},
     {0xFF75, u"Запрос размера данных документа в ФН"},
-    {0xFF76, u"Закрытие чека расширенное вариант V3", Fiscal},
+    {0xFF76, u"Закрытие чека расширенное вариант V3", Fiscal | Prints | Bold},
 };
 static_assert(std::size(CommandNames) == 226);
 // The lookup bisects the table.
@@ -282,12 +286,18 @@ QString GetCommandNameByCode(uint16_t code)
     return StaticText(row ? row->Text : UnknownCommand);
 }
 
-bool ChangesFiscalState(const TCommand& command)
+TCommandProperties CommandProperties(uint16_t code)
 {
+    const TCatalogueRow* row = FindCommand(code);
+    return row ? row->Properties : 0;
+}
+
+TCommandProperties CommandProperties(const TCommand& command)
+{
+    // An empty protocol-2 frame is the synchronisation, not a command.
     if (command.Protocol == TProtocol::pProtocol2 && !command.HasData())
-        return false;
-    const TCatalogueRow* row = FindCommand(GetCommandCode(command));
-    return row && row->ChangesFiscalState;
+        return 0;
+    return CommandProperties(GetCommandCode(command));
 }
 
 QString GetCommandNameByData(const QByteArray& data)

@@ -10,32 +10,9 @@
 
 namespace kestrun {
 
-namespace {
-
-// Status polls a driver sends over and over: "Короткий запрос состояния" and "Запрос состояния".
-constexpr uint16_t PollCodes[] = {0x10, 0x11};
-
-bool IsPoll(const TCommand& command)
-{
-    const uint16_t code = GetCommandCode(command);
-    return std::find(std::begin(PollCodes), std::end(PollCodes), code) != std::end(PollCodes);
-}
-
-} // namespace
-
 bool TFilterSettings::IsEmpty() const
 {
     return !ErrorsOnly && !HidePolls && Commands.isEmpty() && Thread.trimmed().isEmpty() && Text.isEmpty();
-}
-
-bool HasAnyError(const TCommand& command)
-{
-    return HasAnswerError(command) || !command.DriverError().isEmpty() || HasPlayedAnswerError(command);
-}
-
-bool FindsError(const TCommand& command, bool withPlayedErrors)
-{
-    return HasAnswerError(command) || (withPlayedErrors && HasPlayedAnswerError(command));
 }
 
 std::optional<uint16_t> CommandCodeTerm(const QString& term)
@@ -84,11 +61,9 @@ bool TCommandFilter::MatchesCommand(const TCommand& command) const
 
 bool TCommandFilter::Accepts(const TCommand& command, int index, const TDataCellOf& dataCell) const
 {
-    // As the list marks its rows: an undecodable summary fails the row too.
-    if (FErrorsOnly && !HasPlayedAnswerError(command) && !IsFailedCommand(command)
-        && !IsFailedRow(command, dataCell(index)))
+    if (FErrorsOnly && !HasAnyError(FOutcomeOf ? FOutcomeOf(index) : GetCommandOutcome(command)))
         return false;
-    if (FHidePolls && IsPoll(command))
+    if (FHidePolls && (CommandProperties(command) & cpStatusPoll))
         return false;
     if (!FThread.isEmpty() && !command.ThreadIs(FThread))
         return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CommandCatalogue.h"
+#include "CommandOutcome.h"
 #include "log/Command.h"
 
 #include <QList>
@@ -27,15 +28,13 @@ struct TFilterSettings
     bool IsEmpty() const;
 };
 
-// A failed logged answer, a driver error or a failed replayed answer.
-bool HasAnyError(const TCommand& command);
-// The test of "Найти ошибку": a failed logged answer, and a failed replayed one when asked.
-bool FindsError(const TCommand& command, bool withPlayedErrors);
 // The code a command term names when it is hex text of one or two bytes; nothing for name text.
 std::optional<uint16_t> CommandCodeTerm(const QString& term);
 
 // The "Data" cell of the command at an index, as the list shows it.
 using TDataCellOf = std::function<QString(int index)>;
+// The outcome of the command at an index, for a list that keeps it.
+using TOutcomeOf = std::function<TOutcome(int index)>;
 
 // A filter prepared once for a pass over many commands.
 class TCommandFilter
@@ -44,6 +43,8 @@ public:
     explicit TCommandFilter(const TFilterSettings& settings = {});
 
     bool IsActive() const { return FActive; }
+    // Where "errors only" learns a command's outcome; GetCommandOutcome when not set.
+    void SetOutcomeOf(TOutcomeOf outcomeOf) { FOutcomeOf = std::move(outcomeOf); }
     // `dataCell` is asked only when the free text is set and nothing else has rejected the command.
     bool Accepts(const TCommand& command, int index, const TDataCellOf& dataCell) const;
 
@@ -57,6 +58,7 @@ private:
     QList<TSearchText> FNames;
     QByteArray FThread;
     TSearchText FText;
+    TOutcomeOf FOutcomeOf;
 };
 
 // Walks the list in slices, so a window stays responsive on a long log. The commands must stay

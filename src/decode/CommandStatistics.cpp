@@ -2,6 +2,7 @@
 #include "CommandStatistics.h"
 
 #include "CommandCatalogue.h"
+#include "CommandOutcome.h"
 #include "CommandView.h"
 #include "log/Codepages.h"
 #include "log/LogStamp.h"
@@ -81,7 +82,7 @@ void TStatisticsCollector::Add(const TCommand& command)
         slot = int32_t(FGroups.size());
     }
     TGroup& group = FGroups[size_t(slot - 1)];
-    const bool failed = IsFailedCommand(command);
+    const bool failed = IsFailed(GetCommandOutcome(command));
     for (TGroup* g : {&group, &FTotal}) {
         ++g->Counts.Count;
         g->Counts.Errors += failed ? 1 : 0;

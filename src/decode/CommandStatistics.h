@@ -33,7 +33,7 @@ struct TCodeStatistics
     int32_t Code = 0; // command code, DriverErrorGroup or TotalGroup
     QString Name;
     qsizetype Count = 0;
-    qsizetype Errors = 0; // failed as IsFailedCommand judges
+    qsizetype Errors = 0; // failed commands (IsFailed)
     TDurationSummary Durations;
 };
 

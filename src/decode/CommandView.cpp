@@ -9,7 +9,6 @@
 #include "log/FileWrite.h"
 
 #include <QLocale>
-#include <QStringMatcher>
 #include <algorithm>
 #include <iterator>
 
@@ -27,30 +26,6 @@ const QString ColumnTitles[] = {
     u"Длительность, мс"_s,
 };
 static_assert(std::size(ColumnTitles) == colCount);
-
-// Names drawn bold, in the order they are tested.
-const QString BoldNames[] = {
-    u"Открыть чек"_s,
-    u"Открытие смены"_s,
-    u"Суточный отчет с гашением"_s,
-    u"Операция V2"_s,
-    u"Закрытие чека расширенное вариант V2"_s,
-    u"Продажа"_s,
-    u"Покупка"_s,
-    u"Возврат продажи"_s,
-    u"Закрытие чека расширенное вариант V3"_s,
-    u"Возврат покупки"_s,
-    u"Закрытие чека"_s,
-    u"Подытог чека"_s,
-};
-
-bool IsBoldName(const QString& name)
-{
-    for (const QString& bold : BoldNames)
-        if (name == bold)
-            return true;
-    return false;
-}
 
 // A pane line per line of the text; an empty text still gives one empty line.
 void AddLines(QStringList& lines, const QString& text)
@@ -98,56 +73,51 @@ TCommandRow MakeCommandRow(const TCommand& command)
     TCommandRow row;
     row.Time = Cp1251ToUnicode(GetCommandTime(command));
     row.Thread = Cp1251ToUnicode(GetCommandThread(command));
-    const bool driverError = !command.DriverError().isEmpty();
+    const bool driverError = command.HasDriverError();
     row.Command = GetRowCommandName(command);
+    row.Outcome = RecordOutcome(command);
+    row.Properties = CommandProperties(command);
     try {
         row.Data = driverError ? u" Ошибка ["_s + command.DriverError() + u']' : GetCommandShortValue(command);
     } catch (const Exception& e) {
         row.DecodeError = e.Message();
         row.Data = u" [ERROR] "_s + row.DecodeError;
+        row.Outcome |= ofDecodeFault;
     }
     row.DurationMs = command.DurationMs;
-    row.StateImage = IsFailedCommand(command) ? siError : siNone;
+    row.StateImage = OutcomeImage(row.Outcome);
     return row;
 }
 
-bool IsFailedCommand(const TCommand& command) { return HasAnswerError(command) || !command.DriverError().isEmpty(); }
-
 QString DurationText(int32_t durationMs) { return durationMs == NoDuration ? QString() : QString::number(durationMs); }
 
-TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QString& dataCell, int column)
+TCellStyle GetCellStyle(int stateImage, TOutcome outcome, TCommandProperties properties, int column)
 {
     TCellStyle style;
     style.Red = stateImage == siError;
     if (column != colCommand && column != colData)
         return style;
-    // Prepared once: every row drawn or listed is looked through for it.
-    static const QStringMatcher errorMark(u"[ERROR]"_s);
-    if (errorMark.indexIn(dataCell) >= 0) {
+    // A failure shows in these cells whatever the state image has become since.
+    if (IsFailed(outcome)) {
         style.Red = true;
-    } else if (IsBoldName(commandCell)) {
+    } else if (properties & cpBold) {
         style.Bold = true;
-    } else if (column == colData && commandCell == u"Печать строки данным шрифтом"_s) {
+    } else if (column != colData) {
+        return style;
+    } else if (properties & cpFixedFontData) {
         style.CourierNew = true;
-    } else if (column == colData
-               && (commandCell == u"Запрос состояния"_s || commandCell == u"Короткий запрос состояния"_s)) {
+    } else if (properties & cpStatusPoll) {
         style.Red = false;
         style.Purple = true;
-    } else if (column == colData && commandCell == u"Запрос описания ошибки"_s) {
+    } else if (properties & cpRedData) {
         style.Red = true;
     }
     return style;
 }
 
-bool IsFailedRow(const TCommandRow& row)
+TCellStyle GetCellStyle(const TCommandRow& row, int column)
 {
-    // The "Command" cell is red exactly then: no rule of that column turns red off.
-    return GetCellStyle(row.StateImage, row.Command, row.Data, colCommand).Red;
-}
-
-bool IsFailedRow(const TCommand& command, const QString& dataCell)
-{
-    return GetCellStyle(IsFailedCommand(command) ? siError : siNone, GetRowCommandName(command), dataCell, colCommand).Red;
+    return GetCellStyle(row.StateImage, row.Outcome, row.Properties, column);
 }
 
 QString PrintedCell(const TCommandRow& row, int column, TTabs tabs)

@@ -30,20 +30,20 @@ struct TCommandRow
     QString Data;
     int32_t DurationMs = NoDuration; // its cell's text is made when asked for, to keep rows small
     int StateImage = siNone;
-    // Why the summary could not be decoded; empty when it could.
+    TOutcome Outcome = 0;
+    TCommandProperties Properties = 0;
+    // Why the summary could not be decoded (ofDecodeFault); empty when it could.
     QString DecodeError;
 
     QString Cell(int column) const;
 };
 
-// The four cells and the state image a freshly loaded command gets. A summary that cannot be
-// decoded still gives a row, its "Data" cell carrying " [ERROR] " and the decoder's message,
-// so one damaged record does not hide the commands after it.
+// The four cells, the outcome and the state image a freshly loaded command gets: "Error" when it
+// failed. A summary that cannot be decoded still gives a row, its "Data" cell carrying
+// " [ERROR] " and the decoder's message, so one damaged record does not hide the commands after it.
 TCommandRow MakeCommandRow(const TCommand& command);
-
-// Whether a command counts as failed: an answer that reports an error or is missing, or a
-// driver error. It decides the row's state image and the error counts of the statistics.
-bool IsFailedCommand(const TCommand& command);
+// The state image of a command with this outcome when it is loaded or a run starts.
+constexpr int OutcomeImage(TOutcome outcome) { return IsFailed(outcome) ? siError : siNone; }
 // A duration as its cell shows it: milliseconds, or empty for NoDuration.
 QString DurationText(int32_t durationMs);
 
@@ -57,14 +57,9 @@ struct TCellStyle
 
     bool operator==(const TCellStyle&) const = default;
 };
-TCellStyle GetCellStyle(int stateImage, const QString& commandCell, const QString& dataCell, int column);
-
-// Whether the window draws the freshly loaded row red as failed: its own error, or a summary
-// that carries one or could not be decoded. The command line marks these rows.
-bool IsFailedRow(const TCommandRow& row);
-// The same from the command and its row's "Data" cell: what list --errors keeps, find-error
-// finds and the statistics count as errors.
-bool IsFailedRow(const TCommand& command, const QString& dataCell);
+// A cell by the row's state image, the command's outcome and its catalogue properties.
+TCellStyle GetCellStyle(int stateImage, TOutcome outcome, TCommandProperties properties, int column);
+TCellStyle GetCellStyle(const TCommandRow& row, int column);
 // The cell as text output shows it: as the window draws it, on one line, other control
 // characters written visibly.
 QString PrintedCell(const TCommandRow& row, int column, TTabs tabs);

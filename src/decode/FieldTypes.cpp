@@ -144,6 +144,7 @@ QString RestText(IBinStream& stream) { return BytesText(stream.ReadString()); }
 QString Text40(IBinStream& stream) { return TrimRightText(BytesText(stream.ReadBytes(40))); }
 QString Text16(IBinStream& stream) { return TrimRightText(BytesText(stream.ReadBytes(16))); }
 QString Document(IBinStream& stream) { return LineBreak + RenderTLV(stream.ReadString(), 4); }
+void CheckDocument(IBinStream& stream) { TTLVParser().CheckTLV(stream.ReadString()); }
 
 // Cell of a settings table: text when long or printable, otherwise a number.
 QString TableValue(IBinStream& stream)
@@ -180,6 +181,16 @@ void BarcodeTLV(IBinStream& stream, TFieldValues* values)
         AddValue(values, QStringLiteral("TLVData HEX"), HexText(data));
         AddValue(values, QStringLiteral("TLVData"), RenderTLV(data, 2));
     }
+}
+
+void CheckBarcodeTLV(IBinStream& stream)
+{
+    const auto barcodeLength = static_cast<int32_t>(stream.ReadInt(1));
+    const auto tlvLength = static_cast<int32_t>(stream.ReadInt(1));
+    if (barcodeLength > 0)
+        stream.ReadBytes(barcodeLength);
+    if (tlvLength > 0)
+        TTLVParser().CheckTLV(stream.ReadBytes(tlvLength));
 }
 
 // The marking-code server's answer carried in the device's answer.
@@ -255,13 +266,19 @@ constexpr TFieldTypeInfo Composite(TFieldType type, void (*read)(IBinStream&, TF
     return {type, TFieldKind::fkComposite, 0, false, std::nullopt, nullptr, nullptr, read};
 }
 
+constexpr TFieldTypeInfo Checked(TFieldTypeInfo info, void (*check)(IBinStream&))
+{
+    info.Check = check;
+    return info;
+}
+
 constexpr TFieldTypeInfo FieldTypes[] = {
     Number(ftByte, 1),
     Number(ftUInt32, 4),
     Number(ftUint16, 2),
     Number(ftINN, 6),
     Text(ftBarcode, Barcode),
-    Composite(ftBarcodeTLV, BarcodeTLV),
+    Checked(Composite(ftBarcodeTLV, BarcodeTLV), CheckBarcodeTLV),
     Composite(ftKMAnswer, KMAnswer),
     Number(ftQuantity6, 6, Quantity6),
     Number(ftQuantity5, 5, Quantity3),
@@ -279,7 +296,7 @@ constexpr TFieldTypeInfo FieldTypes[] = {
     Number(ftTaxValue, 5, OptionalMoney),
     Number(ftSumm1Value, 5, OptionalMoney),
     Number(ftTax, 1),
-    Text(ftTLV, Document),
+    Checked(Text(ftTLV, Document), CheckDocument),
     Coded(ftTaxType, 1, TCodeTable::ctTaxType),
     Coded(ftTax1, 1, TCodeTable::ctTax1),
     Number(ftSoftVersion, 2, SoftVersion),

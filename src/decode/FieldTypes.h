@@ -101,6 +101,9 @@ struct TFieldTypeInfo
     QString (*ReadText)(IBinStream&) = nullptr;
     // Appends the parts under their own names; `values` is null when nothing is kept.
     void (*ReadParts)(IBinStream&, TFieldValues* values) = nullptr;
+    // Set for the types that render a TLV document, which throws on a malformed one (no other
+    // type can fail a decode): reads what the type reads and throws what it would, making no text.
+    void (*Check)(IBinStream&) = nullptr;
 };
 
 const TFieldTypeInfo& FieldTypeInfo(TFieldType type);

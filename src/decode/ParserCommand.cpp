@@ -107,6 +107,13 @@ void TParserCommand::CreateAnswerFields() {}
 
 QString TParserCommand::GetShortValue() { return {}; }
 
+bool TParserCommand::LayoutsChecked() const
+{
+    const auto renders = [](const TField& field) { return FieldTypeInfo(field.FieldType).Check != nullptr; };
+    return std::any_of(FFields.begin(), FFields.end(), renders)
+        || std::any_of(FAnswerFields.begin(), FAnswerFields.end(), renders);
+}
+
 void TParserCommand::AddField(const QString& Name, TFieldType FieldType) { FFields.append({Name, FieldType}); }
 
 void TParserCommand::AddAnswerField(const QString& Name, TFieldType FieldType)
@@ -175,7 +182,7 @@ TBytes TParserCommand::LoadSource(const TCommand& ACmd, TParseType Source)
     return bytes;
 }
 
-bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& errorLine)
+bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& errorLine, bool checking)
 {
     if (Source == pFields)
         FFieldsValues.clear();
@@ -204,6 +211,11 @@ bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& erro
     };
     for (qsizetype i = 0; i < layout.size();) {
         const TFieldTypeInfo& info = FieldTypeInfo(layout[i].FieldType);
+        if (checking && info.Check) {
+            info.Check(*FStream);
+            ++i;
+            continue;
+        }
         switch (info.Kind) {
         case TFieldKind::fkText:
             AddFieldValue(layout[i], info.ReadText(*FStream), Source);
@@ -260,6 +272,12 @@ void TParserCommand::Decode(const TCommand& ACmd, TParseType Source)
     }
     QString errorLine;
     Walk(ACmd, Source, errorLine);
+}
+
+void TParserCommand::Check(const TCommand& ACmd, TParseType Source)
+{
+    QString errorLine;
+    Walk(ACmd, Source, errorLine, true);
 }
 
 QString TParserCommand::Parse(const TCommand& ACmd, TParseType Source)

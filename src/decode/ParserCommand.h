@@ -68,6 +68,7 @@ public:
         std::unique_ptr<TParserCommand> decoder(new T);
         decoder->CreateFields();
         decoder->CreateAnswerFields();
+        decoder->FMayFault = decoder->LayoutsChecked();
         return decoder;
     }
 
@@ -84,6 +85,10 @@ public:
 
     const TFields& Fields() const { return FFields; }
     const TFields& AnswerFields() const { return FAnswerFields; }
+    // Whether decoding can fail at all: only a layout that holds a TLV document can.
+    bool MayFault() const { return FMayFault; }
+    // Throws what Decode throws for the source, making no text of its documents.
+    void Check(const TCommand& ACmd, TParseType Source);
 
 protected:
     TParserCommand() = default;
@@ -98,12 +103,14 @@ protected:
     void AddAnswerFields(const TFields& Layout);
 
 private:
+    bool LayoutsChecked() const;
     void AddFieldValue(const TField& Field, const QString& Value, TParseType Source);
     TFieldValues* ValuesOf(TParseType Source);
     // The bytes now in FStream.
     TBytes LoadSource(const TCommand& ACmd, TParseType Source);
     // Walks the layout; false, with the error line when the answer carries one, if no field was read.
-    bool Walk(const TCommand& ACmd, TParseType Source, QString& errorLine);
+    // `checking`: the fields that have a check are checked rather than read.
+    bool Walk(const TCommand& ACmd, TParseType Source, QString& errorLine, bool checking = false);
     void ReadNumbers(const TFields& layout, qsizetype begin, qsizetype end, TParseType Source);
     const QString& TextOf(const TFieldValue& value) const;
 
@@ -112,6 +119,7 @@ private:
     TFieldValues FAnswerFieldsValues;
     TFields FAnswerFields;
     IBinStreamPtr FStream;
+    bool FMayFault = false;
 };
 
 // The summaries fill formats written with "%s" places; values are inserted verbatim.

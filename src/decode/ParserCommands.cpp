@@ -4,6 +4,7 @@
 #include "ParserCommandClasses.h"
 #include "PrinterError.h"
 #include "log/Frames.h"
+#include "log/Exception.h"
 
 #include <utility>
 #include <vector>
@@ -114,6 +115,36 @@ QString GetCommandShortValue(const TCommand& Command)
               + QStringLiteral("%1").arg(static_cast<uint32_t>(error), 2, 16, QLatin1Char('0')).toUpper()
               + QStringLiteral(") ") + TPrinterError::GetDescription(error, true);
     return text;
+}
+
+bool SummaryFaults(const TCommand& Command)
+{
+    TParserCommand& decoder = SummaryDecoder(Command);
+    if (!decoder.MayFault())
+        return false;
+    try {
+        decoder.Check(Command, pFields);
+        decoder.Check(Command, pAnswerFields);
+    } catch (const Exception&) {
+        return true;
+    }
+    return false;
+}
+
+std::optional<qsizetype> AnswerFieldPosition(uint16_t Code, QStringView Name)
+{
+    const std::unique_ptr<TParserCommand> decoder = TParserCommands::Instance().GetParserCommandClass(Code)();
+    // The answer echoes the code, two bytes for an FF command, then carries the error byte.
+    qsizetype position = (Code >> 8 == 0xFF ? 2 : 1) + 1;
+    for (const TField& field : decoder->AnswerFields()) {
+        if (field.Name == Name)
+            return position;
+        const TFieldTypeInfo& info = FieldTypeInfo(field.FieldType);
+        if (info.Kind != TFieldKind::fkNumber)
+            return std::nullopt;
+        position += info.Size;
+    }
+    return std::nullopt;
 }
 
 } // namespace kestrun

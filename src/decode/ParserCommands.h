@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <cstdint>
+#include <optional>
 
 namespace kestrun {
 
@@ -47,5 +48,11 @@ TParsedCommand ParseCommand(const TCommand& Command);
 QString UnreadableFrame(const TCommand& Command);
 // The "Data" column text: the decoder's summary plus an error mark when the answer failed.
 QString GetCommandShortValue(const TCommand& Command);
+// Where a field of a command's answer stands in the answer frame, as its decoder's layout places
+// it: after the echoed code and the error byte and the number fields before it. Nothing when the
+// layout has no such field or a field of varying size comes before it.
+std::optional<qsizetype> AnswerFieldPosition(uint16_t Code, QStringView Name);
+// Whether GetCommandShortValue throws for the command; only a decoder that can fail decodes.
+bool SummaryFaults(const TCommand& Command);
 
 } // namespace kestrun

@@ -13,6 +13,12 @@ struct TPrinterError
     static QString GetDescription(int32_t Code, bool ACapFN = true);
 };
 
+// Device errors that only say the device is still busy with the previous command: the command
+// is sent again.
+constexpr uint8_t BusyPrinting = 0x50;   // 80, "Идет печать предыдущей команды"
+constexpr uint8_t BusyBufferFull = 0x4B; // 75, "Буфер чека переполнен"
+constexpr bool IsBusyError(int32_t code) { return code == BusyPrinting || code == BusyBufferFull; }
+
 QString GetECRModeDescription(uint32_t mode);
 QString GetECRAdvancedModeDescription(uint32_t subMode);
 

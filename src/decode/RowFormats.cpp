@@ -26,7 +26,8 @@ void AppendNumber(QByteArray& out, int32_t number)
     out.append(digits, written.ptr - digits);
 }
 
-int RowState(const TCommandRow& row) { return IsFailedRow(row) ? siError : siNone; }
+// The state the command was loaded with (its outcome's), whatever a run has shown on its row since.
+int RowState(const TCommandRow& row) { return row.StateImage; }
 
 // A cell on one line with no tab of its own, so the columns stay apart.
 QString TabCell(const TCommandRow& row, int column)

@@ -366,18 +366,20 @@ int GetAnswerErrorCode(const TCommand& command)
     return AnswerErrorByte(command.AnswerHead().View());
 }
 
-bool HasAnswerError(const TCommand& command)
+TOutcome RecordOutcome(const TCommand& command)
 {
+    TOutcome outcome = 0;
+    // The summary marks an answer without its error byte as failed too (code -1).
     if (!command.HasAnswerData())
-        return true;
-    return AnswerErrorByte(command.AnswerHead().View()) > 0;
-}
-
-bool HasPlayedAnswerError(const TCommand& command)
-{
-    if (!command.Played)
-        return false;
-    return !command.HasPlayedAnswerData() || AnswerErrorByte(command.PlayedAnswerHead().View()) > 0;
+        outcome |= ofNoAnswer;
+    else if (AnswerErrorByte(command.AnswerHead().View()) != 0)
+        outcome |= ofAnswerError;
+    if (command.HasDriverError())
+        outcome |= ofDriverError;
+    if (command.Played
+        && (!command.HasPlayedAnswerData() || AnswerErrorByte(command.PlayedAnswerHead().View()) > 0))
+        outcome |= ofPlayedError;
+    return outcome;
 }
 
 QByteArray GetCommandTime(const TCommand& command) { return command.Time(); }

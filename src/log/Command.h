@@ -72,6 +72,7 @@ public:
     bool HasData() const { return PartSize(fpData) > 0; }
     bool HasAnswerData() const { return PartSize(fpAnswer) > 0; }
     bool HasPlayedAnswerData() const { return PartSize(fpPlayed) > 0; }
+    bool HasDriverError() const { return PartSize(fpDriverError) > 0; }
 
     // The time and thread of the prefix ("12.03.2024 10:15:30.012", "00001A2C"); empty when it
     // has none.
@@ -134,9 +135,23 @@ uint16_t GetCommandCodeOfData(const QByteArray& data);
 
 uint16_t GetCommandCode(const TCommand& command);
 int GetAnswerErrorCode(const TCommand& command);
-bool HasAnswerError(const TCommand& command);
-// A replayed command whose answer is missing or reports an error.
-bool HasPlayedAnswerError(const TCommand& command);
+
+// What became of a command, as flags: every row colour, count, filter and search asks for the
+// ones it needs rather than judging the command its own way.
+enum TOutcomeFlag : uint8_t {
+    ofAnswerError = 1 << 0, // the logged answer reports an error or is too short to carry one
+    ofNoAnswer = 1 << 1,    // the log holds no answer
+    ofDriverError = 1 << 2, // the driver logged an error line for it
+    ofPlayedError = 1 << 3, // replayed, and the device's answer is missing or reports an error
+    ofDecodeFault = 1 << 4, // its summary cannot be decoded; known only to the decoders
+};
+using TOutcome = uint8_t;
+// A command fails with any of these: its row is red and counts as an error. A failed replay is
+// told apart, for those who ask for it.
+constexpr TOutcome FailedOutcome = ofAnswerError | ofNoAnswer | ofDriverError | ofDecodeFault;
+constexpr bool IsFailed(TOutcome outcome) { return (outcome & FailedOutcome) != 0; }
+// The flags the record tells by itself: all but ofDecodeFault.
+TOutcome RecordOutcome(const TCommand& command);
 QByteArray GetCommandTime(const TCommand& command);
 QByteArray GetCommandThread(const TCommand& command);
 

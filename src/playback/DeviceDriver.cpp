@@ -3,19 +3,21 @@
 
 #include "DeviceSettings.h"
 #include "DriverErrors.h"
+#include "decode/CommandCatalogue.h"
+#include "decode/ParserCommands.h"
 #include "decode/PrinterError.h"
 #include "log/Bytes.h"
 #include "log/Frames.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace kestrun {
 
 namespace {
 
-// Positions of the mode and sub-mode in the long status answer (code, error byte, then fields).
-constexpr qsizetype StatusModePos = 15;
-constexpr qsizetype StatusAdvancedModePos = 16;
+// Position of a field in the long status answer, as its layout places it.
+qsizetype StatusPosition(QStringView name) { return AnswerFieldPosition(LongStatusCode, name).value(); }
 
 std::mutex DialogLock;
 TPropertiesDialog Dialog;
@@ -68,15 +70,17 @@ int32_t TDeviceDriver::WaitForPrinting()
 
 int32_t TDeviceDriver::GetECRStatus()
 {
-    const TLinkAnswer answer = FLink->Exchange(QByteArray(1, '\x11') + IntToBin(FPassword, 4));
+    const TLinkAnswer answer = FLink->Exchange(QByteArray(1, char(LongStatusCode)) + IntToBin(FPassword, 4));
     const int32_t code = SetAnswerResult(answer);
     if (code != 0)
         return code;
-    if (answer.Frame.size() <= StatusAdvancedModePos)
+    static const qsizetype modePos = StatusPosition(u"ECRMode");
+    static const qsizetype advancedModePos = StatusPosition(u"ECRAdvancedMode");
+    if (answer.Frame.size() <= std::max(modePos, advancedModePos))
         return SetResult(deBadAnswer);
-    FECRMode = static_cast<uint8_t>(answer.Frame[StatusModePos]);
+    FECRMode = static_cast<uint8_t>(answer.Frame[modePos]);
     FECRModeDescription = GetECRModeDescription(FECRMode);
-    FECRAdvancedMode = static_cast<uint8_t>(answer.Frame[StatusAdvancedModePos]);
+    FECRAdvancedMode = static_cast<uint8_t>(answer.Frame[advancedModePos]);
     FECRAdvancedModeDescription = GetECRAdvancedModeDescription(FECRAdvancedMode);
     return code;
 }

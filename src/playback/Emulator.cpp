@@ -3,6 +3,7 @@
 
 #include "DriverErrors.h"
 #include "EmulatorTables.h"
+#include "decode/CommandCatalogue.h"
 #include "decode/PrinterError.h"
 #include "log/Bytes.h"
 #include "log/Codepages.h"
@@ -121,35 +122,35 @@ QByteArray TimeBytes(const QTime& t) { return Bytes({t.hour(), t.minute(), t.sec
 
 // Minimum body sizes follow the request layouts the decoders read.
 const TRegisterEmulator::TEmulatedCommand TRegisterEmulator::Commands[] = {
-    {0x0010, 4, false, &TRegisterEmulator::ShortStatus},
-    {0x0011, 4, false, &TRegisterEmulator::LongStatus},
-    {0x0017, 5, true, &TRegisterEmulator::PrintText},
-    {0x001E, 8, false, &TRegisterEmulator::WriteTable},
-    {0x001F, 8, false, &TRegisterEmulator::ReadTable},
-    {0x002D, 5, false, &TRegisterEmulator::TableStructure},
-    {0x002E, 6, false, &TRegisterEmulator::FieldStructure},
-    {0x002F, 6, true, &TRegisterEmulator::PrintText},
-    {0x0040, 4, true, &TRegisterEmulator::XReport},
-    {0x0041, 4, true, &TRegisterEmulator::ZReport},
-    {0x006B, 0, false, &TRegisterEmulator::ErrorText},
-    {0x0080, 19, false, &TRegisterEmulator::Sale},
-    {0x0081, 19, false, &TRegisterEmulator::Sale},
-    {0x0082, 19, false, &TRegisterEmulator::Sale},
-    {0x0083, 19, false, &TRegisterEmulator::Sale},
-    {0x0085, 30, true, &TRegisterEmulator::CloseReceipt},
-    {0x0089, 4, false, &TRegisterEmulator::Subtotal},
-    {0x008D, 5, false, &TRegisterEmulator::OpenReceipt},
-    {0x00E0, 4, true, &TRegisterEmulator::OpenShift},
-    {0x00FC, 0, false, &TRegisterEmulator::DeviceType},
-    {0xFF01, 4, false, &TRegisterEmulator::FNStatus},
-    {0xFF0C, 4, false, &TRegisterEmulator::AcceptTLV},
-    {0xFF45, 116, true, &TRegisterEmulator::CloseReceiptV2},
-    {0xFF46, 30, false, &TRegisterEmulator::Operation},
-    {0xFF4D, 4, false, &TRegisterEmulator::AcceptTLV},
-    {0xFF61, 8, false, &TRegisterEmulator::CheckMarking},
-    {0xFF67, 5, false, &TRegisterEmulator::BindMarking},
-    {0xFF69, 5, false, &TRegisterEmulator::AcceptMarking},
-    {0xFF76, 136, true, &TRegisterEmulator::CloseReceiptV2},
+    {0x0010, 4, &TRegisterEmulator::ShortStatus},
+    {0x0011, 4, &TRegisterEmulator::LongStatus},
+    {0x0017, 5, &TRegisterEmulator::PrintText},
+    {0x001E, 8, &TRegisterEmulator::WriteTable},
+    {0x001F, 8, &TRegisterEmulator::ReadTable},
+    {0x002D, 5, &TRegisterEmulator::TableStructure},
+    {0x002E, 6, &TRegisterEmulator::FieldStructure},
+    {0x002F, 6, &TRegisterEmulator::PrintText},
+    {0x0040, 4, &TRegisterEmulator::XReport},
+    {0x0041, 4, &TRegisterEmulator::ZReport},
+    {0x006B, 0, &TRegisterEmulator::ErrorText},
+    {0x0080, 19, &TRegisterEmulator::Sale},
+    {0x0081, 19, &TRegisterEmulator::Sale},
+    {0x0082, 19, &TRegisterEmulator::Sale},
+    {0x0083, 19, &TRegisterEmulator::Sale},
+    {0x0085, 30, &TRegisterEmulator::CloseReceipt},
+    {0x0089, 4, &TRegisterEmulator::Subtotal},
+    {0x008D, 5, &TRegisterEmulator::OpenReceipt},
+    {0x00E0, 4, &TRegisterEmulator::OpenShift},
+    {0x00FC, 0, &TRegisterEmulator::DeviceType},
+    {0xFF01, 4, &TRegisterEmulator::FNStatus},
+    {0xFF0C, 4, &TRegisterEmulator::AcceptTLV},
+    {0xFF45, 116, &TRegisterEmulator::CloseReceiptV2},
+    {0xFF46, 30, &TRegisterEmulator::Operation},
+    {0xFF4D, 4, &TRegisterEmulator::AcceptTLV},
+    {0xFF61, 8, &TRegisterEmulator::CheckMarking},
+    {0xFF67, 5, &TRegisterEmulator::BindMarking},
+    {0xFF69, 5, &TRegisterEmulator::AcceptMarking},
+    {0xFF76, 136, &TRegisterEmulator::CloseReceiptV2},
 };
 
 TRegisterEmulator::TRegisterEmulator(TEmulatorOptions options)
@@ -210,7 +211,8 @@ TRegisterEmulator::TReply TRegisterEmulator::Answer(const TRequest& request)
         if (request.Body.size() < command.MinBody)
             return {errBadFormat, {}};
         TReply reply = (this->*command.Handle)(request);
-        if (command.Prints && reply.Error == 0)
+        // The catalogue says which commands print; the player waits after fewer of them.
+        if ((CommandProperties(command.Code) & cpPrints) && reply.Error == 0)
             FPrintEnd.setRemainingTime(FOptions.PrintMilliseconds);
         return reply;
     }

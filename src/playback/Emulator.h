@@ -44,7 +44,6 @@ private:
     {
         uint16_t Code;
         qsizetype MinBody;
-        bool Prints;
         THandler Handle;
     };
     static const TEmulatedCommand Commands[];

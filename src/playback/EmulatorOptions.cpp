@@ -57,7 +57,7 @@ void ApplyOption(TEmulatorOptions& result, const QString& option)
         result.BusyCount = Number(OptBusy, parts[0], option);
         if (parts.size() == 2) {
             result.BusyError = ErrorByte(parts[1], option);
-            if (result.BusyError != 0x50 && result.BusyError != 0x4B)
+            if (!IsBusyError(result.BusyError))
                 BadEmulatorOption(option);
         }
     } else if (Is(name, OptError)) {

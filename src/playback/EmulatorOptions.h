@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "decode/PrinterError.h"
+
 #include <QMap>
 #include <QString>
 #include <cstdint>
@@ -21,7 +23,7 @@ struct TEmulatorOptions
     };
 
     int BusyCount = 0;
-    uint8_t BusyError = 0x50;
+    uint8_t BusyError = BusyPrinting;
     QMap<uint16_t, uint8_t> DeviceErrors;
     QMap<uint16_t, TDriverFault> DriverErrors;
     QMap<uint16_t, QString> CallFailures;

@@ -2,6 +2,8 @@
 #include "Player.h"
 
 #include "Notifications.h"
+#include "decode/CommandCatalogue.h"
+#include "decode/PrinterError.h"
 #include "log/Bytes.h"
 #include "log/CurrentError.h"
 #include "log/Exception.h"
@@ -14,32 +16,24 @@ namespace kestrun {
 
 namespace {
 
-// Requests after which the device prints: the player waits until it has finished.
-constexpr const char* PrintingPrefixes[] = {
-    "FF 45",
-    "40",
-    "41",
-    "E0",
-    "FF 4A",
-    "FF 38",
-    "FF 34",
-    "FF 06",
-};
-
-// The device is still busy with the previous command: 80 printing, 75 buffer full.
-bool IsBusy(int32_t result) { return result == 80 || result == 75; }
-
 constexpr int MaxExchanges = 5;
 constexpr std::chrono::milliseconds RetryPause{50};
 
+// Whether the player waits for the print after the request: the catalogue says which commands.
+// The request is compared as text with the code's upper-case hex ("FF 45"), as the player always
+// has: one written in lower case is not waited for.
 bool IsPrintingCommand(const QByteArray& data)
 {
     // Some dialects leave a blank in front of the first byte.
     const QByteArray request = data.trimmed();
-    for (const char* prefix : PrintingPrefixes)
-        if (request.startsWith(prefix))
-            return true;
-    return false;
+    const uint16_t code = GetCommandCodeOfData(request);
+    if (!(CommandProperties(code) & cpPlayerWaits))
+        return false;
+    QByteArray codeBytes;
+    if (code > 0xFF)
+        codeBytes += char(code >> 8);
+    codeBytes += char(code & 0xFF);
+    return request.startsWith(StrToHex(codeBytes));
 }
 
 // The answer a device error stands for: the request's code and the error byte.
@@ -115,7 +109,7 @@ bool TKestrun::PlayCommand(TUlvex& Drv, const TCommands& Commands, const TPlayed
         int32_t result = 0;
         for (int exchanges = 1;; ++exchanges) {
             result = Drv.ExchangeBytes();
-            if (!IsBusy(result))
+            if (!IsBusyError(result))
                 break;
             // After a stop the busy device is not asked again: the command is not sent anew.
             if (FStopFlag)

@@ -85,7 +85,7 @@ QList<int32_t> FiscalCommandsToSend(const TCommands& commands, const TReplayPlan
     const int32_t last = TKestrun::LastIndexOfRange(commands.size(), first, plan.Range.Count);
     QList<int32_t> fiscal;
     for (int32_t j = first; j <= last; ++j)
-        if (marks[size_t(j)] && ChangesFiscalState(commands.at(j))
+        if (marks[size_t(j)] && (CommandProperties(commands.at(j)) & cpChangesFiscalState)
             && TKestrun::IsCommandAllowed(commands.at(j), plan.ExceptList))
             fiscal.append(j);
     return fiscal;

@@ -5,6 +5,9 @@
 #include "Protocol1Host.h"
 #include "SerialLink.h"
 #include "TcpLink.h"
+#include "decode/CommandCatalogue.h"
+#include "decode/ParserCommands.h"
+#include "decode/PrinterError.h"
 #include "log/Bytes.h"
 #include "log/Frames.h"
 
@@ -16,10 +19,6 @@ namespace kestrun {
 namespace {
 
 constexpr int PrintPollMilliseconds = 100;
-// The sub-mode byte in the short status answer (code, error byte, operator, flags, mode).
-constexpr qsizetype ShortStatusSubModePos = 6;
-// "Идет печать предыдущей команды": the status is asked again.
-constexpr int ErrorPrinting = 0x50;
 // Sub-modes of a print under way.
 constexpr uint8_t SubModeLongReport = 4;
 constexpr uint8_t SubModeOperation = 5;
@@ -49,20 +48,22 @@ TLinkAnswer TWireLink::Exchange(const QByteArray& request)
 
 TLinkAnswer TWireLink::WaitForPrinting()
 {
-    const QByteArray status = QByteArray(1, '\x10') + IntToBin(FSettings.Password, 4);
+    const QByteArray status = QByteArray(1, char(ShortStatusCode)) + IntToBin(FSettings.Password, 4);
+    // The sub-mode byte of the short status answer, as its layout places it.
+    static const qsizetype subModePos = AnswerFieldPosition(ShortStatusCode, u"ECRAdvancedMode").value();
     const QDeadlineTimer deadline(FSettings.PrintWaitMs);
     for (;;) {
         const TLinkAnswer answer = Exchange(status);
         if (answer.Code < 0)
             return answer;
         const int error = AnswerErrorByte(answer.Frame);
-        if (error < 0 || (error == 0 && answer.Frame.size() <= ShortStatusSubModePos))
+        if (error < 0 || (error == 0 && answer.Frame.size() <= subModePos))
             return {deBadAnswer, {}, {}};
         if (error == 0) {
-            const auto subMode = static_cast<uint8_t>(answer.Frame[ShortStatusSubModePos]);
+            const auto subMode = static_cast<uint8_t>(answer.Frame[subModePos]);
             if (subMode != SubModeLongReport && subMode != SubModeOperation)
                 return {};
-        } else if (error != ErrorPrinting) {
+        } else if (error != BusyPrinting) {
             return {error, {}, {}};
         }
         if (deadline.hasExpired())

@@ -155,6 +155,12 @@ TCurrency TFormatTLV::ValueTLV2FVLN(QByteArrayView s)
     return TCurrency{static_cast<int64_t>(value)};
 }
 
+void TFormatTLV::CheckFVLN(QByteArrayView s)
+{
+    if (!s.isEmpty())
+        FVLNPointPosition(s);
+}
+
 // Written from the integer mantissa, so every digit of a 64-bit mantissa is exact.
 QString TFormatTLV::ValueTLV2FVLNstr(QByteArrayView s)
 {

@@ -48,6 +48,8 @@ public:
     static uint64_t ValueTLV2VLN(QByteArrayView s);
     static TCurrency ValueTLV2FVLN(QByteArrayView s);
     static QString ValueTLV2FVLNstr(QByteArrayView s);
+    // Throws what ValueTLV2FVLNstr throws, without writing the number.
+    static void CheckFVLN(QByteArrayView s);
     static TDateTime ValueTLV2UnixTime(QByteArrayView s);
     static QString ValueTLV2ASCII(QByteArrayView s);
 

@@ -42,8 +42,15 @@ QString TTLVParser::ParseTLV(const TByteString& AData)
     constexpr qsizetype CharactersPerByte = 4;
     QString text;
     text.reserve(AData.size() * CharactersPerByte);
-    DoParseTLV(AData, text);
+    DoParseTLV(AData, &text);
     return text;
+}
+
+void TTLVParser::CheckTLV(QByteArrayView AData)
+{
+    FIdent = 0;
+    FMalformed = false;
+    DoParseTLV(AData, nullptr);
 }
 
 qsizetype TTLVParser::IndentWidth() const { return std::max(FBaseIndent, 0) + FIdent; }
@@ -73,11 +80,12 @@ void TTLVParser::AppendLine(QString& AText, int32_t ATag, QStringView AName, QSt
     AText += LineEnd;
 }
 
-void TTLVParser::DoParseTLV(QByteArrayView AData, QString& AText)
+void TTLVParser::DoParseTLV(QByteArrayView AData, QString* AText)
 {
     if (AData.size() < HeaderSize) {
         FMalformed = true;
-        AText += QLatin1String("TLV length error");
+        if (AText)
+            *AText += QLatin1String("TLV length error");
         return;
     }
     qsizetype position = 0;
@@ -87,24 +95,31 @@ void TTLVParser::DoParseTLV(QByteArrayView AData, QString& AText)
 
         const TTLVTag* entry = TTLVTags::FindTag(tag);
         if (!entry) {
-            AppendLine(AText, tag, u"НЕИЗВЕСТНЫЙ ТЕГ");
+            if (AText)
+                AppendLine(*AText, tag, u"НЕИЗВЕСТНЫЙ ТЕГ");
             position += HeaderSize + length;
             continue;
         }
         // Measured against the whole of this level, not against what is left of it.
         if (length > AData.size() - HeaderSize) {
             FMalformed = true;
-            AppendLine(AText, tag, entry->ShortDescription(), u"Ошибка! Некорректная длина");
+            if (AText)
+                AppendLine(*AText, tag, entry->ShortDescription(), u"Ошибка! Некорректная длина");
             return;
         }
         const QByteArrayView value = Clamped(AData, position + HeaderSize, length);
 
         if (entry->TagType() != ttSTLV) {
-            AppendLine(AText, tag, entry->ShortDescription(), entry->GetStrValue(value));
+            if (AText)
+                AppendLine(*AText, tag, entry->ShortDescription(), entry->GetStrValue(value));
+            else
+                entry->CheckValue(value);
         } else if (FIdent >= MaxNestingLevel) {
-            AppendLine(AText, tag, entry->ShortDescription(), QString::fromLatin1(StrToHex(value)));
+            if (AText)
+                AppendLine(*AText, tag, entry->ShortDescription(), QString::fromLatin1(StrToHex(value)));
         } else {
-            AppendLine(AText, tag, entry->ShortDescription());
+            if (AText)
+                AppendLine(*AText, tag, entry->ShortDescription());
             ++FIdent;
             DoParseTLV(value, AText);
             --FIdent;

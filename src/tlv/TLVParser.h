@@ -26,11 +26,14 @@ public:
     void SetBaseIndent(int32_t value);
 
     QString ParseTLV(const TByteString& AData);
+    // Throws what ParseTLV throws for the data, without making its text.
+    void CheckTLV(QByteArrayView AData);
     // Whether the last ParseTLV met a malformed length (shown in its text).
     bool Malformed() const { return FMalformed; }
 
 private:
-    void DoParseTLV(QByteArrayView AData, QString& AText);
+    // Without a text the walk only checks the values.
+    void DoParseTLV(QByteArrayView AData, QString* AText);
     qsizetype IndentWidth() const;
     // Indent, the tag number when shown, and the name.
     void AppendHead(QString& AText, int32_t ATag, QStringView AName) const;

@@ -107,4 +107,11 @@ QString TTLVTag::GetStrValue(QByteArrayView AData) const
     return {};
 }
 
+void TTLVTag::CheckValue(QByteArrayView AData) const
+{
+    // An FVLN value is the only one whose text cannot always be made.
+    if (FTagType == ttFVLN)
+        TFormatTLV::CheckFVLN(AData);
+}
+
 } // namespace kestrun

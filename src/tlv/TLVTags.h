@@ -43,6 +43,8 @@ public:
 
     // Throws kestrun::Exception ("Неверная длина FVLN") for a malformed FVLN value.
     QString GetStrValue(QByteArrayView AData) const;
+    // Throws what GetStrValue throws, without making the text.
+    void CheckValue(QByteArrayView AData) const;
 
 private:
     int32_t FTag;

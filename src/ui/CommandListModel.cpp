@@ -15,6 +15,7 @@ namespace kestrun {
 namespace {
 
 constexpr int8_t StateUnknown = -2;
+constexpr uint8_t FaultUnknown = 0xFF;
 
 const char* const StateIconNames[] = {
     "Play",
@@ -54,6 +55,8 @@ void TCommandListModel::Reset(const TCommands* commands)
     FNextSlot = 0;
     FStates.assign(n, StateUnknown);
     FStates.shrink_to_fit();
+    FDecodeFaults.assign(n, FaultUnknown);
+    FDecodeFaults.shrink_to_fit();
     FComputed = 0;
     FAheadCursor = 0;
     FShown.reset();
@@ -115,11 +118,13 @@ void TCommandListModel::Append(const QList<int>& shownAdded)
         beginInsertRows({}, from, to - 1);
         FSummaries.Resize(size_t(to));
         FStates.resize(size_t(to), StateUnknown);
+        FDecodeFaults.resize(size_t(to), FaultUnknown);
         endInsertRows();
         return;
     }
     FSummaries.Resize(size_t(to));
     FStates.resize(size_t(to), StateUnknown);
+    FDecodeFaults.resize(size_t(to), FaultUnknown);
     if (shownAdded.isEmpty())
         return;
     const int first = int(FShown->size());
@@ -138,6 +143,7 @@ void TCommandListModel::CommandChanged(int command)
     }
     ForgetRecent(command);
     FStates[size_t(command)] = StateUnknown;
+    FDecodeFaults[size_t(command)] = FaultUnknown;
     FAheadCursor = qMin(FAheadCursor, command);
     if (const TModelRow row = RowOf(TCommandIndex(command)); row.Valid())
         emit dataChanged(index(row.Value, 0), index(row.Value, colCount - 1));
@@ -177,6 +183,17 @@ void TCommandListModel::Remember(int command, const TCommandRow& row) const
     }
     if (FStates[size_t(command)] == StateUnknown)
         FStates[size_t(command)] = int8_t(row.StateImage);
+    FDecodeFaults[size_t(command)] = row.Outcome & ofDecodeFault;
+}
+
+TOutcome TCommandListModel::Outcome(int command) const
+{
+    const TCommand& record = FCommands->at(command);
+    uint8_t& fault = FDecodeFaults[size_t(command)];
+    if (fault == FaultUnknown)
+        fault = GetCommandOutcome(record) & ofDecodeFault;
+    // The rest is read afresh: a run changes the replayed answer.
+    return RecordOutcome(record) | fault;
 }
 
 void TCommandListModel::ForgetRecent(int command)
@@ -252,7 +269,7 @@ int TCommandListModel::columnCount(const QModelIndex& parent) const { return par
 TCellStyle TCommandListModel::CellStyle(int command, int column) const
 {
     const TCommandRow& row = Row(command);
-    return GetCellStyle(StateImage(command), row.Command, row.Data, column);
+    return GetCellStyle(StateImage(command), row.Outcome, row.Properties, column);
 }
 
 QVariant TCommandListModel::data(const QModelIndex& index, int role) const
@@ -289,9 +306,9 @@ QVariant TCommandListModel::data(const QModelIndex& index, int role) const
     }
     case Qt::BackgroundRole:
         // The state image keeps its designed meaning; a failed replay is marked besides it.
-        return HasPlayedAnswerError(FCommands->at(command)) ? QVariant(PlayedErrorBackground) : QVariant();
+        return RecordOutcome(FCommands->at(command)) & ofPlayedError ? QVariant(PlayedErrorBackground) : QVariant();
     case Qt::ToolTipRole:
-        return HasPlayedAnswerError(FCommands->at(command)) ? QVariant(PlayedErrorTip) : QVariant();
+        return RecordOutcome(FCommands->at(command)) & ofPlayedError ? QVariant(PlayedErrorTip) : QVariant();
     default:
         return {};
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "decode/CommandOutcome.h"
 #include "decode/CommandView.h"
 #include "ListPositions.h"
 #include "SummaryStore.h"
@@ -58,6 +59,8 @@ public:
     const TCommandRow& Row(int command) const;
     // Its "Data" cell, without making the whole row once it is known.
     QString Summary(int command) const;
+    // The command's outcome; whether its summary decodes is kept once known.
+    TOutcome Outcome(int command) const;
     int StateImage(int command) const;
     void SetStateImage(int command, int image);
     // Gives every row the same image in one change, as the start of a run does.
@@ -88,6 +91,8 @@ private:
     std::optional<QList<int>> FShown;
     mutable TSummaryStore FSummaries;
     mutable std::vector<int8_t> FStates;
+    // Per command: ofDecodeFault or 0 once known, FaultUnknown before.
+    mutable std::vector<uint8_t> FDecodeFaults;
     // The rows drawn lately, replaced oldest first.
     mutable std::vector<std::pair<int, TCommandRow>> FRecent;
     mutable std::unordered_map<int, size_t> FRecentSlots;

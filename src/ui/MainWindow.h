@@ -163,6 +163,8 @@ private:
     void FilterSlice();
     void ApplyShown(std::optional<QList<int>> shown);
     void CountErrors();
+    // Commands from..to-1 with any error, a replay's too.
+    int ErrorsAmong(int from, int to) const;
     void ShowStatusInfo();
     void ShowTrafficLogFailure();
     void GoToCommand(TCommandIndex command);

@@ -38,7 +38,8 @@ QWidget* TfmMain::CreateListPane(QWidget* parent)
 void TfmMain::StartFilter()
 {
     StopFilter();
-    const TCommandFilter filter(FFilterBar->Settings());
+    TCommandFilter filter(FFilterBar->Settings());
+    filter.SetOutcomeOf([this](int k) { return FModel->Outcome(k); });
     if (!filter.IsActive()) {
         if (FModel->Filtered())
             ApplyShown(std::nullopt);
@@ -52,7 +53,8 @@ void TfmMain::StartFilter()
 
 QList<int> TfmMain::ShownAmong(int from, int to) const
 {
-    const TCommandFilter filter(FFilterBar->Settings());
+    TCommandFilter filter(FFilterBar->Settings());
+    filter.SetOutcomeOf([this](int k) { return FModel->Outcome(k); });
     QList<int> shown;
     for (int command = from; command < to; ++command)
         if (filter.Accepts(FCommands[command], command, [this](int k) { return FModel->Summary(k); }))
@@ -117,9 +119,14 @@ void TfmMain::ApplyShown(std::optional<QList<int>> shown)
     ShowStatusInfo();
 }
 
-void TfmMain::CountErrors()
+void TfmMain::CountErrors() { FErrorCount = ErrorsAmong(0, FModel->CommandCount()); }
+
+int TfmMain::ErrorsAmong(int from, int to) const
 {
-    FErrorCount = int(std::count_if(FCommands.begin(), FCommands.end(), HasAnyError));
+    int errors = 0;
+    for (int command = from; command < to; ++command)
+        errors += HasAnyError(FModel->Outcome(command)) ? 1 : 0;
+    return errors;
 }
 
 void TfmMain::ShowStatusInfo()

@@ -291,9 +291,9 @@ void TfmMain::LoadSlice()
     QElapsedTimer slice;
     slice.start();
     while (FLoad->HasSettled() && slice.elapsed() < LoadSliceMs) {
-        TCommands added = FLoad->Take(LoadBatch);
-        FErrorCount += int(std::count_if(added.cbegin(), added.cend(), HasAnyError));
-        AppendCommands(std::move(added), refilter);
+        const int from = FModel->CommandCount();
+        AppendCommands(FLoad->Take(LoadBatch), refilter);
+        FErrorCount += ErrorsAmong(from, FModel->CommandCount());
     }
     if (refilter)
         StartFilter();

@@ -129,7 +129,7 @@ void TfmMain::SetPlaying(bool playing)
         FRowsShowProgress = false;
         std::vector<int8_t> images(size_t(FModel->CommandCount()));
         for (size_t i = 0; i < images.size(); ++i)
-            images[i] = int8_t(HasAnswerError(FCommands.at(qsizetype(i))) ? siError : siNone);
+            images[i] = int8_t(OutcomeImage(FModel->Outcome(int(i))));
         lvCommands->setUpdatesEnabled(false);
         FModel->SetStateImages(images);
         lvCommands->setUpdatesEnabled(true);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandListModel.h"
 #include "MainWindow.h"
-#include "decode/CommandFilter.h"
+#include "decode/CommandOutcome.h"
 #include "decode/CommandView.h"
 
 #include <QCheckBox>
@@ -22,7 +22,7 @@ std::function<bool(int)> TfmMain::SearchTest() const
 
 std::function<bool(int)> TfmMain::FindErrorTest() const
 {
-    return [this, withPlayed = chkFindPlayedErrors->isChecked()](int k) { return FindsError(FCommands.at(k), withPlayed); };
+    return [this, withPlayed = chkFindPlayedErrors->isChecked()](int k) { return FindsError(FModel->Outcome(k), withPlayed); };
 }
 
 void TfmMain::Search(const std::function<bool(int)>& test)

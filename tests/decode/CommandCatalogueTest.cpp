@@ -158,7 +158,7 @@ TEST_P(FiscalState, ComesFromTheCatalogue)
     TCommand command;
     command.Protocol = GetParam().Protocol;
     command.SetData(GetParam().Data);
-    EXPECT_EQ(ChangesFiscalState(command), GetParam().Changes);
+    EXPECT_EQ((CommandProperties(command) & cpChangesFiscalState) != 0, GetParam().Changes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, FiscalState, testing::Values(
@@ -182,6 +182,55 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, FiscalState, testing::Values(
     FiscalCase{"Unknown", TProtocol::pProtocol1, "FF 77", false},
     FiscalCase{"Sync", TProtocol::pProtocol2, "", false}),
     kestrun::test::CaseName());
+
+struct PropertyCase
+{
+    const char* Name;
+    uint16_t Code;
+    TCommandProperties Expected;
+};
+
+class CatalogueProperties : public testing::TestWithParam<PropertyCase> {};
+
+// What else than its name the catalogue tells of a code, one column of its row each.
+TEST_P(CatalogueProperties, AreTheRowsColumns)
+{
+    EXPECT_EQ(CommandProperties(GetParam().Code), GetParam().Expected);
+}
+
+constexpr TCommandProperties Waits = cpPrints | cpPlayerWaits;
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, CatalogueProperties, testing::Values(
+    PropertyCase{"ShortStatusIsAPoll", 0x10, cpStatusPoll},
+    PropertyCase{"StatusIsAPoll", 0x11, cpStatusPoll},
+    PropertyCase{"StatusOfTheDispenserIsNoPoll", 0x9F, 0},
+    PropertyCase{"FNStatusIsNoPoll", 0xFF01, 0},
+    PropertyCase{"PrintedLine", 0x17, cpPrints},
+    PropertyCase{"LineInAFont", 0x2F, cpPrints | cpFixedFontData},
+    PropertyCase{"XReport", 0x40, Waits},
+    PropertyCase{"ZReport", 0x41, cpChangesFiscalState | Waits | cpBold},
+    PropertyCase{"OpenShift", 0xE0, cpChangesFiscalState | Waits | cpBold},
+    PropertyCase{"CloseReceiptV2", 0xFF45, cpChangesFiscalState | Waits | cpBold},
+    PropertyCase{"CorrectionV2", 0xFF4A, cpChangesFiscalState | Waits},
+    PropertyCase{"SettlementReport", 0xFF38, cpChangesFiscalState | Waits},
+    PropertyCase{"ReregistrationReport", 0xFF34, cpChangesFiscalState | Waits},
+    PropertyCase{"RegistrationReport", 0xFF06, cpChangesFiscalState | Waits},
+    // These print, yet the player goes straight on after them.
+    PropertyCase{"CloseReceiptPrintsWithoutAWait", 0x85, cpChangesFiscalState | cpPrints | cpBold},
+    PropertyCase{"CloseReceiptV3PrintsWithoutAWait", 0xFF76, cpChangesFiscalState | cpPrints | cpBold},
+    PropertyCase{"Sale", 0x80, cpChangesFiscalState | cpBold},
+    PropertyCase{"Subtotal", 0x89, cpBold},
+    PropertyCase{"ErrorText", 0x6B, cpRedData},
+    PropertyCase{"ServiceCommandOfOneByte", 0xFE, 0},
+    PropertyCase{"Unknown", 0x8E, 0}),
+    kestrun::test::CaseName());
+
+TEST(CatalogueProperties, SyncFrameHasNone)
+{
+    TCommand sync;
+    sync.Protocol = TProtocol::pProtocol2;
+    EXPECT_EQ(CommandProperties(sync), 0);
+}
 
 } // namespace
 } // namespace kestrun

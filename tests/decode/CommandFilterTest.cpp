@@ -133,8 +133,8 @@ TEST(FilterPass, SlicesGiveWhatOnePassGives)
     EXPECT_EQ(pass.Shown().size(), 1200);
 }
 
-// "Only errors" looks into a row's "Data" (an undecodable summary fails the row) only where the
-// command does not fail by itself; a text looks into every row it is asked about.
+// "Only errors" asks the command's outcome, never a row's "Data"; a text looks into every row it
+// is asked about.
 TEST(FilterPass, DataCellAskedOnlyWhereNeeded)
 {
     int asked = 0;
@@ -143,19 +143,27 @@ TEST(FilterPass, DataCellAskedOnlyWhereNeeded)
         return QString();
     };
     FilterCommands(Log, TCommandFilter(Errors()), counting);
-    EXPECT_EQ(asked, 6);
-    asked = 0;
+    EXPECT_EQ(asked, 0);
     FilterCommands(Log, TCommandFilter(With([](TFilterSettings& s) {
                        s.ErrorsOnly = true;
                        s.Text = u"x"_s;
                    })), counting);
-    EXPECT_EQ(asked, 10);
+    EXPECT_EQ(asked, 4);
 }
 
 TEST(FilterPass, OnlyErrorsKeepsAnUndecodableRow)
 {
-    const auto dataCell = [](int index) { return index == 0 ? u" [ERROR] Неверная длина FVLN"_s : u"-"_s; };
-    EXPECT_EQ(FilterCommands(Log, TCommandFilter(Errors()), dataCell), QList<int>({0, 2, 3, 4, 6}));
+    TCommands log = Log;
+    log.append(Command("00001A2C", "FF 0C 1E 00 00 00 FF 03 01 00 05", "FF 0C 00"));
+    EXPECT_EQ(FilterCommands(log, TCommandFilter(Errors()), FakeDataCell), QList<int>({2, 3, 4, 6, 10}));
+}
+
+// A list that keeps its commands' outcomes hands them to the filter.
+TEST(FilterPass, OnlyErrorsAsksTheOutcomeWhereKept)
+{
+    TCommandFilter filter(Errors());
+    filter.SetOutcomeOf([](int index) { return index == 1 ? TOutcome(ofDecodeFault) : TOutcome(0); });
+    EXPECT_EQ(FilterCommands(Log, filter, FakeDataCell), QList<int>({1}));
 }
 
 struct TCodeTermCase
@@ -200,10 +208,10 @@ class ErrorKindTest : public testing::TestWithParam<TErrorCase> {};
 TEST_P(ErrorKindTest, CountsEachKindWhereItBelongs)
 {
     const TErrorCase& c = GetParam();
-    const TCommand& command = Log[c.Index];
-    EXPECT_EQ(HasAnyError(command), c.AnyError);
-    EXPECT_EQ(FindsError(command, false), c.Found);
-    EXPECT_EQ(FindsError(command, true), c.FoundWithPlayed);
+    const TOutcome outcome = GetCommandOutcome(Log[c.Index]);
+    EXPECT_EQ(HasAnyError(outcome), c.AnyError);
+    EXPECT_EQ(FindsError(outcome, false), c.Found);
+    EXPECT_EQ(FindsError(outcome, true), c.FoundWithPlayed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ErrorKindTest, testing::Values(
@@ -217,8 +225,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ErrorKindTest, testing::Values(
 
 TEST(PlayedAnswerError, MissingAnswerOfAPlayedCommandFails)
 {
-    EXPECT_TRUE(HasPlayedAnswerError(Played(Log[1], {})));
-    EXPECT_FALSE(HasPlayedAnswerError(Log[1]));
+    EXPECT_EQ(RecordOutcome(Played(Log[1], {})), ofPlayedError);
+    EXPECT_EQ(RecordOutcome(Log[1]), 0);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
+#include "decode/CommandOutcome.h"
 #include "decode/CommandView.h"
 #include "decode/ParserCommands.h"
 #include "log/Exception.h"
@@ -57,11 +58,12 @@ TEST(CommandRow, MissingAnswerIsAnError)
     EXPECT_EQ(row.StateImage, siError);
 }
 
-TEST(CommandRow, OneByteAnswerIsMarkedButKeepsNoImage)
+TEST(CommandRow, OneByteAnswerFailsAsItsMarkSays)
 {
     const TCommandRow row = MakeCommandRow(Command(Sale, "80"));
     EXPECT_TRUE(row.Data.contains(u"[ERROR] -1"_s));
-    EXPECT_EQ(row.StateImage, siNone);
+    EXPECT_EQ(row.Outcome, ofAnswerError);
+    EXPECT_EQ(row.StateImage, siError);
 }
 
 TEST(CommandRow, DriverErrorWithoutRequest)
@@ -85,15 +87,16 @@ TEST(CommandRow, UndecodableSummaryKeepsItsRow)
     EXPECT_EQ(row.DecodeError, u"Неверная длина FVLN"_s);
     EXPECT_EQ(row.Data, u" [ERROR] Неверная длина FVLN"_s);
     EXPECT_EQ(row.Command, u"Передать произвольную TLV структуру"_s);
-    EXPECT_EQ(row.StateImage, siNone);
+    EXPECT_EQ(row.Outcome, ofDecodeFault);
+    EXPECT_EQ(row.StateImage, siError);
 }
 
 struct StyleCase
 {
     const char* Name;
     int StateImage;
-    QString CommandCell;
-    QString DataCell;
+    uint16_t Code;
+    TOutcome Outcome;
     int Column;
     TCellStyle Expected;
 };
@@ -103,11 +106,11 @@ class CellStyles : public testing::TestWithParam<StyleCase> {};
 TEST_P(CellStyles, FollowTheRulesInOrder)
 {
     const StyleCase& c = GetParam();
-    EXPECT_EQ(GetCellStyle(c.StateImage, c.CommandCell, c.DataCell, c.Column), c.Expected);
+    EXPECT_EQ(GetCellStyle(c.StateImage, c.Outcome, CommandProperties(c.Code), c.Column), c.Expected);
 }
 
-const QString SaleName = u"Продажа"_s;
-const QString Failed = u"ПРОДАЖА 1.00X1.000 [ERROR] 55 (0x37) x"_s;
+constexpr uint16_t SaleCode = 0x80;
+constexpr TOutcome Failed = ofAnswerError;
 constexpr TCellStyle Plain{};
 constexpr TCellStyle Red{.Red = true};
 constexpr TCellStyle Bold{.Bold = true};
@@ -117,53 +120,65 @@ constexpr TCellStyle RedCourier{.Red = true, .CourierNew = true};
 constexpr TCellStyle Purple{.Purple = true};
 
 INSTANTIATE_TEST_SUITE_P(Rows, CellStyles, testing::Values(
-    StyleCase{"FailedSaleTime", siError, SaleName, Failed, 0, Red},
-    StyleCase{"FailedSaleThread", siError, SaleName, Failed, 1, Red},
-    StyleCase{"FailedSaleIsNotBold", siError, SaleName, Failed, 2, Red},
-    StyleCase{"FailedSaleData", siError, SaleName, Failed, 3, Red},
-    StyleCase{"ErrorMarkWithoutImage", siNone, SaleName, Failed, 3, Red},
-    StyleCase{"ErrorMarkLeavesTimeAlone", siNone, SaleName, Failed, 0, Plain},
-    StyleCase{"SaleTime", siNone, SaleName, u"ok"_s, 0, Plain},
-    StyleCase{"SaleCommand", siNone, SaleName, u"ok"_s, 2, Bold},
-    StyleCase{"SaleData", siNone, SaleName, u"ok"_s, 3, Bold},
-    StyleCase{"PlayedSale", siPlay, SaleName, u"ok"_s, 3, Bold},
-    StyleCase{"ErrorImageOnBold", siError, u"Подытог чека"_s, u"ok"_s, 2, RedBold},
-    StyleCase{"LastBoldName", siNone, u"Подытог чека"_s, u"ok"_s, 3, Bold},
-    StyleCase{"BoldNameNeedsExactCase", siNone, u"продажа"_s, u"ok"_s, 2, Plain},
-    StyleCase{"FontLineCommand", siNone, u"Печать строки данным шрифтом"_s, u"x"_s, 2, Plain},
-    StyleCase{"FontLineData", siNone, u"Печать строки данным шрифтом"_s, u"x"_s, 3, Courier},
-    StyleCase{"FontLineDataOnErrorImage", siError, u"Печать строки данным шрифтом"_s, u"x"_s, 3, RedCourier},
-    StyleCase{"StatusCommand", siNone, u"Запрос состояния"_s, u"x"_s, 2, Plain},
-    StyleCase{"StatusData", siNone, u"Запрос состояния"_s, u"x"_s, 3, Purple},
-    StyleCase{"ShortStatusData", siNone, u"Короткий запрос состояния"_s, u"x"_s, 3, Purple},
-    StyleCase{"ShortStatusDataOnErrorImage", siError, u"Короткий запрос состояния"_s, u"x"_s, 3, Purple},
-    StyleCase{"ShortStatusCommandOnErrorImage", siError, u"Короткий запрос состояния"_s, u"x"_s, 2, Red},
-    StyleCase{"ErrorTextData", siNone, u"Запрос описания ошибки"_s, u"x"_s, 3, Red},
-    StyleCase{"ErrorTextCommand", siNone, u"Запрос описания ошибки"_s, u"x"_s, 2, Plain}
+    StyleCase{"FailedSaleTime", siError, SaleCode, Failed, 0, Red},
+    StyleCase{"FailedSaleThread", siError, SaleCode, Failed, 1, Red},
+    StyleCase{"FailedSaleIsNotBold", siError, SaleCode, Failed, 2, Red},
+    StyleCase{"FailedSaleData", siError, SaleCode, Failed, 3, Red},
+    StyleCase{"FailureWhilePlaying", siPlay, SaleCode, Failed, 3, Red},
+    StyleCase{"FailureLeavesTimeAloneWhilePlaying", siPlay, SaleCode, Failed, 0, Plain},
+    StyleCase{"DecodeFault", siError, 0xFF0C, ofDecodeFault, 3, Red},
+    StyleCase{"PlayedErrorAloneIsNoFailure", siNone, SaleCode, ofPlayedError, 2, Bold},
+    StyleCase{"SaleTime", siNone, SaleCode, 0, 0, Plain},
+    StyleCase{"SaleCommand", siNone, SaleCode, 0, 2, Bold},
+    StyleCase{"SaleData", siNone, SaleCode, 0, 3, Bold},
+    StyleCase{"PlayedSale", siPlay, SaleCode, 0, 3, Bold},
+    StyleCase{"ErrorImageOnBold", siError, 0x89, 0, 2, RedBold},
+    StyleCase{"LastBoldName", siNone, 0x89, 0, 3, Bold},
+    StyleCase{"UnknownCode", siNone, 0x8E, 0, 2, Plain},
+    StyleCase{"FontLineCommand", siNone, 0x2F, 0, 2, Plain},
+    StyleCase{"FontLineData", siNone, 0x2F, 0, 3, Courier},
+    StyleCase{"FontLineDataOnErrorImage", siError, 0x2F, 0, 3, RedCourier},
+    StyleCase{"StatusCommand", siNone, 0x11, 0, 2, Plain},
+    StyleCase{"StatusData", siNone, 0x11, 0, 3, Purple},
+    StyleCase{"ShortStatusData", siNone, 0x10, 0, 3, Purple},
+    StyleCase{"ShortStatusDataOnErrorImage", siError, 0x10, 0, 3, Purple},
+    StyleCase{"ShortStatusCommandOnErrorImage", siError, 0x10, 0, 2, Red},
+    StyleCase{"ErrorTextData", siNone, 0x6B, 0, 3, Red},
+    StyleCase{"ErrorTextCommand", siNone, 0x6B, 0, 2, Plain}
 ), kestrun::test::CaseName());
 
 struct FailedRowCase
 {
     const char* Name;
     TCommand Command;
-    bool Failed;
+    TOutcome Outcome;
 };
 
 class FailedRows : public testing::TestWithParam<FailedRowCase> {};
 
-// The rows the command line marks: those the window draws red as a whole.
-TEST_P(FailedRows, AreTheRowsDrawnRed)
+// The row made for the window and the command line, and the outcome asked of the command alone,
+// agree; the row is red and marked exactly when the command failed.
+TEST_P(FailedRows, AgreeWithTheCommandsOutcome)
 {
-    EXPECT_EQ(IsFailedRow(MakeCommandRow(GetParam().Command)), GetParam().Failed);
+    const FailedRowCase& c = GetParam();
+    const TCommandRow row = MakeCommandRow(c.Command);
+    EXPECT_EQ(row.Outcome, c.Outcome);
+    EXPECT_EQ(GetCommandOutcome(c.Command), c.Outcome);
+    EXPECT_EQ(row.StateImage, IsFailed(c.Outcome) ? siError : siNone);
+    EXPECT_EQ(GetCellStyle(row, colCommand).Red, IsFailed(c.Outcome));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FailedRows, testing::Values(
-    FailedRowCase{"CleanSale", Command(Sale, "80 00"), false},
-    FailedRowCase{"DeviceError", Command(Sale, "80 37"), true},
-    FailedRowCase{"NoAnswer", Command(Sale, {}), true},
-    FailedRowCase{"DriverError", DriverErrorRecord({}), true},
-    FailedRowCase{"UndecodableSummary", Command(BrokenTLV, "FF 0C 00"), true},
-    FailedRowCase{"ErrorTextRequestRedInDataOnly", Command("6B 01", "6B 00 41"), false}
+    FailedRowCase{"CleanSale", Command(Sale, "80 00"), 0},
+    FailedRowCase{"DeviceError", Command(Sale, "80 37"), ofAnswerError},
+    FailedRowCase{"NoAnswer", Command(Sale, {}), ofNoAnswer},
+    FailedRowCase{"DriverError", DriverErrorRecord({}), ofNoAnswer | ofDriverError},
+    FailedRowCase{"UndecodableSummary", Command(BrokenTLV, "FF 0C 00"), ofDecodeFault},
+    FailedRowCase{"UndecodableMarkingTLV", Command("FF 61 1E 00 00 00 01 00 02 06 41 42 FF 03 02 00 09 01", "FF 61 00"), ofDecodeFault},
+    FailedRowCase{"DecodableMarkingTLV", Command("FF 61 1E 00 00 00 01 00 02 06 41 42 FF 03 02 00 03 05", "FF 61 00"), 0},
+    // A printed line that reads "[ERROR]" is no failure: rows are judged by their outcome.
+    FailedRowCase{"PrintedErrorText", Command("17 1E 00 00 00 02 5B 45 52 52 4F 52 5D", "17 00 02"), 0},
+    FailedRowCase{"ErrorTextRequestRedInDataOnly", Command("6B 01", "6B 00 41"), 0}
 ), kestrun::test::CaseName());
 
 TEST(CommandRow, PrintedCellsAreOneLineWithoutControlBytes)

@@ -3,6 +3,7 @@
 #include "CaseName.h"
 #include "decode/FieldTexts.h"
 #include "decode/ParserCommand.h"
+#include "decode/ParserCommands.h"
 #include "log/Bytes.h"
 #include "log/DateText.h"
 #include "tlv/TLVParser.h"
@@ -289,6 +290,34 @@ TEST(TrimText, RemovesControlCharactersAndBlanksAtTheEnds)
     EXPECT_EQ(TrimText(u"\x01 ab c\t\0"_s), u"ab c"_s);
     EXPECT_EQ(TrimRightText(u" ab \n"_s), u" ab"_s);
 }
+
+struct PositionCase
+{
+    const char* Name;
+    uint16_t Code;
+    const char16_t* Field;
+    std::optional<qsizetype> Position;
+};
+
+void PrintTo(const PositionCase& c, std::ostream* os) { *os << c.Name; }
+
+class AnswerFieldPositionTest : public testing::TestWithParam<PositionCase> {};
+
+// What the driver reads of a status answer stands where the answer's layout places it.
+TEST_P(AnswerFieldPositionTest, FollowsTheLayout)
+{
+    EXPECT_EQ(AnswerFieldPosition(GetParam().Code, GetParam().Field), GetParam().Position);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AnswerFieldPositionTest, testing::Values(
+    PositionCase{"LongStatusMode", 0x11, u"ECRMode", 15},
+    PositionCase{"LongStatusSubMode", 0x11, u"ECRAdvancedMode", 16},
+    PositionCase{"ShortStatusMode", 0x10, u"ECRMode", 5},
+    PositionCase{"ShortStatusSubMode", 0x10, u"ECRAdvancedMode", 6},
+    PositionCase{"FirstFieldAfterTwoByteCode", 0xFF01, u"FNLifeState", 3},
+    PositionCase{"NoSuchField", 0x10, u"Nothing", std::nullopt},
+    PositionCase{"NoLayout", 0x12, u"ECRMode", std::nullopt}),
+    kestrun::test::CaseName());
 
 } // namespace
 } // namespace kestrun

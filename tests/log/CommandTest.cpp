@@ -43,7 +43,7 @@ struct AnswerCase
     const char* Name;
     QByteArray AnswerData;
     int ErrorCode;
-    bool HasError;
+    TOutcome Outcome;
 };
 
 class AnswerErrorTest : public ::testing::TestWithParam<AnswerCase> {};
@@ -51,20 +51,54 @@ class AnswerErrorTest : public ::testing::TestWithParam<AnswerCase> {};
 TEST_P(AnswerErrorTest, FindsErrorByte)
 {
     TCommand c;
+    c.SetData("10 1E 00 00 00");
     c.SetAnswerData(GetParam().AnswerData);
     EXPECT_EQ(GetAnswerErrorCode(c), GetParam().ErrorCode);
-    EXPECT_EQ(HasAnswerError(c), GetParam().HasError);
+    EXPECT_EQ(RecordOutcome(c), GetParam().Outcome);
 }
 
+// An answer too short to carry its error byte fails, as its summary's error mark says.
 INSTANTIATE_TEST_SUITE_P(Cases, AnswerErrorTest, ::testing::Values(
-    AnswerCase{"NoAnswer", "", -1, true},
-    AnswerCase{"OneByte", "10", -1, false},
-    AnswerCase{"Success", "10 00 CC DD", 0, false},
-    AnswerCase{"Failure", "10 37", 0x37, true},
-    AnswerCase{"FFPrefix", "FF 45 00 12", 0, false},
-    AnswerCase{"FEIsNoPrefix", "FE 01 33", 1, true},
-    AnswerCase{"FFWithoutErrorByte", "FF 45", -1, false},
-    AnswerCase{"TrailingBlank", "10 00 CC DD ", 0, false}),
+    AnswerCase{"NoAnswer", "", -1, ofNoAnswer},
+    AnswerCase{"OneByte", "10", -1, ofAnswerError},
+    AnswerCase{"Success", "10 00 CC DD", 0, 0},
+    AnswerCase{"Failure", "10 37", 0x37, ofAnswerError},
+    AnswerCase{"FFPrefix", "FF 45 00 12", 0, 0},
+    AnswerCase{"FEIsNoPrefix", "FE 01 33", 1, ofAnswerError},
+    AnswerCase{"FFWithoutErrorByte", "FF 45", -1, ofAnswerError},
+    AnswerCase{"TrailingBlank", "10 00 CC DD ", 0, 0}),
+    kestrun::test::CaseName());
+
+struct OutcomeCase
+{
+    const char* Name;
+    QString DriverError;
+    bool Played;
+    QByteArray PlayedAnswer;
+    TOutcome Outcome;
+};
+
+class RecordOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(RecordOutcomeTest, FlagsWhatTheRecordTells)
+{
+    TCommand c;
+    c.SetData("10 1E 00 00 00");
+    c.SetAnswerData("10 00 CC DD");
+    c.SetDriverError(GetParam().DriverError);
+    c.Played = GetParam().Played;
+    c.SetPlayedAnswerData(GetParam().PlayedAnswer);
+    EXPECT_EQ(RecordOutcome(c), GetParam().Outcome);
+    EXPECT_EQ(IsFailed(RecordOutcome(c)), (GetParam().Outcome & ~ofPlayedError) != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RecordOutcomeTest, ::testing::Values(
+    OutcomeCase{"Clean", {}, false, {}, 0},
+    OutcomeCase{"DriverError", QStringLiteral("Нет связи"), false, {}, ofDriverError},
+    OutcomeCase{"NotPlayedYet", {}, false, "10 37", 0},
+    OutcomeCase{"PlayedClean", {}, true, "10 00", 0},
+    OutcomeCase{"PlayedFailure", {}, true, "10 37", ofPlayedError},
+    OutcomeCase{"PlayedWithoutAnswer", {}, true, {}, ofPlayedError}),
     kestrun::test::CaseName());
 
 TEST(CommandTime, CutsTwentyThreeCharacters)

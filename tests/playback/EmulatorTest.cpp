@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
+#include "decode/CommandCatalogue.h"
 #include "decode/ParserCommands.h"
 #include "log/Bytes.h"
 #include "log/Exception.h"
@@ -156,6 +157,40 @@ TEST(Emulator, BusyCountsExchanges)
     EXPECT_EQ(Send(*driver, QStringLiteral("FC")).Result, 80);
     EXPECT_EQ(Send(*driver, QStringLiteral("FC")).Result, 0);
 }
+
+struct TPrintingCase
+{
+    const char* Name;
+    const char* Request;
+    bool Prints;
+};
+
+class EmulatorPrintingTest : public ::testing::TestWithParam<TPrintingCase>
+{
+};
+
+// The emulator keeps printing after the commands the catalogue marks as printing: the short status
+// then shows the sub-mode of a print under way.
+TEST_P(EmulatorPrintingTest, PrintsWhatTheCatalogueSays)
+{
+    const std::unique_ptr<TUlvex> driver = CreateDriver(QStringLiteral("emulator:print=600000"));
+    const QString request = QString::fromLatin1(GetParam().Request);
+    ASSERT_EQ(Send(*driver, request).Result, 0);
+    const uint16_t code = GetCommandCodeOfData(request.toLatin1());
+    EXPECT_EQ((CommandProperties(code) & cpPrints) != 0, GetParam().Prints);
+    const QByteArray status = HexToStr(Send(*driver, QStringLiteral("10 1E 00 00 00")).Answer.toLatin1());
+    const qsizetype subMode = AnswerFieldPosition(ShortStatusCode, u"ECRAdvancedMode").value();
+    ASSERT_GT(status.size(), subMode);
+    EXPECT_EQ(status[subMode] == 5, GetParam().Prints);
+}
+
+INSTANTIATE_TEST_SUITE_P(Emulator, EmulatorPrintingTest, ::testing::Values(
+    TPrintingCase{"PrintLine", "17 1E 00 00 00 02 41", true},
+    TPrintingCase{"XReport", "40 1E 00 00 00", true},
+    TPrintingCase{"OpenShift", "E0 1E 00 00 00", true},
+    TPrintingCase{"ShortStatus", "10 1E 00 00 00", false},
+    TPrintingCase{"DeviceType", "FC", false}),
+    CaseName());
 
 // The answers as our own decoders summarise them.
 struct TSummaryCase

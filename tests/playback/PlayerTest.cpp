@@ -273,6 +273,11 @@ INSTANTIATE_TEST_SUITE_P(Player, PrintWaitTest,
                                            TPrintCase{"LeadingBlank", " 41 1E 00 00 00", 0, true},
                                            TPrintCase{"LowerCase", "ff 45 1E", 0, false},
                                            TPrintCase{"Operation", "FF 46 1E", 0, false},
+                                           // These print (the emulator keeps busy after them), yet the
+                                           // player goes straight on.
+                                           TPrintCase{"CloseReceipt", "85 1E 00 00 00", 0, false},
+                                           TPrintCase{"CloseV3", "FF 76 1E", 0, false},
+                                           TPrintCase{"PrintLine", "17 1E 00 00 00 02 41", 0, false},
                                            TPrintCase{"Sale", "80 1E", 0, false}),
                          kestrun::test::CaseName());
 

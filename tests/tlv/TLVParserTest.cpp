@@ -101,6 +101,36 @@ TEST(TLVParserTest, MalformedFVLNEndsRenderingThenParserStartsAtTop)
     EXPECT_EQ(parser.ParseTLV(Bytes("1E 04 01 00 01")), Text(u"ПРИЗН. РАСЧЕТА:Приход\r\n"));
 }
 
+struct CheckCase
+{
+    const char* Name;
+    const char* Data;
+};
+
+class CheckTest : public testing::TestWithParam<CheckCase>
+{
+};
+
+// Checking a document throws exactly where rendering it does, with the same message.
+TEST_P(CheckTest, ThrowsWhereRenderingThrows)
+{
+    const TByteString data = Bytes(GetParam().Data);
+    EXPECT_EQ(ErrorOf([&] { TTLVParser().CheckTLV(data); }), ErrorOf([&] { TTLVParser().ParseTLV(data); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, CheckTest, testing::Values(
+    CheckCase{"Clean", Receipt},
+    CheckCase{"Empty", ""},
+    CheckCase{"TooShort", "1E 04"},
+    CheckCase{"BadPointNested", "E8 03 06 00 FF 03 02 00 09 01"},
+    CheckCase{"BadPointTop", "FF 03 02 00 09 01"},
+    CheckCase{"OneByteFVLN", "FF 03 01 00 02"},
+    CheckCase{"EmptyFVLN", "FF 03 00 00"},
+    CheckCase{"GoodFVLN", "FF 03 02 00 03 05"},
+    CheckCase{"BadFVLNAfterAMalformedLength", "1E 04 09 00 01 FF 03 02 00 09 01"},
+    CheckCase{"BadFVLNOfAnUnknownTag", "01 00 02 00 09 01"}),
+    CaseName());
+
 // `levels` containers of tag 1000, one inside the other, around the element 1054 = 01.
 TByteString Nested(int levels)
 {

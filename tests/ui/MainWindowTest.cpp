@@ -324,7 +324,7 @@ TEST_F(TWindowTest, DecodingErrorsKeepTheRowAndTheLinesBeforeThem)
     ASSERT_EQ(Model()->rowCount(), 2);
     EXPECT_EQ(Cell(1, 1), u"00001A2C"_s);
     EXPECT_TRUE(Cell(1, 3).contains(u"[ERROR] Неверная длина FVLN"_s)) << Cell(1, 3).toStdString();
-    EXPECT_EQ(Model()->StateImage(1), siNone); // the answer itself is clean
+    EXPECT_EQ(Model()->StateImage(1), siError); // the answer is clean, but the row failed
     List()->selectionModel()->setCurrentIndex(Model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(Dialogs.Errors, QStringList{u"Неверная длина FVLN"_s});
     EXPECT_TRUE(Info().endsWith(u"\nВходные параметры:"_s)) << Info().toStdString();
