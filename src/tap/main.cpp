@@ -4,12 +4,12 @@
 #include "RegisterLine.h"
 #include "Tap.h"
 #include "TapLog.h"
-#include "emulator/PtyEndpoint.h"
-#include "emulator/StopSignals.h"
-#include "emulator/TcpEndpoint.h"
 #include "log/Exception.h"
 #include "playback/DeviceOptions.h"
 #include "playback/TrafficLog.h"
+#include "wire/PtyEndpoint.h"
+#include "wire/StopSignals.h"
+#include "wire/TcpEndpoint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
