@@ -2,8 +2,8 @@
 // kestrun-emulator: the built-in register emulator as a device on the wire.
 #include "log/Exception.h"
 #include "playback/DeviceOptions.h"
+#include "playback/StopSignals.h"
 #include "wire/PtyEndpoint.h"
-#include "wire/StopSignals.h"
 #include "wire/TcpEndpoint.h"
 #include "wire/WireDevice.h"
 
@@ -104,7 +104,7 @@ int main(int argc, char* argv[])
             ptyEndpoint = std::make_unique<TPtyEndpoint>(device);
             Print(stdout, ptyEndpoint->DeviceText());
         }
-        QuitOnStopSignals();
+        const TStopSignals stopSignals([](int) { QCoreApplication::quit(); }, TStopSignals::ssSame);
         if (parser.isSet(stdinWatch))
             QuitWhenStdinCloses();
         const int status = QCoreApplication::exec();

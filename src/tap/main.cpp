@@ -6,9 +6,9 @@
 #include "TapLog.h"
 #include "log/Exception.h"
 #include "playback/DeviceOptions.h"
+#include "playback/StopSignals.h"
 #include "playback/TrafficLog.h"
 #include "wire/PtyEndpoint.h"
-#include "wire/StopSignals.h"
 #include "wire/TcpEndpoint.h"
 
 #include <QCommandLineParser>
@@ -118,7 +118,7 @@ int main(int argc, char* argv[])
             tcpEndpoint = std::make_unique<TTcpEndpoint>(tap, static_cast<uint16_t>(port), allowed, Report);
             Print(stdout, tcpEndpoint->DeviceText());
         }
-        QuitOnStopSignals();
+        const TStopSignals stopSignals([](int) { QCoreApplication::quit(); }, TStopSignals::ssSame);
         if (parser.isSet(stdinWatch))
             QuitWhenStdinCloses();
         return QCoreApplication::exec();
