@@ -19,7 +19,7 @@ constexpr int Signals[] = {SIGINT, SIGTERM};
 
 // A handler may only note the signal and write: what follows runs outside it, on the event loop
 // that reads the pipe or in the loop that looks at the flag.
-static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 std::atomic<int> FirstSignal{0};
 std::atomic<bool> EndsOnSecond{false};
 int SignalPipe[2] = {-1, -1};
