@@ -2,7 +2,7 @@
 // Any settings file loads, a damaged one keeping what was read before the damage and saying so,
 // or raises the reading error; nothing else escapes and nothing hangs.
 #include "log/Exception.h"
-#include "ui/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

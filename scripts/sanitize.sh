@@ -20,7 +20,7 @@ case $mode in
   thread)
     build=${KESTRUN_TSAN_DIR:-$root/build-tsan}
     target=playback_tests
-    tests=("$build/tests/playback" "$build/tests/tap")
+    tests=("$build/tests/playback" "$build/tests/wire" "$build/tests/tap")
     ;;
   *)
     echo "unknown sanitizer set: $mode (address,undefined or thread)" >&2

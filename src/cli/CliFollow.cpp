@@ -2,9 +2,9 @@
 #include "CliFollow.h"
 
 #include "CliSupport.h"
+#include "playback/StopSignals.h"
 
 #include <QFileInfo>
-#include <csignal>
 #include <poll.h>
 #include <unistd.h>
 #include <ctime>
@@ -15,36 +15,6 @@ namespace {
 
 // Looks at the file this often: new rows show well within a second of their write.
 constexpr long StepNanoseconds = 200L * 1000 * 1000;
-
-volatile std::sig_atomic_t StopRequested = 0;
-
-extern "C" void OnStopSignal(int) { StopRequested = 1; }
-
-// The stop signals for the lifetime of a scope. Without SA_RESTART the wait between two looks
-// ends at once.
-class TStopSignals
-{
-public:
-    TStopSignals()
-    {
-        StopRequested = 0;
-        struct sigaction action = {};
-        action.sa_handler = OnStopSignal;
-        for (int i = 0; i < 2; ++i)
-            sigaction(Signals[i], &action, &FPrevious[i]);
-    }
-    ~TStopSignals()
-    {
-        for (int i = 0; i < 2; ++i)
-            sigaction(Signals[i], &FPrevious[i], nullptr);
-    }
-    TStopSignals(const TStopSignals&) = delete;
-    TStopSignals& operator=(const TStopSignals&) = delete;
-
-private:
-    static constexpr int Signals[2] = {SIGINT, SIGTERM};
-    struct sigaction FPrevious[2] = {};
-};
 
 // Whether the reader of standard output has gone (a pipe whose other end closed, as after
 // `| head -1`): following ends then, as tail -f does, also while no row comes to write.
@@ -65,17 +35,18 @@ void Wait()
 QString FollowLog(const QString& AFileName, const QStringList& AIgnoreLines,
                   const std::function<void(const TFollowStep&)>& AOnStep)
 {
-    TStopSignals stopSignals;
+    // The wait between two looks ends at once on a signal.
+    const TStopSignals stopSignals;
     // A log not written yet is waited for, as tail -F does.
     if (!QFileInfo::exists(AFileName)) {
         WriteErr(QStringLiteral("kestrun-cli list: ожидание файла \"%1\"").arg(AFileName));
-        while (!QFileInfo::exists(AFileName) && !StopRequested && !OutputReaderGone())
+        while (!QFileInfo::exists(AFileName) && !stopSignals.Caught() && !OutputReaderGone())
             Wait();
-        if (StopRequested || OutputReaderGone())
+        if (stopSignals.Caught() || OutputReaderGone())
             return {};
     }
     TLogFollower follower(AFileName, AIgnoreLines);
-    while (!StopRequested && !OutputReaderGone()) {
+    while (!stopSignals.Caught() && !OutputReaderGone()) {
         const TFollowStep step = follower.Step();
         AOnStep(step);
         FinishOutput();

@@ -10,13 +10,12 @@
 #include "playback/Notifications.h"
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
+#include "playback/StopSignals.h"
 #include "playback/TrafficLog.h"
 
 #include <QEventLoop>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
-#include <optional>
 #include <unistd.h>
 
 namespace kestrun::cli {
@@ -90,57 +89,24 @@ TReplayOptions ReadOptions(const QStringList& args)
 
 // The first Ctrl+C or SIGTERM (what timeout and service managers send) asks the replay to stop
 // after the current command, a second one quits.
-constexpr int StopSignals[] = {SIGINT, SIGTERM};
-int InterruptPipe[2] = {-1, -1};
-
-void SetSignalHandler(void (*handler)(int))
-{
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    action.sa_flags = SA_RESTART;
-    for (const int signal : StopSignals)
-        sigaction(signal, &action, nullptr);
-}
-
-extern "C" void OnInterrupt(int signal)
-{
-    const char byte = char(signal);
-    [[maybe_unused]] const ssize_t written = write(InterruptPipe[1], &byte, 1);
-    SetSignalHandler(SIG_DFL);
-}
-
 class TInterruptWatch
 {
 public:
     explicit TInterruptWatch(TReplaySession& session)
+        : FSignals(
+              [&session](int) {
+                  WriteErr(QStringLiteral("kestrun-cli replay: остановка после текущей команды (повторный сигнал прерывает сразу)"));
+                  session.Stop();
+              },
+              TStopSignals::ssEnds)
     {
-        if (pipe(InterruptPipe) != 0)
-            throw Exception(QStringLiteral("не удалось установить обработчик Ctrl+C"));
-        FNotifier.emplace(InterruptPipe[0], QSocketNotifier::Read);
-        QObject::connect(&*FNotifier, &QSocketNotifier::activated, [this, &session] {
-            char byte = 0;
-            if (::read(InterruptPipe[0], &byte, 1) == 1 && FSignal == 0)
-                FSignal = byte;
-            WriteErr(QStringLiteral("kestrun-cli replay: остановка после текущей команды (повторный сигнал прерывает сразу)"));
-            session.Stop();
-        });
-        SetSignalHandler(OnInterrupt);
-    }
-
-    ~TInterruptWatch()
-    {
-        SetSignalHandler(SIG_DFL);
-        FNotifier.reset();
-        close(InterruptPipe[0]);
-        close(InterruptPipe[1]);
     }
 
     // As a shell reports a process ended by the signal: 130 after Ctrl+C, 143 after SIGTERM.
-    int ExitStatus() const { return 128 + (FSignal != 0 ? FSignal : SIGINT); }
+    int ExitStatus() const { return 128 + (FSignals.Caught() != 0 ? FSignals.Caught() : SIGINT); }
 
 private:
-    std::optional<QSocketNotifier> FNotifier;
-    int FSignal = 0;
+    TStopSignals FSignals;
 };
 
 // A row as the other commands number it: from 0, with the pass in loop mode.

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kestrun-emulator: the built-in register emulator as a device on the wire.
-#include "PtyEndpoint.h"
-#include "StopSignals.h"
-#include "TcpEndpoint.h"
-#include "WireDevice.h"
 #include "log/Exception.h"
 #include "playback/DeviceOptions.h"
+#include "playback/StopSignals.h"
+#include "wire/PtyEndpoint.h"
+#include "wire/TcpEndpoint.h"
+#include "wire/WireDevice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -104,7 +104,7 @@ int main(int argc, char* argv[])
             ptyEndpoint = std::make_unique<TPtyEndpoint>(device);
             Print(stdout, ptyEndpoint->DeviceText());
         }
-        QuitOnStopSignals();
+        const TStopSignals stopSignals([](int) { QCoreApplication::quit(); }, TStopSignals::ssSame);
         if (parser.isSet(stdinWatch))
             QuitWhenStdinCloses();
         const int status = QCoreApplication::exec();

@@ -25,4 +25,39 @@ QByteArray Protocol1Frame(QByteArrayView data)
     return frame;
 }
 
+void TFrameAssembler::Start()
+{
+    FNext = fpLength;
+    FData.clear();
+}
+
+TFrameAssembler::TResult TFrameAssembler::Feed(uint8_t byte)
+{
+    switch (FNext) {
+    case fpNone:
+        Q_ASSERT(false);
+        break;
+    case fpLength:
+        FLength = byte;
+        FData.reserve(byte);
+        FNext = byte == 0 ? fpLrc : fpData;
+        break;
+    case fpData:
+        FData += char(byte);
+        if (FData.size() == FLength)
+            FNext = fpLrc;
+        break;
+    case fpLrc:
+        FNext = fpNone;
+        return byte == FrameLrc(FData) ? frGood : frBadLrc;
+    }
+    return frMore;
+}
+
+void TFrameAssembler::Reset()
+{
+    FNext = fpNone;
+    FData.clear();
+}
+
 } // namespace kestrun

@@ -323,26 +323,27 @@ TProtocol1Host::TIncoming TProtocol1Host::ReadIncoming(const QDeadlineTimer& dea
 void TProtocol1Host::ReadFrameRest(TIncoming& in)
 {
     in.Kind = TIncoming::inBrokenFrame;
-    const std::optional<uint8_t> length = ReadByte(QDeadlineTimer(FTimeout));
-    if (!length)
-        return;
-    in.Entries << LogReceived(QByteArray(1, char(*length)));
-    QByteArray data;
-    std::optional<uint8_t> byte;
-    while (data.size() < *length && (byte = ReadByte(QDeadlineTimer(FTimeout))))
-        data += char(*byte);
-    if (!data.isEmpty())
-        in.Entries << LogReceived(data);
-    if (data.size() < *length)
-        return;
-    const std::optional<uint8_t> lrc = ReadByte(QDeadlineTimer(FTimeout));
-    if (!lrc)
-        return;
-    in.Entries << LogReceived(QByteArray(1, char(*lrc)));
-    if (*lrc == FrameLrc(data)) {
-        in.Kind = TIncoming::inFrame;
-        in.Data = data;
+    TFrameAssembler frame;
+    frame.Start();
+    // The length, the data and the LRC go on log lines of their own, as the driver writes them.
+    while (const std::optional<uint8_t> byte = ReadByte(QDeadlineTimer(FTimeout))) {
+        const TFrameAssembler::TPart part = frame.Next();
+        const TFrameAssembler::TResult result = frame.Feed(*byte);
+        if (part == TFrameAssembler::fpData) {
+            if (frame.Next() == TFrameAssembler::fpLrc)
+                in.Entries << LogReceived(frame.Data());
+            continue;
+        }
+        in.Entries << LogReceived(QByteArray(1, char(*byte)));
+        if (result == TFrameAssembler::frGood) {
+            in.Kind = TIncoming::inFrame;
+            in.Data = frame.Data();
+        }
+        if (result != TFrameAssembler::frMore)
+            return;
     }
+    if (frame.Next() == TFrameAssembler::fpData && !frame.Data().isEmpty())
+        in.Entries << LogReceived(frame.Data());
 }
 
 std::optional<uint8_t> TProtocol1Host::ReadByte(const QDeadlineTimer& deadline)

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RegisterLine.h"
 
-#include "emulator/WireDevice.h"
 #include "log/Exception.h"
 #include "playback/SerialLink.h"
 #include "playback/TcpLink.h"
 #include "playback/WireSettings.h"
+#include "wire/WireDevice.h"
 
 #include <QSerialPort>
 #include <QTcpSocket>

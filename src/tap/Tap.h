@@ -2,7 +2,7 @@
 #pragma once
 
 #include "RegisterLine.h"
-#include "emulator/WirePeer.h"
+#include "wire/WirePeer.h"
 
 #include <QObject>
 #include <functional>

@@ -2,7 +2,6 @@
 #include "TapRecorder.h"
 
 #include "playback/DriverErrors.h"
-#include "playback/Protocol1Frames.h"
 
 #include <algorithm>
 #include <utility>
@@ -43,7 +42,7 @@ void TTapRecorder::OnTillByte(uint8_t byte, int64_t time)
     FRegisterFrame = {};
     // The register reads the till's frame to its end, whatever it sends meanwhile, unless the
     // frame's bytes stop coming.
-    if (FTillFrame.State != TFrameReader::fsNone && time - FTillFrame.Last > FrameByteGapMs)
+    if (FTillFrame.Frame.Reading() && time - FTillFrame.Last > FrameByteGapMs)
         FTillFrame = {};
     if (ReadFrameByte(FTillFrame, TTapSide::tsTill, byte, time))
         return;
@@ -58,7 +57,7 @@ void TTapRecorder::OnTillByte(uint8_t byte, int64_t time)
         break;
     }
     case ctlSTX:
-        FTillFrame.State = TFrameReader::fsLength;
+        FTillFrame.Frame.Start();
         FTillFrame.Start = AddLine(TTapLine::lkTill, byte, time);
         FTillFrame.Last = time;
         break;
@@ -111,7 +110,7 @@ void TTapRecorder::OnRegisterByte(uint8_t byte, int64_t time)
         // answer's first line as the end of the request.
         if (FFrame != NoLine && FFrame == FLines.size() - 1)
             AddNote("no ACK before the answer frame", time);
-        FRegisterFrame.State = TFrameReader::fsLength;
+        FRegisterFrame.Frame.Start();
         FRegisterFrame.Start = AddLine(TTapLine::lkRegister, byte, time);
         FAnswerAnnounced = false;
         FFrameReplyDue = false;
@@ -123,7 +122,7 @@ void TTapRecorder::OnRegisterByte(uint8_t byte, int64_t time)
 
 bool TTapRecorder::ReadFrameByte(TFrameReader& reader, TTapSide side, uint8_t byte, int64_t time)
 {
-    if (reader.State == TFrameReader::fsNone)
+    if (!reader.Frame.Reading())
         return false;
     // The till's frame goes on one line; the register's takes a line for its length, one for
     // its data and one for its LRC, as the driver writes them.
@@ -131,31 +130,17 @@ bool TTapRecorder::ReadFrameByte(TFrameReader& reader, TTapSide side, uint8_t by
     reader.Last = time;
     if (till)
         FLines[reader.Start].Bytes += char(byte);
-    else if (reader.State == TFrameReader::fsData && !reader.Data.isEmpty())
+    else if (reader.Frame.Next() == TFrameAssembler::fpData && !reader.Frame.Data().isEmpty())
         FLines.back().Bytes += char(byte);
     else
         AddLine(TTapLine::lkRegister, byte, time);
-    switch (reader.State) {
-    case TFrameReader::fsNone:
-        break;
-    case TFrameReader::fsLength:
-        reader.Length = byte;
-        reader.State = byte == 0 ? TFrameReader::fsLrc : TFrameReader::fsData;
-        break;
-    case TFrameReader::fsData:
-        reader.Data += char(byte);
-        if (reader.Data.size() == reader.Length)
-            reader.State = TFrameReader::fsLrc;
-        break;
-    case TFrameReader::fsLrc:
-        reader.State = TFrameReader::fsNone;
-        if (till)
-            OnTillFrame(byte == FrameLrc(reader.Data));
-        else
-            OnRegisterFrame(byte == FrameLrc(reader.Data));
-        reader.Data.clear();
-        break;
-    }
+    const TFrameAssembler::TResult result = reader.Frame.Feed(byte);
+    if (result == TFrameAssembler::frMore)
+        return true;
+    if (till)
+        OnTillFrame(result == TFrameAssembler::frGood);
+    else
+        OnRegisterFrame(result == TFrameAssembler::frGood);
     return true;
 }
 
@@ -165,7 +150,7 @@ void TTapRecorder::OnTillFrame(bool lrcGood)
     if (!lrcGood)
         return;
     qsizetype line = FTillFrame.Start;
-    const QByteArray& data = FTillFrame.Data;
+    const QByteArray& data = FTillFrame.Frame.Data();
     if (FFrame != NoLine) {
         // The same frame again after the register took none: the till sends it once more,
         // at once or after asking with ENQ whether the register holds it.
@@ -290,7 +275,7 @@ void TTapRecorder::Finish(qsizetype end, int32_t result)
     for (qsizetype* line : {&FStrayLine, &FLastEnq, &FEnqAwaiting, &FFrame, &FFrameAck, &FAnswerStart, &FAnswerEnd, &FAccepted})
         rebase(*line);
     for (TFrameReader* reader : {&FTillFrame, &FRegisterFrame}) {
-        if (reader->State != TFrameReader::fsNone && reader->Start < end)
+        if (reader->Frame.Reading() && reader->Start < end)
             *reader = {};
         rebase(reader->Start);
     }

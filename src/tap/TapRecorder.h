@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "playback/Protocol1Frames.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -56,12 +58,10 @@ public:
 private:
     static constexpr qsizetype NoLine = -1;
 
-    // A frame being read from one side: STX, length, data, LRC.
+    // A frame being read from one side, with where it stands in the lines.
     struct TFrameReader
     {
-        enum TState : uint8_t { fsNone, fsLength, fsData, fsLrc } State = fsNone;
-        uint8_t Length = 0;
-        QByteArray Data;
+        TFrameAssembler Frame;
         qsizetype Start = NoLine; // its first line
         int64_t Last = 0;         // when its last byte came
     };

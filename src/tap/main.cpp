@@ -4,12 +4,12 @@
 #include "RegisterLine.h"
 #include "Tap.h"
 #include "TapLog.h"
-#include "emulator/PtyEndpoint.h"
-#include "emulator/StopSignals.h"
-#include "emulator/TcpEndpoint.h"
 #include "log/Exception.h"
 #include "playback/DeviceOptions.h"
+#include "playback/StopSignals.h"
 #include "playback/TrafficLog.h"
+#include "wire/PtyEndpoint.h"
+#include "wire/TcpEndpoint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -118,7 +118,7 @@ int main(int argc, char* argv[])
             tcpEndpoint = std::make_unique<TTcpEndpoint>(tap, static_cast<uint16_t>(port), allowed, Report);
             Print(stdout, tcpEndpoint->DeviceText());
         }
-        QuitOnStopSignals();
+        const TStopSignals stopSignals([](int) { QCoreApplication::quit(); }, TStopSignals::ssSame);
         if (parser.isSet(stdinWatch))
             QuitWhenStdinCloses();
         return QCoreApplication::exec();

@@ -4,7 +4,6 @@
 #include "BusyQuery.h"
 #include "Dialogs.h"
 #include "ListPositions.h"
-#include "SettingsFile.h"
 #include "decode/CommandFilter.h"
 #include "decode/RowFormats.h"
 #include "log/BackgroundLoad.h"
@@ -13,6 +12,7 @@
 #include "playback/Player.h"
 #include "playback/ReplaySession.h"
 #include "playback/Ulvex.h"
+#include "settings/SettingsFile.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -3,7 +3,7 @@
 // are refused at once and named in the reports, a bare connect-and-close disturbs nothing, and a
 // till replaying through either while others keep connecting gets every answer, each command run
 // once. The same checks run against the emulator alone and the tap in front of it.
-#include "../playback/EmulatorThread.h"
+#include "../wire/EmulatorThread.h"
 #include "CaseName.h"
 #include "TapThread.h"
 #include "log/Bytes.h"

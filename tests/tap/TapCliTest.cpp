@@ -2,7 +2,7 @@
 // A receipt replayed with kestrun-cli through kestrun-tap to kestrun-emulator, clean and under the
 // emulator's wire faults: the answers the replay played, the commands the emulator ran and the
 // tap's log read back agree exchange for exchange.
-#include "../playback/EmulatorProcess.h"
+#include "../wire/EmulatorProcess.h"
 #include "CaseName.h"
 #include "CliRun.h"
 #include "LogBuilder.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "emulator/TcpEndpoint.h"
 #include "tap/RegisterLine.h"
 #include "tap/Tap.h"
 #include "tap/TapLog.h"
+#include "wire/TcpEndpoint.h"
 
 #include <QEventLoop>
 #include <QTimer>

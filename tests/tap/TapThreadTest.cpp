@@ -2,7 +2,7 @@
 // The tap on a thread of this process, between the wire driver as the till and the emulator,
 // in-process or on a thread of its own: what the till got, what the emulator ran and what the
 // log reads back agree; a log the disk refuses changes nothing of the traffic.
-#include "../playback/EmulatorThread.h"
+#include "../wire/EmulatorThread.h"
 #include "log/Bytes.h"
 #include "log/LogLoader.h"
 #include "CaseName.h"

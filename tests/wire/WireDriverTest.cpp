@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
 #include "EmulatorThread.h"
-#include "QtPrint.h"
+#include "../playback/QtPrint.h"
 #include "log/Bytes.h"
 #include "playback/DeviceDriver.h"
 #include "playback/DriverErrors.h"

@@ -3,7 +3,6 @@
 
 #include "log/Bytes.h"
 #include "log/Command.h"
-#include "playback/Protocol1Frames.h"
 
 namespace kestrun {
 
@@ -57,8 +56,7 @@ void TWireDevice::Disconnect()
 void TWireDevice::ResetReceiving()
 {
     FByteTimer.stop();
-    FState = TState::Idle;
-    FData.clear();
+    FFrame.Reset();
 }
 
 void TWireDevice::Receive(QByteArrayView bytes)
@@ -82,44 +80,35 @@ void TWireDevice::FinishWork()
 
 void TWireDevice::OnByte(uint8_t byte)
 {
-    switch (FState) {
-    case TState::Idle:
-        if (byte == ctlENQ) {
-            if (FPending) {
-                SendReply(ctlACK);
-                SendAnswer(false, 0);
-            } else {
-                SendReply(ctlNAK);
-            }
-        } else if (byte == ctlACK) {
-            FPending.reset();
-        } else if (byte == ctlNAK && FPending) {
-            SendAnswer(false, 0);
-        } else if (byte == ctlSTX) {
-            FState = TState::Length;
+    if (FFrame.Reading()) {
+        const TFrameAssembler::TResult result = FFrame.Feed(byte);
+        if (result == TFrameAssembler::frMore) {
             FByteTimer.start();
+            return;
         }
-        return;
-    case TState::Length:
-        FLength = byte;
-        FState = FLength == 0 ? TState::Lrc : TState::Data;
-        break;
-    case TState::Data:
-        FData += char(byte);
-        if (FData.size() == FLength)
-            FState = TState::Lrc;
-        break;
-    case TState::Lrc: {
-        const QByteArray request = FData;
+        const QByteArray request = FFrame.Data();
         ResetReceiving();
-        if (byte == FrameLrc(request))
+        if (result == TFrameAssembler::frGood)
             OnRequest(request);
         else
             SendReply(ctlNAK);
         return;
     }
+    if (byte == ctlENQ) {
+        if (FPending) {
+            SendReply(ctlACK);
+            SendAnswer(false, 0);
+        } else {
+            SendReply(ctlNAK);
+        }
+    } else if (byte == ctlACK) {
+        FPending.reset();
+    } else if (byte == ctlNAK && FPending) {
+        SendAnswer(false, 0);
+    } else if (byte == ctlSTX) {
+        FFrame.Start();
+        FByteTimer.start();
     }
-    FByteTimer.start();
 }
 
 void TWireDevice::OnRequest(const QByteArray& request)

@@ -2,7 +2,7 @@
 #include "CliRun.h"
 #include "EmulatorProcess.h"
 #include "LogBuilder.h"
-#include "QtPrint.h"
+#include "../playback/QtPrint.h"
 #include "log/Bytes.h"
 
 #include <QJsonDocument>

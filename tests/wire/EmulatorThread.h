@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "emulator/PtyEndpoint.h"
-#include "emulator/TcpEndpoint.h"
-#include "emulator/WireDevice.h"
+#include "wire/PtyEndpoint.h"
+#include "wire/TcpEndpoint.h"
+#include "wire/WireDevice.h"
 #include "log/Exception.h"
 
 #include <QEventLoop>

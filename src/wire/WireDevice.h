@@ -4,6 +4,7 @@
 #include "WireFaults.h"
 #include "WirePeer.h"
 #include "playback/Emulator.h"
+#include "playback/Protocol1Frames.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -48,8 +49,6 @@ public:
     TDeviceTally Tally() const;
 
 private:
-    enum class TState { Idle, Length, Data, Lrc };
-
     void OnByte(uint8_t byte);
     void OnRequest(const QByteArray& request);
     void RunRequest(const QByteArray& request, uint16_t code);
@@ -67,9 +66,7 @@ private:
     TWireFaults FFaults;
     TWriter FWrite;
     TCloser FClose;
-    TState FState = TState::Idle;
-    uint8_t FLength = 0;
-    QByteArray FData;
+    TFrameAssembler FFrame; // the request frame being received
     std::optional<QByteArray> FPending; // the answer not yet acknowledged
     QByteArray FRejected;               // the request refused last, taken when it comes again
     std::mt19937 FRandom;

@@ -4,8 +4,8 @@
 // emulator: no command may run twice on the register, no command that did not run may be
 // reported as done, and the driver's traffic log must read back as the exchanges played.
 #include "EmulatorThread.h"
-#include "QtPrint.h"
-#include "Recorder.h"
+#include "../playback/QtPrint.h"
+#include "../playback/Recorder.h"
 #include "log/Bytes.h"
 #include "log/LogLoader.h"
 #include "playback/DeviceDriver.h"
