@@ -113,8 +113,6 @@ TByteString HexToStr(QByteArrayView text)
 
 TBytes HexToBytes(QByteArrayView text) { return HexToStr(text); }
 
-TBytes StrToBytes(const TByteString& bytes) { return bytes; }
-
 int64_t BinToInt(QByteArrayView bytes, qsizetype pos, int size)
 {
     if (size <= 0 || pos < 1 || bytes.size() < pos)
@@ -192,7 +190,5 @@ double RoundToStep(double value, double step)
 }
 
 int64_t RoundToInt(double value) { return static_cast<int64_t>(RoundToStep(value, 1)); }
-
-QString IntToStr(int64_t value) { return QString::number(static_cast<qlonglong>(value)); }
 
 } // namespace kestrun

@@ -141,9 +141,4 @@ TEST(RoundToInt, Truncates)
     EXPECT_EQ(RoundToInt(-0.5), -1);
 }
 
-TEST(IntToStr, PlainDecimal)
-{
-    EXPECT_EQ(IntToStr(-1234567890123LL), QStringLiteral("-1234567890123"));
-}
-
 } // namespace
