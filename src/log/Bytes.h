@@ -17,20 +17,6 @@ using TBytes = QByteArray;
 // Days since 30 December 1899, the time of day as the fraction; 0 marks an invalid value.
 using TDateTime = double;
 
-struct TPrinterDate
-{
-    uint8_t Day = 0;
-    uint8_t Month = 0;
-    uint8_t Year = 0; // counted from 2000
-};
-
-struct TPrinterTime
-{
-    uint8_t Hour = 0;
-    uint8_t Min = 0;
-    uint8_t Sec = 0;
-};
-
 // "10 8F 0B": two upper-case digits per byte, single blanks between.
 QByteArray StrToHex(QByteArrayView bytes);
 // The same text written at `out`, which has room for 3 * size - 1 characters.
@@ -64,7 +50,6 @@ TByteString HexToStr(QByteArrayView text);
 // The first maxBytes bytes of HexToStr(text), without reading further than needed.
 TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes);
 TBytes HexToBytes(QByteArrayView text);
-TBytes StrToBytes(const TByteString& bytes);
 
 // Little-endian integer of `size` bytes at the 1-based position `pos`; 0 when out of range.
 int64_t BinToInt(QByteArrayView bytes, qsizetype pos, int size);
@@ -81,8 +66,5 @@ TDateTime EncodeTime(int hour, int min, int sec, int msec = 0);
 bool TestBit(uint32_t value, unsigned bit);
 double RoundToStep(double value, double step);
 int64_t RoundToInt(double value);
-
-QString IntToStr(int64_t value);
-inline int64_t Min(int64_t a, int64_t b) { return a < b ? a : b; }
 
 } // namespace kestrun
