@@ -157,13 +157,6 @@ std::optional<QByteArrayView> CommandTextOfPlainHex(QByteArrayView text, QByteAr
 
 } // namespace
 
-TByteString UnstuffProtocol2(QByteArrayView bytes)
-{
-    TByteString result(bytes.size(), Qt::Uninitialized);
-    result.truncate(Unstuff(bytes.data(), bytes.size(), result.data()));
-    return result;
-}
-
 QByteArrayView DecodeProtocol2Frame(QByteArrayView text, QByteArray& scratch)
 {
     if (std::optional<QByteArrayView> plain = CommandTextOfPlainHex(text, scratch))
