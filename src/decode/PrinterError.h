@@ -10,7 +10,7 @@ namespace kestrun {
 struct TPrinterError
 {
     // "Неизвестный код ошибки" for every code without a text, negative codes included.
-    static QString GetDescription(int32_t Code, bool ACapFN = true);
+    static QString GetDescription(int32_t Code);
 };
 
 QString GetECRModeDescription(uint32_t mode);
