@@ -3,6 +3,7 @@
 
 #include "Codepages.h"
 #include "Frames.h"
+#include "LogDialect.h"
 #include "LogStamp.h"
 #include "Protocol2Frame.h"
 
@@ -12,9 +13,6 @@
 namespace kestrun {
 
 namespace {
-
-constexpr size_t PrefixLength = 36;
-constexpr size_t NgPrefixLength = 68;
 
 // Frames are logged as hex text: two digits per byte, bytes separated by one blank.
 constexpr size_t HexDigits = 2;
@@ -347,10 +345,10 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
         case TProtocol::pProtocol1:
         case TProtocol::pProtocolJpos1:
             if (payload == EnqText) {
-                TakeFirstChars(FPrefix, L.View(), PrefixLength);
+                TakeFirstChars(FPrefix, L.View(), size_t(PrefixLength));
                 FState = TScanState::ssAfterEnq;
             } else if (payload.size() >= MinPlainPayload) {
-                TakeFirstChars(FPrefix, L.View(), PrefixLength);
+                TakeFirstChars(FPrefix, L.View(), size_t(PrefixLength));
                 FRequest.append(payload.data(), size_t(payload.size()));
                 FKind = TProtocol::pPlain;
                 if (FLineNumber < 0)
@@ -359,7 +357,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             }
             break;
         case TProtocol::pProtocol2:
-            TakeFirstChars(FPrefix, L.View(), PrefixLength);
+            TakeFirstChars(FPrefix, L.View(), size_t(PrefixLength));
             AppendWithBlank(FRequest, payload);
             if (FLineNumber < 0)
                 FLineNumber = lineNumber;
@@ -368,7 +366,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             break;
         case TProtocol::pProtocolNg1:
         case TProtocol::pProtocolNg1Plain:
-            TakeFirstChars(FPrefix, L.View(), NgPrefixLength);
+            TakeFirstChars(FPrefix, L.View(), size_t(NgPrefixLength));
             if (IsNgControl(payload)) {
                 FKind = TProtocol::pProtocolNg1;
             } else {

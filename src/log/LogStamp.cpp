@@ -2,6 +2,7 @@
 #include "LogStamp.h"
 
 #include "Command.h"
+#include "LogDialect.h"
 
 #include <array>
 #include <bit>
@@ -14,8 +15,7 @@ namespace kestrun {
 namespace {
 
 // "[12.03.2024 10:15:30.123]": every character's place is fixed.
-constexpr char StampPattern[] = "[dd.dd.dddd dd:dd:dd.ddd]";
-constexpr qsizetype StampLength = qsizetype(sizeof(StampPattern) - 1);
+constexpr qsizetype StampLength = qsizetype(StampPattern.size());
 constexpr qint64 MsPerDay = 24 * 60 * 60 * 1000;
 
 // The stamp is checked eight characters at a time: words at these offsets cover it, and each is
