@@ -3,6 +3,7 @@
 
 #include "Bytes.h"
 #include "Frames.h"
+#include "HexText.h"
 #include "LogDialect.h"
 #include "LogStamp.h"
 
@@ -44,67 +45,20 @@ constexpr int FormBits = 3;
 // The attributes start with the usual prefix, kept as its time and thread.
 constexpr uint16_t UsualPrefix = 1u << 9;
 
-
-// The number of bytes of hex text that may have the form StrToHex writes, maybe with one blank
-// before and after (the form bits), judged by its length; nullopt when it cannot.
-std::optional<qsizetype> UsualHexSize(QByteArrayView text, uint16_t& form)
+// The canonical hex text within a frame's text, which may have one blank before and after it (the
+// form bits).
+QByteArrayView CanonicalCore(QByteArrayView text, uint16_t& form)
 {
     form = 0;
-    if (text.isEmpty())
-        return 0;
-    qsizetype length = text.size();
-    if (text[0] == ' ') {
+    if (text.startsWith(' ')) {
         form |= LeadingBlank;
-        --length;
+        text = text.sliced(1);
     }
-    if (length > 1 && text[text.size() - 1] == ' ') {
+    if (text.size() > 1 && text.endsWith(' ')) {
         form |= TrailingBlank;
-        --length;
+        text.chop(1);
     }
-    if (length < 2 || (length + 1) % 3 != 0)
-        return std::nullopt;
-    return (length + 1) / 3;
-}
-
-// The byte each pair of upper-case hex digits stands for, -1 for any other pair, indexed by the
-// two characters as one number: a single load per byte of a frame. Filled when the program
-// starts; too many steps for every compiler to take while compiling.
-const std::array<int16_t, 0x10000> HexPairValues = [] {
-    std::array<int16_t, 0x10000> values{};
-    for (unsigned pair = 0; pair < values.size(); ++pair) {
-        const int high = hex::UpperCase[pair & 0xFF];
-        const int low = hex::UpperCase[pair >> 8];
-        values[pair] = (high | low) < 0 ? int16_t(-1) : int16_t(high << 4 | low);
-    }
-    return values;
-}();
-
-int HexPairValue(const char* digits)
-{
-    return HexPairValues[unsigned(static_cast<unsigned char>(digits[0]))
-                         | unsigned(static_cast<unsigned char>(digits[1])) << 8];
-}
-
-// Writes the bytes of text UsualHexSize measured; false when it turns out not to have the form.
-// Every byte is written and the faults gathered as it goes, without a branch per byte: a frame
-// that fails is written again as text.
-bool ReadUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count)
-{
-    if (count == 0)
-        return true;
-    const char* digits = text.data() + (form & LeadingBlank ? 1 : 0);
-    int faults = 0;
-    unsigned blanks = 0;
-    for (qsizetype i = 0; i + 1 < count; ++i, digits += 3) {
-        const int value = HexPairValue(digits);
-        faults |= value;
-        blanks |= unsigned(static_cast<unsigned char>(digits[2]) ^ unsigned(' '));
-        out[i] = char(value);
-    }
-    // The last byte has no blank after it.
-    const int last = HexPairValue(digits);
-    out[count - 1] = char(last);
-    return (faults | last) >= 0 && blanks == 0;
+    return text;
 }
 
 // Where the pattern holds characters of a kind ('d', 'h', or any other for the fixed ones): known
@@ -206,8 +160,10 @@ void TCommand::ReplacePart(TPart part, QByteArrayView content)
 void TCommand::SetFrame(TPart part, QByteArrayView hex)
 {
     uint16_t form = 0;
-    const std::optional<qsizetype> count = UsualHexSize(hex, form);
-    const bool usual = count && ReadUsualHex(hex, form, ResizePart(part, *count), *count);
+    const QByteArrayView core = CanonicalCore(hex, form);
+    const qsizetype count = CanonicalHexBytes(core.size());
+    // Blanks alone are kept as they stand.
+    const bool usual = (count > 0 || hex.isEmpty()) && ReadCanonicalHex(core, ResizePart(part, count));
     if (!usual) {
         form = KeptAsText;
         ReplacePart(part, hex);
