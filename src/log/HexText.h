@@ -13,9 +13,9 @@ namespace kestrun {
 constexpr qsizetype HexDigitsPerByte = 2;
 constexpr qsizetype HexByteWidth = HexDigitsPerByte + 1; // with the blank after it
 
-// "10 8F 0B": two upper-case digits per byte, single blanks between.
+// Bytes as canonical text.
 QByteArray StrToHex(QByteArrayView bytes);
-// The same text written at `out`, which has room for 3 * size - 1 characters.
+// The same text written at `out`, which has room for HexByteWidth * size - 1 characters.
 void WriteHex(QByteArrayView bytes, char* out);
 
 namespace hex {

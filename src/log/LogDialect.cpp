@@ -49,6 +49,14 @@ void WriteThreadDigits(char* out, uint32_t thread)
     }
 }
 
+QByteArray WriterText(std::string_view writer, std::string_view sign, QByteArrayView rest)
+{
+    QByteArray text;
+    text.reserve(qsizetype(writer.size() + sign.size()) + rest.size() + 2);
+    text.append(writer).append(' ').append(sign).append(' ').append(rest);
+    return text;
+}
+
 void AppendLogLine(QByteArray& out, QByteArrayView time, QByteArrayView thread, std::initializer_list<QByteArrayView> text)
 {
     out += '[';

@@ -84,6 +84,9 @@ QByteArray ThreadText(uint32_t thread);
 // The thread's ThreadDigits digits written at `out`.
 void WriteThreadDigits(char* out, uint32_t thread);
 
+// What follows the level: "TPrinterProtocol -> 05", the writer, a sign and the rest.
+QByteArray WriterText(std::string_view writer, std::string_view sign, QByteArrayView rest);
+
 // Appends "[TIME] [THREAD] TEXT" and the line end; the text is given in pieces, so that a line is
 // written without making its text first.
 void AppendLogLine(QByteArray& out, QByteArrayView time, QByteArrayView thread, std::initializer_list<QByteArrayView> text);

@@ -42,15 +42,6 @@ bool EndsInsideALine(const QByteArray& path)
     return cut;
 }
 
-// "TPrinterProtocol -> 05": the writer, a sign and what follows it.
-QByteArray Said(std::string_view writer, std::string_view sign, QByteArrayView rest)
-{
-    QByteArray text;
-    text.reserve(qsizetype(writer.size() + sign.size()) + rest.size() + 2);
-    text.append(writer).append(' ').append(sign).append(' ').append(rest);
-    return text;
-}
-
 // A line for people, "TPrinterProtocol: ...".
 QByteArray Remark(QByteArrayView text) { return QByteArrayView(Protocol1Writer).toByteArray().append(": ").append(text); }
 
@@ -75,12 +66,12 @@ TTrafficLog::~TTrafficLog()
 
 TTrafficLog::TEntry TTrafficLog::Sent(QByteArrayView bytes, const QDateTime& time)
 {
-    return Add(LevelTrace, Said(Protocol1Writer, SentArrow, StrToHex(bytes)), time);
+    return Add(LevelTrace, WriterText(Protocol1Writer, SentArrow, StrToHex(bytes)), time);
 }
 
 TTrafficLog::TEntry TTrafficLog::Received(QByteArrayView bytes, const QDateTime& time)
 {
-    return Add(LevelTrace, Said(Protocol1Writer, ReceivedArrow, StrToHex(bytes)), time);
+    return Add(LevelTrace, WriterText(Protocol1Writer, ReceivedArrow, StrToHex(bytes)), time);
 }
 
 void TTrafficLog::Note(const QByteArray& text, const QDateTime& time)
@@ -90,7 +81,7 @@ void TTrafficLog::Note(const QByteArray& text, const QDateTime& time)
 
 void TTrafficLog::DriverError(int32_t code, const QString& description, const QDateTime& time)
 {
-    Add(LevelError, Said(DriverWriter, DriverErrorDash, UnicodeToCp1251(description) + " (" + QByteArray::number(code) + ')'),
+    Add(LevelError, WriterText(DriverWriter, DriverErrorDash, UnicodeToCp1251(description) + " (" + QByteArray::number(code) + ')'),
         time);
 }
 

@@ -29,7 +29,7 @@ TEST(LogDialect, WrittenLineIsRead)
     const QDateTime time(QDate(2024, 2, 29), QTime(23, 59, 59, 999));
     QByteArray line;
     AppendLogLine(line, StampTimeText(time), ThreadText(7),
-                  {"[", LevelDebug, "] ", Protocol1Writer, " ", SentArrow, " ", "05"});
+                  {"[", LevelDebug, "] ", WriterText(Protocol1Writer, SentArrow, "05")});
     line.chop(qsizetype(LineEnd.size()));
     TLineMarkers markers;
     markers.Scan(line);
