@@ -7,6 +7,7 @@
 #include "log/Codepages.h"
 #include "log/Exception.h"
 #include "log/FileWrite.h"
+#include "log/LogDialect.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -41,18 +42,6 @@ void AddLines(QStringList& lines, const QString& text)
         start = i + 1;
     }
     lines << text.mid(start);
-}
-
-void AppendLine(QByteArray& out, const QByteArray& time, const QByteArray& thread, const char* separator,
-                const QByteArray& text)
-{
-    out += '[';
-    out += time;
-    out += "] [";
-    out += thread;
-    out += separator;
-    out += text;
-    out += "\r\n";
 }
 
 } // namespace
@@ -200,14 +189,14 @@ QByteArray ListingText(const TCommands& commands)
     for (const TCommand& command : commands) {
         const QByteArray time = GetCommandTime(command);
         const QByteArray thread = GetCommandThread(command);
-        AppendLine(out, time, thread, "] [", UnicodeToCp1251(GetRowCommandName(command)) + ']');
+        AppendLogLine(out, time, thread, {"[", UnicodeToCp1251(GetRowCommandName(command)), "]"});
         // A driver error line sent nothing: its text stands where the request would.
         if (command.HasData() || command.DriverError().isEmpty())
-            AppendLine(out, time, thread, "] -> ", command.Data());
+            AppendLogLine(out, time, thread, {SentArrow, " ", command.Data()});
         else
-            AppendLine(out, time, thread, "] ", UnicodeToCp1251(u"ОШИБКА Драйвера: "_s + command.DriverError()));
+            AppendLogLine(out, time, thread, {UnicodeToCp1251(u"ОШИБКА Драйвера: "_s + command.DriverError())});
         if (!command.AnswerData().isEmpty())
-            AppendLine(out, time, thread, "] <- ", command.AnswerData());
+            AppendLogLine(out, time, thread, {ReceivedArrow, " ", command.AnswerData()});
     }
     return out;
 }

@@ -198,7 +198,7 @@ bool TParserCommand::Walk(const TCommand& ACmd, TParseType Source, QString& erro
         if (code != 0) {
             errorLine = QStringLiteral("Error: ") + QString::number(code) + QStringLiteral("(0x")
                       + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral(") ")
-                      + TPrinterError::GetDescription(code, true);
+                      + TPrinterError::GetDescription(code);
             return false;
         }
     }

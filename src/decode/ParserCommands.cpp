@@ -113,7 +113,7 @@ QString GetCommandShortValue(const TCommand& Command)
     if (error != 0)
         text += QStringLiteral(" [ERROR] ") + QString::number(error) + QStringLiteral(" (0x")
               + QStringLiteral("%1").arg(static_cast<uint32_t>(error), 2, 16, QLatin1Char('0')).toUpper()
-              + QStringLiteral(") ") + TPrinterError::GetDescription(error, true);
+              + QStringLiteral(") ") + TPrinterError::GetDescription(error);
     return text;
 }
 

@@ -256,9 +256,8 @@ static_assert(IsStrictlyAscending(SubModeTexts));
 
 } // namespace
 
-QString TPrinterError::GetDescription(int32_t Code, bool ACapFN)
+QString TPrinterError::GetDescription(int32_t Code)
 {
-    Q_UNUSED(ACapFN); // kept for the callers' signature; the texts do not depend on it
     return CodeTextOr(ErrorTexts, Code, u"Неизвестный код ошибки");
 }
 

@@ -10,7 +10,7 @@ namespace kestrun {
 struct TPrinterError
 {
     // "Неизвестный код ошибки" for every code without a text, negative codes included.
-    static QString GetDescription(int32_t Code, bool ACapFN = true);
+    static QString GetDescription(int32_t Code);
 };
 
 // Device errors that only say the device is still busy with the previous command: the command

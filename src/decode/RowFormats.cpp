@@ -5,10 +5,10 @@
 #include "log/Exception.h"
 #include "log/FileWrite.h"
 #include "log/JsonLine.h"
+#include "log/LogDialect.h"
 
 #include <QFile>
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <iterator>
 
@@ -98,14 +98,14 @@ void AppendRowText(QByteArray& out, TRowFormat format, int index, const TCommand
 
 namespace {
 
-// "dd.MM.yyyy HH:mm:ss.zzz" as ISO 8601 ("yyyy-MM-ddTHH:mm:ss.zzz"); null for a time of another form.
+// A log stamp's time, "dd.MM.yyyy HH:mm:ss.zzz", as ISO 8601 ("yyyy-MM-ddTHH:mm:ss.zzz"); null for a
+// time of another form.
 void AppendIsoTime(QByteArray& out, const QString& time)
 {
-    static constexpr char Form[] = "dd.MM.yyyy HH:mm:ss.zzz";
-    constexpr qsizetype Length = sizeof Form - 1;
-    bool fits = time.size() == Length;
-    for (qsizetype i = 0; fits && i < Length; ++i)
-        fits = std::isalpha(static_cast<unsigned char>(Form[i])) ? time[i].isDigit() : time[i] == QLatin1Char(Form[i]);
+    constexpr std::string_view Form = StampTimePattern;
+    bool fits = time.size() == qsizetype(Form.size());
+    for (size_t i = 0; fits && i < Form.size(); ++i)
+        fits = Form[i] == 'd' ? time[qsizetype(i)].isDigit() : time[qsizetype(i)] == QLatin1Char(Form[i]);
     if (!fits) {
         out += "null";
         return;

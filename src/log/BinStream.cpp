@@ -9,7 +9,7 @@ namespace kestrun {
 
 namespace {
 
-// Integer sizes beyond 8 bytes are outside the contract; they read and write 8.
+// Integer sizes beyond 8 bytes are outside the contract; they read 8.
 int ClampIntSize(int32_t size) { return std::clamp<int32_t>(size, 0, 8); }
 
 uint64_t LittleEndian(QByteArrayView bytes)
@@ -27,7 +27,7 @@ IBinStreamPtr TBinStream::Create(const TBytes& AData) { return std::make_shared<
 TBinStream::TBinStream(const TBytes& AData)
 {
     FStream.setBuffer(&FBytes);
-    FStream.open(QIODevice::ReadWrite);
+    FStream.open(QIODevice::ReadOnly);
     SetData(AData);
 }
 
@@ -43,15 +43,12 @@ QBuffer& TBinStream::Stream() { return FStream; }
 
 void TBinStream::SetData(const TBytes& data)
 {
-    // Shared rather than copied: a decoder refills its stream for every command it reads, and a
-    // write copies the bytes first.
+    // Shared rather than copied: a decoder refills its stream for every command it reads.
     FStream.seek(0);
     FBytes = data;
 }
 
 TByteString TBinStream::DataAsStr() { return Data(); }
-
-void TBinStream::SetDataAsStr(const TByteString& data) { SetData(data); }
 
 int64_t TBinStream::Remaining() const { return FStream.size() - FStream.pos(); }
 
@@ -122,59 +119,11 @@ int64_t TBinStream::ReadIntRev(int32_t ASize)
     return static_cast<int64_t>(LittleEndian(QByteArrayView(bytes, size)));
 }
 
-void TBinStream::WriteByte(uint8_t AValue) { FStream.putChar(static_cast<char>(AValue)); }
-
-void TBinStream::WriteUInt16(uint16_t AValue) { WriteInt(AValue, 2); }
-
-void TBinStream::WriteUInt32(uint32_t AValue) { WriteInt(AValue, 4); }
-
-void TBinStream::WriteInt(int64_t AValue, int32_t ASize)
-{
-    FStream.write(IntToBin(AValue, ClampIntSize(ASize)));
-}
-
-void TBinStream::WriteIntRev(int64_t AValue, int32_t ASize)
-{
-    QByteArray bytes = IntToBin(AValue, ClampIntSize(ASize));
-    std::reverse(bytes.begin(), bytes.end());
-    FStream.write(bytes);
-}
-
-void TBinStream::WriteString(const TByteString& AData) { FStream.write(AData); }
-
-void TBinStream::WriteBytes(const TBytes& AData) { FStream.write(AData); }
-
 TBytes TBinStream::ReadBytes(int32_t ASize)
 {
     if (ASize <= 0)
         return {};
     return ReadPadded(ASize);
-}
-
-void TBinStream::WriteDate(const TPrinterDate& AData)
-{
-    const char bytes[] = {char(AData.Day), char(AData.Month), char(AData.Year)};
-    FStream.write(bytes, sizeof bytes);
-}
-
-void TBinStream::WriteTime(const TPrinterTime& AData)
-{
-    const char bytes[] = {char(AData.Hour), char(AData.Min), char(AData.Sec)};
-    FStream.write(bytes, sizeof bytes);
-}
-
-void TBinStream::WriteStream(QIODevice& AStream)
-{
-    if (AStream.size() <= 0)
-        return;
-    AStream.seek(0);
-    FStream.write(AStream.readAll());
-}
-
-void TBinStream::Clear()
-{
-    FStream.seek(0);
-    FBytes.clear();
 }
 
 } // namespace kestrun

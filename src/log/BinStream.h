@@ -4,13 +4,12 @@
 #include "Bytes.h"
 
 #include <QBuffer>
-#include <QIODevice>
 #include <memory>
 
 namespace kestrun {
 
-// A byte cursor over a growable block: little-endian reads and writes by default, big-endian
-// on request. Users hold it through IBinStreamPtr; the last reference frees it.
+// A read cursor over a block of bytes: little-endian by default, big-endian on request. Users
+// hold it through IBinStreamPtr; the last reference frees it.
 class IBinStream
 {
 public:
@@ -21,7 +20,6 @@ public:
     virtual QBuffer& Stream() = 0;          // the underlying stream, e.g. to move the position
     virtual void SetData(const TBytes& data) = 0;
     virtual TByteString DataAsStr() = 0;
-    virtual void SetDataAsStr(const TByteString& data) = 0;
     virtual int64_t Remaining() const = 0;
 
     virtual uint8_t ReadByte() = 0;
@@ -34,19 +32,7 @@ public:
     virtual TByteString ReadString(int32_t ASize) = 0;
     virtual int64_t ReadInt(int32_t ASize) = 0;
     virtual int64_t ReadIntRev(int32_t ASize) = 0;
-
-    virtual void WriteByte(uint8_t AValue) = 0;
-    virtual void WriteUInt16(uint16_t AValue) = 0;
-    virtual void WriteUInt32(uint32_t AValue) = 0;
-    virtual void WriteInt(int64_t AValue, int32_t ASize) = 0;
-    virtual void WriteIntRev(int64_t AValue, int32_t ASize) = 0;
-    virtual void WriteString(const TByteString& AData) = 0;
-    virtual void WriteBytes(const TBytes& AData) = 0;
     virtual TBytes ReadBytes(int32_t ASize) = 0;
-    virtual void WriteDate(const TPrinterDate& AData) = 0;
-    virtual void WriteTime(const TPrinterTime& AData) = 0;
-    virtual void WriteStream(QIODevice& AStream) = 0;
-    virtual void Clear() = 0;
 };
 
 using IBinStreamPtr = std::shared_ptr<IBinStream>;
@@ -62,7 +48,6 @@ public:
     QBuffer& Stream() override;
     void SetData(const TBytes& data) override;
     TByteString DataAsStr() override;
-    void SetDataAsStr(const TByteString& data) override;
     int64_t Remaining() const override;
 
     uint8_t ReadByte() override;
@@ -75,19 +60,7 @@ public:
     TByteString ReadString(int32_t ASize) override;
     int64_t ReadInt(int32_t ASize) override;
     int64_t ReadIntRev(int32_t ASize) override;
-
-    void WriteByte(uint8_t AValue) override;
-    void WriteUInt16(uint16_t AValue) override;
-    void WriteUInt32(uint32_t AValue) override;
-    void WriteInt(int64_t AValue, int32_t ASize) override;
-    void WriteIntRev(int64_t AValue, int32_t ASize) override;
-    void WriteString(const TByteString& AData) override;
-    void WriteBytes(const TBytes& AData) override;
     TBytes ReadBytes(int32_t ASize) override;
-    void WriteDate(const TPrinterDate& AData) override;
-    void WriteTime(const TPrinterTime& AData) override;
-    void WriteStream(QIODevice& AStream) override;
-    void Clear() override;
 
 private:
     // The next `size` bytes, zeros standing in for those past the end; the position moves

@@ -9,111 +9,9 @@ namespace kestrun {
 
 namespace {
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-// Converts a token of one or two characters; -1 when it is not hex.
-int TokenValue(const char* token, int length)
-{
-    const int high = HexDigitValue(token[0]);
-    if (high < 0)
-        return -1;
-    if (length == 1)
-        return high;
-    const int low = HexDigitValue(token[1]);
-    return low < 0 ? -1 : high * 16 + low;
-}
-
 const qint64 JulianDayOfZero = QDate(1899, 12, 30).toJulianDay();
 
 } // namespace
-
-QByteArray StrToHex(QByteArrayView bytes)
-{
-    if (bytes.isEmpty())
-        return {};
-    QByteArray text(bytes.size() * 3 - 1, ' ');
-    WriteHex(bytes, text.data());
-    return text;
-}
-
-void WriteHex(QByteArrayView bytes, char* out)
-{
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i * 3] = UpperHexDigit(b >> 4);
-        out[i * 3 + 1] = UpperHexDigit(b);
-        if (i + 1 < bytes.size())
-            out[i * 3 + 2] = ' ';
-    }
-}
-
-TByteString HexToStrPrefix(QByteArrayView text, qsizetype maxBytes)
-{
-    // Every byte takes at least one digit and a blank, or two digits, so half the text is
-    // enough room; writing through a pointer keeps long frames cheap.
-    const qsizetype room = std::max<qsizetype>(0, std::min<qsizetype>(maxBytes, text.size() / 2 + 1));
-    TByteString bytes(room, Qt::Uninitialized);
-    char* const out = bytes.data();
-    qsizetype count = 0;
-    // The pending token never holds blanks or control characters: they are stripped from
-    // both of its ends as soon as they arrive, and it is converted once it has two characters.
-    char token[2] = {0, 0};
-    int length = 0;
-    bool stopped = false;
-    const qsizetype size = text.size();
-    const char* const data = text.data();
-    for (qsizetype i = 0; i < size; ++i) {
-        // With no pending token two digits make a byte whatever follows, and a blank after them
-        // is only a separator; this is the common case of "10 8F 0B" and skips the token handling.
-        while (length == 0 && i + 1 < size && count < room) {
-            const int high = HexDigitValue(data[i]);
-            const int low = HexDigitValue(data[i + 1]);
-            if ((high | low) < 0)
-                break;
-            out[count++] = static_cast<char>(high * 16 + low);
-            i += 2;
-            if (i < size && data[i] == ' ')
-                ++i;
-        }
-        if (i >= size)
-            break;
-        if (count >= room) {
-            stopped = true;
-            break;
-        }
-        const char c = text[i];
-        const bool blank = c == ' ';
-        if (!IsBlankOrControl(c))
-            token[length++] = c;
-        if (length == 0)
-            continue;
-        if (length == 2 || blank) {
-            const int value = TokenValue(token, length);
-            if (value < 0) {
-                stopped = true;
-                break;
-            }
-            out[count++] = static_cast<char>(value);
-            length = 0;
-        }
-    }
-    if (!stopped && length > 0 && count < room) {
-        const int value = TokenValue(token, length);
-        if (value >= 0)
-            out[count++] = static_cast<char>(value);
-    }
-    bytes.truncate(count);
-    return bytes;
-}
-
-TByteString HexToStr(QByteArrayView text)
-{
-    return HexToStrPrefix(text, std::numeric_limits<qsizetype>::max());
-}
-
-TBytes HexToBytes(QByteArrayView text) { return HexToStr(text); }
-
-TBytes StrToBytes(const TByteString& bytes) { return bytes; }
 
 int64_t BinToInt(QByteArrayView bytes, qsizetype pos, int size)
 {
@@ -192,7 +90,5 @@ double RoundToStep(double value, double step)
 }
 
 int64_t RoundToInt(double value) { return static_cast<int64_t>(RoundToStep(value, 1)); }
-
-QString IntToStr(int64_t value) { return QString::number(static_cast<qlonglong>(value)); }
 
 } // namespace kestrun

@@ -3,6 +3,8 @@
 
 #include "Bytes.h"
 #include "Frames.h"
+#include "HexText.h"
+#include "LogDialect.h"
 #include "LogStamp.h"
 
 #include <algorithm>
@@ -43,73 +45,20 @@ constexpr int FormBits = 3;
 // The attributes start with the usual prefix, kept as its time and thread.
 constexpr uint16_t UsualPrefix = 1u << 9;
 
-// "[12.03.2024 10:15:30.012] [00001A2C]": d a decimal digit, h an upper-case hex digit.
-constexpr char PrefixPattern[] = "[dd.dd.dddd dd:dd:dd.ddd] [hhhhhhhh]";
-constexpr qsizetype PrefixSize = qsizetype(sizeof(PrefixPattern) - 1);
-constexpr qsizetype TimeFrom = 1;
-constexpr qsizetype TimeSize = 23;
-constexpr qsizetype ThreadSize = 8;
-
-// The number of bytes of hex text that may have the form StrToHex writes, maybe with one blank
-// before and after (the form bits), judged by its length; nullopt when it cannot.
-std::optional<qsizetype> UsualHexSize(QByteArrayView text, uint16_t& form)
+// The canonical hex text within a frame's text, which may have one blank before and after it (the
+// form bits).
+QByteArrayView CanonicalCore(QByteArrayView text, uint16_t& form)
 {
     form = 0;
-    if (text.isEmpty())
-        return 0;
-    qsizetype length = text.size();
-    if (text[0] == ' ') {
+    if (text.startsWith(' ')) {
         form |= LeadingBlank;
-        --length;
+        text = text.sliced(1);
     }
-    if (length > 1 && text[text.size() - 1] == ' ') {
+    if (text.size() > 1 && text.endsWith(' ')) {
         form |= TrailingBlank;
-        --length;
+        text.chop(1);
     }
-    if (length < 2 || (length + 1) % 3 != 0)
-        return std::nullopt;
-    return (length + 1) / 3;
-}
-
-// The byte each pair of upper-case hex digits stands for, -1 for any other pair, indexed by the
-// two characters as one number: a single load per byte of a frame. Filled when the program
-// starts; too many steps for every compiler to take while compiling.
-const std::array<int16_t, 0x10000> HexPairValues = [] {
-    std::array<int16_t, 0x10000> values{};
-    for (unsigned pair = 0; pair < values.size(); ++pair) {
-        const int high = hex::UpperCase[pair & 0xFF];
-        const int low = hex::UpperCase[pair >> 8];
-        values[pair] = (high | low) < 0 ? int16_t(-1) : int16_t(high << 4 | low);
-    }
-    return values;
-}();
-
-int HexPairValue(const char* digits)
-{
-    return HexPairValues[unsigned(static_cast<unsigned char>(digits[0]))
-                         | unsigned(static_cast<unsigned char>(digits[1])) << 8];
-}
-
-// Writes the bytes of text UsualHexSize measured; false when it turns out not to have the form.
-// Every byte is written and the faults gathered as it goes, without a branch per byte: a frame
-// that fails is written again as text.
-bool ReadUsualHex(QByteArrayView text, uint16_t form, char* out, qsizetype count)
-{
-    if (count == 0)
-        return true;
-    const char* digits = text.data() + (form & LeadingBlank ? 1 : 0);
-    int faults = 0;
-    unsigned blanks = 0;
-    for (qsizetype i = 0; i + 1 < count; ++i, digits += 3) {
-        const int value = HexPairValue(digits);
-        faults |= value;
-        blanks |= unsigned(static_cast<unsigned char>(digits[2]) ^ unsigned(' '));
-        out[i] = char(value);
-    }
-    // The last byte has no blank after it.
-    const int last = HexPairValue(digits);
-    out[count - 1] = char(last);
-    return (faults | last) >= 0 && blanks == 0;
+    return text;
 }
 
 // Where the pattern holds characters of a kind ('d', 'h', or any other for the fixed ones): known
@@ -120,13 +69,13 @@ constexpr auto PlacesOf()
     const auto fits = [](char c) { return Kind == 'd' || Kind == 'h' ? c == Kind : c != 'd' && c != 'h'; };
     constexpr size_t count = [&] {
         size_t n = 0;
-        for (qsizetype i = 0; i < PrefixSize; ++i)
+        for (qsizetype i = 0; i < PrefixLength; ++i)
             n += fits(PrefixPattern[i]) ? 1 : 0;
         return n;
     }();
     std::array<uint8_t, count> places{};
     size_t k = 0;
-    for (qsizetype i = 0; i < PrefixSize; ++i)
+    for (qsizetype i = 0; i < PrefixLength; ++i)
         if (fits(PrefixPattern[i]))
             places[k++] = uint8_t(i);
     return places;
@@ -138,7 +87,7 @@ constexpr auto HexPlaces = PlacesOf<'h'>();
 // Reads the usual prefix's time digits and thread; false when the text does not start with it.
 bool ReadUsualPrefix(QByteArrayView attributes, uint64_t& digits, uint32_t& thread)
 {
-    if (attributes.size() < PrefixSize)
+    if (attributes.size() < PrefixLength)
         return false;
     const char* text = attributes.data();
     for (const uint8_t at : FixedPlaces)
@@ -164,7 +113,7 @@ bool ReadUsualPrefix(QByteArrayView attributes, uint64_t& digits, uint32_t& thre
 // The text of the usual prefix from its time digits and thread.
 void WriteUsualPrefix(char* out, uint64_t digits, uint32_t thread)
 {
-    for (qsizetype i = PrefixSize - 1; i >= 0; --i) {
+    for (qsizetype i = PrefixLength - 1; i >= 0; --i) {
         const char kind = PrefixPattern[i];
         if (kind == 'd') {
             out[i] = char('0' + digits % 10);
@@ -178,28 +127,19 @@ void WriteUsualPrefix(char* out, uint64_t digits, uint32_t thread)
     }
 }
 
-// The usual prefix's thread alone, its eight hex digits: a list shows it on every row.
-void WriteThreadDigits(char* out, uint32_t thread)
-{
-    for (qsizetype i = ThreadSize - 1; i >= 0; --i) {
-        out[i] = UpperHexDigit(thread);
-        thread >>= 4;
-    }
-}
-
 // The thread as the line shows it: after "] [" up to ']', or for the jpos log the word
 // starting " Thread" up to the next blank.
 QByteArrayView ThreadOfPrefix(QByteArrayView attributes, TProtocol protocol)
 {
     QByteArrayView rest;
-    char terminator = ']';
+    char terminator = ThreadClose;
     if (protocol == TProtocol::pProtocolJpos1) {
         const qsizetype at = attributes.indexOf(QByteArrayView(" Thread"));
         rest = at < 0 ? attributes : attributes.sliced(at + 1);
         terminator = ' ';
     } else {
-        const qsizetype at = attributes.indexOf(QByteArrayView("] ["));
-        const qsizetype from = at < 0 ? 2 : at + 3;
+        const qsizetype at = attributes.indexOf(QByteArrayView(ThreadOpen));
+        const qsizetype from = at < 0 ? 2 : at + qsizetype(ThreadOpen.size());
         rest = from < attributes.size() ? attributes.sliced(from) : QByteArrayView();
     }
     const qsizetype end = rest.indexOf(terminator);
@@ -220,8 +160,10 @@ void TCommand::ReplacePart(TPart part, QByteArrayView content)
 void TCommand::SetFrame(TPart part, QByteArrayView hex)
 {
     uint16_t form = 0;
-    const std::optional<qsizetype> count = UsualHexSize(hex, form);
-    const bool usual = count && ReadUsualHex(hex, form, ResizePart(part, *count), *count);
+    const QByteArrayView core = CanonicalCore(hex, form);
+    const qsizetype count = CanonicalHexBytes(core.size());
+    // Blanks alone are kept as they stand.
+    const bool usual = (count > 0 || hex.isEmpty()) && ReadCanonicalHex(core, ResizePart(part, count));
     if (!usual) {
         form = KeptAsText;
         ReplacePart(part, hex);
@@ -266,9 +208,9 @@ QByteArray TCommand::Attributes() const
     const QByteArrayView stored = Part(fpAttributes);
     if (!(FForms & UsualPrefix))
         return stored.toByteArray();
-    QByteArray text(PrefixSize + stored.size(), Qt::Uninitialized);
+    QByteArray text(PrefixLength + stored.size(), Qt::Uninitialized);
     WriteUsualPrefix(text.data(), FStampDigits, FThread);
-    std::copy_n(stored.data(), stored.size(), text.data() + PrefixSize);
+    std::copy_n(stored.data(), stored.size(), text.data() + PrefixLength);
     return text;
 }
 
@@ -282,18 +224,18 @@ void TCommand::SetAttributes(QByteArrayView attributes)
         return;
     }
     FForms |= UsualPrefix;
-    ReplacePart(fpAttributes, attributes.sliced(PrefixSize));
+    ReplacePart(fpAttributes, attributes.sliced(PrefixLength));
 }
 
 QByteArray TCommand::Time() const
 {
     if (!(FForms & UsualPrefix)) {
         const QByteArrayView attributes = Part(fpAttributes);
-        return attributes.size() < 2 ? QByteArray() : attributes.toByteArray().mid(TimeFrom, TimeSize);
+        return attributes.size() < 2 ? QByteArray() : attributes.toByteArray().mid(StampTimeFrom, StampTimeSize);
     }
-    char prefix[PrefixSize];
+    char prefix[PrefixLength];
     WriteUsualPrefix(prefix, FStampDigits, FThread);
-    return QByteArray(prefix + TimeFrom, TimeSize);
+    return QByteArray(prefix + StampTimeFrom, StampTimeSize);
 }
 
 QByteArray TCommand::Thread() const
@@ -302,9 +244,9 @@ QByteArray TCommand::Thread() const
         return ThreadOfPrefix(Part(fpAttributes), Protocol).toByteArray();
     if (Protocol == TProtocol::pProtocolJpos1)
         return ThreadOfPrefix(Attributes(), Protocol).toByteArray();
-    char digits[ThreadSize];
+    char digits[ThreadDigits];
     WriteThreadDigits(digits, FThread);
-    return QByteArray(digits, ThreadSize);
+    return QByteArray(digits, ThreadDigits);
 }
 
 bool TCommand::ThreadIs(QByteArrayView thread) const
@@ -313,9 +255,9 @@ bool TCommand::ThreadIs(QByteArrayView thread) const
         return ThreadOfPrefix(Part(fpAttributes), Protocol) == thread;
     if (Protocol == TProtocol::pProtocolJpos1)
         return Thread() == thread;
-    char digits[ThreadSize];
+    char digits[ThreadDigits];
     WriteThreadDigits(digits, FThread);
-    return QByteArrayView(digits, ThreadSize) == thread;
+    return QByteArrayView(digits, ThreadDigits) == thread;
 }
 
 std::optional<qint64> TCommand::StampMs() const

@@ -10,19 +10,6 @@ namespace kestrun {
 
 namespace {
 
-// In the order of TLogMarker.
-constexpr std::string_view MarkerTexts[LogMarkerCount] = {
-    "[DEBUG] TPrinterProtocol -> ",
-    "[DEBUG] TPrinterProtocol2 -> ",
-    "] [D] -> ",
-    "com.kelmar.fiscalprinter.PrinterProtocol_1 - -> ",
-    "[DEBUG] TPrinterProtocol <- ",
-    "[DEBUG] TPrinterProtocol2 <- ",
-    "] [D] <- ",
-    "com.kelmar.fiscalprinter.PrinterProtocol_1 - <- ",
-    "[ERROR] TFiscalPrinter -",
-};
-
 // Every marker holds a '-' (an arrow or the error dash). Lines are scanned for that byte only,
 // and each hit is tried as the last '-' of the markers that can end there, so one memchr pass finds
 // them all.
@@ -32,7 +19,7 @@ constexpr std::array<size_t, LogMarkerCount> AnchorOffsets()
 {
     std::array<size_t, LogMarkerCount> offsets{};
     for (size_t m = 0; m < LogMarkerCount; ++m)
-        offsets[m] = MarkerTexts[m].rfind(Anchor);
+        offsets[m] = LogMarkerText(TLogMarker(m)).rfind(Anchor);
     return offsets;
 }
 
@@ -59,7 +46,7 @@ constexpr qsizetype KeyDistance(bool answerHead) { return answerHead ? 3 : 2; }
 constexpr std::array<std::array<TMarkerSet, 256>, 2> MarkersByKey = [] {
     std::array<std::array<TMarkerSet, 256>, 2> table{};
     for (size_t m = 0; m < LogMarkerCount; ++m) {
-        const std::string_view text = MarkerTexts[m];
+        const std::string_view text = LogMarkerText(TLogMarker(m));
         const bool answerHead = text[Offsets[m] - 1] == AnswerHead;
         const char key = text[Offsets[m] - size_t(KeyDistance(answerHead))];
         table[answerHead][static_cast<unsigned char>(key)] |= TMarkerSet(1u << m);
@@ -75,8 +62,6 @@ static_assert([] {
 }(), "every marker has its telling character before its dash");
 
 } // namespace
-
-std::string_view LogMarkerText(TLogMarker marker) { return MarkerTexts[static_cast<size_t>(marker)]; }
 
 void TLineMarkers::Scan(QByteArrayView line)
 {
@@ -98,7 +83,7 @@ void TLineMarkers::Scan(QByteArrayView line)
         for (unsigned candidates = MarkersByKey[answerHead][static_cast<unsigned char>(begin[key])] & missing;
              candidates != 0; candidates &= candidates - 1) {
             const auto m = static_cast<size_t>(std::countr_zero(candidates));
-            const std::string_view text = MarkerTexts[m];
+            const std::string_view text = LogMarkerText(TLogMarker(m));
             const qsizetype start = dash - static_cast<qsizetype>(Offsets[m]);
             const qsizetype end = start + static_cast<qsizetype>(text.size());
             if (start < 0 || end > size || std::memcmp(begin + start, text.data(), text.size()) != 0)

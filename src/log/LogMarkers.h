@@ -1,29 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "LogDialect.h"
+
 #include <QByteArrayView>
 #include <array>
-#include <cstdint>
-#include <string_view>
 
 namespace kestrun {
-
-// The fixed texts by which driver log lines are recognised.
-enum class TLogMarker : uint8_t {
-    lmRequest1,
-    lmRequest2,
-    lmRequestNg,
-    lmRequestJpos,
-    lmAnswer1,
-    lmAnswer2,
-    lmAnswerNg,
-    lmAnswerJpos,
-    lmDriverError,
-};
-
-constexpr size_t LogMarkerCount = 9;
-
-std::string_view LogMarkerText(TLogMarker marker);
 
 // Where each marker first occurs in one line, found in a single pass over the line.
 class TLineMarkers

@@ -3,6 +3,8 @@
 
 #include "Codepages.h"
 #include "Frames.h"
+#include "HexText.h"
+#include "LogDialect.h"
 #include "LogStamp.h"
 #include "Protocol2Frame.h"
 
@@ -13,16 +15,13 @@ namespace kestrun {
 
 namespace {
 
-constexpr size_t PrefixLength = 36;
-constexpr size_t NgPrefixLength = 68;
-
-// Frames are logged as hex text: two digits per byte, bytes separated by one blank.
-constexpr size_t HexDigits = 2;
-constexpr size_t HexByteWidth = HexDigits + 1;
+// Frames are logged as canonical hex text.
+constexpr size_t HexDigits = size_t(HexDigitsPerByte);
+constexpr size_t ByteWidth = size_t(HexByteWidth);
 // The envelope in that text: STX and the length byte, each with its blank, before the data;
 // a blank and the LRC after it.
-constexpr size_t FrameHeadText = size_t(FrameHeadBytes) * HexByteWidth;
-constexpr size_t FrameTailText = size_t(FrameTailBytes) * HexByteWidth;
+constexpr size_t FrameHeadText = size_t(FrameHeadBytes) * ByteWidth;
+constexpr size_t FrameTailText = size_t(FrameTailBytes) * ByteWidth;
 // Payloads joined with a blank in front of each start with one.
 constexpr size_t LeadingBlank = 1;
 
@@ -347,10 +346,10 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
         case TProtocol::pProtocol1:
         case TProtocol::pProtocolJpos1:
             if (payload == EnqText) {
-                TakeFirstChars(FPrefix, L.View(), PrefixLength);
+                TakeFirstChars(FPrefix, L.View(), size_t(PrefixLength));
                 FState = TScanState::ssAfterEnq;
             } else if (payload.size() >= MinPlainPayload) {
-                TakeFirstChars(FPrefix, L.View(), PrefixLength);
+                TakeFirstChars(FPrefix, L.View(), size_t(PrefixLength));
                 FRequest.append(payload.data(), size_t(payload.size()));
                 FKind = TProtocol::pPlain;
                 if (FLineNumber < 0)
@@ -359,7 +358,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             }
             break;
         case TProtocol::pProtocol2:
-            TakeFirstChars(FPrefix, L.View(), PrefixLength);
+            TakeFirstChars(FPrefix, L.View(), size_t(PrefixLength));
             AppendWithBlank(FRequest, payload);
             if (FLineNumber < 0)
                 FLineNumber = lineNumber;
@@ -368,7 +367,7 @@ void TLogParser::ProcessIdle(const TLine& L, const TLine& Next)
             break;
         case TProtocol::pProtocolNg1:
         case TProtocol::pProtocolNg1Plain:
-            TakeFirstChars(FPrefix, L.View(), NgPrefixLength);
+            TakeFirstChars(FPrefix, L.View(), size_t(NgPrefixLength));
             if (IsNgControl(payload)) {
                 FKind = TProtocol::pProtocolNg1;
             } else {
@@ -420,7 +419,7 @@ void TLogParser::ProcessRequest(const TLine& L)
     TCommand command;
     command.SetAttributes(ViewOf(FPrefix));
     // A plain request loses only its first byte.
-    command.SetData(FKind == TProtocol::pPlain ? Cut(FRequest, HexByteWidth, 0)
+    command.SetData(FKind == TProtocol::pPlain ? Cut(FRequest, ByteWidth, 0)
                                                : Cut(FRequest, FrameHeadText, FrameTailText));
     command.Protocol = FKind;
     command.LineNumber = FLineNumber;

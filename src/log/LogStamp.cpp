@@ -2,9 +2,11 @@
 #include "LogStamp.h"
 
 #include "Command.h"
+#include "LogDialect.h"
 
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -14,9 +16,7 @@ namespace kestrun {
 namespace {
 
 // "[12.03.2024 10:15:30.123]": every character's place is fixed.
-constexpr char StampPattern[] = "[dd.dd.dddd dd:dd:dd.ddd]";
-constexpr qsizetype StampLength = qsizetype(sizeof(StampPattern) - 1);
-constexpr qint64 MsPerDay = 24 * 60 * 60 * 1000;
+constexpr qsizetype StampLength = qsizetype(StampPattern.size());
 
 // The stamp is checked eight characters at a time: words at these offsets cover it, and each is
 // compared with the pattern's fixed characters and tested for digits where the pattern has 'd'.
@@ -82,34 +82,6 @@ int Number(const char* text, qsizetype at, qsizetype digits)
     return value;
 }
 
-// A Gregorian calendar date with a year of the common era (there is no year 0).
-constexpr bool IsRealDate(int year, int month, int day)
-{
-    constexpr int MonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || month < 1 || month > 12 || day < 1)
-        return false;
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= MonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
-
-// Days from 1 January 1970 to a real date, counted in 400-year cycles from a year that starts in
-// March, so the leap day falls at a cycle's end: stamps are read for every line, a calendar
-// object per line costs more than the rest of the parse of it.
-constexpr qint64 DaysSinceEpoch(int year, int month, int day)
-{
-    const int y = month <= 2 ? year - 1 : year;
-    const int era = y / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    constexpr qint64 EpochFromCycleStart = 719468; // 1 March of year 0 to 1 January 1970
-    return qint64(era) * 146097 + dayOfEra - EpochFromCycleStart;
-}
-
-static_assert(DaysSinceEpoch(1970, 1, 1) == 0);
-static_assert(DaysSinceEpoch(2000, 3, 1) == 11017);
-static_assert(DaysSinceEpoch(1, 1, 1) == -719162);
-
 } // namespace
 
 std::optional<qint64> LogStampMs(QByteArrayView line)
@@ -125,10 +97,14 @@ std::optional<qint64> LogStampMs(QByteArrayView line)
 
 std::optional<qint64> StampMs(const TStampFields& f)
 {
-    if (!IsRealDate(f.Year, f.Month, f.Day) || f.Hour > 23 || f.Minute > 59 || f.Second > 59)
+    using namespace std::chrono;
+    const year_month_day date{year{f.Year}, month{unsigned(f.Month)}, day{unsigned(f.Day)}};
+    // A year of the common era: there is no year 0.
+    if (f.Year < 1 || !date.ok() || f.Hour > 23 || f.Minute > 59 || f.Second > 59)
         return std::nullopt;
-    return DaysSinceEpoch(f.Year, f.Month, f.Day) * MsPerDay + ((f.Hour * 60 + f.Minute) * 60 + f.Second) * 1000
-         + f.Millisecond;
+    const sys_time<milliseconds> moment
+        = sys_days{date} + hours{f.Hour} + minutes{f.Minute} + seconds{f.Second} + milliseconds{f.Millisecond};
+    return moment.time_since_epoch().count();
 }
 
 int32_t StampDistanceMs(QByteArrayView fromLine, QByteArrayView toLine)

@@ -2,15 +2,10 @@
 #include "Protocol2Frame.h"
 
 #include "Exception.h"
+#include "HexText.h"
 
-#include <array>
-#include <cstdint>
 #include <cstring>
 #include <optional>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace kestrun {
 
@@ -44,60 +39,17 @@ qsizetype Unstuff(const char* in, qsizetype size, char* out)
     return out - start;
 }
 
-constexpr qsizetype HexByteWidth = 3; // two digits and a blank
-
-// What each byte may be in hex text as StrToHex writes it.
-constexpr uint8_t UpperHexDigit = 1;
-constexpr uint8_t Blank = 2;
-constexpr std::array<uint8_t, 256> HexTextKinds = [] {
-    std::array<uint8_t, 256> kinds{};
-    for (int c = '0'; c <= '9'; ++c)
-        kinds[size_t(c)] = UpperHexDigit;
-    for (int c = 'A'; c <= 'F'; ++c)
-        kinds[size_t(c)] = UpperHexDigit;
-    kinds[' '] = Blank;
-    return kinds;
-}();
-
-// Whether `size` bytes, tokens of two digits with a blank between, are hex text as StrToHex
-// writes it, and whether a token after the first (the start byte, never stuffed) is an escape.
-// Checked without a branch per byte, by blocks where the processor allows: frames of receipts
-// run to kilobytes.
-bool IsPlainHex(const unsigned char* bytes, qsizetype size, bool& escaped)
+// Whether canonical hex text holds the escape byte.
+bool HasEscape(QByteArrayView text)
 {
-    const auto kind = [bytes](qsizetype at) { return HexTextKinds[bytes[at]]; };
-    const auto isEscape = [bytes](qsizetype at) { return (bytes[at] == '9') & (bytes[at + 1] == 'F'); };
-    const qsizetype last = size - 2; // where the one token without a blank after it starts
-    unsigned plain = kind(last) & kind(last + 1) & UpperHexDigit;
-    escaped = (last > 0) & isEscape(last);
-    qsizetype at = 0;
-#if defined(__SSE2__)
-    // Five whole tokens per block of sixteen bytes; the sixteenth starts the next block.
-    constexpr qsizetype BlockTokens = 5;
-    constexpr qsizetype BlockStep = BlockTokens * HexByteWidth;
-    constexpr int DigitPlaces = 0b011011011011011;
-    constexpr int BlankPlaces = 0b100100100100100;
-    constexpr int TokenStarts = 0b001001001001001;
-    const auto inRange = [](__m128i v, char low, char high) {
-        // Signed compares: bytes from 0x80 up are below every character in range.
-        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(char(low - 1))), _mm_cmplt_epi8(v, _mm_set1_epi8(char(high + 1))));
-    };
-    for (; at + BlockStep <= last; at += BlockStep) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
-        const int digits = _mm_movemask_epi8(_mm_or_si128(inRange(block, '0', '9'), inRange(block, 'A', 'F')));
-        const int blanks = _mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(' ')));
-        const int nines = _mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('9')));
-        const int effs = _mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('F')));
-        plain &= unsigned((digits & (DigitPlaces | BlankPlaces)) == DigitPlaces)
-               & unsigned((blanks & (DigitPlaces | BlankPlaces)) == BlankPlaces);
-        escaped |= (nines & (effs >> 1) & TokenStarts & (at == 0 ? ~1 : ~0)) != 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while ((at = static_cast<const char*>(std::memchr(at, '9', size_t(end - at)))) && at + 1 < end) {
+        if (at[1] == 'F')
+            return true;
+        ++at;
     }
-#endif
-    for (; at < last; at += HexByteWidth) {
-        plain &= kind(at) & kind(at + 1) & (kind(at + 2) >> 1);
-        escaped |= (at > 0) & isEscape(at);
-    }
-    return plain != 0;
+    return false;
 }
 
 // The command's hex text taken straight from the frame's text, when that text is written as
@@ -108,12 +60,12 @@ std::optional<QByteArrayView> CommandTextOfPlainHex(QByteArrayView text, QByteAr
 {
     if (text.startsWith(' '))
         text = text.sliced(1);
+    if (!IsCanonicalHex(text))
+        return std::nullopt;
     const qsizetype size = text.size();
-    if ((size + 1) % HexByteWidth != 0)
-        return std::nullopt;
-    bool escaped = false;
-    if (!IsPlainHex(reinterpret_cast<const unsigned char*>(text.data()), size, escaped))
-        return std::nullopt;
+    // In canonical text two digits side by side are a byte, so "9F" is found only as one; the
+    // start byte is never stuffed.
+    const bool escaped = size > HexByteWidth && HasEscape(text.sliced(HexByteWidth));
     const auto command = [](QByteArrayView unstuffed) {
         // Without the start byte, header and trailer.
         const qsizetype bytes = (unstuffed.size() + 1) / HexByteWidth - HeaderSize - TrailerSize;
@@ -156,13 +108,6 @@ std::optional<QByteArrayView> CommandTextOfPlainHex(QByteArrayView text, QByteAr
 }
 
 } // namespace
-
-TByteString UnstuffProtocol2(QByteArrayView bytes)
-{
-    TByteString result(bytes.size(), Qt::Uninitialized);
-    result.truncate(Unstuff(bytes.data(), bytes.size(), result.data()));
-    return result;
-}
 
 QByteArrayView DecodeProtocol2Frame(QByteArrayView text, QByteArray& scratch)
 {

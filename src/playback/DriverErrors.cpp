@@ -41,7 +41,7 @@ QString DriverErrorDescription(int32_t code)
 
 QString ResultDescription(int32_t code)
 {
-    return code < 0 ? DriverErrorDescription(code) : TPrinterError::GetDescription(code, true);
+    return code < 0 ? DriverErrorDescription(code) : TPrinterError::GetDescription(code);
 }
 
 } // namespace kestrun

@@ -352,7 +352,7 @@ TRegisterEmulator::TReply TRegisterEmulator::FieldStructure(const TRequest& requ
 TRegisterEmulator::TReply TRegisterEmulator::ErrorText(const TRequest& request)
 {
     const uint8_t code = request.Body.isEmpty() ? FLastError : Byte(request.Body, 0);
-    return {0, UnicodeToCp1251(TPrinterError::GetDescription(code, true))};
+    return {0, UnicodeToCp1251(TPrinterError::GetDescription(code))};
 }
 
 TRegisterEmulator::TReply TRegisterEmulator::OpenShift(const TRequest&)

@@ -4,6 +4,7 @@
 #include "log/Bytes.h"
 #include "log/Codepages.h"
 #include "log/Exception.h"
+#include "log/LogDialect.h"
 
 #include <QFile>
 #include <QThread>
@@ -41,6 +42,9 @@ bool EndsInsideALine(const QByteArray& path)
     return cut;
 }
 
+// A line for people, "TPrinterProtocol: ...".
+QByteArray Remark(QByteArrayView text) { return QByteArrayView(Protocol1Writer).toByteArray().append(": ").append(text); }
+
 } // namespace
 
 TTrafficLog::TTrafficLog(const QString& fileName) : FFileName(fileName)
@@ -62,25 +66,26 @@ TTrafficLog::~TTrafficLog()
 
 TTrafficLog::TEntry TTrafficLog::Sent(QByteArrayView bytes, const QDateTime& time)
 {
-    return Add("TRACE", "TPrinterProtocol -> " + StrToHex(bytes), time);
+    return Add(LevelTrace, WriterText(Protocol1Writer, SentArrow, StrToHex(bytes)), time);
 }
 
 TTrafficLog::TEntry TTrafficLog::Received(QByteArrayView bytes, const QDateTime& time)
 {
-    return Add("TRACE", "TPrinterProtocol <- " + StrToHex(bytes), time);
+    return Add(LevelTrace, WriterText(Protocol1Writer, ReceivedArrow, StrToHex(bytes)), time);
 }
 
 void TTrafficLog::Note(const QByteArray& text, const QDateTime& time)
 {
-    Add("TRACE", "TPrinterProtocol: " + text, time);
+    Add(LevelTrace, Remark(text), time);
 }
 
 void TTrafficLog::DriverError(int32_t code, const QString& description, const QDateTime& time)
 {
-    Add("ERROR", "TFiscalPrinter - " + UnicodeToCp1251(description) + " (" + QByteArray::number(code) + ')', time);
+    Add(LevelError, WriterText(DriverWriter, DriverErrorDash, UnicodeToCp1251(description) + " (" + QByteArray::number(code) + ')'),
+        time);
 }
 
-TTrafficLog::TEntry TTrafficLog::Add(const char* level, const QByteArray& text, const QDateTime& time)
+TTrafficLog::TEntry TTrafficLog::Add(std::string_view level, const QByteArray& text, const QDateTime& time)
 {
     FLines.append({time, level, text});
     return FLines.size() - 1;
@@ -89,18 +94,16 @@ TTrafficLog::TEntry TTrafficLog::Add(const char* level, const QByteArray& text, 
 void TTrafficLog::Follow(TEntry entry)
 {
     if (entry >= FWritten && entry < FLines.size())
-        FLines[entry].Level = "DEBUG";
+        FLines[entry].Level = LevelDebug;
 }
 
 bool TTrafficLog::WriteOut()
 {
-    const QByteArray thread = QByteArray::number(FThread, 16).toUpper().rightJustified(8, '0');
+    const QByteArray thread = ThreadText(FThread);
     QByteArray text;
     for (qsizetype i = FWritten; i < FLines.size(); ++i) {
         const TLine& line = FLines[i];
-        // The time and thread take the 36 characters a record keeps as its attributes.
-        text += '[' + line.Time.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz")).toLatin1() + "] [" + thread
-                + "] [" + line.Level + "] " + line.Text + "\r\n";
+        AppendLogLine(text, StampTimeText(line.Time), thread, {"[", line.Level, "] ", line.Text});
     }
     FWritten = FLines.size();
     return Write(std::move(text));
@@ -111,7 +114,7 @@ bool TTrafficLog::Flush(int32_t result, const QString& description, TResultLine 
     if (result != 0) {
         // The line people read comes first: a driver error line right behind a request frame
         // would be read as part of that request.
-        Add("ERROR", "TPrinterProtocol: " + QByteArray::number(result) + ", " + UnicodeToCp1251(description),
+        Add(LevelError, Remark(QByteArray::number(result) + ", " + UnicodeToCp1251(description)),
             QDateTime::currentDateTime());
         if (resultLine == TResultLine::AlsoAsDriverError)
             DriverError(result, description);

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <string_view>
 
 namespace kestrun {
 
@@ -60,11 +61,11 @@ private:
     struct TLine
     {
         QDateTime Time;
-        const char* Level; // DEBUG for the reader, TRACE or ERROR for people
+        std::string_view Level; // DEBUG for the reader, TRACE or ERROR for people
         QByteArray Text;   // after the level: "TPrinterProtocol -> 05"
     };
 
-    TEntry Add(const char* level, const QByteArray& text, const QDateTime& time);
+    TEntry Add(std::string_view level, const QByteArray& text, const QDateTime& time);
     bool Write(QByteArray text);
 
     QString FFileName;

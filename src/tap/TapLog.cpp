@@ -3,6 +3,7 @@
 
 #include "log/Bytes.h"
 #include "log/Exception.h"
+#include "log/LogDialect.h"
 #include "playback/DriverErrors.h"
 #include "playback/TrafficLog.h"
 
@@ -39,8 +40,8 @@ bool WriteTapExchange(TTrafficLog& log, const TTapExchange& exchange)
     for (const TTapLine& line : exchange.Lines) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(line.Time);
         if (line.Count > 1) {
-            log.Note((line.Kind == TTapLine::lkTill ? "-> " : "<- ") + StrToHex(line.Bytes) + " ("
-                         + QByteArray::number(line.Count) + " times)",
+            const QByteArrayView arrow(line.Kind == TTapLine::lkTill ? SentArrow : ReceivedArrow);
+            log.Note(arrow.toByteArray() + ' ' + StrToHex(line.Bytes) + " (" + QByteArray::number(line.Count) + " times)",
                      time);
             continue;
         }

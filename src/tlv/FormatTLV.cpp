@@ -4,10 +4,8 @@
 #include "log/Codepages.h"
 #include "log/Exception.h"
 
-#include <cmath>
 #include <iterator>
 #include <limits>
-#include <utility>
 
 namespace kestrun {
 
@@ -15,7 +13,6 @@ namespace {
 
 const char16_t ErrorTooLarge[] = u"to large data";
 const char16_t ErrorFVLNLength[] = u"Неверная длина FVLN";
-const char16_t ErrorNegativeFVLN[] = u"negative FVLN value";
 
 constexpr TDateTime UnixEpoch = 25569.0; // 1 January 1970 as a date value
 constexpr double SecondsPerDay = 86400.0;
@@ -59,71 +56,7 @@ int FVLNPointPosition(QByteArrayView s)
     return static_cast<unsigned char>(s[0]);
 }
 
-// The point position is the fewest decimals that hold the amount exactly; working from the
-// count's trailing zeros gives the same mantissa as scaling up, without overflowing.
-std::pair<char, uint64_t> FVLNParts(TCurrency aValue)
-{
-    if (aValue.TenThousandths < 0)
-        Fail(ErrorNegativeFVLN);
-    auto mantissa = static_cast<uint64_t>(aValue.TenThousandths);
-    int point = CurrencyDecimals;
-    while (point > 0 && mantissa % 10 == 0) {
-        mantissa /= 10;
-        --point;
-    }
-    return {static_cast<char>(point), mantissa};
-}
-
 } // namespace
-
-TByteString TFormatTLV::Int2ValueTLV(uint64_t aValue, int aSizeInBytes)
-{
-    if (aSizeInBytes < 1 || aSizeInBytes > 8)
-        Fail(ErrorTooLarge);
-    return VLN2ValueTLVLen(aValue, aSizeInBytes);
-}
-
-TByteString TFormatTLV::VLN2ValueTLV(uint64_t aValue)
-{
-    TByteString result;
-    do {
-        result.append(static_cast<char>(aValue & 0xFF));
-        aValue >>= 8;
-    } while (aValue != 0);
-    return result;
-}
-
-TByteString TFormatTLV::VLN2ValueTLVLen(uint64_t aValue, int ALen)
-{
-    TByteString result;
-    for (int i = 0; i < ALen; ++i) {
-        result.append(static_cast<char>(aValue & 0xFF));
-        aValue >>= 8;
-    }
-    return result;
-}
-
-TByteString TFormatTLV::FVLN2ValueTLV(TCurrency aValue)
-{
-    const auto [point, mantissa] = FVLNParts(aValue);
-    return TByteString(1, point) + VLN2ValueTLV(mantissa);
-}
-
-TByteString TFormatTLV::FVLN2ValueTLVLen(TCurrency aValue, int ALength)
-{
-    const auto [point, mantissa] = FVLNParts(aValue);
-    return TByteString(1, point) + VLN2ValueTLVLen(mantissa, ALength - 1);
-}
-
-TByteString TFormatTLV::UnixTime2ValueTLV(TDateTime d)
-{
-    double seconds = std::nearbyint((d - UnixEpoch) * SecondsPerDay);
-    // Only the low 32 bits are kept; fmod is exact, so this holds for any magnitude.
-    seconds = std::isfinite(seconds) ? std::fmod(seconds, 4294967296.0) : 0.0;
-    if (seconds < 0)
-        seconds += 4294967296.0;
-    return VLN2ValueTLVLen(static_cast<uint32_t>(seconds), 4);
-}
 
 uint64_t TFormatTLV::ValueTLV2Int(QByteArrayView s)
 {
@@ -188,30 +121,6 @@ QString TFormatTLV::ValueTLV2ASCII(QByteArrayView s)
 {
     const qsizetype end = s.indexOf('\0');
     return Cp866ToUnicode(end < 0 ? s : s.first(end));
-}
-
-TypeTLV TFormatTLV::GetTypeTLV(int MsgId)
-{
-    switch (MsgId) {
-    case 7:
-    case 1029:
-    case 1047:
-    case 1067:
-    case 1068:
-        return tlvSTLV;
-    case 1014:
-    case 1017:
-    case 1019:
-    case 1039:
-        return tlvASCII;
-    case 1015:
-    case 1078:
-        return tlvInt32;
-    case 1022:
-        return tlvByte;
-    default:
-        return tlvUnknown;
-    }
 }
 
 QString PaymentTypeToStr(int32_t value)

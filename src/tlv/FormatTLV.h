@@ -18,31 +18,12 @@ struct TCurrency
     friend bool operator==(TCurrency, TCurrency) = default;
 };
 
-enum TypeTLV {
-    tlvUnknown,
-    tlvByte,
-    tlvInt32,
-    tlvInt16,
-    tlvSTLV,
-    tlvUnixTime,
-    tlvVLN,
-    tlvFVLN,
-    tlvASCII,
-};
-
-// Encodings of fiscal-data TLV values: little-endian integers, VLN amounts, FVLN decimals
+// Readings of fiscal-data TLV values: little-endian integers, VLN amounts, FVLN decimals
 // (a point-position byte and a mantissa), Unix times and code page 866 texts.
 class TFormatTLV
 {
 public:
     TFormatTLV() = delete;
-
-    static TByteString Int2ValueTLV(uint64_t aValue, int aSizeInBytes);
-    static TByteString VLN2ValueTLV(uint64_t aValue);
-    static TByteString VLN2ValueTLVLen(uint64_t aValue, int ALen);
-    static TByteString FVLN2ValueTLV(TCurrency aValue);
-    static TByteString FVLN2ValueTLVLen(TCurrency aValue, int ALength);
-    static TByteString UnixTime2ValueTLV(TDateTime d);
 
     static uint64_t ValueTLV2Int(QByteArrayView s);
     static uint64_t ValueTLV2VLN(QByteArrayView s);
@@ -52,8 +33,6 @@ public:
     static void CheckFVLN(QByteArrayView s);
     static TDateTime ValueTLV2UnixTime(QByteArrayView s);
     static QString ValueTLV2ASCII(QByteArrayView s);
-
-    static TypeTLV GetTypeTLV(int MsgId);
 };
 
 // Words for the payment type of tag 1054.

@@ -32,11 +32,6 @@ public:
     // Shows `commands`, which must stay unchanged until the next Reset or Clear.
     void Reset(const TCommands* commands);
     void Clear();
-    // Shows the commands appended to the list since the last Reset or Append, as rows at the end.
-    void Append();
-    // The command of the row was replaced: its texts and state image are made again.
-    void RowChanged(int row);
-
     int CommandCount() const { return int(FStates.size()); }
     // Takes in the commands appended to the list since the last Reset or Append: all of them as
     // rows at the end, or with a filter on only `shownAdded` (ascending, after every shown one).

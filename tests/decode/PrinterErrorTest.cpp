@@ -19,10 +19,9 @@ struct ErrorCase
 
 class ErrorDescription : public testing::TestWithParam<ErrorCase> {};
 
-TEST_P(ErrorDescription, GivesTableTextWhateverCapFN)
+TEST_P(ErrorDescription, GivesTableText)
 {
-    EXPECT_EQ(TPrinterError::GetDescription(GetParam().Code, true), GetParam().Expected);
-    EXPECT_EQ(TPrinterError::GetDescription(GetParam().Code, false), GetParam().Expected);
+    EXPECT_EQ(TPrinterError::GetDescription(GetParam().Code), GetParam().Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Errors, ErrorDescription, testing::Values(

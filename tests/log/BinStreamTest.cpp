@@ -76,47 +76,14 @@ TEST(BinStreamTest, DataReadTwiceLeavesPositionAtEnd)
     EXPECT_EQ(s->Remaining(), 0);
 }
 
-TEST(BinStreamTest, WritesThenRewind)
-{
-    const IBinStreamPtr s = TBinStream::Create({});
-    s->WriteBytes("\x01");
-    s->WriteUInt16(0x1234);
-    s->WriteUInt32(0xA1B2C3D4);
-    s->WriteInt(0x0504030201, 5);
-    s->WriteIntRev(0x1234, 2);
-    s->WriteString("z");
-    s->WriteDate({31, 12, 24});
-    s->WriteTime({23, 59, 1});
-    s->WriteByte(0xFE);
-    s->Stream().seek(0);
-    EXPECT_EQ(s->ReadBytes(int32_t(s->Size())),
-              QByteArray("\x01\x34\x12\xD4\xC3\xB2\xA1\x01\x02\x03\x04\x05\x12\x34z\x1F\x0C\x18\x17\x3B\x01\xFE", 22));
-}
-
-TEST(BinStreamTest, WriteOverwritesAndExtends)
+TEST(BinStreamTest, SetDataReplacesContentAndRewinds)
 {
     const IBinStreamPtr s = TBinStream::Create("abc");
     s->ReadByte();
-    s->WriteString("XYZ");
-    EXPECT_EQ(s->Data(), "aXYZ");
-}
-
-TEST(BinStreamTest, WriteStreamCopiesWholeSource)
-{
-    const IBinStreamPtr source = TBinStream::Create("\xAA\xBB");
-    source->ReadByte();
-    const IBinStreamPtr target = TBinStream::Create({});
-    target->WriteStream(source->Stream());
-    EXPECT_EQ(target->Data(), "\xAA\xBB");
-}
-
-TEST(BinStreamTest, SetDataAndClear)
-{
-    const IBinStreamPtr s = TBinStream::Create("abc");
-    s->SetDataAsStr("de");
+    s->SetData("de");
     EXPECT_EQ(s->Size(), 2);
     EXPECT_EQ(s->ReadChar(), 'd');
-    s->Clear();
+    s->SetData({});
     EXPECT_EQ(s->Size(), 0);
     EXPECT_EQ(s->Remaining(), 0);
 }

@@ -51,6 +51,48 @@ TEST(StrToHex, WritesCanonicalForm)
     EXPECT_EQ(StrToHex(QByteArray("\x10\x8F\x0B", 3)), QByteArray("10 8F 0B"));
 }
 
+struct CanonicalCase
+{
+    const char* Name;
+    QByteArray Text;
+    bool Canonical;
+};
+
+class CanonicalHexTest : public ::testing::TestWithParam<CanonicalCase> {};
+
+// Both readers of the canonical form agree with it, and the bytes read are the tolerant reader's.
+TEST_P(CanonicalHexTest, TellsTheFormStrToHexWrites)
+{
+    const QByteArray& text = GetParam().Text;
+    EXPECT_EQ(IsCanonicalHex(text), GetParam().Canonical);
+    const qsizetype count = CanonicalHexBytes(text.size());
+    QByteArray bytes(qMax<qsizetype>(count, 0), '\0');
+    EXPECT_EQ(count >= 0 && ReadCanonicalHex(text, bytes.data()), GetParam().Canonical);
+    if (GetParam().Canonical) {
+        EXPECT_EQ(bytes, HexToStr(text));
+    }
+}
+
+// Long enough rows are checked by blocks of sixteen characters; a fault in each place of a block shows.
+INSTANTIATE_TEST_SUITE_P(Cases, CanonicalHexTest, ::testing::Values(
+    CanonicalCase{"Empty", "", true},
+    CanonicalCase{"OneByte", "0A", true},
+    CanonicalCase{"ThreeBytes", "10 8F 0B", true},
+    CanonicalCase{"EveryDigit", "01 23 45 67 89 AB CD EF FE DC BA 98 76 54 32 10 9F", true},
+    CanonicalCase{"LowerCase", "10 8f 0B", false},
+    CanonicalCase{"LowerCaseInABlock", "10 2a 30 40 50 60 70 80", false},
+    CanonicalCase{"BlankForADigitInABlock", "10 20 30 40 5  60 70 80", false},
+    CanonicalCase{"DigitForABlankInABlock", "10 20 30 40 50160 70 80", false},
+    CanonicalCase{"HighByteInABlock", "10 20 30 \xC0\xC1 50 60 70 80", false},
+    CanonicalCase{"LowerCaseAfterTheBlocks", "10 20 30 40 50 60 7a 80", false},
+    CanonicalCase{"FaultInTheLastByte", "10 20 30 40 50 60 70 8G", false},
+    CanonicalCase{"LeadingBlank", " 10 8F", false},
+    CanonicalCase{"TrailingBlank", "10 8F ", false},
+    CanonicalCase{"SingleDigit", "A", false},
+    CanonicalCase{"RunTogether", "108F0B", false},
+    CanonicalCase{"TabForABlank", "10\t8F 0B", false}),
+    kestrun::test::CaseName());
+
 TEST(HexToStrPrefix, StopsAfterRequestedBytes)
 {
     EXPECT_EQ(StrToHex(HexToStrPrefix("FF 45 01 02", 2)), QByteArray("FF 45"));
@@ -139,11 +181,6 @@ TEST(RoundToInt, Truncates)
 {
     EXPECT_EQ(RoundToInt(250.98), 251);
     EXPECT_EQ(RoundToInt(-0.5), -1);
-}
-
-TEST(IntToStr, PlainDecimal)
-{
-    EXPECT_EQ(IntToStr(-1234567890123LL), QStringLiteral("-1234567890123"));
 }
 
 } // namespace
