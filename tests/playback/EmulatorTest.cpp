@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
+#include "DriverExchange.h"
 #include "decode/CommandCatalogue.h"
 #include "decode/ParserCommands.h"
 #include "log/Bytes.h"
@@ -13,20 +14,6 @@
 
 namespace kestrun::test {
 namespace {
-
-struct TExchange
-{
-    int32_t Result;
-    QString Answer;
-};
-
-TExchange Send(TUlvex& driver, const QString& request)
-{
-    driver.SetBinaryConversion(1);
-    driver.SetTransferBytes(request);
-    const int32_t result = driver.ExchangeBytes();
-    return {result, driver.TransferBytes()};
-}
 
 // A sale of quantity 1.000 at `price` kopecks written as five hex bytes.
 QString Sale(const char* code, const char* price)
@@ -56,7 +43,7 @@ class EmulatorAnswerTest : public ::testing::TestWithParam<TAnswerCase>
 TEST_P(EmulatorAnswerTest, AnswersTheRequest)
 {
     const std::unique_ptr<TUlvex> driver = CreateDriver(QString::fromLatin1(GetParam().Device));
-    const TExchange e = Send(*driver, QString::fromLatin1(GetParam().Request));
+    const TDriverExchange e = Send(*driver, QString::fromLatin1(GetParam().Request));
     EXPECT_EQ(e.Result, GetParam().Result);
     EXPECT_EQ(e.Answer, GetParam().Answer);
 }

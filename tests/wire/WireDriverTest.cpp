@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaseName.h"
+#include "../playback/DriverExchange.h"
 #include "EmulatorThread.h"
 #include "../playback/QtPrint.h"
 #include "log/Bytes.h"
@@ -16,20 +17,6 @@ namespace kestrun::test {
 namespace {
 
 constexpr char ShortStatus[] = "10 00 1E C3 03 04 00 00 99 D8 00 00 00 19 04";
-
-struct TExchange
-{
-    int32_t Result;
-    QString Answer;
-};
-
-TExchange Send(TUlvex& driver, const QString& request)
-{
-    driver.SetBinaryConversion(1);
-    driver.SetTransferBytes(request);
-    const int32_t result = driver.ExchangeBytes();
-    return {result, driver.TransferBytes()};
-}
 
 // Every command the emulator answers, in an order that opens a shift and a receipt.
 struct TRequest
@@ -82,8 +69,8 @@ TEST_P(WireTransportTest, EveryCommandAnswersAsTheBuiltInEmulator)
     const std::unique_ptr<TUlvex> wire = CreateDriver(emulator.DeviceText());
     const std::unique_ptr<TUlvex> local = CreateDriver(QStringLiteral("emulator"));
     for (const TRequest& r : Requests) {
-        const TExchange expected = Send(*local, QString::fromLatin1(r.Data));
-        const TExchange got = Send(*wire, QString::fromLatin1(r.Data));
+        const TDriverExchange expected = Send(*local, QString::fromLatin1(r.Data));
+        const TDriverExchange got = Send(*wire, QString::fromLatin1(r.Data));
         EXPECT_EQ(got.Result, expected.Result) << r.Data;
         if (r.HoldsClock)
             EXPECT_EQ(got.Answer.size(), expected.Answer.size()) << r.Data;
@@ -152,7 +139,7 @@ TEST_P(WireFaultTest, RecoversOrFailsWithinItsTimeout)
     const std::unique_ptr<TUlvex> driver = CreateDriver(emulator.DeviceText() + QStringLiteral(",timeout=300"));
     QElapsedTimer clock;
     clock.start();
-    const TExchange e = Send(*driver, QStringLiteral("10 1E 00 00 00"));
+    const TDriverExchange e = Send(*driver, QStringLiteral("10 1E 00 00 00"));
     EXPECT_LT(clock.elapsed(), 10000) << "the retries are not bounded";
     EXPECT_EQ(e.Result, GetParam().Result);
     EXPECT_EQ(e.Answer, GetParam().Answer);
