@@ -20,16 +20,16 @@ namespace {
 
 const QByteArray Marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
 
-struct TOutcome
+struct TLoadResult
 {
     TCommands Commands;
     QString Error;
-    bool operator==(const TOutcome&) const = default;
+    bool operator==(const TLoadResult&) const = default;
 };
 
-TOutcome LoadBytes(QByteArray bytes, const QStringList& ignore)
+TLoadResult LoadBytes(QByteArray bytes, const QStringList& ignore)
 {
-    TOutcome outcome;
+    TLoadResult outcome;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     try {
@@ -47,9 +47,9 @@ bool LooksPacked(QByteArray bytes)
     return IsPackedLog(buffer);
 }
 
-TOutcome ParseLines(const QByteArray& bytes, const QStringList& ignore)
+TLoadResult ParseLines(const QByteArray& bytes, const QStringList& ignore)
 {
-    TOutcome outcome;
+    TLoadResult outcome;
     try {
         ParseLog(SplitLogText(Cp1251ToUnicode(bytes)), outcome.Commands, ReadIgnoreCodes(ignore));
     } catch (const Exception& e) {
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray& mark = Marks[data[0] % std::size(Marks)];
     const QByteArray body(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
     const QStringList ignore = {QStringLiteral("10"), QStringLiteral("FF 0A")};
-    const TOutcome loaded = LoadBytes(mark + body, ignore);
+    const TLoadResult loaded = LoadBytes(mark + body, ignore);
     const bool bodyHasMark = std::any_of(std::begin(Marks) + 1, std::end(Marks),
                                          [&body](const QByteArray& m) { return body.startsWith(m); });
     if (mark.isEmpty() && !bodyHasMark && !LooksPacked(body) && !(loaded == ParseLines(body, ignore)))
