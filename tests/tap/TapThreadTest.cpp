@@ -180,8 +180,9 @@ TEST_P(TapFlood, AFloodIsAFewLinesOfTheLog)
     QFile log(file);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QByteArray text = log.readAll();
-    // A run a side, and the count of what the log could not keep up with.
-    EXPECT_LE(text.count("] [TRACE] "), 3) << text.left(4000).toStdString();
+    // A run a side, and the count of what the log could not keep up with; a slow machine (or a
+    // sanitizer) may fall behind twice, each time ending the run that was being counted.
+    EXPECT_LE(text.count("] [TRACE] "), 6) << text.left(4000).toStdString();
     const TCommands commands = ReadLog(file);
     ASSERT_EQ(commands.size(), 1);
     EXPECT_EQ(commands[0].Data(), "10 1E 00 00 00");
