@@ -187,9 +187,11 @@ TEST_P(TapFlood, AFloodIsAFewLinesOfTheLog)
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QByteArray text = log.readAll();
     // A run a side, and the count of what the log could not keep up with, for each span a run
-    // may last: a slow machine (or a sanitizer) floods for longer.
+    // may last: a slow machine (or a sanitizer) floods for longer. Only the flood's lines count:
+    // a status exchange cut short on such a machine leaves loose lines of its own.
     const qint64 spans = 1 + floodMs / TTapRecorder::RunSpanMs;
-    EXPECT_LE(text.count("] [TRACE] "), 3 * spans) << text.left(4000).toStdString();
+    const qsizetype floodLines = text.count(" times)") + text.count(" the log fell behind");
+    EXPECT_LE(floodLines, 3 * spans) << text.left(4000).toStdString();
     const TCommands commands = ReadLog(file);
     ASSERT_EQ(commands.size(), 1);
     EXPECT_EQ(commands[0].Data(), "10 1E 00 00 00");
