@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -175,10 +176,18 @@ TEST_P(TapFlood, AFloodIsAFewLinesOfTheLog)
         if (till.state() != QAbstractSocket::UnconnectedState)
             till.waitForDisconnected(10000);
     }
-    QDeadlineTimer deadline(10000);
+    // The status goes across until the log holds it answered: on a slow machine the log may still
+    // be behind the flood, and then drops what crosses, as it must to stay within its memory.
+    const auto answered = [](const TCommands& commands) {
+        return std::any_of(commands.begin(), commands.end(),
+                           [](const TCommand& command) { return command.AnswerData().startsWith("10 00"); });
+    };
+    QDeadlineTimer deadline(60000);
     TLinkAnswer status;
-    while (!deadline.hasExpired() && (status = CreateDeviceLink(tap.DeviceText())->Exchange(HexToBytes("10 1E 00 00 00"))).Code != 0)
-        QThread::msleep(50);
+    while (!deadline.hasExpired() && !answered(ReadLog(file))) {
+        status = CreateDeviceLink(tap.DeviceText())->Exchange(HexToBytes("10 1E 00 00 00"));
+        QThread::msleep(status.Code == 0 ? 500 : 50);
+    }
     EXPECT_EQ(status.Code, 0);
     // The tap is through the flood once the status came back across it.
     const qint64 floodMs = flood.elapsed();
@@ -193,8 +202,9 @@ TEST_P(TapFlood, AFloodIsAFewLinesOfTheLog)
     const qsizetype floodLines = text.count(" times)") + text.count(" the log fell behind");
     EXPECT_LE(floodLines, 3 * spans) << text.left(4000).toStdString();
     const TCommands commands = ReadLog(file);
-    ASSERT_EQ(commands.size(), 1);
-    EXPECT_EQ(commands[0].Data(), "10 1E 00 00 00");
+    EXPECT_TRUE(answered(commands));
+    for (const TCommand& command : commands)
+        EXPECT_EQ(command.Data(), "10 1E 00 00 00");
 }
 
 INSTANTIATE_TEST_SUITE_P(Tap, TapFlood,
